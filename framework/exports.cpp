@@ -1,0 +1,56 @@
+// The library's two exports and its entry notification.
+#include <new>
+
+#include "boundary.h"
+#include "generator/map_module.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+using namespace sep;
+
+namespace {
+
+// The only module type this library holds.
+constexpr int32_t kModuleIndex = 0;
+// The kind of object makeModule makes: a module object.
+constexpr int32_t kModuleObjectKind = 1;
+
+}  // namespace
+
+// Called by the host at any time, any number of times, to learn what the
+// library holds. `properties` is the host's; only the fields named in
+// ModuleProperties are written, and nothing at all when it is null.
+SEP_EXPORT int32_t SEP_ENTRY getModuleProperties(int32_t index, ModuleProperties* properties)
+{
+    if (!properties) return 0;
+    properties->sdkVersion = kSdkVersion;
+    if (index != kModuleIndex) return 0;
+    tessel::MapModule::fillModuleTexts(properties);
+    return 1;
+}
+
+// Creates one instance and returns its record, or null for another index or
+// kind, or when memory runs out. The instance lives until the host sends Close.
+// `hostCallback` may be null; `hostHandle` is stored and never read.
+SEP_EXPORT ModuleRecord* SEP_ENTRY makeModule(int32_t index, int32_t kind, HostCallback hostCallback,
+                                              int32_t hostHandle)
+{
+    if (index != kModuleIndex || kind != kModuleObjectKind) return nullptr;
+    auto* module = new (std::nothrow) tessel::MapModule(hostCallback, hostHandle);
+    return module ? module->getRecord() : nullptr;
+}
+
+#if defined(_WIN32)
+namespace {
+HINSTANCE moduleInstance;  // kept for the host's sake; nothing here reads it
+}
+
+extern "C" BOOL WINAPI __attribute__((force_align_arg_pointer))
+DllMain(HINSTANCE instance, DWORD, LPVOID)
+{
+    moduleInstance = instance;
+    return TRUE;
+}
+#endif

@@ -1,0 +1,118 @@
+// A host for one module library, written from what a host does and relies on:
+// it loads the library, creates instances, reads their pin declarations, owns
+// the pin buffers, sends commands and events and calls the process entry.
+// Tests, the render tool and the benchmarks all drive the module through it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/boundary.h"
+
+namespace host {
+
+using sep::Event;
+using sep::HostCallback;
+using sep::ModuleProperties;
+using sep::ModuleRecord;
+using sep::PinProperties;
+
+// A loaded module library and its two exports. Throws std::runtime_error when
+// the library does not load or lacks an export.
+class ModuleLibrary {
+public:
+    explicit ModuleLibrary(const std::string& path);
+    ~ModuleLibrary();
+    ModuleLibrary(const ModuleLibrary&) = delete;
+    ModuleLibrary& operator=(const ModuleLibrary&) = delete;
+
+    using GetModulePropertiesFunction = int32_t(SEP_CALL*)(int32_t index, ModuleProperties* properties);
+    using MakeModuleFunction = ModuleRecord*(SEP_CALL*)(int32_t index, int32_t kind,
+                                                        HostCallback callback, int32_t hostHandle);
+
+    GetModulePropertiesFunction getModuleProperties = nullptr;
+    MakeModuleFunction makeModule = nullptr;
+
+private:
+    void* handle = nullptr;
+};
+
+// The module library that this build produced, loaded once per process.
+const ModuleLibrary& builtModuleLibrary();
+const std::string& builtModulePath();
+
+// One call the module made into the host, with all six arguments.
+struct HostCall {
+    const ModuleRecord* record;
+    int32_t opcode;
+    int32_t index;
+    int32_t value;
+    intptr_t pointer;
+    float floatValue;
+};
+
+// Creates a module object: makeModule of a library, or a test's own factory.
+using ModuleFactory = std::function<ModuleRecord*(HostCallback callback, int32_t hostHandle)>;
+
+ModuleFactory factoryOf(const ModuleLibrary& library);
+
+// One instance as the host holds it. The host's answers: GetPinCount gives
+// `hostPinCount`, GetSampleClock gives `sampleClock`, everything else 0.
+class HostedModule {
+public:
+    static constexpr int32_t kDefaultHandle = 0x600DF00D;
+    static constexpr int32_t kBufferLength = 4096;
+
+    explicit HostedModule(const ModuleFactory& factory, int32_t hostHandle = kDefaultHandle,
+                          bool withCallback = true);
+    explicit HostedModule(const ModuleLibrary& library = builtModuleLibrary())
+        : HostedModule(factoryOf(library)) {}
+    ~HostedModule();  // closes the instance if it is still alive
+    HostedModule(const HostedModule&) = delete;
+    HostedModule& operator=(const HostedModule&) = delete;
+
+    bool valid() const { return record != nullptr; }
+    ModuleRecord* getRecord() const { return record; }
+
+    int32_t dispatch(int32_t opcode, int32_t index = 0, int32_t value = 0, void* pointer = nullptr,
+                     float floatValue = 0.0f);
+
+    // Reads every declaration through GetPinProperties, allocates a buffer of
+    // kBufferLength samples for each audio pin and writes the addresses and
+    // the default list indexes into the declared variables. Then opens.
+    void connectAndOpen();
+    void connect();
+    void open() { dispatch(sep::Open); }
+    int32_t close();  // sends Close; the record is gone afterwards
+
+    float* buffer(int32_t pin);  // null for a pin without a buffer
+    void setList(int32_t pin, int16_t item);
+    void fill(int32_t pin, float value);
+    const std::vector<PinProperties>& declarations() const { return pins; }
+
+    void sendEvent(const Event& event);
+    void sendStatus(int32_t pin, int32_t status);
+    void process(int32_t offset, int32_t count);
+    sep::ProcessEntry currentProcess() const { return record->process; }
+
+    // Host configuration and log.
+    int32_t hostPinCount = 10;
+    int32_t sampleClock = 0;
+    std::vector<HostCall> calls;
+    std::function<void(const HostCall&)> onCall;  // sees each call as it happens
+
+    int32_t countCalls(int32_t opcode) const;
+    void clearCalls() { calls.clear(); }
+
+private:
+    static int32_t SEP_CALL callback(ModuleRecord* record, int32_t opcode, int32_t index,
+                                     int32_t value, void* pointer, float floatValue);
+
+    ModuleRecord* record = nullptr;
+    std::vector<PinProperties> pins;
+    std::vector<std::vector<float>> buffers;
+};
+
+}  // namespace host
