@@ -126,7 +126,7 @@ int32_t HostedModule::close()
     return result;
 }
 
-void HostedModule::connect()
+void HostedModule::connect(int32_t bufferLength)
 {
     pins.clear();
     buffers.clear();
@@ -140,7 +140,7 @@ void HostedModule::connect()
         const PinProperties& pin = pins[index];
         if (!pin.variable) continue;
         if (pin.dataType == sep::Audio) {
-            buffers[index].assign(kBufferLength, 0.0f);
+            buffers[index].assign(bufferLength, 0.0f);
             *static_cast<float**>(pin.variable) = buffers[index].data();
         } else if (pin.dataType == sep::Enum) {
             const int16_t item = pin.defaultText ? static_cast<int16_t>(std::atoi(pin.defaultText)) : 0;
@@ -149,9 +149,9 @@ void HostedModule::connect()
     }
 }
 
-void HostedModule::connectAndOpen()
+void HostedModule::connectAndOpen(int32_t bufferLength)
 {
-    connect();
+    connect(bufferLength);
     open();
 }
 

@@ -80,10 +80,10 @@ public:
                      float floatValue = 0.0f);
 
     // Reads every declaration through GetPinProperties, allocates a buffer of
-    // kBufferLength samples for each audio pin and writes the addresses and
-    // the default list indexes into the declared variables. Then opens.
-    void connectAndOpen();
-    void connect();
+    // `bufferLength` samples for each audio pin and writes the addresses and
+    // the default list indexes into the declared variables.
+    void connect(int32_t bufferLength = kBufferLength);
+    void connectAndOpen(int32_t bufferLength = kBufferLength);
     void open() { dispatch(sep::Open); }
     int32_t close();  // sends Close; the record is gone afterwards
 
