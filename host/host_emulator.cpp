@@ -161,6 +161,12 @@ float* HostedModule::buffer(int32_t pin)
     return buffers[pin].data();
 }
 
+float* HostedModule::requestedBuffer(int32_t pin)
+{
+    auto found = requestedBuffers.find(pin);
+    return found == requestedBuffers.end() ? nullptr : found->second.data();
+}
+
 void HostedModule::setList(int32_t pin, int16_t item)
 {
     *static_cast<int16_t*>(pins.at(pin).variable) = item;
@@ -207,6 +213,11 @@ int32_t SEP_CALL HostedModule::callback(ModuleRecord* record, int32_t opcode, in
         return self.hostPinCount;
     case sep::GetSampleClock:
         return self.sampleClock;
+    case sep::GetPinBuffer: {
+        std::vector<float>& requested = self.requestedBuffers[index];
+        requested.assign(kBufferLength, 0.0f);
+        return static_cast<int32_t>(reinterpret_cast<intptr_t>(requested.data()));
+    }
     default:
         return 0;
     }

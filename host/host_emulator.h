@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,7 +60,8 @@ using ModuleFactory = std::function<ModuleRecord*(HostCallback callback, int32_t
 ModuleFactory factoryOf(const ModuleLibrary& library);
 
 // One instance as the host holds it. The host's answers: GetPinCount gives
-// `hostPinCount`, GetSampleClock gives `sampleClock`, everything else 0.
+// `hostPinCount`, GetSampleClock gives `sampleClock`, GetPinBuffer a buffer
+// the host keeps for that pin, everything else 0.
 class HostedModule {
 public:
     static constexpr int32_t kDefaultHandle = 0x600DF00D;
@@ -88,6 +90,7 @@ public:
     int32_t close();  // sends Close; the record is gone afterwards
 
     float* buffer(int32_t pin);  // null for a pin without a buffer
+    float* requestedBuffer(int32_t pin);  // what GetPinBuffer answered for it, or null
     void setList(int32_t pin, int16_t item);
     void fill(int32_t pin, float value);
     const std::vector<PinProperties>& declarations() const { return pins; }
@@ -113,6 +116,7 @@ private:
     ModuleRecord* record = nullptr;
     std::vector<PinProperties> pins;
     std::vector<std::vector<float>> buffers;
+    std::map<int32_t, std::vector<float>> requestedBuffers;  // answers to GetPinBuffer
 };
 
 }  // namespace host

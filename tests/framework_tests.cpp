@@ -1,0 +1,423 @@
+// ModuleBase on its own, with a probe module that declares what each test
+// needs: pin building, events, host calls, settings and process switching.
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "framework/module_base.h"
+#include "test_support.h"
+
+using namespace sep;
+using namespace testing_support;
+using host::HostCall;
+using host::HostedModule;
+
+namespace {
+
+int liveProbes = 0;
+
+class ProbeModule final : public ModuleBase {
+public:
+    struct StatusSeen {
+        int32_t pin;
+        int32_t status;
+    };
+
+    ProbeModule(HostCallback callback, int32_t handle) : ModuleBase(callback, handle) { ++liveProbes; }
+    ~ProbeModule() override { --liveProbes; }
+
+    // What the probe declares: `declared` pins of `dataType`, bound to the
+    // probe's own variables when `bound`; the last one may carry RepeatLast.
+    int32_t declared = 10;
+    int32_t dataType = Audio;
+    bool bound = true;
+    bool repeatLast = false;
+
+    std::vector<int32_t> queries;
+    std::vector<StatusSeen> statusChanges;
+    std::vector<std::vector<int32_t>> forwarded;
+    int32_t variables[16] = {};
+
+    bool getPinProperties(int32_t index, PinProperties* properties) override
+    {
+        queries.push_back(index);
+        if (index < 0 || index >= declared) return false;
+        properties->variable = bound ? &variables[index] : nullptr;
+        properties->dataType = dataType;
+        properties->name = "probe";
+        if (repeatLast && index == declared - 1) properties->flags = RepeatLast;
+        return true;
+    }
+    void onPlugStateChange(Pin* pin) override
+    {
+        statusChanges.push_back({pin->getIndex(), pin->getStatus()});
+    }
+    void onEventType2(int32_t timeStamp, int32_t value, int16_t value16) override
+    {
+        forwarded.push_back({timeStamp, value, value16});
+    }
+
+    static void SEP_CALL memberCallTarget(void* module) { ++static_cast<ProbeModule*>(module)->memberCalls; }
+    int32_t memberCalls = 0;
+};
+
+// A hosted probe: the test configures `probe` before opening it.
+struct HostedProbe {
+    ProbeModule* probe = nullptr;
+    HostedModule host;
+
+    explicit HostedProbe(int32_t hostPinCount, bool withCallback = true)
+        : host(
+              [this](HostCallback callback, int32_t handle) {
+                  probe = new ProbeModule(callback, handle);
+                  return probe->getRecord();
+              },
+              HostedModule::kDefaultHandle, withCallback)
+    {
+        host.hostPinCount = hostPinCount;
+    }
+};
+
+std::vector<int32_t> range(int32_t first, int32_t last)
+{
+    std::vector<int32_t> values;
+    for (int32_t v = first; v <= last; ++v) values.push_back(v);
+    return values;
+}
+
+}  // namespace
+
+// --- pin building --------------------------------------------------------
+
+TEST(PinBuilding, TenCountedTenDeclaredBindsAllToTheirVariables)
+{
+    HostedProbe hosted(10);
+    hosted.host.open();
+    ProbeModule& probe = *hosted.probe;
+    std::vector<int32_t> expected = range(0, 10);
+    expected.push_back(9);
+    EXPECT_EQ(probe.queries, expected);
+    ASSERT_EQ(probe.getPinCount(), 10);
+    for (int32_t i = 0; i < 10; ++i) {
+        EXPECT_EQ(probe.pin(i)->getValueAddress(), &probe.variables[i]);
+        EXPECT_EQ(probe.pin(i)->getIndex(), i);
+        EXPECT_EQ(probe.pin(i)->getDataType(), Audio);
+        EXPECT_EQ(probe.pin(i)->getModule(), &probe);
+        EXPECT_EQ(*static_cast<const int32_t*>(probe.pin(i)->getOwnValue()), 0);
+    }
+    EXPECT_EQ(hosted.host.countCalls(GetPinBuffer), 0);
+}
+
+TEST(PinBuilding, RepeatLastBindsTheRestToBuffersOfTheirOwn)
+{
+    HostedProbe hosted(12);
+    hosted.probe->repeatLast = true;
+    hosted.host.open();
+    ProbeModule& probe = *hosted.probe;
+    ASSERT_EQ(probe.getPinCount(), 12);
+    std::vector<int32_t> asked;
+    for (const HostCall& call : hosted.host.calls)
+        if (call.opcode == GetPinBuffer) asked.push_back(call.index);
+    EXPECT_EQ(asked, (std::vector<int32_t>{10, 11}));
+    for (int32_t i : {10, 11}) {
+        const Pin& pin = *probe.pin(i);
+        EXPECT_EQ(pin.getIndex(), i);
+        EXPECT_EQ(pin.getDataType(), Audio);
+        EXPECT_EQ(pin.getValueAddress(), pin.getOwnValue());
+        EXPECT_EQ(*static_cast<float* const*>(pin.getOwnValue()), hosted.host.requestedBuffer(i));
+    }
+}
+
+TEST(PinBuilding, WithoutRepeatLastTheRestStayUnbound)
+{
+    HostedProbe hosted(12);
+    hosted.host.open();
+    ProbeModule& probe = *hosted.probe;
+    ASSERT_EQ(probe.getPinCount(), 12);
+    for (int32_t i : {10, 11}) {
+        EXPECT_EQ(probe.pin(i)->getValueAddress(), nullptr);
+        EXPECT_EQ(probe.pin(i)->getStatus(), Static);
+        EXPECT_EQ(probe.pin(i)->getIndex(), i);
+    }
+    EXPECT_EQ(hosted.host.countCalls(GetPinBuffer), 0);
+    // An event for an unbound pin still reaches the module safely.
+    hosted.host.sendStatus(11, Streaming);
+    ASSERT_EQ(probe.statusChanges.size(), 1u);
+    EXPECT_EQ(probe.statusChanges[0].pin, 11);
+}
+
+TEST(PinBuilding, FewerCountedThanDeclaredBindsOnlyTheCount)
+{
+    HostedProbe hosted(8);
+    hosted.host.open();
+    std::vector<int32_t> expected = range(0, 8);
+    expected.push_back(7);
+    EXPECT_EQ(hosted.probe->queries, expected);
+    EXPECT_EQ(hosted.probe->getPinCount(), 8);
+    EXPECT_EQ(hosted.probe->pin(7)->getValueAddress(), &hosted.probe->variables[7]);
+}
+
+TEST(PinBuilding, NothingDeclaredAsksForZeroAndMinusOne)
+{
+    HostedProbe hosted(3);
+    hosted.probe->declared = 0;
+    hosted.probe->repeatLast = true;
+    hosted.host.open();
+    EXPECT_EQ(hosted.probe->queries, (std::vector<int32_t>{0, -1}));
+    ASSERT_EQ(hosted.probe->getPinCount(), 3);
+    for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(hosted.probe->pin(i)->getValueAddress(), nullptr);
+    EXPECT_EQ(hosted.host.countCalls(GetPinBuffer), 0);
+}
+
+TEST(PinBuilding, NoPinsCountedBuildsNoArray)
+{
+    for (int32_t count : {0, -1, -100}) {
+        HostedProbe hosted(count);
+        hosted.host.open();
+        EXPECT_EQ(hosted.probe->queries, (std::vector<int32_t>{0, -1})) << count;
+        EXPECT_EQ(hosted.probe->getPinCount(), 0) << count;
+    }
+}
+
+TEST(PinBuilding, UnboundPinsKeepValuesByDataType)
+{
+    struct Case {
+        int32_t dataType;
+        bool ownStorage;
+    };
+    for (Case c : {Case{Enum, true}, Case{Byte, true}, Case{Word32, true}, Case{Audio, true},
+                   Case{1, false}, Case{2, false}, Case{3, false}, Case{7, false}, Case{-1, false}}) {
+        HostedProbe hosted(2);
+        hosted.probe->bound = false;
+        hosted.probe->dataType = c.dataType;
+        hosted.host.open();
+        const Pin& pin = *hosted.probe->pin(1);
+        SCOPED_TRACE(c.dataType);
+        if (c.ownStorage) {
+            EXPECT_EQ(pin.getValueAddress(), pin.getOwnValue());
+        } else {
+            EXPECT_EQ(pin.getValueAddress(), nullptr);
+        }
+        if (c.dataType == Enum) {
+            EXPECT_EQ(*static_cast<const int16_t*>(pin.getValueAddress()), 0);
+        }
+        EXPECT_EQ(hosted.host.countCalls(GetPinBuffer), c.dataType == Audio ? 2 : 0);
+    }
+}
+
+TEST(PinBuilding, WithoutCallbackEveryHostCallAnswersZero)
+{
+    HostedProbe hosted(10, false);
+    ProbeModule& probe = *hosted.probe;
+    EXPECT_EQ(probe.callHost(GetPinCount, 0, 0, nullptr, 0.0f), 0);
+    EXPECT_EQ(probe.callHost(GetSampleClock, 0, 0, nullptr, 0.0f), 0);
+    EXPECT_EQ(probe.getSampleClock(), 0);
+    hosted.host.open();
+    EXPECT_EQ(probe.getPinCount(), 0);
+    EXPECT_TRUE(hosted.host.calls.empty());
+}
+
+// --- events ----------------------------------------------------------------
+
+TEST(PinEvents, TransientIsShownOnceThenFallsBack)
+{
+    HostedProbe hosted(10);
+    hosted.host.open();
+    ProbeModule& probe = *hosted.probe;
+    hosted.host.sendStatus(3, Transient);
+    ASSERT_EQ(probe.statusChanges.size(), 1u);
+    EXPECT_EQ(probe.statusChanges[0].pin, 3);
+    EXPECT_EQ(probe.statusChanges[0].status, Transient);
+    EXPECT_EQ(probe.pin(3)->getStatus(), Static);
+
+    for (int32_t kept : {int32_t{Streaming}, int32_t{Static}, 7, -3}) {
+        hosted.host.sendStatus(4, kept);
+        EXPECT_EQ(probe.statusChanges.back().status, kept);
+        EXPECT_EQ(probe.pin(4)->getStatus(), kept);
+    }
+}
+
+TEST(PinEvents, OtherPinsShowTheirLevelsDuringTheCall)
+{
+    HostedProbe hosted(10);
+    hosted.host.open();
+    ProbeModule& probe = *hosted.probe;
+    hosted.host.sendStatus(0, Streaming);
+    hosted.host.sendStatus(1, Transient);
+    EXPECT_EQ(probe.pin(0)->getStatus(), Streaming);
+    EXPECT_EQ(probe.pinStatus(0), Streaming);
+    EXPECT_EQ(probe.pinStatus(1), Static);
+    EXPECT_EQ(probe.pinStatus(10), Static) << "a pin the host did not give reads Static";
+    EXPECT_EQ(probe.pinStatus(-1), Static);
+}
+
+TEST(PinEvents, ForwardedEventsReachTheHook)
+{
+    HostedProbe hosted(10);
+    hosted.host.open();
+    Event event{};
+    event.timeStamp = 1234;
+    event.type = Forwarded;
+    event.value = -5;
+    event.value16 = -2;
+    event.target = 3;
+    hosted.host.sendEvent(event);
+    ASSERT_EQ(hosted.probe->forwarded.size(), 1u);
+    EXPECT_EQ(hosted.probe->forwarded[0], (std::vector<int32_t>{1234, -5, -2}));
+    EXPECT_TRUE(hosted.probe->statusChanges.empty());
+}
+
+TEST(PinEvents, UnknownTypesDoNothing)
+{
+    HostedProbe hosted(10);
+    hosted.host.open();
+    hosted.host.clearCalls();
+    for (int32_t type : {1, 3, 5, 20, 22, -1}) {
+        Event event{};
+        event.type = type;
+        event.value = Streaming;
+        event.target = 2;
+        hosted.host.sendEvent(event);
+    }
+    EXPECT_TRUE(hosted.probe->statusChanges.empty());
+    EXPECT_TRUE(hosted.probe->forwarded.empty());
+    EXPECT_EQ(hosted.probe->pin(2)->getStatus(), Static);
+    EXPECT_TRUE(hosted.host.calls.empty());
+}
+
+TEST(PinEvents, MemberCallRunsTheNamedFunctionOnTheModule)
+{
+    HostedProbe hosted(10);
+    hosted.host.open();
+    Event event{};
+    event.type = MemberCall;
+    event.target = static_cast<int32_t>(reinterpret_cast<intptr_t>(&ProbeModule::memberCallTarget));
+    hosted.host.sendEvent(event);
+    hosted.host.sendEvent(event);
+    EXPECT_EQ(hosted.probe->memberCalls, 2);
+}
+
+TEST(PinEvents, OutputStatusReachesTheHostAndLeavesThePin)
+{
+    HostedProbe hosted(10);
+    hosted.host.open();
+    hosted.host.clearCalls();
+    hosted.probe->pin(6)->setOutputStatus(480, Streaming);
+    ASSERT_EQ(hosted.host.calls.size(), 1u);
+    const HostCall& call = hosted.host.calls[0];
+    EXPECT_EQ(call.record, hosted.host.getRecord());
+    EXPECT_EQ(call.opcode, SetPinStatus);
+    EXPECT_EQ(call.index, 6);
+    EXPECT_EQ(call.value, Streaming);
+    EXPECT_EQ(call.pointer, 480);
+    EXPECT_EQ(bitsOf(call.floatValue), 0u);
+    EXPECT_EQ(hosted.probe->pin(6)->getStatus(), Static);
+}
+
+// --- settings, declarations through the dispatcher ---------------------------
+
+TEST(ModuleSettings, StartAtDefaultsAndStoreWhatTheHostSendsBitForBit)
+{
+    HostedProbe hosted(10);
+    ProbeModule& probe = *hosted.probe;
+    EXPECT_EQ(bitsOf(probe.getSampleRate()), bitsOf(44100.0f));
+    EXPECT_EQ(probe.getBlockSize(), 1024);
+    for (uint32_t bits : {0x473B8000u, 0x80000000u, 0x00000001u, 0x7FC01234u, 0xFF800000u}) {
+        EXPECT_EQ(hosted.host.dispatch(SetSampleRate, 7, 9, nullptr, floatFromBits(bits)), 0);
+        EXPECT_EQ(bitsOf(probe.getSampleRate()), bits);
+        EXPECT_EQ(probe.getBlockSize(), 1024) << "the value argument is not a block size";
+    }
+    for (int32_t size : {256, 0, -64, INT32_MAX}) {
+        EXPECT_EQ(hosted.host.dispatch(SetBlockSize, 3, size, nullptr, 96000.0f), 0);
+        EXPECT_EQ(probe.getBlockSize(), size);
+        EXPECT_EQ(bitsOf(probe.getSampleRate()), 0xFF800000u) << "the float argument is not a rate";
+    }
+}
+
+TEST(ModuleSettings, DispatchedDeclarationsUseTheHostsRecordUncleared)
+{
+    HostedProbe hosted(10);
+    auto record = patterned<PinProperties>();
+    EXPECT_EQ(hosted.host.dispatch(GetPinProperties, 2, 0, &record), 1);
+    EXPECT_EQ(record.variable, &hosted.probe->variables[2]);
+    EXPECT_EQ(record.defaultText, patterned<PinProperties>().defaultText);
+    record = patterned<PinProperties>();
+    EXPECT_EQ(hosted.host.dispatch(GetPinProperties, 10, 0, &record), 0);
+    EXPECT_TRUE(sameBytes(record, patterned<PinProperties>()));
+}
+
+TEST(ModuleSettings, QueryClearsTheRecordFirst)
+{
+    HostedProbe hosted(10);
+    auto record = patterned<PinProperties>();
+    EXPECT_TRUE(hosted.probe->queryPinProperties(4, &record));
+    EXPECT_EQ(record.defaultText, nullptr);
+    EXPECT_EQ(record.flags, 0);
+    EXPECT_EQ(record.reserved, 0);
+    record = patterned<PinProperties>();
+    EXPECT_FALSE(hosted.probe->queryPinProperties(-1, &record));
+    EXPECT_TRUE(sameBytes(record, PinProperties{}));
+}
+
+// --- process switching -------------------------------------------------------
+
+namespace {
+void SEP_CALL otherProcess(void*, int32_t, int32_t) {}
+void SEP_CALL thirdProcess(void*, int32_t, int32_t) {}
+}  // namespace
+
+TEST(ProcessSwitching, TellsTheHostOnlyOfRealChangesAfterTheRecordChanged)
+{
+    HostedProbe hosted(10);
+    ProbeModule& probe = *hosted.probe;
+    ProcessEntry seenByHost = nullptr;
+    hosted.host.onCall = [&](const HostCall& call) {
+        if (call.opcode == ProcessChanged) seenByHost = hosted.host.getRecord()->process;
+    };
+    EXPECT_EQ(hosted.host.getRecord()->process, &ModuleBase::emptyProcess);
+
+    probe.setProcess(&ModuleBase::emptyProcess);
+    EXPECT_TRUE(hosted.host.calls.empty());
+
+    probe.setProcess(&otherProcess);
+    ASSERT_EQ(hosted.host.countCalls(ProcessChanged), 1);
+    EXPECT_EQ(seenByHost, &otherProcess);
+    EXPECT_EQ(hosted.host.getRecord()->process, &otherProcess);
+    EXPECT_EQ(probe.getProcessMember().code, &otherProcess);
+
+    probe.setProcess(&otherProcess);
+    EXPECT_EQ(hosted.host.countCalls(ProcessChanged), 1);
+    probe.setProcess(ProcessMember{&otherProcess, 4, 0, 0});
+    EXPECT_EQ(hosted.host.countCalls(ProcessChanged), 2) << "an adjustment word differs";
+    EXPECT_EQ(probe.getProcessMember().thisAdjust, 4);
+    probe.setProcess(&thirdProcess);
+    EXPECT_EQ(hosted.host.countCalls(ProcessChanged), 3);
+    EXPECT_EQ(seenByHost, &thirdProcess);
+}
+
+TEST(ProcessSwitching, NullCodesAreEqualWhateverTheirAdjustments)
+{
+    EXPECT_EQ((ProcessMember{nullptr, 1, 2, 3}), (ProcessMember{nullptr, 0, 0, 0}));
+    EXPECT_FALSE((ProcessMember{&otherProcess, 0, 0, 1}) == (ProcessMember{&otherProcess, 0, 0, 0}));
+    EXPECT_FALSE((ProcessMember{&otherProcess, 0, 0, 0}) == (ProcessMember{&thirdProcess, 0, 0, 0}));
+}
+
+TEST(ModuleLifetime, CloseDestroysTheObjectOpenedOrNot)
+{
+    const int before = liveProbes;
+    {
+        HostedProbe unopened(10);
+        EXPECT_EQ(liveProbes, before + 1);
+        EXPECT_EQ(unopened.host.close(), 1);
+        EXPECT_EQ(liveProbes, before);
+        EXPECT_TRUE(unopened.host.calls.empty());
+    }
+    HostedProbe opened(12);
+    opened.probe->repeatLast = true;
+    opened.host.open();
+    opened.host.clearCalls();
+    EXPECT_EQ(opened.host.close(), 1);
+    EXPECT_EQ(liveProbes, before);
+    EXPECT_TRUE(opened.host.calls.empty()) << "destruction calls nothing in the host";
+}
