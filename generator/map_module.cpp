@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include <emmintrin.h>
+
 namespace tessel {
 
 using namespace sep;
@@ -151,6 +153,97 @@ void SEP_ENTRY MapModule::processCountdown(void* module, int32_t offset, int32_t
 
 // --- generator ----------------------------------------------------------
 
+namespace {
+
+constexpr int32_t kLanes = 4;                // samples per SSE2 compare
+constexpr int kAllLanes = (1 << kLanes) - 1;  // a movemask with every lane set
+
+inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false for NaN
+
+// One step of the map: double arithmetic in the stated grouping, one rounding
+// to float per value. False when the guard stops the map.
+[[gnu::always_inline]] inline bool mapStep(float stateX, float stateY, float a, float b,
+                                           float& nextX, float& nextY)
+{
+    const double x = stateX, y = stateY;
+    nextX = static_cast<float>((y + double{kConstantTerm}) -
+                               ((x * x) * double{a}) * double{kQuadraticFactor});
+    nextY = static_cast<float>((x * double{b}) * double{kYFactor});
+    return nextX > kLowerBound && nextX < kUpperBound && nextY > kLowerBound &&
+           nextY < kUpperBound;
+}
+
+// The held pair written from `from` on, up to the first sample at which Reset
+// rises, or Gate rises when `gateMatters`; returns that sample, or `count`.
+// gateUp and resetUp say whether the sample before `from` was positive, and
+// on return whether the sample before the returned one was. Every input
+// sample is read before the output sample of the same index is written.
+// Not inlined: a call per run of held samples, and registers of its own.
+[[gnu::noinline]] int32_t holdUntilEdge(const float* gate, const float* reset, int32_t from,
+                                        int32_t count, bool gateMatters, bool& gateUp,
+                                        bool& resetUp, float heldX, float heldY, float* xOut,
+                                        float* yOut)
+{
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 holdX = _mm_set1_ps(heldX), holdY = _mm_set1_ps(heldY);
+    const int gateLanes = gateMatters ? kAllLanes : 0;
+
+    int32_t i = from;
+    while (i + kLanes <= count) {
+        if (!gateUp && !resetUp) {
+            // both inputs low, as in an idle patch: only a positive sample can
+            // matter. max keeps its second operand for NaN, so `high` is +0
+            // where neither input is positive.
+            for (; i + 2 * kLanes <= count; i += 2 * kLanes) {
+                __m128 high = _mm_max_ps(_mm_loadu_ps(gate + i), zero);
+                high = _mm_max_ps(_mm_loadu_ps(gate + i + kLanes), high);
+                high = _mm_max_ps(_mm_loadu_ps(reset + i), high);
+                high = _mm_max_ps(_mm_loadu_ps(reset + i + kLanes), high);
+                if (_mm_movemask_ps(_mm_cmpgt_ps(high, zero)) != 0) break;
+                _mm_storeu_ps(xOut + i, holdX);
+                _mm_storeu_ps(xOut + i + kLanes, holdX);
+                _mm_storeu_ps(yOut + i, holdY);
+                _mm_storeu_ps(yOut + i + kLanes, holdY);
+            }
+            if (i + kLanes > count) break;
+        }
+        // one group by the rule: bit k of a mask is lane k's level, of a
+        // "before" mask the level of the sample before lane k
+        const int gateMask = _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(gate + i), zero));
+        const int resetMask = _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(reset + i), zero));
+        const int gateBefore = gateMask << 1 | gateUp;
+        const int resetBefore = resetMask << 1 | resetUp;
+        const int rises = (gateMask & ~gateBefore & gateLanes) | (resetMask & ~resetBefore);
+        if (rises != 0) {
+            const int lane = __builtin_ctz(rises);
+            for (int k = 0; k < lane; ++k) {
+                xOut[i + k] = heldX;
+                yOut[i + k] = heldY;
+            }
+            gateUp = (gateBefore >> lane) & 1;
+            resetUp = (resetBefore >> lane) & 1;
+            return i + lane;
+        }
+        gateUp = gateMask >> (kLanes - 1);
+        resetUp = resetMask >> (kLanes - 1);
+        _mm_storeu_ps(xOut + i, holdX);
+        _mm_storeu_ps(yOut + i, holdY);
+        i += kLanes;
+    }
+    // fewer samples left than a group
+    for (; i < count; ++i) {
+        const bool gateHigh = positive(gate[i]), resetHigh = positive(reset[i]);
+        if ((gateMatters && gateHigh && !gateUp) || (resetHigh && !resetUp)) return i;
+        gateUp = gateHigh;
+        resetUp = resetHigh;
+        xOut[i] = heldX;
+        yOut[i] = heldY;
+    }
+    return count;
+}
+
+}  // namespace
+
 void SEP_ENTRY MapModule::processMap(void* module, int32_t offset, int32_t count)
 {
     auto& m = *static_cast<MapModule*>(module);
@@ -173,31 +266,56 @@ void SEP_ENTRY MapModule::processMap(void* module, int32_t offset, int32_t count
         m.loadInitial = false;
     }
 
+    // The edge memories end as the last samples, exactly; read before any
+    // output is written, in case the host hands out a buffer twice.
+    const float lastGate = gate[count - 1];
+    const float lastReset = reset[count - 1];
+
     // The state lives in locals for the whole call: the output stores could
     // alias the object's fields and would force a reload on every sample.
     const int32_t mode = m.mode;
     const bool normalizeOn = m.normalize == 1;
     float heldX = m.heldX, heldY = m.heldY;
     float stateX = m.stateX, stateY = m.stateY;
-    float prevGate = m.prevGate, prevReset = m.prevReset;
     bool running = m.running;
+    bool gateUp = positive(m.prevGate);  // the sample before i was positive
+    bool resetUp = positive(m.prevReset);
 
-    for (int32_t i = 0; i < count; ++i) {
+    int32_t i = 0;
+    while (i < count) {
+        if (running && mode == Continuous) {
+            // continuous: every sample iterates, up to a Reset edge or a guard trip
+            const int32_t first = i;
+            for (; i < count; ++i) {
+                const bool resetHigh = positive(reset[i]);
+                if (resetHigh && !resetUp) break;
+                float nextX, nextY;
+                if (!mapStep(stateX, stateY, a[i], b[i], nextX, nextY)) break;
+                resetUp = resetHigh;
+                stateX = nextX;
+                stateY = nextY;
+                xOut[i] = normalizeOn ? nextX * kNormalizeGain : nextX;
+                yOut[i] = normalizeOn ? nextY * kNormalizeGain : nextY;
+            }
+            if (i > first) {
+                heldX = normalizeOn ? stateX * kNormalizeGain : stateX;
+                heldY = normalizeOn ? stateY * kNormalizeGain : stateY;
+            }
+        } else {
+            // holding: the outputs repeat until an edge that iterates or loads
+            const bool gateMatters = running && mode == Gated;
+            i = holdUntilEdge(gate, reset, i, count, gateMatters, gateUp, resetUp, heldX, heldY,
+                              xOut, yOut);
+        }
+        if (i == count) break;
+
+        // one sample by the full rule: an edge, or the sample that trips the guard
         const float g = gate[i];
         const float r = reset[i];
-
-        // decide: NaN compares false, so it is never a positive sample
-        const bool gateRose = g > kEdgeThreshold && !(prevGate > kEdgeThreshold);
-        const bool iterate = running && (mode == Continuous || (mode == Gated && gateRose));
-
-        // iterate: double arithmetic, one rounding to float per stored value
-        if (iterate) {
-            const double x = stateX, y = stateY;
-            float nextX = static_cast<float>(
-                (y + double{kConstantTerm}) - ((x * x) * double{a[i]}) * double{kQuadraticFactor});
-            float nextY = static_cast<float>((x * double{b[i]}) * double{kYFactor});
-            if (!(nextX > kLowerBound && nextX < kUpperBound && nextY > kLowerBound &&
-                  nextY < kUpperBound)) {
+        const bool gateRose = positive(g) && !gateUp;
+        if (running && (mode == Continuous || (mode == Gated && gateRose))) {
+            float nextX, nextY;
+            if (!mapStep(stateX, stateY, a[i], b[i], nextX, nextY)) {
                 nextX = 0.0f;
                 nextY = 0.0f;
                 running = false;
@@ -209,26 +327,25 @@ void SEP_ENTRY MapModule::processMap(void* module, int32_t offset, int32_t count
                 heldY = nextY * kNormalizeGain;
             }
         }
-
         // reset: overrides an iteration on the same sample
-        if (r > kEdgeThreshold && !(prevReset > kEdgeThreshold)) {
+        if (positive(r) && !resetUp) {
             stateX = heldX = x0[i];
             stateY = heldY = y0[i];
             running = true;
         }
-
-        prevGate = g;
-        prevReset = r;
+        gateUp = positive(g);
+        resetUp = positive(r);
         xOut[i] = heldX;
         yOut[i] = heldY;
+        ++i;
     }
 
     m.heldX = heldX;
     m.heldY = heldY;
     m.stateX = stateX;
     m.stateY = stateY;
-    m.prevGate = prevGate;
-    m.prevReset = prevReset;
+    m.prevGate = lastGate;
+    m.prevReset = lastReset;
     m.running = running;
 }
 

@@ -1,0 +1,55 @@
+#include "floors.h"
+
+#include <algorithm>
+
+#include <emmintrin.h>
+
+namespace bench {
+
+namespace {
+
+// The module's signal path constants, as floats widened exactly.
+constexpr float kConstantTerm = 0.1f;
+constexpr float kQuadraticFactor = 100.0f;
+constexpr float kYFactor = 10.0f;
+constexpr float kUpperBound = 0.2f;
+constexpr float kLowerBound = -0.2f;
+
+}  // namespace
+
+void recurrenceFloor(RecurrenceState& state, const float* a, const float* b, float* xOut,
+                     float* yOut, int32_t count)
+{
+    float x = state.x, y = state.y;
+    int32_t i = 0;
+    for (; state.running && i < count; ++i) {
+        const double dx = x, dy = y;
+        const float nextX = static_cast<float>(
+            (dy + double{kConstantTerm}) - ((dx * dx) * double{a[i]}) * double{kQuadraticFactor});
+        const float nextY = static_cast<float>((dx * double{b[i]}) * double{kYFactor});
+        if (nextX > kLowerBound && nextX < kUpperBound && nextY > kLowerBound && nextY < kUpperBound) {
+            x = nextX;
+            y = nextY;
+        } else {
+            x = y = 0.0f;
+            state.running = false;
+        }
+        xOut[i] = x;
+        yOut[i] = y;
+    }
+    // A stopped map only holds; never reached in the measured cases.
+    std::fill(xOut + i, xOut + count, x);
+    std::fill(yOut + i, yOut + count, y);
+    state.x = x;
+    state.y = y;
+}
+
+void copyFloor(const float* gate, const float* reset, float* xOut, float* yOut, int32_t count)
+{
+    for (int32_t i = 0; i < count; i += 4) {
+        _mm_storeu_ps(xOut + i, _mm_loadu_ps(gate + i));
+        _mm_storeu_ps(yOut + i, _mm_loadu_ps(reset + i));
+    }
+}
+
+}  // namespace bench
