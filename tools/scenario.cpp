@@ -1,0 +1,75 @@
+#include "scenario.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "generator/map_module.h"
+
+namespace render {
+
+using namespace tessel;
+
+float signalFromVolts(double volts) { return static_cast<float>(volts) / 10.0f; }
+
+float gateSample(const Scenario& scenario, int64_t sample)
+{
+    // Exact in double for every length the tool accepts, so the clock never drifts.
+    const double rate = scenario.sampleRate;
+    const double phase = std::fmod(static_cast<double>(sample) * scenario.gateHz, rate);
+    return phase < rate / 2.0 ? kGateHigh : 0.0f;
+}
+
+HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario,
+                       const BlockSink& sink)
+{
+    host::HostedModule module(library);
+    if (!module.valid()) throw std::runtime_error("the module library made no instance");
+
+    module.connect(scenario.blockSize);
+    module.setList(ModePin, scenario.gated ? Gated : Continuous);
+    module.setList(NormalizePin, scenario.normalize ? 1 : 0);
+    module.fill(APin, scenario.a);
+    module.fill(BPin, scenario.b);
+    module.fill(X0Pin, scenario.x0);
+    module.fill(Y0Pin, scenario.y0);
+    module.dispatch(sep::SetSampleRate, 0, 0, nullptr, static_cast<float>(scenario.sampleRate));
+    module.dispatch(sep::SetBlockSize, 0, scenario.blockSize);
+    module.open();
+
+    // Constant inputs stay Static, the host's initial status; only the inputs
+    // that move during the render are announced.
+    if (scenario.gated) module.sendStatus(GatePin, sep::Streaming);
+    if (!scenario.resetSamples.empty()) module.sendStatus(ResetPin, sep::Streaming);
+    module.clearCalls();
+
+    float* gate = module.buffer(GatePin);
+    float* reset = module.buffer(ResetPin);
+    const float* x = module.buffer(XPin);
+    const float* y = module.buffer(YPin);
+    auto nextReset = scenario.resetSamples.begin();
+
+    HostLog log;
+    for (int64_t start = 0; start < scenario.samples;) {
+        const auto count = static_cast<int32_t>(std::min<int64_t>(scenario.blockSize, scenario.samples - start));
+        if (scenario.gated) {
+            for (int32_t i = 0; i < count; ++i) gate[i] = gateSample(scenario, start + i);
+        }
+        std::fill(reset, reset + count, 0.0f);
+        for (; nextReset != scenario.resetSamples.end() && *nextReset < start + count; ++nextReset)
+            reset[*nextReset - start] = kResetPulse;
+
+        module.process(0, count);
+
+        const int32_t requests = module.countCalls(sep::RequestSleep);
+        module.clearCalls();
+        if (requests > 0 && log.firstSleepSample < 0) log.firstSleepSample = start;
+        log.sleepRequests += requests;
+
+        sink(start, x, y, count);
+        start += count;
+    }
+    return log;
+}
+
+}  // namespace render

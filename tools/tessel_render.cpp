@@ -1,0 +1,404 @@
+// tessel-render: hosts the module library on the command line and renders its
+// x and y outputs to a stereo WAV file and a picture, so the module can be
+// heard and seen without a host application.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <sndfile.h>
+
+#include "generator/map_module.h"
+#include "host/host_emulator.h"
+#include "output_file.h"
+#include "picture.h"
+#include "scenario.h"
+
+namespace {
+
+using render::Scenario;
+
+constexpr double kMaxSeconds = 600.0;
+constexpr int64_t kMinRate = 1000;
+constexpr int64_t kMaxRate = 768000;
+constexpr int64_t kMaxBlock = 65536;
+constexpr char kProgram[] = "tessel-render";
+
+// Bad input and failed writes: reported on one line, exit code 1.
+struct Failure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void onInterrupt(int) { interrupted = 1; }
+
+// What the user typed; numbers stay text until checked, so every bad value
+// gets the same kind of message.
+struct Arguments {
+    std::string seconds = "2";
+    std::string rate = "44100";
+    std::string block = "1024";
+    std::string mode = "continuous";
+    std::string gateHz = "1000";
+    std::string a = "1.4", b = "0.3", x0 = "0", y0 = "0";
+    std::string normalize = "on";
+    std::vector<std::string> resetAt;
+    std::string out, plot;
+    std::string module = host::builtModulePath();
+    bool quiet = false;
+};
+
+double parseNumber(const std::string& option, const std::string& text)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(begin, &end);
+    if (text.empty() || end == begin || *end != '\0')
+        throw Failure(option + ": '" + text + "' is not a number");
+    if (!std::isfinite(value) || errno == ERANGE) throw Failure(option + ": '" + text + "' is not a finite number");
+    return value;
+}
+
+int64_t parseWhole(const std::string& option, const std::string& text, int64_t low, int64_t high, const char* unit)
+{
+    const double value = parseNumber(option, text);
+    if (value != std::floor(value)) throw Failure(option + ": '" + text + "' is not a whole number");
+    if (value < double(low) || value > double(high))
+        throw Failure(option + ": " + text + " is out of range: give " + std::to_string(low) + " to " +
+                      std::to_string(high) + " " + unit);
+    return static_cast<int64_t>(value);
+}
+
+float parseVolts(const std::string& option, const std::string& text)
+{
+    const float signal = render::signalFromVolts(parseNumber(option, text));
+    if (!std::isfinite(signal)) throw Failure(option + ": " + text + " V is too large for a 32-bit sample");
+    return signal;
+}
+
+std::string shortNumber(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+Scenario scenarioFrom(const Arguments& arguments)
+{
+    Scenario scenario;
+    const double seconds = parseNumber("--seconds", arguments.seconds);
+    if (!(seconds > 0.0 && seconds <= kMaxSeconds))
+        throw Failure("--seconds: " + arguments.seconds + " is out of range: give more than 0 and at most " +
+                      shortNumber(kMaxSeconds) + " seconds");
+    scenario.sampleRate = static_cast<int32_t>(parseWhole("--rate", arguments.rate, kMinRate, kMaxRate, "Hz"));
+    scenario.blockSize = static_cast<int32_t>(parseWhole("--block", arguments.block, 1, kMaxBlock, "samples"));
+    scenario.samples = std::llround(seconds * scenario.sampleRate);
+    if (scenario.samples < 1)
+        throw Failure("--seconds: " + arguments.seconds + " s is shorter than one sample at " + arguments.rate + " Hz");
+
+    scenario.gated = arguments.mode == "gated";
+    scenario.gateHz = parseNumber("--gate-hz", arguments.gateHz);
+    const double highestGate = scenario.sampleRate / 2.0;
+    if (!(scenario.gateHz > 0.0 && scenario.gateHz <= highestGate))
+        throw Failure("--gate-hz: " + arguments.gateHz + " is out of range: give more than 0 and at most half the rate, " +
+                      shortNumber(highestGate) + " Hz");
+
+    scenario.a = parseVolts("--a", arguments.a);
+    scenario.b = parseVolts("--b", arguments.b);
+    scenario.x0 = parseVolts("--x0", arguments.x0);
+    scenario.y0 = parseVolts("--y0", arguments.y0);
+    scenario.normalize = arguments.normalize == "on";
+
+    for (const std::string& text : arguments.resetAt) {
+        const double at = parseNumber("--reset-at", text);
+        const int64_t sample = std::llround(at * scenario.sampleRate);
+        if (at < 0.0 || sample >= scenario.samples)
+            throw Failure("--reset-at: " + text + " is outside the render: give 0 or more and less than " +
+                          arguments.seconds + " seconds");
+        scenario.resetSamples.push_back(sample);
+    }
+    std::sort(scenario.resetSamples.begin(), scenario.resetSamples.end());
+    return scenario;
+}
+
+std::string describe(const Scenario& scenario, const Arguments& arguments)
+{
+    std::string text = scenario.gated ? "gated at " + shortNumber(scenario.gateHz) + " Hz" : "continuous";
+    return text + ", a " + arguments.a + " V, b " + arguments.b + " V, x0 " + arguments.x0 + " V, y0 " +
+           arguments.y0 + " V, normalize " + arguments.normalize;
+}
+
+std::string describeResets(const Arguments& arguments)
+{
+    if (arguments.resetAt.empty()) return "";
+    std::string text = "reset at ";
+    for (size_t i = 0; i < arguments.resetAt.size(); ++i) text += (i ? ", " : "") + arguments.resetAt[i];
+    return text + " s";
+}
+
+// Whether the module runs a map step after `sample` and before the end: every
+// sample in continuous mode, at each rising Gate edge in gated mode.
+bool iteratesAfter(const Scenario& scenario, int64_t sample)
+{
+    if (!scenario.gated) return sample + 1 < scenario.samples;
+    for (int64_t i = sample + 1; i < scenario.samples; ++i)
+        if (render::gateSample(scenario, i) > 0.0f && !(render::gateSample(scenario, i - 1) > 0.0f)) return true;
+    return false;
+}
+
+class Progress {
+public:
+    Progress(int64_t total, bool shown) : total(total), shown(shown), started(Clock::now()), last(started) {}
+    ~Progress() { finish(); }  // an error message then starts on a clean line
+
+    void advance(int64_t count)
+    {
+        done += count;
+        if (!shown) return;
+        const auto now = Clock::now();
+        if (now - started < std::chrono::milliseconds(300) || now - last < std::chrono::milliseconds(100)) return;
+        last = now;
+        std::fprintf(stderr, "\r%s: rendering... %3d%%", kProgram, static_cast<int>(100 * done / total));
+        drawn = true;
+    }
+
+    void finish()
+    {
+        if (drawn) std::fputs("\r\033[K", stderr);
+        drawn = false;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    int64_t total;
+    int64_t done = 0;
+    bool shown;
+    bool drawn = false;
+    Clock::time_point started, last;
+};
+
+void checkInterrupt()
+{
+    if (interrupted) throw Failure("interrupted; nothing written");
+}
+
+class WavWriter {
+public:
+    WavWriter(render::OutputFile& output, const Scenario& scenario, const std::string& comment)
+        : path(output.path()), interleaved(2 * size_t(scenario.blockSize))
+    {
+        SF_INFO info{};
+        info.samplerate = scenario.sampleRate;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        file = sf_open_fd(output.takeDescriptor(), SFM_WRITE, &info, SF_TRUE);
+        if (!file) throw Failure("cannot write " + path + ": " + sf_strerror(nullptr));
+        sf_set_string(file, SF_STR_SOFTWARE, kProgram);
+        sf_set_string(file, SF_STR_COMMENT, comment.c_str());
+    }
+    ~WavWriter()
+    {
+        if (file) sf_close(file);
+    }
+
+    void write(const float* x, const float* y, int32_t count)
+    {
+        for (int32_t i = 0; i < count; ++i) {
+            interleaved[2 * size_t(i)] = x[i];
+            interleaved[2 * size_t(i) + 1] = y[i];
+        }
+        if (sf_writef_float(file, interleaved.data(), count) != count)
+            throw Failure("cannot write " + path + ": " + sf_strerror(file));
+    }
+
+    void close()
+    {
+        const int error = sf_close(file);
+        file = nullptr;
+        if (error != 0) throw Failure("cannot write " + path + ": " + sf_error_number(error));
+    }
+
+private:
+    std::string path;
+    SNDFILE* file = nullptr;
+    std::vector<float> interleaved;
+};
+
+int run(int argc, char** argv)
+{
+    Arguments arguments;
+    CLI::App app{"Renders the Tessel Map module's x and y outputs, hosted as a host would hold it, "
+                 "to a stereo 32-bit float WAV file (x left, y right) and a " +
+                 std::to_string(render::kPictureWidth) + "x" + std::to_string(render::kPictureHeight) +
+                 " PNG picture: the x-y attractor as a log density plot above x and y over the first milliseconds. "
+                 "Voltages are those of the module's pins.",
+                 kProgram};
+    app.set_version_flag("--version", std::string(kProgram) + " " + TESSEL_RENDER_VERSION);
+    app.add_option("--seconds", arguments.seconds, "length, above 0 and at most 600")->type_name("S")->capture_default_str();
+    app.add_option("--rate", arguments.rate, "sample rate, 1000 to 768000")->type_name("HZ")->capture_default_str();
+    app.add_option("--block", arguments.block, "host block size: samples per process call, 1 to 65536")
+        ->type_name("N")->capture_default_str();
+    app.add_option("--mode", arguments.mode, "continuous: one step per sample; gated: one step per Gate clock tick")
+        ->check(CLI::IsMember({"continuous", "gated"}))->type_name("MODE")->capture_default_str();
+    app.add_option("--gate-hz", arguments.gateHz,
+                   "Gate clock in gated mode: a 0/5 V square wave rising at sample 0; above 0, at most rate/2")
+        ->type_name("HZ")->capture_default_str();
+    app.add_option("--a", arguments.a, "constant a")->type_name("V")->capture_default_str();
+    app.add_option("--b", arguments.b, "constant b")->type_name("V")->capture_default_str();
+    app.add_option("--x0", arguments.x0, "initial x")->type_name("V")->capture_default_str();
+    app.add_option("--y0", arguments.y0, "initial y")->type_name("V")->capture_default_str();
+    app.add_option("--normalize", arguments.normalize, "on: outputs scaled by 3.33, to about +-5 V")
+        ->check(CLI::IsMember({"on", "off"}))->type_name("on|off")->capture_default_str();
+    app.add_option("--reset-at", arguments.resetAt, "a one-sample 5 V pulse on Reset at that time; repeatable")
+        ->type_name("S")->allow_extra_args(false);
+    app.add_option("--out", arguments.out, "the WAV file to write")->type_name("FILE.wav");
+    app.add_option("--plot", arguments.plot, "the PNG picture to write")->type_name("FILE.png");
+    app.add_option("--module", arguments.module, "the module library to host")->type_name("PATH")->capture_default_str();
+    app.add_flag("--quiet", arguments.quiet, "no report on stderr, only errors");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
+        return e.get_exit_code() != 0 ? e.get_exit_code() : 1;
+    }
+
+    const Scenario scenario = scenarioFrom(arguments);
+    if (arguments.out.empty() && arguments.plot.empty())
+        throw Failure("nothing to write: give --out FILE.wav, --plot FILE.png or both");
+    if (arguments.out == arguments.plot) throw Failure("--out and --plot name the same file " + arguments.out);
+
+    host::ModuleLibrary library(arguments.module);
+    sep::ModuleProperties properties{};
+    if (library.getModuleProperties(0, &properties) != 1 || !properties.name)
+        throw Failure(arguments.module + " offers no module");
+
+    std::unique_ptr<render::OutputFile> wavFile, pngFile;
+    if (!arguments.out.empty()) wavFile = std::make_unique<render::OutputFile>(arguments.out);
+    if (!arguments.plot.empty()) pngFile = std::make_unique<render::OutputFile>(arguments.plot);
+
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+
+    const std::string resets = describeResets(arguments);
+    const std::string settings = describe(scenario, arguments) + (resets.empty() ? "" : ", " + resets);
+    Progress progress(scenario.samples * (pngFile ? 2 : 1), !arguments.quiet && isatty(STDERR_FILENO));
+
+    // The picture scales its axes to the outputs, so a first instance surveys
+    // them; the module is deterministic, and the second instance repeats them exactly.
+    render::Bounds bounds;
+    if (pngFile) {
+        render::renderScenario(library, scenario, [&](int64_t, const float* x, const float* y, int32_t count) {
+            checkInterrupt();
+            bounds.include(x, y, count);
+            progress.advance(count);
+        });
+    }
+
+    std::unique_ptr<WavWriter> wav;
+    if (wavFile) wav = std::make_unique<WavWriter>(*wavFile, scenario, std::string("Tessel Map, ") + settings);
+    std::unique_ptr<render::Picture> picture;
+    if (pngFile) picture = std::make_unique<render::Picture>(bounds, render::stripSamplesFor(scenario), scenario.sampleRate);
+
+    float peakX = 0.0f, peakY = 0.0f;
+    int64_t lastNonZero = -1;
+    const render::HostLog log =
+        render::renderScenario(library, scenario, [&](int64_t start, const float* x, const float* y, int32_t count) {
+            checkInterrupt();
+            for (int32_t i = 0; i < count; ++i) {
+                peakX = std::max(peakX, std::abs(x[i]));
+                peakY = std::max(peakY, std::abs(y[i]));
+                if (x[i] != 0.0f || y[i] != 0.0f) lastNonZero = start + i;
+            }
+            if (wav) wav->write(x, y, count);
+            if (picture) picture->add(start, x, y, count);
+            progress.advance(count);
+        });
+    progress.finish();
+
+    // Exact zeros on both outputs are what the divergence guard leaves; the
+    // zeros are a stop only if a map step came after their start and kept them.
+    const int64_t zerosFrom = lastNonZero + 1;
+    std::string outcome;
+    if (zerosFrom == scenario.samples) {
+        outcome = "the map ran to the end without stopping itself";
+    } else if (iteratesAfter(scenario, zerosFrom)) {
+        outcome = "the map stopped itself at sample " + std::to_string(zerosFrom) + " (" +
+                  shortNumber(double(zerosFrom) / scenario.sampleRate) + " s): x and y are exactly 0 from there on";
+    } else {
+        outcome = "x and y are exactly 0 from sample " + std::to_string(zerosFrom) +
+                  " on, too close to the end to tell whether the map stopped";
+    }
+    const std::string sleep = log.sleepRequests == 0
+                                  ? "the module did not ask to sleep"
+                                  : "the module asked to sleep " + std::to_string(log.sleepRequests) +
+                                        " times, first in the block from sample " + std::to_string(log.firstSleepSample);
+
+    if (wav) wav->close();
+    if (picture) {
+        const int descriptor = pngFile->takeDescriptor();
+        std::FILE* file = fdopen(descriptor, "wb");
+        if (!file) {
+            ::close(descriptor);
+            throw Failure("cannot write " + pngFile->path());
+        }
+        const std::string title = std::string(properties.name) + ":  x(n+1) = 1 + y(n) - a x(n)^2,  y(n+1) = b x(n)";
+        const std::string details = shortNumber(double(scenario.samples) / scenario.sampleRate) + " s at " +
+                                    std::to_string(scenario.sampleRate) + " Hz, " + describe(scenario, arguments);
+        try {
+            picture->writePng(file, {title, details, resets.empty() ? outcome : resets + "; " + outcome});
+        } catch (...) {
+            std::fclose(file);
+            throw;
+        }
+        const bool failed = std::ferror(file) != 0;
+        if (std::fclose(file) != 0 || failed) throw Failure("cannot write " + pngFile->path());
+    }
+    if (wavFile) wavFile->commit();
+    if (pngFile) pngFile->commit();
+
+    if (!arguments.quiet) {
+        auto say = [](const std::string& line) { std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str()); };
+        say(std::string(properties.name) + " (" + (properties.identifier ? properties.identifier : "") + ") from " +
+            arguments.module);
+        say("rendered " + std::to_string(scenario.samples) + " samples, " +
+            shortNumber(double(scenario.samples) / scenario.sampleRate) + " s at " +
+            std::to_string(scenario.sampleRate) + " Hz in blocks of " + std::to_string(scenario.blockSize) + ": " +
+            settings);
+        char peaks[96];
+        std::snprintf(peaks, sizeof peaks, "peak |x| %.4f V, peak |y| %.4f V", peakX * 10.0, peakY * 10.0);
+        say(peaks);
+        say(outcome);
+        say(sleep);
+        if (wavFile) say("wrote " + wavFile->path() + ": x left, y right, 32-bit float");
+        if (pngFile) say("wrote " + pngFile->path());
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,459 @@
+// tessel-render run as a user runs it, a separate process: its WAV against the
+// same scenario driven here through the host emulator, its picture, its report
+// and its refusals of bad input.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sndfile.h>
+
+#include "generator/map_module.h"
+#include "host/host_emulator.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using namespace tessel;
+
+uint32_t bitsOf(float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+class TemporaryFolder {
+public:
+    TemporaryFolder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "tessel-render-test-XXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~TemporaryFolder()
+    {
+        std::error_code ignored;
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(path, ignored);
+    }
+    std::string operator/(const std::string& name) const { return (fs::path(path) / name).string(); }
+
+    std::set<std::string> entries() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(path)) names.insert(entry.path().filename().string());
+        return names;
+    }
+
+    fs::path path;
+};
+
+struct Result {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string readText(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Runs the tool with `arguments`, its stdout and stderr captured in files.
+Result runTool(const std::vector<std::string>& arguments)
+{
+    TemporaryFolder capture;
+    const std::string outPath = capture / "stdout", errPath = capture / "stderr";
+    std::vector<std::string> words{TESSEL_RENDER_PATH};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    Result result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = readText(outPath);
+    result.err = readText(errPath);
+    return result;
+}
+
+struct Wav {
+    SF_INFO info{};
+    std::vector<float> x, y;
+};
+
+Wav readWav(const std::string& path)
+{
+    Wav wav;
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &wav.info);
+    if (!file) {
+        ADD_FAILURE() << path << ": " << sf_strerror(nullptr);
+        return wav;
+    }
+    std::vector<float> frames(size_t(wav.info.frames) * wav.info.channels);
+    EXPECT_EQ(sf_readf_float(file, frames.data(), wav.info.frames), wav.info.frames);
+    sf_close(file);
+    if (wav.info.channels != 2) return wav;
+    for (size_t i = 0; i < frames.size(); i += 2) {
+        wav.x.push_back(frames[i]);
+        wav.y.push_back(frames[i + 1]);
+    }
+    return wav;
+}
+
+// What the tool is documented to do, driven here directly through the emulator.
+struct Reference {
+    int32_t rate = 44100;
+    int32_t block = 1024;
+    int64_t samples = 88200;
+    float a = 1.4f / 10.0f, b = 0.3f / 10.0f, x0 = 0.0f, y0 = 0.0f;
+    int16_t normalize = 1;
+    std::vector<int64_t> resets;
+
+    void render(std::vector<float>& x, std::vector<float>& y) const
+    {
+        host::HostedModule module;
+        module.connect(block);
+        module.setList(ModePin, Continuous);
+        module.setList(NormalizePin, normalize);
+        module.fill(APin, a);
+        module.fill(BPin, b);
+        module.fill(X0Pin, x0);
+        module.fill(Y0Pin, y0);
+        module.dispatch(sep::SetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+        module.dispatch(sep::SetBlockSize, 0, block);
+        module.open();
+        if (!resets.empty()) module.sendStatus(ResetPin, sep::Streaming);
+        for (int64_t start = 0; start < samples; start += block) {
+            const auto count = static_cast<int32_t>(std::min<int64_t>(block, samples - start));
+            float* reset = module.buffer(ResetPin);
+            std::fill(reset, reset + block, 0.0f);
+            for (int64_t at : resets)
+                if (at >= start && at < start + count) reset[at - start] = 0.5f;
+            module.process(0, count);
+            x.insert(x.end(), module.buffer(XPin), module.buffer(XPin) + count);
+            y.insert(y.end(), module.buffer(YPin), module.buffer(YPin) + count);
+        }
+    }
+};
+
+void expectSameBits(const std::vector<float>& actual, const std::vector<float>& expected, const char* name)
+{
+    ASSERT_EQ(actual.size(), expected.size()) << name;
+    for (size_t i = 0; i < actual.size(); ++i)
+        ASSERT_EQ(bitsOf(actual[i]), bitsOf(expected[i])) << name << " differs first at sample " << i;
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) result.push_back(line);
+    return result;
+}
+
+}  // namespace
+
+// --- the WAV file -------------------------------------------------------------
+
+TEST(RenderedWav, DefaultsMatchTheEmulatorBitForBit)
+{
+    TemporaryFolder folder;
+    const Result result = runTool({"--out", folder / "map.wav", "--quiet"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+
+    const Wav wav = readWav(folder / "map.wav");
+    EXPECT_EQ(wav.info.samplerate, 44100);
+    EXPECT_EQ(wav.info.channels, 2);
+    EXPECT_EQ(wav.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ(wav.info.frames, 88200);
+
+    std::vector<float> x, y;
+    Reference{}.render(x, y);
+    expectSameBits(wav.x, x, "x");
+    expectSameBits(wav.y, y, "y");
+}
+
+TEST(RenderedWav, SettingsResetsAndOddBlocksMatchTheEmulatorBitForBit)
+{
+    TemporaryFolder folder;
+    const Result result = runTool({"--seconds", "0.25", "--rate", "48000", "--block", "300", "--a", "1.35", "--b",
+                                   "0.28", "--x0", "0.5", "--y0", "-0.2", "--normalize", "off", "--reset-at", "0.2",
+                                   "--reset-at", "0.1", "--out", folder / "map.wav", "--quiet"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+
+    Reference reference;
+    reference.rate = 48000;
+    reference.block = 300;
+    reference.samples = 12000;
+    reference.a = 1.35f / 10.0f;
+    reference.b = 0.28f / 10.0f;
+    reference.x0 = 0.5f / 10.0f;
+    reference.y0 = -0.2f / 10.0f;
+    reference.normalize = 0;
+    reference.resets = {4800, 9600};
+    std::vector<float> x, y;
+    reference.render(x, y);
+    ASSERT_EQ(x[4800], reference.x0) << "the scenario must show its resets";
+
+    const Wav wav = readWav(folder / "map.wav");
+    EXPECT_EQ(wav.info.samplerate, 48000);
+    expectSameBits(wav.x, x, "x");
+    expectSameBits(wav.y, y, "y");
+}
+
+TEST(RenderedWav, GatedModeStepsOncePerGateClockPeriod)
+{
+    // 1000 Hz at 48 kHz: a period of 48 samples, rising at sample 0, so the
+    // gated output holds the continuous map's k-th value over period k.
+    TemporaryFolder folder;
+    const Result result = runTool({"--mode", "gated", "--gate-hz", "1000", "--rate", "48000", "--seconds", "0.1",
+                                   "--block", "256", "--out", folder / "gated.wav", "--quiet"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+
+    Reference reference;
+    reference.rate = 48000;
+    reference.samples = 100;
+    std::vector<float> x, y;
+    reference.render(x, y);
+
+    const Wav wav = readWav(folder / "gated.wav");
+    ASSERT_EQ(wav.x.size(), 4800u);
+    for (size_t i = 0; i < wav.x.size(); ++i) {
+        ASSERT_EQ(bitsOf(wav.x[i]), bitsOf(x[i / 48])) << "x at sample " << i;
+        ASSERT_EQ(bitsOf(wav.y[i]), bitsOf(y[i / 48])) << "y at sample " << i;
+    }
+}
+
+// --- the report -----------------------------------------------------------------
+
+TEST(Report, PeaksAndStopAgreeWithTheWav)
+{
+    TemporaryFolder folder;
+    const Result result = runTool({"--a", "2", "--seconds", "0.1", "--out", folder / "stop.wav"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const Wav wav = readWav(folder / "stop.wav");
+    ASSERT_FALSE(wav.x.empty());
+
+    size_t zerosFrom = wav.x.size();
+    while (zerosFrom > 0 && wav.x[zerosFrom - 1] == 0.0f && wav.y[zerosFrom - 1] == 0.0f) --zerosFrom;
+    ASSERT_GT(zerosFrom, 0u);
+    ASSERT_LT(zerosFrom, wav.x.size()) << "a = 2 V must make the map leave its bounds";
+    EXPECT_NE(result.err.find("stopped itself at sample " + std::to_string(zerosFrom) + " "), std::string::npos)
+        << result.err;
+
+    float peakX = 0.0f, peakY = 0.0f;
+    for (float v : wav.x) peakX = std::max(peakX, std::abs(v));
+    for (float v : wav.y) peakY = std::max(peakY, std::abs(v));
+    char peaks[96];
+    std::snprintf(peaks, sizeof peaks, "peak |x| %.4f V, peak |y| %.4f V", peakX * 10.0, peakY * 10.0);
+    EXPECT_NE(result.err.find(peaks), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("did not ask to sleep"), std::string::npos) << result.err;
+}
+
+TEST(Report, AMapOnItsAttractorRunsToTheEnd)
+{
+    TemporaryFolder folder;
+    const Result result = runTool({"--seconds", "0.1", "--out", folder / "map.wav"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.err.find("ran to the end"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("rendered 4410 samples"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("stopped itself"), std::string::npos) << result.err;
+}
+
+TEST(Report, HelpAndVersionGoToStdoutAndSucceed)
+{
+    const Result help = runTool({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* option : {"--seconds", "--rate", "--block", "--mode", "--gate-hz", "--a", "--b", "--x0", "--y0",
+                               "--normalize", "--reset-at", "--out", "--plot", "--module", "--quiet", "--version"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+
+    const Result version = runTool({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, std::string("tessel-render ") + TESSEL_RENDER_VERSION + "\n");
+}
+
+// --- the picture ----------------------------------------------------------------
+
+TEST(RenderedPicture, DecodesAtItsStatedSizeAndShowsTheAttractor)
+{
+    TemporaryFolder folder;
+    const Result result = runTool({"--plot", folder / "map.png", "--quiet"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(folder.entries(), std::set<std::string>{"map.png"}) << "only the picture was asked for";
+
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, (folder / "map.png").c_str())) << image.message;
+    EXPECT_EQ(image.width, 1200u);
+    EXPECT_EQ(image.height, 1200u);
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
+
+    // The attractor's brightest places come out warm and light in the colour map.
+    size_t bright = 0;
+    for (size_t i = 0; i < pixels.size(); i += 3)
+        if (pixels[i] > 200 && pixels[i + 1] > 150 && pixels[i + 2] < 120) ++bright;
+    EXPECT_GT(bright, 100u);
+}
+
+// --- bad input ----------------------------------------------------------------
+
+struct BadInput {
+    std::string name;
+    std::vector<std::string> arguments;  // "@name" stands for that name in the test's folder
+    std::string message;                 // part of the one error line
+};
+
+void PrintTo(const BadInput& input, std::ostream* os) { *os << input.name; }
+
+class Refusal : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(Refusal, OneLineNonZeroExitAndNoFile)
+{
+    TemporaryFolder folder;
+    std::vector<std::string> arguments = GetParam().arguments;
+    for (std::string& word : arguments)
+        if (word.starts_with("@")) word = folder / word.substr(1);
+    const Result result = runTool(arguments);
+
+    EXPECT_NE(result.exitCode, 0);
+    const std::vector<std::string> errorLines = lines(result.err);
+    ASSERT_EQ(errorLines.size(), 1u) << result.err;
+    EXPECT_TRUE(errorLines[0].starts_with("tessel-render: ")) << errorLines[0];
+    EXPECT_NE(errorLines[0].find(GetParam().message), std::string::npos) << errorLines[0];
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(folder.entries().empty()) << *folder.entries().begin();
+}
+
+std::vector<BadInput> badInputs()
+{
+    const std::vector<std::string> both{"--out", "@map.wav", "--plot", "@map.png"};
+    auto with = [&](std::string name, std::vector<std::string> arguments, std::string message) {
+        arguments.insert(arguments.end(), both.begin(), both.end());
+        return BadInput{name, arguments, message};
+    };
+    return {
+        with("UnknownOption", {"--bogus"}, "--bogus"),
+        with("StrayArgument", {"--seconds", "2", "3"}, "not expected"),
+        with("WordForVolts", {"--a", "abc"}, "--a: 'abc' is not a number"),
+        with("TrailingText", {"--seconds", "2x"}, "--seconds: '2x' is not a number"),
+        with("EmptyNumber", {"--b", ""}, "--b: '' is not a number"),
+        with("NotANumber", {"--b", "nan"}, "--b: 'nan' is not a finite number"),
+        with("Infinity", {"--x0", "-inf"}, "--x0: '-inf' is not a finite number"),
+        with("Overflow", {"--gate-hz", "1e999"}, "--gate-hz: '1e999' is not a finite number"),
+        with("VoltsBeyondFloat", {"--y0", "1e39"}, "--y0: 1e39 V is too large"),
+        with("ZeroSeconds", {"--seconds", "0"}, "--seconds: 0 is out of range"),
+        with("NegativeSeconds", {"--seconds", "-1"}, "--seconds: -1 is out of range"),
+        with("SecondsBeyondCap", {"--seconds", "600.5"}, "--seconds: 600.5 is out of range"),
+        with("LessThanASample", {"--seconds", "1e-9"}, "shorter than one sample"),
+        with("RateTooLow", {"--rate", "999"}, "--rate: 999 is out of range"),
+        with("RateTooHigh", {"--rate", "768001"}, "--rate: 768001 is out of range"),
+        with("FractionalRate", {"--rate", "44100.5"}, "--rate: '44100.5' is not a whole number"),
+        with("EmptyBlock", {"--block", "0"}, "--block: 0 is out of range"),
+        with("BlockBeyondCap", {"--block", "65537"}, "--block: 65537 is out of range"),
+        with("StoppedGate", {"--mode", "gated", "--gate-hz", "0"}, "--gate-hz: 0 is out of range"),
+        with("GateAboveHalfTheRate", {"--mode", "gated", "--gate-hz", "22051"}, "--gate-hz: 22051 is out of range"),
+        with("UnknownMode", {"--mode", "fast"}, "--mode"),
+        with("UnknownSwitchPosition", {"--normalize", "yes"}, "--normalize"),
+        with("ResetBeforeTheStart", {"--reset-at", "-0.5"}, "--reset-at: -0.5 is outside the render"),
+        with("ResetAtTheEnd", {"--reset-at", "2"}, "--reset-at: 2 is outside the render"),
+        with("MissingModule", {"--module", "@missing.so"}, "cannot load module library"),
+        with("LibraryWithoutExports", {"--module", NOT_A_MODULE_PATH}, "is not a module library"),
+        with("TextFileAsModule", {"--module", "/etc/hostname"}, "cannot load module library"),
+        {"MissingWavFolder", {"--out", "@missing/map.wav"}, "does not exist"},
+        {"MissingPngFolder", {"--plot", "@missing/map.png"}, "does not exist"},
+        {"SameFileTwice", {"--out", "@map.wav", "--plot", "@map.wav"}, "name the same file"},
+        {"NothingToWrite", {"--seconds", "1"}, "nothing to write"},
+        {"OutputIsAFolder", {"--out", "@"}, "it is a folder"},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(BadInput, Refusal, ::testing::ValuesIn(badInputs()),
+                         [](const ::testing::TestParamInfo<BadInput>& info) { return info.param.name; });
+
+TEST(RefusalOfOutputs, AFolderThatIsAFileIsRefused)
+{
+    TemporaryFolder folder;
+    std::ofstream(folder / "file") << "not a folder";
+    const Result result = runTool({"--out", folder / "file/map.wav"});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_NE(result.err.find("is not a folder"), std::string::npos) << result.err;
+    EXPECT_EQ(folder.entries(), std::set<std::string>{"file"});
+}
+
+TEST(RefusalOfOutputs, AnUnwritableFolderIsRefused)
+{
+    TemporaryFolder folder;
+    std::string target = folder / "locked/map.wav";
+    if (geteuid() == 0) {
+        // Root writes through permission bits; sysfs refuses new files even to root.
+        struct statfs filesystem;
+        if (statfs("/sys", &filesystem) != 0 || filesystem.f_type != 0x62656572)
+            GTEST_SKIP() << "running as root without sysfs at /sys";
+        target = "/sys/tessel-render-test.wav";
+    } else {
+        fs::create_directory(folder / "locked");
+        fs::permissions(folder / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    const Result result = runTool({"--out", target});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_NE(result.err.find("is not writable"), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(target));
+}
+
+TEST(RefusalOfOutputs, AFailedRenderLeavesAnExistingFileAlone)
+{
+    TemporaryFolder folder;
+    std::ofstream(folder / "map.wav") << "keep";
+    const Result result = runTool({"--out", folder / "map.wav", "--module", NOT_A_MODULE_PATH});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_EQ(readText(folder / "map.wav"), "keep");
+    EXPECT_EQ(folder.entries(), std::set<std::string>{"map.wav"});
+}
+
+TEST(RefusalOfOutputs, ASuccessfulRenderReplacesTheFileAndLeavesNoTemporary)
+{
+    TemporaryFolder folder;
+    std::ofstream(folder / "map.wav") << "old";
+    const Result result = runTool({"--seconds", "0.01", "--out", folder / "map.wav", "--plot", folder / "map.png"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(folder.entries(), (std::set<std::string>{"map.png", "map.wav"}));
+    EXPECT_EQ(readWav(folder / "map.wav").x.size(), 441u);
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat status;
+    ASSERT_EQ(stat((folder / "map.png").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask) << "a new file gets the usual permissions";
+}
