@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 #include <png.h>
@@ -43,7 +44,7 @@ constexpr int kStripYTop = 996;
 constexpr int kStripHeight = 140;
 constexpr int kTickLength = 6;
 
-constexpr float kVoltsPerUnit = 10.0f;
+constexpr double kVoltsPerUnit = 10.0;
 
 // Where the colour map starts for a pixel visited once: bright enough to stand
 // out from the empty background.
@@ -141,30 +142,40 @@ private:
     std::vector<uint8_t> rgb;
 };
 
-// Tick values at a step of 1, 2 or 5 times a power of ten, about `wanted` of them.
+// Tick values at a step of 1, 2 or 5 times a power of ten, about `wanted` of
+// them; labels with the decimals the step needs, or in exponent form for
+// values too large for plain digits.
 struct Ticks {
     std::vector<double> values;
     int decimals = 0;
+    bool exponent = false;
 };
 
 Ticks ticksFor(double low, double high, int wanted)
 {
     const double rough = (high - low) / wanted;
+    if (!(rough > 0.0) || !std::isfinite(rough)) return {};
     const double power = std::pow(10.0, std::floor(std::log10(rough)));
     double step = power;
     for (double factor : {2.0, 5.0, 10.0})
         if (std::abs(std::log(power * factor / rough)) < std::abs(std::log(step / rough))) step = power * factor;
     Ticks ticks;
     ticks.decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9)));
-    for (double v = std::ceil(low / step - 1e-9) * step; v <= high + step * 1e-9; v += step)
+    ticks.exponent = std::max(std::abs(low), std::abs(high)) >= 1e5 || ticks.decimals > 4;
+    const double first = std::ceil(low / step - 1e-9);
+    for (int i = 0; i <= 2 * wanted + 2; ++i) {
+        const double v = (first + i) * step;
+        if (v > high + step * 1e-9) break;
         ticks.values.push_back(std::abs(v) < step * 1e-6 ? 0.0 : v);
+    }
     return ticks;
 }
 
-std::string formatNumber(double value, int decimals)
+std::string formatNumber(double value, int decimals, bool exponent = false)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    if (exponent) std::snprintf(text, sizeof text, "%.3g", value);
+    else std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
 }
 
@@ -187,7 +198,7 @@ void drawVerticalAxis(Canvas& canvas, const Axis& axis, int ticks)
     for (double v : t.values) {
         const int y = static_cast<int>(std::lround(axis.pixel(v)));
         canvas.fill(kLeft - 1 - kTickLength, y, kTickLength, 1, kFrame);
-        canvas.textRight(kLeft - kTickLength - 6, y - 7, formatNumber(v, t.decimals), 2, kDimText);
+        canvas.textRight(kLeft - kTickLength - 6, y - 7, formatNumber(v, t.decimals, t.exponent), 2, kDimText);
     }
 }
 
@@ -197,7 +208,7 @@ void drawHorizontalAxis(Canvas& canvas, const Axis& axis, int top, const std::st
     for (double v : t.values) {
         const int x = static_cast<int>(std::lround(axis.pixel(v)));
         canvas.fill(x, top + 1, 1, kTickLength, kFrame);
-        canvas.textCentred(x, top + kTickLength + 4, formatNumber(v, t.decimals), 2, kDimText);
+        canvas.textCentred(x, top + kTickLength + 4, formatNumber(v, t.decimals, t.exponent), 2, kDimText);
     }
     canvas.textCentred((kLeft + kRight) / 2, top + kTickLength + 26, name, 2, kText);
 }
@@ -222,15 +233,19 @@ void drawStrip(Canvas& canvas, const std::vector<float>& samples, const Axis& va
         const size_t last = std::max(first, std::min(count - 1, static_cast<size_t>(std::ceil(to)) - 1));
         size_t begin = first;
         if (column > 0) begin = std::min(begin, std::min(count - 1, static_cast<size_t>(std::ceil(from)) - 1));
-        float low = samples[begin], high = samples[begin];
+        float low = std::numeric_limits<float>::infinity(), high = -low;
         for (size_t i = begin; i <= last; ++i) {
+            if (!std::isfinite(samples[i])) continue;
             low = std::min(low, samples[i]);
             high = std::max(high, samples[i]);
         }
-        const int yHigh = static_cast<int>(std::floor(values.pixel(high * kVoltsPerUnit)));
-        const int yLow = static_cast<int>(std::floor(values.pixel(low * kVoltsPerUnit)));
-        const int y0 = std::clamp(yHigh, top, top + kStripHeight - 2);
-        const int y1 = std::clamp(yLow, top, top + kStripHeight - 2);
+        if (low > high) continue;
+        auto row = [&](float v) {
+            const double pixel = std::floor(values.pixel(v * kVoltsPerUnit));
+            return static_cast<int>(std::clamp(pixel, double(top), double(top + kStripHeight - 2)));
+        };
+        const int y0 = row(high);
+        const int y1 = row(low);
         canvas.fill(kLeft + column, y0, 1, y1 - y0 + 2, colour);
     }
 }
@@ -264,26 +279,28 @@ int64_t stripSamplesFor(const Scenario& scenario)
 
 namespace {
 
-// Widens a range by a margin on each side, and a range of one value to 0.2 V.
-void pad(float& low, float& high)
+// Widens a range by a margin on each side; a range of about one value gets
+// 0.1 V or a thousandth of its size either side, whichever is more.
+void pad(double& low, double& high)
 {
-    const float span = high - low;
-    if (span < 0.01f / kVoltsPerUnit) {
-        low -= 0.1f / kVoltsPerUnit;
-        high += 0.1f / kVoltsPerUnit;
+    const double span = high - low;
+    const double least = std::max(0.01, 1e-3 * std::max(std::abs(low), std::abs(high)));
+    if (span < least) {
+        low -= least;
+        high += least;
         return;
     }
-    low -= span * 0.04f;
-    high += span * 0.04f;
+    low -= span * 0.04;
+    high += span * 0.04;
 }
 
 }  // namespace
 
 Picture::Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate)
-    : view(bounds), sampleRate(sampleRate), density(size_t(kPlotWidth) * kDensityHeight),
+    : sampleRate(sampleRate), density(size_t(kPlotWidth) * kDensityHeight),
       stripLength(static_cast<size_t>(stripSamples))
 {
-    if (view.empty) view = Bounds{0.0f, 0.0f, 0.0f, 0.0f, false};
+    if (!bounds.empty) view = {bounds.xLow, bounds.xHigh, bounds.yLow, bounds.yHigh};
     pad(view.xLow, view.xHigh);
     pad(view.yLow, view.yHigh);
     stripX.reserve(stripLength);
@@ -292,12 +309,12 @@ Picture::Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate)
 
 void Picture::add(int64_t start, const float* x, const float* y, int32_t count)
 {
-    const double xScale = kPlotWidth / (double(view.xHigh) - view.xLow);
-    const double yScale = kDensityHeight / (double(view.yHigh) - view.yLow);
+    const double xScale = kPlotWidth / (view.xHigh - view.xLow);
+    const double yScale = kDensityHeight / (view.yHigh - view.yLow);
     for (int32_t i = 0; i < count; ++i) {
         if (!std::isfinite(x[i]) || !std::isfinite(y[i])) continue;
-        const int column = std::clamp(static_cast<int>((x[i] - double(view.xLow)) * xScale), 0, kPlotWidth - 1);
-        const int row = std::clamp(static_cast<int>((double(view.yHigh) - y[i]) * yScale), 0, kDensityHeight - 1);
+        const int column = std::clamp(static_cast<int>((x[i] - view.xLow) * xScale), 0, kPlotWidth - 1);
+        const int row = std::clamp(static_cast<int>((view.yHigh - y[i]) * yScale), 0, kDensityHeight - 1);
         ++density[size_t(row) * kPlotWidth + column];
     }
     for (int32_t i = 0; i < count && stripX.size() < stripLength; ++i) {
@@ -358,7 +375,7 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     const struct {
         const std::vector<float>& samples;
         int top;
-        float low, high;
+        double low, high;
         const char* name;
         Colour colour;
     } strips[] = {{stripX, kStripXTop, view.xLow, view.xHigh, "x", kXTrace},
@@ -366,7 +383,7 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     for (const auto& strip : strips) {
         canvas.fill(kLeft, strip.top, kPlotWidth, kStripHeight, kPlotBackground);
         const Axis values{strip.low * kVoltsPerUnit, strip.high * kVoltsPerUnit, strip.top, kStripHeight, true};
-        if (strip.low < 0.0f && strip.high > 0.0f)
+        if (strip.low < 0.0 && strip.high > 0.0)
             canvas.fill(kLeft, static_cast<int>(std::lround(values.pixel(0.0))), kPlotWidth, 1, kZeroLine);
         drawStrip(canvas, strip.samples, values, strip.top, strip.colour);
         canvas.frame(kLeft, strip.top, kPlotWidth, kStripHeight, kFrame);

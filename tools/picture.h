@@ -44,7 +44,9 @@ public:
     void writePng(std::FILE* file, const Caption& caption) const;
 
 private:
-    Bounds view;  // bounds with a margin, never of zero extent
+    struct View {
+        double xLow = 0.0, xHigh = 0.0, yLow = 0.0, yHigh = 0.0;
+    } view;  // the bounds with a margin, never of zero extent
     int32_t sampleRate;
     int64_t totalSamples = 0;
     std::vector<uint32_t> density;  // one count per pixel of the plot area, row 0 on top

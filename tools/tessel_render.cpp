@@ -112,7 +112,7 @@ Scenario scenarioFrom(const Arguments& arguments)
     scenario.gated = arguments.mode == "gated";
     scenario.gateHz = parseNumber("--gate-hz", arguments.gateHz);
     const double highestGate = scenario.sampleRate / 2.0;
-    if (!(scenario.gateHz > 0.0 && scenario.gateHz <= highestGate))
+    if (scenario.gated && !(scenario.gateHz > 0.0 && scenario.gateHz <= highestGate))
         throw Failure("--gate-hz: " + arguments.gateHz + " is out of range: give more than 0 and at most half the rate, " +
                       shortNumber(highestGate) + " Hz");
 
@@ -339,7 +339,7 @@ int run(int argc, char** argv)
         outcome = "the map ran to the end without stopping itself";
     } else if (iteratesAfter(scenario, zerosFrom)) {
         outcome = "the map stopped itself at sample " + std::to_string(zerosFrom) + " (" +
-                  shortNumber(double(zerosFrom) / scenario.sampleRate) + " s): x and y are exactly 0 from there on";
+                  shortNumber(double(zerosFrom) / scenario.sampleRate) + " s): x and y stay exactly 0";
     } else {
         outcome = "x and y are exactly 0 from sample " + std::to_string(zerosFrom) +
                   " on, too close to the end to tell whether the map stopped";

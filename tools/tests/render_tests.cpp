@@ -254,6 +254,25 @@ TEST(RenderedWav, GatedModeStepsOncePerGateClockPeriod)
     }
 }
 
+TEST(RenderedWav, TheLimitsThemselvesAreAccepted)
+{
+    // The Gate clock's limit of half the rate binds in gated mode only.
+    TemporaryFolder folder;
+    const Result longest = runTool({"--seconds", "600", "--rate", "1000", "--block", "65536", "--out",
+                                    folder / "long.wav", "--quiet"});
+    ASSERT_EQ(longest.exitCode, 0) << longest.err;
+    EXPECT_EQ(readWav(folder / "long.wav").x.size(), 600000u);
+
+    const Result fastest = runTool({"--seconds", "0.001", "--rate", "768000", "--block", "1", "--mode", "gated",
+                                    "--gate-hz", "384000", "--out", folder / "fast.wav", "--quiet"});
+    ASSERT_EQ(fastest.exitCode, 0) << fastest.err;
+    const Wav fast = readWav(folder / "fast.wav");
+    EXPECT_EQ(fast.info.samplerate, 768000);
+    ASSERT_EQ(fast.x.size(), 768u);
+    EXPECT_NE(fast.x[1], fast.x[2]) << "a gate at half the rate still steps every other sample";
+    EXPECT_EQ(fast.x[2], fast.x[3]);
+}
+
 // --- the report -----------------------------------------------------------------
 
 TEST(Report, PeaksAndStopAgreeWithTheWav)
