@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -19,7 +18,6 @@
 #include <CLI/CLI.hpp>
 #include <sndfile.h>
 
-#include "generator/map_module.h"
 #include "host/host_emulator.h"
 #include "output_file.h"
 #include "picture.h"
