@@ -134,7 +134,7 @@ struct Reference {
     int32_t rate = 44100;
     int32_t block = 1024;
     int64_t samples = 88200;
-    float a = 1.4f / 10.0f, b = 0.3f / 10.0f, x0 = 0.0f, y0 = 0.0f;
+    float a = 0.14f, b = 0.03f, x0 = 0.0f, y0 = 0.0f;
     int16_t normalize = 1;
     std::vector<int64_t> resets;
 
@@ -215,10 +215,10 @@ TEST(RenderedWav, SettingsResetsAndOddBlocksMatchTheEmulatorBitForBit)
     reference.rate = 48000;
     reference.block = 300;
     reference.samples = 12000;
-    reference.a = 1.35f / 10.0f;
-    reference.b = 0.28f / 10.0f;
-    reference.x0 = 0.5f / 10.0f;
-    reference.y0 = -0.2f / 10.0f;
+    reference.a = 0.135f;
+    reference.b = 0.028f;
+    reference.x0 = 0.05f;
+    reference.y0 = -0.02f;
     reference.normalize = 0;
     reference.resets = {4800, 9600};
     std::vector<float> x, y;
@@ -392,7 +392,7 @@ std::vector<BadInput> badInputs()
         with("NotANumber", {"--b", "nan"}, "--b: 'nan' is not a finite number"),
         with("Infinity", {"--x0", "-inf"}, "--x0: '-inf' is not a finite number"),
         with("Overflow", {"--gate-hz", "1e999"}, "--gate-hz: '1e999' is not a finite number"),
-        with("VoltsBeyondFloat", {"--y0", "1e39"}, "--y0: 1e39 V is too large"),
+        with("VoltsBeyondFloat", {"--y0", "1e40"}, "--y0: 1e40 V is too large"),
         with("ZeroSeconds", {"--seconds", "0"}, "--seconds: 0 is out of range"),
         with("NegativeSeconds", {"--seconds", "-1"}, "--seconds: -1 is out of range"),
         with("SecondsBeyondCap", {"--seconds", "600.5"}, "--seconds: 600.5 is out of range"),
