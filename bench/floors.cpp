@@ -22,20 +22,25 @@ void recurrenceFloor(RecurrenceState& state, const float* a, const float* b, flo
 {
     float x = state.x, y = state.y;
     int32_t i = 0;
-    for (; state.running && i < count; ++i) {
-        const double dx = x, dy = y;
-        const float nextX = static_cast<float>(
-            (dy + double{kConstantTerm}) - ((dx * dx) * double{a[i]}) * double{kQuadraticFactor});
-        const float nextY = static_cast<float>((dx * double{b[i]}) * double{kYFactor});
-        if (nextX > kLowerBound && nextX < kUpperBound && nextY > kLowerBound && nextY < kUpperBound) {
+    if (state.running) {
+        for (; i < count; ++i) {
+            const double dx = x, dy = y;
+            const float nextX =
+                static_cast<float>((dy + double{kConstantTerm}) -
+                                   ((dx * dx) * double{a[i]}) * double{kQuadraticFactor});
+            const float nextY = static_cast<float>((dx * double{b[i]}) * double{kYFactor});
+            if (!(nextX > kLowerBound && nextX < kUpperBound && nextY > kLowerBound &&
+                  nextY < kUpperBound))
+                break;
             x = nextX;
             y = nextY;
-        } else {
+            xOut[i] = x;
+            yOut[i] = y;
+        }
+        if (i < count) {
             x = y = 0.0f;
             state.running = false;
         }
-        xOut[i] = x;
-        yOut[i] = y;
     }
     // A stopped map only holds; never reached in the measured cases.
     std::fill(xOut + i, xOut + count, x);

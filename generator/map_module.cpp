@@ -190,10 +190,12 @@ inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false
 
     int32_t i = from;
     while (i + kLanes <= count) {
+        // quiet stretches, two groups at a time: every sample on the same
+        // side of zero as the one before it
         if (!gateUp && !resetUp) {
-            // both inputs low, as in an idle patch: only a positive sample can
-            // matter. max keeps its second operand for NaN, so `high` is +0
-            // where neither input is positive.
+            // both low, as in an idle patch: only a positive sample ends the
+            // stretch. max keeps its second operand for NaN, so `high` stays
+            // +0 where neither input is positive.
             for (; i + 2 * kLanes <= count; i += 2 * kLanes) {
                 __m128 high = _mm_max_ps(_mm_loadu_ps(gate + i), zero);
                 high = _mm_max_ps(_mm_loadu_ps(gate + i + kLanes), high);
@@ -205,8 +207,26 @@ inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false
                 _mm_storeu_ps(yOut + i, holdY);
                 _mm_storeu_ps(yOut + i + kLanes, holdY);
             }
-            if (i + kLanes > count) break;
+        } else {
+            // an input held high: compares (all ones where positive) against the levels
+            const __m128 gateLevel = _mm_castsi128_ps(_mm_set1_epi32(-int32_t{gateUp}));
+            const __m128 resetLevel = _mm_castsi128_ps(_mm_set1_epi32(-int32_t{resetUp}));
+            const auto changes = [&](const float* signal, __m128 level) {
+                return _mm_or_ps(
+                    _mm_xor_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i), zero), level),
+                    _mm_xor_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i + kLanes), zero), level));
+            };
+            for (; i + 2 * kLanes <= count; i += 2 * kLanes) {
+                const __m128 changed =
+                    _mm_or_ps(changes(gate, gateLevel), changes(reset, resetLevel));
+                if (_mm_movemask_ps(changed) != 0) break;
+                _mm_storeu_ps(xOut + i, holdX);
+                _mm_storeu_ps(xOut + i + kLanes, holdX);
+                _mm_storeu_ps(yOut + i, holdY);
+                _mm_storeu_ps(yOut + i + kLanes, holdY);
+            }
         }
+        if (i + kLanes > count) break;
         // one group by the rule: bit k of a mask is lane k's level, of a
         // "before" mask the level of the sample before lane k
         const int gateMask = _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(gate + i), zero));

@@ -93,7 +93,10 @@ public:
 
     int below(int bound) { return std::uniform_int_distribution<int>(0, bound - 1)(random); }
     bool chance(int percent) { return below(100) < percent; }
-    float uniform(float low, float high) { return std::uniform_real_distribution<float>(low, high)(random); }
+    float uniform(float low, float high)
+    {
+        return std::uniform_real_distribution<float>(low, high)(random);
+    }
 
     // A Gate or Reset sample of some kind: the edge rule's corner cases.
     float edgeSample()
@@ -112,7 +115,10 @@ public:
         }
     }
 
-    float nan() { return floatFromBits((chance(50) ? 0xFF800000u : 0x7F800000u) | (1 + below(0x7FFFFF))); }
+    float nan()
+    {
+        return floatFromBits((chance(50) ? 0xFF800000u : 0x7F800000u) | (1 + below(0x7FFFFF)));
+    }
 
     void fillEdgeSignal(std::vector<float>& signal)
     {
@@ -120,7 +126,8 @@ public:
         size_t n = 0;
         while (n < signal.size()) {
             const size_t run = style == 0 ? 1 : 1 + below(style == 3 ? 60 : 12);
-            const float value = style == 3 && chance(80) ? (chance(50) ? 0.0f : 1.0f) : edgeSample();
+            const float value =
+                style == 3 && chance(80) ? (chance(50) ? 0.0f : 1.0f) : edgeSample();
             for (size_t k = 0; k < run && n < signal.size(); ++k) signal[n++] = value;
         }
     }
@@ -224,10 +231,11 @@ public:
             if (bitsOf(in(XPin)[n]) != bitsOf(referenceX[n]) ||
                 bitsOf(in(YPin)[n]) != bitsOf(referenceY[n])) {
                 return ::testing::AssertionFailure()
-                       << "element " << n << " of a call at offset " << offset << ", count " << count
-                       << ", mode " << mode << ", normalize " << normalize << ": module x=0x"
-                       << std::hex << bitsOf(in(XPin)[n]) << " y=0x" << bitsOf(in(YPin)[n])
-                       << ", rule x=0x" << bitsOf(referenceX[n]) << " y=0x" << bitsOf(referenceY[n]);
+                       << "element " << n << " of a call at offset " << offset << ", count "
+                       << count << ", mode " << mode << ", normalize " << normalize
+                       << ": module x=0x" << std::hex << bitsOf(in(XPin)[n]) << " y=0x"
+                       << bitsOf(in(YPin)[n]) << ", rule x=0x" << bitsOf(referenceX[n]) << " y=0x"
+                       << bitsOf(referenceY[n]);
             }
         }
         return ::testing::AssertionSuccess();
@@ -260,7 +268,8 @@ public:
         setSettings(kModes[maker.below(4)], kNormalizeValues[maker.below(3)]);
         for (int call = 0; call < calls; ++call) {
             if (maker.chance(30)) fillInputs(maker);
-            if (maker.chance(15)) setSettings(kModes[maker.below(4)], kNormalizeValues[maker.below(3)]);
+            if (maker.chance(15))
+                setSettings(kModes[maker.below(4)], kNormalizeValues[maker.below(3)]);
             if (maker.chance(20)) setOutputs(maker);
             const int32_t count = maker.chance(5) ? -maker.below(3) : maker.below(kMaxCount + 1);
             const int32_t offset = maker.below(kBufferLength - std::max(count, 0) + 1);
@@ -284,8 +293,9 @@ TEST(FastPath, RandomBlocksMatchThePerSampleRule)
 
 TEST_F(FastPathTest, OneEdgeAtEveryPositionOffsetAndCount)
 {
-    // One Gate or Reset pulse in otherwise low inputs, in every place a
-    // group of samples can put it, both edges inside the call.
+    // One Gate or Reset pulse in otherwise low inputs, starting at every
+    // place in a group of samples; the next call begins where the pulse may
+    // still be high.
     SignalMaker maker(7);
     for (const int16_t edgeMode : {Gated, Continuous}) {
         setSettings(edgeMode, 0);
@@ -397,14 +407,17 @@ TEST_F(FastPathTest, OutputsSharingTheEdgeInputsBuffers)
         const int32_t offset = maker.below(kBufferLength - count + 1);
         // the reference runs on copies shared the same way
         std::vector<float> referenceGate = gate, referenceReset = reset;
-        ReferenceMap::Buffers buffers = referenceBuffers(referenceGate.data(), referenceReset.data());
+        ReferenceMap::Buffers buffers =
+            referenceBuffers(referenceGate.data(), referenceReset.data());
         buffers.gate = referenceGate.data();
         buffers.reset = referenceReset.data();
         reference.process(buffers, mode, normalize, offset, count);
         host.process(offset, count);
         for (int32_t n = 0; n < kBufferLength; ++n) {
-            ASSERT_EQ(bitsOf(in(GatePin)[n]), bitsOf(referenceGate[n])) << "call " << call << ", element " << n;
-            ASSERT_EQ(bitsOf(in(ResetPin)[n]), bitsOf(referenceReset[n])) << "call " << call << ", element " << n;
+            ASSERT_EQ(bitsOf(in(GatePin)[n]), bitsOf(referenceGate[n]))
+                << "call " << call << ", element " << n;
+            ASSERT_EQ(bitsOf(in(ResetPin)[n]), bitsOf(referenceReset[n]))
+                << "call " << call << ", element " << n;
         }
     }
     *xVariable = ownX;
