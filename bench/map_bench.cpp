@@ -226,7 +226,8 @@ double median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-// Prints the table; returns whether every case with a target met it.
+// Prints the table; returns whether every case measured with a target met it
+// and no benchmark failed.
 bool printTable(const Collector& collector)
 {
     const auto medianOf = [&](const char* name) {
@@ -240,10 +241,7 @@ bool printTable(const Collector& collector)
         const double product = medianOf(c.product);
         const double floor = medianOf(c.floor);
         const double ratio = product / floor;
-        if (std::isnan(ratio)) {
-            if (c.target > 0) allMet = false;
-            continue;  // filtered out, or failed: the errors are listed below
-        }
+        if (std::isnan(ratio)) continue;  // filtered out, or failed: the errors are listed below
         const bool met = ratio <= c.target;
         if (c.target > 0) {
             allMet = allMet && met;
