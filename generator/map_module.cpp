@@ -142,8 +142,8 @@ void MapModule::onPlugStateChange(Pin*)
 
 void SEP_ENTRY MapModule::processCountdown(void* module, int32_t offset, int32_t count)
 {
-    processMap(module, offset, count);
     auto& m = *static_cast<MapModule*>(module);
+    generate(m, offset, count);
     const int64_t left = int64_t{m.countdown} - count;
     m.countdown = static_cast<int32_t>(std::clamp<int64_t>(
         left, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
@@ -266,7 +266,11 @@ inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false
 
 void SEP_ENTRY MapModule::processMap(void* module, int32_t offset, int32_t count)
 {
-    auto& m = *static_cast<MapModule*>(module);
+    generate(*static_cast<MapModule*>(module), offset, count);
+}
+
+void MapModule::generate(MapModule& m, int32_t offset, int32_t count)
+{
     if (count <= 0) return;
     if (!m.gateIn || !m.resetIn || !m.x0In || !m.y0In || !m.aIn || !m.bIn || !m.xOut || !m.yOut)
         return;

@@ -45,6 +45,10 @@ public:
     static void SEP_ENTRY processCountdown(void* module, int32_t offset, int32_t count);
 
 private:
+    // The work of processMap, inlined into both process functions so that
+    // processCountdown costs no second entry.
+    [[gnu::always_inline]] static inline void generate(MapModule& m, int32_t offset, int32_t count);
+
     struct PinDeclaration;
     static const PinDeclaration pinDeclarations[MapPinCount];
 
