@@ -50,7 +50,7 @@ struct Slot {
     bool bufferNulled = false; // the host has cleared one of the eight buffer variables
 };
 
-const uint32_t kSpecialBits[] = {
+const uint32_t kEdgeCaseBits[] = {
     0x00000000, 0x80000000,              // +0, -0
     0x7FC00000, 0xFFC00000, 0x7F800001,  // quiet NaNs, signalling NaN
     0x7F800000, 0xFF800000,              // infinities
@@ -65,7 +65,7 @@ float consumeSample(FuzzedDataProvider& input)
 {
     uint32_t bits;
     if (input.ConsumeBool())
-        bits = kSpecialBits[input.ConsumeIntegralInRange<size_t>(0, std::size(kSpecialBits) - 1)];
+        bits = kEdgeCaseBits[input.ConsumeIntegralInRange<size_t>(0, std::size(kEdgeCaseBits) - 1)];
     else
         bits = input.ConsumeIntegral<uint32_t>();
     float value;
