@@ -142,6 +142,7 @@ void MapModule::onPlugStateChange(Pin*)
 
 void SEP_ENTRY MapModule::processCountdown(void* module, int32_t offset, int32_t count)
 {
+    if (!module) return;
     auto& m = *static_cast<MapModule*>(module);
     generate(m, offset, count);
     const int64_t left = int64_t{m.countdown} - count;
@@ -266,6 +267,7 @@ inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false
 
 void SEP_ENTRY MapModule::processMap(void* module, int32_t offset, int32_t count)
 {
+    if (!module) return;
     generate(*static_cast<MapModule*>(module), offset, count);
 }
 

@@ -366,6 +366,23 @@ TEST(NullRecords, GetModulePropertiesWithoutARecordAnswersZero)
     for (int32_t index : {0, 1, -1, INT_MIN, INT_MAX}) EXPECT_EQ(getModuleProperties(index, nullptr), 0) << index;
 }
 
+TEST(NullRecords, EntriesGivenNullAnswerSafely)
+{
+    HostedModule module;
+    module.connectAndOpen();
+    module.clearCalls();
+    const ModuleRecord& record = *module.getRecord();
+    EXPECT_EQ(record.dispatcher(nullptr, sep::GetProcessMember, 0, 0, nullptr, 0.0f), 0);
+    EXPECT_EQ(module.dispatch(sep::GetPinProperties, 0, 0, nullptr), 0);
+    record.event(nullptr, nullptr);
+    record.event(record.module, nullptr);
+    record.process(nullptr, 0, 16);
+    module.sendStatus(tessel::GatePin, sep::Static);  // installs the countdown
+    module.clearCalls();
+    record.process(nullptr, 0, 16);
+    EXPECT_TRUE(module.calls.empty());
+}
+
 TEST(NullBuffers, PinVariablesStartZeroed)
 {
     // Leave the heap full of instances whose variables held addresses, so a
