@@ -274,9 +274,7 @@ TEST(Reinitialisation, WhileOneStreamsAnyChangeReloads)
 TEST(Reinitialisation, RestartsAMapTheGuardStopped)
 {
     ActiveMap map;
-    map.host.fill(APin, 0.0f);
-    map.host.fill(BPin, floatFromBits(0x3DCCCCCD));
-    map.host.process(0, 4);
+    map.runUntilTheGuardStops();
     ASSERT_EQ(map.xBits(3), 0u);
     map.host.sendStatus(BPin, Streaming);
     map.host.process(4, 1);

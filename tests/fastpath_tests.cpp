@@ -186,11 +186,7 @@ public:
 
     ModuleAndRule()
     {
-        host.connect(kBufferLength);
-        host.fill(APin, floatFromBits(0x3E0F5C29));
-        host.fill(BPin, floatFromBits(0x3CF5C28F));
-        host.setList(ModePin, mode);
-        host.setList(NormalizePin, normalize);
+        connectUsual(host, mode, kBufferLength, normalize);
         host.open();
     }
 
@@ -255,8 +251,8 @@ public:
         });
         fill(X0Pin, [&](auto& s) { maker.fillInitial(s); });
         fill(Y0Pin, [&](auto& s) { maker.fillInitial(s); });
-        fill(APin, [&](auto& s) { maker.fillConstant(s, floatFromBits(0x3E0F5C29), 4.0f); });
-        fill(BPin, [&](auto& s) { maker.fillConstant(s, floatFromBits(0x3CF5C28F), 2.0f); });
+        fill(APin, [&](auto& s) { maker.fillConstant(s, floatFromBits(kUsualA), 4.0f); });
+        fill(BPin, [&](auto& s) { maker.fillConstant(s, floatFromBits(kUsualB), 2.0f); });
     }
 
     // Many calls of random offset and count, on random inputs and settings.
@@ -306,8 +302,8 @@ TEST_F(FastPathTest, OneEdgeAtEveryPositionOffsetAndCount)
                         for (MapPin pin : {GatePin, ResetPin}) host.fill(pin, 0.0f);
                         host.fill(X0Pin, 0.01f);
                         host.fill(Y0Pin, -0.01f);
-                        host.fill(APin, floatFromBits(0x3E0F5C29));
-                        host.fill(BPin, floatFromBits(0x3CF5C28F));
+                        host.fill(APin, floatFromBits(kUsualA));
+                        host.fill(BPin, floatFromBits(kUsualB));
                         std::fill_n(in(pulsed) + offset + at, 1 + maker.below(9), 1.0f);
                         ASSERT_TRUE(processBoth(offset, count)) << "pulse at " << at;
                         // the next call starts where the pulse may still be high
@@ -352,7 +348,7 @@ TEST_F(FastPathTest, ContinuousRunsStopAtTheGuardAndRestartAtResets)
     setSettings(Continuous, 1);
     for (int call = 0; call < 2000; ++call) {
         for (int32_t n = 0; n < kBufferLength; ++n) {
-            in(APin)[n] = maker.chance(2) ? maker.uniform(0.3f, 3.0f) : floatFromBits(0x3E0F5C29);
+            in(APin)[n] = maker.chance(2) ? maker.uniform(0.3f, 3.0f) : floatFromBits(kUsualA);
             in(ResetPin)[n] = maker.chance(4) ? 1.0f : 0.0f;
             in(X0Pin)[n] = maker.uniform(-0.1f, 0.1f);
         }

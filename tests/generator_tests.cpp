@@ -12,8 +12,6 @@ using namespace tessel;
 
 namespace {
 
-constexpr uint32_t kUsualA = 0x3E0F5C29;  // 1.4 V
-constexpr uint32_t kUsualB = 0x3CF5C28F;  // 0.3 V
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInfinity = std::numeric_limits<float>::infinity();
 
@@ -151,9 +149,7 @@ TEST(DivergenceGuard, NonFiniteConstantsStopTheMapAtThatSample)
 TEST(DivergenceGuard, AResetEdgeRestartsAStoppedMap)
 {
     OpenedMap map;
-    map.host.fill(APin, 0.0f);
-    map.host.fill(BPin, floatFromBits(0x3DCCCCCD));
-    map.host.process(0, 4);
+    map.runUntilTheGuardStops();
     ASSERT_EQ(map.xBits(3), 0u);
     map.in(ResetPin)[4] = 1.0f;
     map.host.process(4, 3);

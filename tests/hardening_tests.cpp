@@ -80,20 +80,8 @@ tessel_call_at_stack_phase:
 
 namespace {
 
-constexpr uint32_t kUsualA = 0x3E0F5C29;  // 1.4 V
-constexpr uint32_t kUsualB = 0x3CF5C28F;  // 0.3 V
 constexpr uint32_t kFirstX = 0x3DCCCCCD;  // first iterate from (0, 0): 0.1 and 0
 constexpr float kSentinel = 1234.5f;
-
-// Connects an instance with the usual inputs and the given mode, ready to open.
-void connectUsual(HostedModule& host, int16_t mode = tessel::Continuous, int32_t length = 256)
-{
-    host.connect(length);
-    host.fill(tessel::APin, floatFromBits(kUsualA));
-    host.fill(tessel::BPin, floatFromBits(kUsualB));
-    host.setList(tessel::ModePin, mode);
-    host.setList(tessel::NormalizePin, 0);
-}
 
 std::vector<uint32_t> outputBits(HostedModule& host, int32_t first, int32_t count)
 {

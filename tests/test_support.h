@@ -9,6 +9,9 @@
 
 namespace testing_support {
 
+constexpr uint32_t kUsualA = 0x3E0F5C29;  // 1.4 V
+constexpr uint32_t kUsualB = 0x3CF5C28F;  // 0.3 V
+
 inline uint32_t bitsOf(float value) { return std::bit_cast<uint32_t>(value); }
 inline float floatFromBits(uint32_t bits) { return std::bit_cast<float>(bits); }
 
@@ -27,20 +30,36 @@ bool sameBytes(const Record& a, const Record& b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// An opened instance of the built module with its pins connected; inputs at
-// the usual values (a 1.4 V, b 0.3 V), everything else 0, Normalize off.
+// Connects an instance's pins: a and b at the usual values, every other
+// input 0, and the given settings.
+inline void connectUsual(host::HostedModule& host, int16_t mode = tessel::Continuous,
+                         int32_t length = host::HostedModule::kBufferLength, int16_t normalize = 0)
+{
+    host.connect(length);
+    host.fill(tessel::APin, floatFromBits(kUsualA));
+    host.fill(tessel::BPin, floatFromBits(kUsualB));
+    host.setList(tessel::ModePin, mode);
+    host.setList(tessel::NormalizePin, normalize);
+}
+
+// An opened instance of the built module, connected with the usual inputs.
 struct OpenedMap {
     host::HostedModule host;
 
     explicit OpenedMap(int16_t normalize = 0, int16_t mode = tessel::Continuous)
     {
-        host.connect();
-        host.fill(tessel::APin, floatFromBits(0x3E0F5C29));
-        host.fill(tessel::BPin, floatFromBits(0x3CF5C28F));
-        host.setList(tessel::NormalizePin, normalize);
-        host.setList(tessel::ModePin, mode);
+        connectUsual(host, mode, host::HostedModule::kBufferLength, normalize);
         host.open();
         host.clearCalls();
+    }
+
+    // With a = 0 and b = 0.1 the third new x is 0.1 + 0.1, exactly the
+    // guard's bound: after these four samples the map has stopped itself.
+    void runUntilTheGuardStops()
+    {
+        host.fill(tessel::APin, 0.0f);
+        host.fill(tessel::BPin, floatFromBits(0x3DCCCCCD));
+        host.process(0, 4);
     }
     float* in(tessel::MapPin pin) { return host.buffer(pin); }
     float x(int32_t i) { return host.buffer(tessel::XPin)[i]; }
