@@ -4,18 +4,9 @@
 
 #include <emmintrin.h>
 
+#include "generator/map_step.h"
+
 namespace bench {
-
-namespace {
-
-// The module's signal path constants, as floats widened exactly.
-constexpr float kConstantTerm = 0.1f;
-constexpr float kQuadraticFactor = 100.0f;
-constexpr float kYFactor = 10.0f;
-constexpr float kUpperBound = 0.2f;
-constexpr float kLowerBound = -0.2f;
-
-}  // namespace
 
 void recurrenceFloor(RecurrenceState& state, const float* a, const float* b, float* xOut,
                      float* yOut, int32_t count)
@@ -24,14 +15,8 @@ void recurrenceFloor(RecurrenceState& state, const float* a, const float* b, flo
     int32_t i = 0;
     if (state.running) {
         for (; i < count; ++i) {
-            const double dx = x, dy = y;
-            const float nextX =
-                static_cast<float>((dy + double{kConstantTerm}) -
-                                   ((dx * dx) * double{a[i]}) * double{kQuadraticFactor});
-            const float nextY = static_cast<float>((dx * double{b[i]}) * double{kYFactor});
-            if (!(nextX > kLowerBound && nextX < kUpperBound && nextY > kLowerBound &&
-                  nextY < kUpperBound))
-                break;
+            float nextX, nextY;
+            if (!tessel::mapStep(x, y, a[i], b[i], nextX, nextY)) break;
             x = nextX;
             y = nextY;
             xOut[i] = x;

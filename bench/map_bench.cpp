@@ -17,7 +17,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/floors.h"
-#include "generator/map_module.h"
+#include "generator/map_pins.h"
 #include "host/host_emulator.h"
 
 namespace {

@@ -24,9 +24,14 @@ static_assert(sizeof(void*) == 4, "the host boundary has 32-bit addresses");
 
 namespace sep {
 
-constexpr int32_t kSdkVersion = 2150;
-constexpr uint32_t kRecordTag = 0x5345504C;
+constexpr int32_t kSdkVersion = 2150;         // written into ModuleProperties
+constexpr uint32_t kRecordTag = 0x5345504C;   // first word of every ModuleRecord
 constexpr int32_t kRecordVersion = 1;
+
+// makeModule's first two arguments: a library holds one module type, at index
+// 0, and makes one kind of object, the module object.
+constexpr int32_t kModuleIndex = 0;
+constexpr int32_t kModuleObjectKind = 1;
 
 struct ModuleRecord;
 struct Event;
@@ -190,7 +195,9 @@ enum HostOpcode : int32_t {
     ProcessChanged = 22,  // the record's `process` has just been rewritten
 };
 
-enum PinDirection : int32_t { Input = 0, Output = 1 };
+// Only the host reads a pin's direction; Setting files a pin among the
+// module's settings rather than its inputs.
+enum PinDirection : int32_t { Input = 0, Output = 1, Setting = 3 };
 
 enum PinDataType : int32_t { Enum = 0, Byte = 4, Audio = 5, Word32 = 6 };
 

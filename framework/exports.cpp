@@ -1,23 +1,12 @@
 // The library's two exports and its entry notification.
-#include <new>
-
-#include "boundary.h"
-#include "generator/map_module.h"
+#include "module_base.h"
+#include "module_library.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #endif
 
 using namespace sep;
-
-namespace {
-
-// The only module type this library holds.
-constexpr int32_t kModuleIndex = 0;
-// The kind of object makeModule makes: a module object.
-constexpr int32_t kModuleObjectKind = 1;
-
-}  // namespace
 
 // Called by the host at any time, any number of times, to learn what the
 // library holds. `properties` is the host's; only the fields named in
@@ -27,7 +16,7 @@ SEP_EXPORT int32_t SEP_ENTRY getModuleProperties(int32_t index, ModuleProperties
     if (!properties) return 0;
     properties->sdkVersion = kSdkVersion;
     if (index != kModuleIndex) return 0;
-    tessel::MapModule::fillModuleTexts(properties);
+    fillLibraryTexts(properties);
     return 1;
 }
 
@@ -38,7 +27,7 @@ SEP_EXPORT ModuleRecord* SEP_ENTRY makeModule(int32_t index, int32_t kind, HostC
                                               int32_t hostHandle)
 {
     if (index != kModuleIndex || kind != kModuleObjectKind) return nullptr;
-    auto* module = new (std::nothrow) tessel::MapModule(hostCallback, hostHandle);
+    ModuleBase* module = createModule(hostCallback, hostHandle);
     return module ? module->getRecord() : nullptr;
 }
 

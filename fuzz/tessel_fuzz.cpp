@@ -18,7 +18,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "framework/boundary.h"
-#include "generator/map_module.h"
+#include "generator/map_pins.h"
 #include "host/host_emulator.h"
 
 using namespace sep;
@@ -110,8 +110,8 @@ void connect(Slot& slot, FuzzedDataProvider& input)
 
 void create(Slot& slot, FuzzedDataProvider& input)
 {
-    static const int32_t kIndexes[] = {0, 0, 0, 1, -1};
-    static const int32_t kKinds[] = {1, 1, 1, 0, 2};
+    static const int32_t kIndexes[] = {kModuleIndex, kModuleIndex, kModuleIndex, kModuleIndex + 1, -1};
+    static const int32_t kKinds[] = {kModuleObjectKind, kModuleObjectKind, kModuleObjectKind, 0, 2};
     const int32_t index = input.ConsumeBool() ? kIndexes[input.ConsumeIntegralInRange<int>(0, 4)]
                                               : input.ConsumeIntegral<int32_t>();
     const int32_t kind = input.ConsumeBool() ? kKinds[input.ConsumeIntegralInRange<int>(0, 4)]
@@ -124,7 +124,7 @@ void create(Slot& slot, FuzzedDataProvider& input)
             return makeModule(index, kind, callback, hostHandle);
         },
         handle, withCallback);
-    REQUIRE(hosted->valid() == (index == 0 && kind == 1));
+    REQUIRE(hosted->valid() == (index == kModuleIndex && kind == kModuleObjectKind));
     if (!hosted->valid()) return;
 
     const ModuleRecord& record = *hosted->getRecord();

@@ -5,6 +5,8 @@
 
 #include <emmintrin.h>
 
+#include "map_step.h"
+
 namespace tessel {
 
 using namespace sep;
@@ -36,14 +38,7 @@ const char kAbout[] =
     "\tIf 'On', amplifies output to around +5V/-5V\n"
     "\tNote: 'y' is usually less than 'x'";
 
-// Signal path constants, in the signal scale (1.0 = 10 V). They are floats on
-// purpose: the arithmetic widens them exactly, so 0.1 is the float nearest 0.1.
-constexpr float kConstantTerm = 0.1f;     // the map's "1", i.e. 1 V
-constexpr float kQuadraticFactor = 100.0f;
-constexpr float kYFactor = 10.0f;
-constexpr float kUpperBound = 0.2f;       // 2 V: a step reaching it stops the map
-constexpr float kLowerBound = -0.2f;
-constexpr float kNormalizeGain = 3.33f;   // about +-5 V out of the attractor's range
+// A Gate or Reset sample above this is high; NaN never is.
 constexpr float kEdgeThreshold = 0.0f;
 
 }  // namespace
@@ -57,8 +52,6 @@ struct MapModule::PinDeclaration {
     void* (*variable)(MapModule&);
 };
 
-constexpr int32_t kSettingDirection = 3;  // how the host files the Normalize switch
-
 const MapModule::PinDeclaration MapModule::pinDeclarations[MapPinCount] = {
     {"Gate", Input, Audio, "0", nullptr, [](MapModule& m) -> void* { return &m.gateIn; }},
     {"Reset", Input, Audio, "0", nullptr, [](MapModule& m) -> void* { return &m.resetIn; }},
@@ -69,7 +62,7 @@ const MapModule::PinDeclaration MapModule::pinDeclarations[MapPinCount] = {
     {"x", Output, Audio, nullptr, nullptr, [](MapModule& m) -> void* { return &m.xOut; }},
     {"y", Output, Audio, nullptr, nullptr, [](MapModule& m) -> void* { return &m.yOut; }},
     {"Mode", Input, Enum, "0", "Continuous,Gated", [](MapModule& m) -> void* { return &m.mode; }},
-    {"Normalize", kSettingDirection, Enum, "1", "Off,On",
+    {"Normalize", Setting, Enum, "1", "Off,On",
      [](MapModule& m) -> void* { return &m.normalize; }},
 };
 
@@ -161,39 +154,93 @@ constexpr int kAllLanes = (1 << kLanes) - 1;  // a movemask with every lane set
 
 inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false for NaN
 
-// One step of the map: double arithmetic in the stated grouping, one rounding
-// to float per value. False when the guard stops the map.
-[[gnu::always_inline]] inline bool mapStep(float stateX, float stateY, float a, float b,
-                                           float& nextX, float& nextY)
+// A rising crossing of zero: this sample is positive and the one before was not.
+inline bool rises(float sample, bool wasUp) { return positive(sample) && !wasUp; }
+
+// The eight pin buffers of one call, each already advanced to the call's offset.
+struct Buffers {
+    const float* gate;
+    const float* reset;
+    const float* x0;
+    const float* y0;
+    const float* a;
+    const float* b;
+    float* x;
+    float* y;
+};
+
+// Whether the Gate and Reset samples before the current one were positive.
+struct EdgeLevels {
+    bool gate;
+    bool reset;
+};
+
+// The pair the outputs show, normalised or not.
+struct HeldPair {
+    float x;
+    float y;
+};
+
+inline HeldPair shown(float x, float y, bool normalizeOn)
 {
-    const double x = stateX, y = stateY;
-    nextX = static_cast<float>((y + double{kConstantTerm}) -
-                               ((x * x) * double{a}) * double{kQuadraticFactor});
-    nextY = static_cast<float>((x * double{b}) * double{kYFactor});
-    return nextX > kLowerBound && nextX < kUpperBound && nextY > kLowerBound &&
-           nextY < kUpperBound;
+    return normalizeOn ? HeldPair{x * kNormalizeGain, y * kNormalizeGain} : HeldPair{x, y};
+}
+
+// Continuous running: one step per sample from `from` on, up to a rising
+// Reset or the sample whose step the guard rejects; returns that sample, or
+// `count`. Only the Reset edge is looked for beside the dependency chain,
+// and everything the loop touches is a local, so it stays in registers.
+[[gnu::always_inline]] inline int32_t stepUntilEdge(const Buffers& io, int32_t from, int32_t count,
+                                                    bool normalizeOn, float& stateX, float& stateY,
+                                                    HeldPair& held, bool& resetUp)
+{
+    const float* const reset = io.reset;
+    const float* const a = io.a;
+    const float* const b = io.b;
+    float* const xOut = io.x;
+    float* const yOut = io.y;
+    float x = stateX, y = stateY;
+    bool up = resetUp;
+    int32_t i = from;
+    for (; i < count; ++i) {
+        if (rises(reset[i], up)) break;
+        float nextX, nextY;
+        if (!mapStep(x, y, a[i], b[i], nextX, nextY)) break;
+        up = positive(reset[i]);
+        x = nextX;
+        y = nextY;
+        xOut[i] = normalizeOn ? nextX * kNormalizeGain : nextX;
+        yOut[i] = normalizeOn ? nextY * kNormalizeGain : nextY;
+    }
+    if (i > from) held = shown(x, y, normalizeOn);
+    stateX = x;
+    stateY = y;
+    resetUp = up;
+    return i;
 }
 
 // The held pair written from `from` on, up to the first sample at which Reset
 // rises, or Gate rises when `gateMatters`; returns that sample, or `count`.
-// gateUp and resetUp say whether the sample before `from` was positive, and
-// on return whether the sample before the returned one was. Every input
-// sample is read before the output sample of the same index is written.
-// Not inlined: a call per run of held samples, and registers of its own.
-[[gnu::noinline]] int32_t holdUntilEdge(const float* gate, const float* reset, int32_t from,
-                                        int32_t count, bool gateMatters, bool& gateUp,
-                                        bool& resetUp, float heldX, float heldY, float* xOut,
-                                        float* yOut)
+// `up` holds the levels before `from`, and on return those before the
+// returned sample. Every input sample is read before the output sample of the
+// same index is written. Not inlined: a call per run of held samples, and
+// registers of its own.
+[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& io, int32_t from, int32_t count,
+                                        bool gateMatters, EdgeLevels& up, HeldPair held)
 {
+    const float* gate = io.gate;
+    const float* reset = io.reset;
+    float* xOut = io.x;
+    float* yOut = io.y;
     const __m128 zero = _mm_setzero_ps();
-    const __m128 holdX = _mm_set1_ps(heldX), holdY = _mm_set1_ps(heldY);
+    const __m128 holdX = _mm_set1_ps(held.x), holdY = _mm_set1_ps(held.y);
     const int gateLanes = gateMatters ? kAllLanes : 0;
 
     int32_t i = from;
     while (i + kLanes <= count) {
         // quiet stretches, two groups at a time: every sample on the same
         // side of zero as the one before it
-        if (!gateUp && !resetUp) {
+        if (!up.gate && !up.reset) {
             // both low, as in an idle patch: only a positive sample ends the
             // stretch. max keeps its second operand for NaN, so `high` stays
             // +0 where neither input is positive.
@@ -210,8 +257,8 @@ inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false
             }
         } else {
             // an input held high: compares (all ones where positive) against the levels
-            const __m128 gateLevel = _mm_castsi128_ps(_mm_set1_epi32(-int32_t{gateUp}));
-            const __m128 resetLevel = _mm_castsi128_ps(_mm_set1_epi32(-int32_t{resetUp}));
+            const __m128 gateLevel = _mm_castsi128_ps(_mm_set1_epi32(-int32_t{up.gate}));
+            const __m128 resetLevel = _mm_castsi128_ps(_mm_set1_epi32(-int32_t{up.reset}));
             const auto changes = [&](const float* signal, __m128 level) {
                 return _mm_or_ps(
                     _mm_xor_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i), zero), level),
@@ -232,33 +279,29 @@ inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false
         // "before" mask the level of the sample before lane k
         const int gateMask = _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(gate + i), zero));
         const int resetMask = _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(reset + i), zero));
-        const int gateBefore = gateMask << 1 | gateUp;
-        const int resetBefore = resetMask << 1 | resetUp;
-        const int rises = (gateMask & ~gateBefore & gateLanes) | (resetMask & ~resetBefore);
-        if (rises != 0) {
-            const int lane = __builtin_ctz(rises);
+        const int gateBefore = gateMask << 1 | up.gate;
+        const int resetBefore = resetMask << 1 | up.reset;
+        const int rising = (gateMask & ~gateBefore & gateLanes) | (resetMask & ~resetBefore);
+        if (rising != 0) {
+            const int lane = __builtin_ctz(rising);
             for (int k = 0; k < lane; ++k) {
-                xOut[i + k] = heldX;
-                yOut[i + k] = heldY;
+                xOut[i + k] = held.x;
+                yOut[i + k] = held.y;
             }
-            gateUp = (gateBefore >> lane) & 1;
-            resetUp = (resetBefore >> lane) & 1;
+            up = {((gateBefore >> lane) & 1) != 0, ((resetBefore >> lane) & 1) != 0};
             return i + lane;
         }
-        gateUp = gateMask >> (kLanes - 1);
-        resetUp = resetMask >> (kLanes - 1);
+        up = {(gateMask >> (kLanes - 1)) != 0, (resetMask >> (kLanes - 1)) != 0};
         _mm_storeu_ps(xOut + i, holdX);
         _mm_storeu_ps(yOut + i, holdY);
         i += kLanes;
     }
     // fewer samples left than a group
     for (; i < count; ++i) {
-        const bool gateHigh = positive(gate[i]), resetHigh = positive(reset[i]);
-        if ((gateMatters && gateHigh && !gateUp) || (resetHigh && !resetUp)) return i;
-        gateUp = gateHigh;
-        resetUp = resetHigh;
-        xOut[i] = heldX;
-        yOut[i] = heldY;
+        if ((gateMatters && rises(gate[i], up.gate)) || rises(reset[i], up.reset)) return i;
+        up = {positive(gate[i]), positive(reset[i])};
+        xOut[i] = held.x;
+        yOut[i] = held.y;
     }
     return count;
 }
@@ -277,97 +320,69 @@ void MapModule::generate(MapModule& m, int32_t offset, int32_t count)
     if (!m.gateIn || !m.resetIn || !m.x0In || !m.y0In || !m.aIn || !m.bIn || !m.xOut || !m.yOut)
         return;
 
-    const float* gate = m.gateIn + offset;
-    const float* reset = m.resetIn + offset;
-    const float* x0 = m.x0In + offset;
-    const float* y0 = m.y0In + offset;
-    const float* a = m.aIn + offset;
-    const float* b = m.bIn + offset;
-    float* xOut = m.xOut + offset;
-    float* yOut = m.yOut + offset;
+    const Buffers io{m.gateIn + offset, m.resetIn + offset, m.x0In + offset, m.y0In + offset,
+                     m.aIn + offset,    m.bIn + offset,     m.xOut + offset, m.yOut + offset};
 
     if (m.loadInitial) {
-        m.stateX = m.heldX = x0[0];
-        m.stateY = m.heldY = y0[0];
+        m.stateX = m.heldX = io.x0[0];
+        m.stateY = m.heldY = io.y0[0];
         m.loadInitial = false;
     }
 
     // The edge memories end as the last samples, exactly; read before any
     // output is written, in case the host hands out a buffer twice.
-    const float lastGate = gate[count - 1];
-    const float lastReset = reset[count - 1];
+    const float lastGate = io.gate[count - 1];
+    const float lastReset = io.reset[count - 1];
 
     // The state lives in locals for the whole call: the output stores could
     // alias the object's fields and would force a reload on every sample.
     const int32_t mode = m.mode;
     const bool normalizeOn = m.normalize == 1;
-    float heldX = m.heldX, heldY = m.heldY;
+    HeldPair held{m.heldX, m.heldY};
     float stateX = m.stateX, stateY = m.stateY;
     bool running = m.running;
-    bool gateUp = positive(m.prevGate);  // the sample before i was positive
-    bool resetUp = positive(m.prevReset);
+    EdgeLevels up{positive(m.prevGate), positive(m.prevReset)};
 
     int32_t i = 0;
     while (i < count) {
-        if (running && mode == Continuous) {
-            // continuous: every sample iterates, up to a Reset edge or a guard trip
-            const int32_t first = i;
-            for (; i < count; ++i) {
-                const bool resetHigh = positive(reset[i]);
-                if (resetHigh && !resetUp) break;
-                float nextX, nextY;
-                if (!mapStep(stateX, stateY, a[i], b[i], nextX, nextY)) break;
-                resetUp = resetHigh;
-                stateX = nextX;
-                stateY = nextY;
-                xOut[i] = normalizeOn ? nextX * kNormalizeGain : nextX;
-                yOut[i] = normalizeOn ? nextY * kNormalizeGain : nextY;
-            }
-            if (i > first) {
-                heldX = normalizeOn ? stateX * kNormalizeGain : stateX;
-                heldY = normalizeOn ? stateY * kNormalizeGain : stateY;
-            }
-        } else {
-            // holding: the outputs repeat until an edge that iterates or loads
-            const bool gateMatters = running && mode == Gated;
-            i = holdUntilEdge(gate, reset, i, count, gateMatters, gateUp, resetUp, heldX, heldY,
-                              xOut, yOut);
+        // run or hold, up to the next sample that needs the full rule
+        if (running && mode == Continuous)
+            i = stepUntilEdge(io, i, count, normalizeOn, stateX, stateY, held, up.reset);
+        else {
+            EdgeLevels levels = up;  // a copy, so that `up` itself can live in registers
+            i = holdUntilEdge(io, i, count, running && mode == Gated, levels, held);
+            up = levels;
         }
         if (i == count) break;
 
         // one sample by the full rule: an edge, or the sample that trips the guard
-        const float g = gate[i];
-        const float r = reset[i];
-        const bool gateRose = positive(g) && !gateUp;
-        if (running && (mode == Continuous || (mode == Gated && gateRose))) {
+        const float g = io.gate[i];
+        const float r = io.reset[i];
+        if (running && (mode == Continuous || (mode == Gated && rises(g, up.gate)))) {
             float nextX, nextY;
-            if (!mapStep(stateX, stateY, a[i], b[i], nextX, nextY)) {
+            if (!mapStep(stateX, stateY, io.a[i], io.b[i], nextX, nextY)) {
                 nextX = 0.0f;
                 nextY = 0.0f;
                 running = false;
             }
-            stateX = heldX = nextX;
-            stateY = heldY = nextY;
-            if (normalizeOn) {
-                heldX = nextX * kNormalizeGain;
-                heldY = nextY * kNormalizeGain;
-            }
+            stateX = nextX;
+            stateY = nextY;
+            held = shown(nextX, nextY, normalizeOn);
         }
-        // reset: overrides an iteration on the same sample
-        if (positive(r) && !resetUp) {
-            stateX = heldX = x0[i];
-            stateY = heldY = y0[i];
+        // reset: overrides an iteration on the same sample, shown unscaled
+        if (rises(r, up.reset)) {
+            stateX = held.x = io.x0[i];
+            stateY = held.y = io.y0[i];
             running = true;
         }
-        gateUp = positive(g);
-        resetUp = positive(r);
-        xOut[i] = heldX;
-        yOut[i] = heldY;
+        up = {positive(g), positive(r)};
+        io.x[i] = held.x;
+        io.y[i] = held.y;
         ++i;
     }
 
-    m.heldX = heldX;
-    m.heldY = heldY;
+    m.heldX = held.x;
+    m.heldY = held.y;
     m.stateX = stateX;
     m.stateY = stateY;
     m.prevGate = lastGate;

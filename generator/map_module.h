@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/module_base.h"
+#include "map_pins.h"
 
 namespace tessel {
 
@@ -8,23 +9,6 @@ using sep::ModuleBase;
 using sep::ModuleProperties;
 using sep::Pin;
 using sep::PinProperties;
-
-// The host's pin numbers.
-enum MapPin : int32_t {
-    GatePin,
-    ResetPin,
-    X0Pin,
-    Y0Pin,
-    APin,
-    BPin,
-    XPin,
-    YPin,
-    ModePin,
-    NormalizePin,
-    MapPinCount
-};
-
-enum MapMode : int16_t { Continuous = 0, Gated = 1 };
 
 // The quadratic map x' = 1 + y - a*x^2, y' = b*x, at audio rate, free-running
 // or once per rising Gate crossing, restarted by rising Reset crossings.

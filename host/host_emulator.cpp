@@ -71,19 +71,23 @@ ModuleLibrary::ModuleLibrary(const std::string& path)
 
 ModuleLibrary::~ModuleLibrary() { closeLibrary(handle); }
 
+std::string loadablePath(std::string buildPath)
+{
+#if defined(_WIN32)
+    // Built on Linux, run under Wine: its Z: drive is the Linux root.
+    if (buildPath.starts_with('/')) {
+        std::replace(buildPath.begin(), buildPath.end(), '/', '\\');
+        buildPath = "Z:" + buildPath;
+    }
+#endif
+    return buildPath;
+}
+
 const std::string& builtModulePath()
 {
     static const std::string path = [] {
         if (const char* fromEnvironment = std::getenv("TESSEL_MODULE")) return std::string(fromEnvironment);
-        std::string built = TESSEL_MODULE_PATH;
-#if defined(_WIN32)
-        // Built on Linux, run under Wine: its Z: drive is the Linux root.
-        if (built.starts_with('/')) {
-            std::replace(built.begin(), built.end(), '/', '\\');
-            built = "Z:" + built;
-        }
-#endif
-        return built;
+        return loadablePath(TESSEL_MODULE_PATH);
     }();
     return path;
 }
@@ -97,7 +101,7 @@ const ModuleLibrary& builtModuleLibrary()
 ModuleFactory factoryOf(const ModuleLibrary& library)
 {
     return [&library](HostCallback callback, int32_t hostHandle) {
-        return library.makeModule(0, 1, callback, hostHandle);
+        return library.makeModule(sep::kModuleIndex, sep::kModuleObjectKind, callback, hostHandle);
     };
 }
 

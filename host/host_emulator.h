@@ -44,6 +44,9 @@ private:
 const ModuleLibrary& builtModuleLibrary();
 const std::string& builtModulePath();
 
+// A path written at build time, as this process's loader takes it.
+std::string loadablePath(std::string buildPath);
+
 // One call the module made into the host, with all six arguments.
 struct HostCall {
     const ModuleRecord* record;

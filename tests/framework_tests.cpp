@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/module_base.h"
+#include "probe_module.h"
 #include "test_support.h"
 
 using namespace sep;
@@ -14,53 +14,6 @@ using host::HostCall;
 using host::HostedModule;
 
 namespace {
-
-int liveProbes = 0;
-
-class ProbeModule final : public ModuleBase {
-public:
-    struct StatusSeen {
-        int32_t pin;
-        int32_t status;
-    };
-
-    ProbeModule(HostCallback callback, int32_t handle) : ModuleBase(callback, handle) { ++liveProbes; }
-    ~ProbeModule() override { --liveProbes; }
-
-    // What the probe declares: `declared` pins of `dataType`, bound to the
-    // probe's own variables when `bound`; the last one may carry RepeatLast.
-    int32_t declared = 10;
-    int32_t dataType = Audio;
-    bool bound = true;
-    bool repeatLast = false;
-
-    std::vector<int32_t> queries;
-    std::vector<StatusSeen> statusChanges;
-    std::vector<std::vector<int32_t>> forwarded;
-    int32_t variables[16] = {};
-
-    bool getPinProperties(int32_t index, PinProperties* properties) override
-    {
-        queries.push_back(index);
-        if (index < 0 || index >= declared) return false;
-        properties->variable = bound ? &variables[index] : nullptr;
-        properties->dataType = dataType;
-        properties->name = "probe";
-        if (repeatLast && index == declared - 1) properties->flags = RepeatLast;
-        return true;
-    }
-    void onPlugStateChange(Pin* pin) override
-    {
-        statusChanges.push_back({pin->getIndex(), pin->getStatus()});
-    }
-    void onEventType2(int32_t timeStamp, int32_t value, int16_t value16) override
-    {
-        forwarded.push_back({timeStamp, value, value16});
-    }
-
-    static void SEP_CALL memberCallTarget(void* module) { ++static_cast<ProbeModule*>(module)->memberCalls; }
-    int32_t memberCalls = 0;
-};
 
 // A hosted probe: the test configures `probe` before opening it.
 struct HostedProbe {
@@ -420,4 +373,27 @@ TEST(ModuleLifetime, CloseDestroysTheObjectOpenedOrNot)
     EXPECT_EQ(opened.host.close(), 1);
     EXPECT_EQ(liveProbes, before);
     EXPECT_TRUE(opened.host.calls.empty()) << "destruction calls nothing in the host";
+}
+
+// --- the framework without the map ---------------------------------------------
+
+TEST(ProbeLibrary, LoadsAndOpensThroughTheFrameworksEntryPoints)
+{
+    const host::ModuleLibrary library(host::loadablePath(TESSEL_PROBE_MODULE_PATH));
+    auto properties = patterned<ModuleProperties>();
+    ASSERT_EQ(library.getModuleProperties(kModuleIndex, &properties), 1);
+    EXPECT_STREQ(properties.name, "Probe");
+    EXPECT_EQ(properties.sdkVersion, kSdkVersion);
+    EXPECT_EQ(library.makeModule(kModuleIndex, 2, nullptr, 0), nullptr);
+
+    HostedModule hosted(library);
+    ASSERT_TRUE(hosted.valid());
+    EXPECT_EQ(hosted.getRecord()->tag, kRecordTag);
+    hosted.hostPinCount = 5;
+    hosted.open();
+    std::vector<int32_t> asked;
+    for (const HostCall& call : hosted.calls)
+        if (call.opcode == GetPinBuffer) asked.push_back(call.index);
+    EXPECT_EQ(asked, (std::vector<int32_t>{3, 4})) << "the pins past the last declaration repeat it";
+    EXPECT_EQ(hosted.close(), 1);
 }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "generator/map_module.h"
+#include "generator/map_pins.h"
 #include "host/host_emulator.h"
 
 namespace testing_support {

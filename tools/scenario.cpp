@@ -4,7 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "generator/map_module.h"
+#include "generator/map_pins.h"
 
 namespace render {
 

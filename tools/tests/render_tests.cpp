@@ -22,7 +22,7 @@
 #include <png.h>
 #include <sndfile.h>
 
-#include "generator/map_module.h"
+#include "generator/map_pins.h"
 #include "host/host_emulator.h"
 
 namespace fs = std::filesystem;

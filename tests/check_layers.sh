@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The layers depend one way: the framework includes nothing of the generator,
+# and the host side (emulator, tools, benchmarks, fuzzer, test support) sees
+# the map module only through its narrow headers, never the class itself.
+# Usage: check_layers.sh SOURCE_DIR
+set -uo pipefail
+cd "$1" || exit 1
+failures=0
+report() { [ -z "$2" ] || { echo "FAIL: $1:" >&2; echo "$2" >&2; failures=$((failures + 1)); }; }
+
+report "the framework includes the generator" \
+  "$(grep -rnE '#include.*generator/' framework/)"
+report "the host side compiles against MapModule" \
+  "$(grep -rnE '#include.*(generator/)?map_module\.h' host/ tools/ bench/ fuzz/ tests/test_support.h)"
+
+[ "$failures" -eq 0 ] && echo "layer checks passed"
+exit $((failures > 0))

@@ -1,0 +1,34 @@
+// The probe as a module library of its own, linked with the framework's entry
+// points and nothing of the map module: it declares three Audio pins, the last
+// with RepeatLast, so a host with more pins sees each of the rest ask for a
+// buffer of its own.
+#include <new>
+
+#include "framework/module_library.h"
+#include "probe_module.h"
+
+namespace {
+const char kProbeName[] = "Probe";
+const char kProbeIdentifier[] = "ZQ Probe";
+const char kProbeAbout[] = "A test-only module";
+}  // namespace
+
+namespace sep {
+
+void fillLibraryTexts(ModuleProperties* properties)
+{
+    properties->name = kProbeName;
+    properties->identifier = kProbeIdentifier;
+    properties->about = kProbeAbout;
+}
+
+ModuleBase* createModule(HostCallback callback, int32_t hostHandle)
+{
+    auto* probe = new (std::nothrow) testing_support::ProbeModule(callback, hostHandle);
+    if (!probe) return nullptr;
+    probe->declared = 3;
+    probe->repeatLast = true;
+    return probe;
+}
+
+}  // namespace sep

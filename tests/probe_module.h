@@ -1,0 +1,61 @@
+// A test-only module on the framework alone: it declares what each test asks
+// for (counts, data types, bound or not, RepeatLast) and records what the
+// framework does to it.
+#pragma once
+
+#include <vector>
+
+#include "framework/module_base.h"
+
+namespace testing_support {
+
+using namespace sep;
+
+inline int liveProbes = 0;  // probes constructed and not yet destroyed
+
+class ProbeModule final : public ModuleBase {
+public:
+    struct StatusSeen {
+        int32_t pin;
+        int32_t status;
+    };
+
+    ProbeModule(HostCallback callback, int32_t handle) : ModuleBase(callback, handle) { ++liveProbes; }
+    ~ProbeModule() override { --liveProbes; }
+
+    // What the probe declares: `declared` pins of `dataType`, bound to the
+    // probe's own variables when `bound`; the last one may carry RepeatLast.
+    int32_t declared = 10;
+    int32_t dataType = Audio;
+    bool bound = true;
+    bool repeatLast = false;
+
+    std::vector<int32_t> queries;
+    std::vector<StatusSeen> statusChanges;
+    std::vector<std::vector<int32_t>> forwarded;
+    int32_t variables[16] = {};
+
+    bool getPinProperties(int32_t index, PinProperties* properties) override
+    {
+        queries.push_back(index);
+        if (index < 0 || index >= declared) return false;
+        properties->variable = bound ? &variables[index] : nullptr;
+        properties->dataType = dataType;
+        properties->name = "probe";
+        if (repeatLast && index == declared - 1) properties->flags = RepeatLast;
+        return true;
+    }
+    void onPlugStateChange(Pin* pin) override
+    {
+        statusChanges.push_back({pin->getIndex(), pin->getStatus()});
+    }
+    void onEventType2(int32_t timeStamp, int32_t value, int16_t value16) override
+    {
+        forwarded.push_back({timeStamp, value, value16});
+    }
+
+    static void SEP_CALL memberCallTarget(void* module) { ++static_cast<ProbeModule*>(module)->memberCalls; }
+    int32_t memberCalls = 0;
+};
+
+}  // namespace testing_support
