@@ -161,7 +161,7 @@ struct Event {
     int32_t value;      // PinStatusChange: the new PinStatus; Forwarded: second argument
     int16_t value16;    // Forwarded: third argument
     int16_t unused;
-    int32_t target;     // PinStatusChange: pin index; MemberCall: code address
+    int32_t target;     // PinStatusChange: pin index; MemberCall: code address of an offered member
     int32_t reserved;
 };
 static_assert(sizeof(Event) == 24);
@@ -172,7 +172,8 @@ static_assert(offsetof(Event, value16) == 12);
 static_assert(offsetof(Event, target) == 16);
 static_assert(offsetof(Event, reserved) == 20);
 
-// A member function reached through a MemberCall event's `target`.
+// A parameterless member of a module, reached through a MemberCall event
+// whose `target` is its code address; only members the module offers run.
 using MemberCallFunction = void(SEP_CALL*)(void* module);
 
 enum DispatcherOpcode : uint32_t {

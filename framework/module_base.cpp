@@ -41,8 +41,14 @@ void ModuleBase::handleEvent(const Event* event)
         onEventType2(event->timeStamp, event->value, event->value16);
         break;
     case MemberCall:
-        if (event->target != 0)
-            reinterpret_cast<MemberCallFunction>(static_cast<intptr_t>(event->target))(this);
+        // The target is a code address from the host: run it only if it is one
+        // of the members this module offers, never whatever else it names.
+        for (MemberCallFunction member : memberCalls) {
+            if (static_cast<int32_t>(reinterpret_cast<intptr_t>(member)) == event->target) {
+                member(this);
+                break;
+            }
+        }
         break;
     default:
         break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <span>
+
 #include "boundary.h"
 #include "pin.h"
 
@@ -66,6 +68,11 @@ public:
     // The process function of a module that has not been opened.
     static void SEP_ENTRY emptyProcess(void* module, int32_t offset, int32_t count);
 
+protected:
+    // Names the parameterless members a MemberCall event may run; the table is
+    // the module's and must outlive it. Without one, every MemberCall is ignored.
+    void offerMemberCalls(std::span<const MemberCallFunction> members) { memberCalls = members; }
+
 private:
     void buildPins();
     void releasePins();
@@ -77,6 +84,7 @@ private:
     Pin* pins;                  // owned; null until open, released with the object
     ProcessMember processMember;
     int32_t pinCount;           // elements in `pins`; 0 while there is none
+    std::span<const MemberCallFunction> memberCalls;  // the only targets a MemberCall may run
 };
 
 // The record's three entries; the only places that guard against host misuse.

@@ -3,8 +3,8 @@
 // host drives the library: the two exports, then each record's dispatcher,
 // event and process entries. The host misbehaves within what it can get away
 // with: odd makeModule arguments, any opcode with any arguments, pin counts
-// from -2 to 40, events of every type aimed anywhere (MemberCall only without
-// a target), pin buffers left null, and blocks anywhere inside its buffers,
+// from -2 to 40, events of every type aimed anywhere (MemberCall at the
+// module's own entries too), pin buffers left null, and blocks anywhere inside its buffers,
 // full of NaNs, infinities, subnormals and huge values. Sanitizers catch
 // memory faults and undefined behaviour; the checks below catch a module that
 // breaks its promises to the host. Every instance is closed at the end of
@@ -16,8 +16,10 @@
 #include <vector>
 
 #include <fuzzer/FuzzedDataProvider.h>
+#include <xmmintrin.h>
 
 #include "framework/boundary.h"
+#include "framework/float_mode.h"
 #include "generator/map_pins.h"
 #include "host/host_emulator.h"
 
@@ -269,15 +271,22 @@ void sendEvent(Slot& slot, FuzzedDataProvider& input)
         event.type = Forwarded;
         event.target = input.ConsumeIntegral<int32_t>();
         break;
-    case 4:
-        // A code address the host made up would be arbitrary code execution,
-        // not a bad day; only the empty target is the host's to send.
+    case 4: {
+        // The module offers no member, so no target may run anything: aim at
+        // its own entries as well as anywhere at all.
         event.type = MemberCall;
-        event.target = 0;
+        const ModuleRecord& record = *slot.host->getRecord();
+        const void* entries[] = {reinterpret_cast<const void*>(record.process),
+                                 reinterpret_cast<const void*>(record.dispatcher),
+                                 reinterpret_cast<const void*>(record.event)};
+        event.target = input.ConsumeBool()
+                           ? static_cast<int32_t>(reinterpret_cast<intptr_t>(
+                                 entries[input.ConsumeIntegralInRange<size_t>(0, 2)]))
+                           : input.ConsumeIntegral<int32_t>();
         break;
+    }
     default:
         event.type = input.ConsumeIntegral<int32_t>();
-        if (event.type == MemberCall) event.type = PinStatusChange;
         event.target = input.ConsumeIntegral<int32_t>();
         break;
     }
@@ -290,10 +299,22 @@ void sendEvent(Slot& slot, FuzzedDataProvider& input)
     }
 }
 
+// The host's thread may hold any floating-point mode; the module must hand it
+// back exactly, flags included.
+void processInMode(HostedModule& host, int32_t offset, int32_t count, uint32_t mode)
+{
+    _mm_setcsr(mode);
+    host.process(offset, count);
+    const uint32_t after = _mm_getcsr();
+    _mm_setcsr(kDefaultMxcsr);
+    REQUIRE(after == mode);
+}
+
 void process(Slot& slot, FuzzedDataProvider& input)
 {
     HostedModule& host = *slot.host;
     const size_t before = host.calls.size();
+    const uint32_t mode = input.ConsumeBool() ? kDefaultMxcsr : input.ConsumeIntegral<uint16_t>();
     if (!slot.bufferLength || slot.bufferNulled || input.ConsumeIntegralInRange<int>(0, 15) == 0) {
         // Without all eight buffers, or with no samples asked for, nothing may be
         // touched, wherever the block would lie.
@@ -305,7 +326,7 @@ void process(Slot& slot, FuzzedDataProvider& input)
             if (float* out = host.buffer(tessel::XPin)) x.assign(out, out + slot.bufferLength);
             if (float* out = host.buffer(tessel::YPin)) y.assign(out, out + slot.bufferLength);
         }
-        host.process(offset, count);
+        processInMode(host, offset, count, mode);
         if (slot.bufferLength) {
             if (float* out = host.buffer(tessel::XPin)) REQUIRE(std::memcmp(out, x.data(), x.size() * sizeof(float)) == 0);
             if (float* out = host.buffer(tessel::YPin)) REQUIRE(std::memcmp(out, y.data(), y.size() * sizeof(float)) == 0);
@@ -328,7 +349,7 @@ void process(Slot& slot, FuzzedDataProvider& input)
         };
         mark(offset - 1);
         mark(offset + count);
-        host.process(offset, count);
+        processInMode(host, offset, count, mode);
         REQUIRE(marked(offset - 1) && marked(offset + count));
     }
     for (size_t i = before; i < host.calls.size(); ++i) REQUIRE(host.calls[i].opcode == RequestSleep);

@@ -5,6 +5,7 @@
 
 #include <emmintrin.h>
 
+#include "framework/float_mode.h"
 #include "map_step.h"
 
 namespace tessel {
@@ -137,10 +138,11 @@ void SEP_ENTRY MapModule::processCountdown(void* module, int32_t offset, int32_t
 {
     if (!module) return;
     auto& m = *static_cast<MapModule*>(module);
+    count = std::max(count, 0);  // a negative count is a host error: no work, no time passed
     generate(m, offset, count);
-    const int64_t left = int64_t{m.countdown} - count;
-    m.countdown = static_cast<int32_t>(std::clamp<int64_t>(
-        left, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    // Saturates at the bottom: once run out, the count never comes back above zero.
+    m.countdown = static_cast<int32_t>(
+        std::max<int64_t>(int64_t{m.countdown} - count, std::numeric_limits<int32_t>::min()));
     if (m.countdown > 0) return;
     m.callHost(RequestSleep, 0, 0, nullptr, 0.0f);
 }
@@ -319,6 +321,7 @@ void MapModule::generate(MapModule& m, int32_t offset, int32_t count)
     if (count <= 0) return;
     if (!m.gateIn || !m.resetIn || !m.x0In || !m.y0In || !m.aIn || !m.bIn || !m.xOut || !m.yOut)
         return;
+    const DefaultFloatMode floatMode;  // the caller's mode is back before we return
 
     const Buffers io{m.gateIn + offset, m.resetIn + offset, m.x0In + offset, m.y0In + offset,
                      m.aIn + offset,    m.bIn + offset,     m.xOut + offset, m.yOut + offset};

@@ -249,6 +249,9 @@ TEST(PinEvents, MemberCallRunsTheNamedFunctionOnTheModule)
     hosted.host.sendEvent(event);
     hosted.host.sendEvent(event);
     EXPECT_EQ(hosted.probe->memberCalls, 2);
+    event.target = static_cast<int32_t>(reinterpret_cast<intptr_t>(&ProbeModule::notOffered));
+    hosted.host.sendEvent(event);
+    EXPECT_EQ(hosted.probe->memberCalls, 2) << "a member the module does not offer never runs";
 }
 
 TEST(PinEvents, OutputStatusReachesTheHostAndLeavesThePin)

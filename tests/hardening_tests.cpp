@@ -109,6 +109,14 @@ std::vector<int32_t> announcedStatuses(const HostedModule& host)
     return statuses;
 }
 
+uint32_t wordOf(float value) { return bitsOf(value); }
+uint32_t wordOf(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
+template <typename Function>
+const void* codeOf(Function function)
+{
+    return reinterpret_cast<const void*>(function);
+}
+
 // The first `count` output pairs of a freshly opened instance with the usual inputs.
 std::vector<uint32_t> referenceOrbit(int32_t count)
 {
@@ -166,20 +174,31 @@ TEST(HostileEvents, ThePinCountIsTheOneGivenAtOpen)
     EXPECT_EQ(announcedPins(module), (std::vector<int32_t>{6, 7}));
 }
 
-TEST(HostileEvents, MemberCallWithoutATargetIsIgnored)
+TEST(HostileEvents, MemberCallsRunNothingTheModuleDoesNotOffer)
 {
+    // The map module offers no member: aimed at its own entries, at text
+    // inside the library or at any number, a MemberCall must run nothing.
+    const host::ModuleLibrary& library = builtModuleLibrary();
     HostedModule module;
     connectUsual(module);
     module.open();
     module.process(0, 8);
     module.clearCalls();
     const ModuleRecord before = *module.getRecord();
+    ModuleProperties properties{};
+    library.getModuleProperties(0, &properties);
 
+    const auto address = [](const void* code) { return static_cast<int32_t>(wordOf(code)); };
+    const int32_t targets[] = {
+        address(codeOf(before.process)),    address(codeOf(before.dispatcher)),
+        address(codeOf(before.event)),      address(codeOf(library.makeModule)),
+        address(codeOf(library.getModuleProperties)), address(properties.about),
+        address(codeOf(before.process)) + 16, 0, 1, -1, INT_MIN, INT_MAX, 0x10000,
+    };
     Event event{};
     event.type = MemberCall;
-    event.target = 0;
-    for (int32_t value : {0, 1, -1}) {
-        event.value = value;
+    for (int32_t target : targets) {
+        event.target = target;
         module.sendEvent(event);
     }
     EXPECT_TRUE(module.calls.empty());
@@ -188,6 +207,37 @@ TEST(HostileEvents, MemberCallWithoutATargetIsIgnored)
     const std::vector<uint32_t> reference = referenceOrbit(16);
     EXPECT_EQ(outputBits(module, 8, 8), std::vector<uint32_t>(reference.begin() + 16, reference.end()))
         << "the map goes on as if nothing had been sent";
+}
+
+// --- negative counts --------------------------------------------------------
+
+TEST(NegativeCounts, AreNoWorkInEitherProcessFunction)
+{
+    // Below zero is a host error: nothing read or written, the pending load
+    // kept, and the sleep countdown neither taken back nor postponed.
+    for (int32_t count : {-1, -100, INT_MIN}) {
+        SCOPED_TRACE(count);
+        HostedModule module;
+        connectUsual(module, tessel::Gated);
+        module.dispatch(SetBlockSize, 0, 8);
+        module.open();
+        module.fill(tessel::XPin, kSentinel);
+        module.fill(tessel::YPin, kSentinel);
+        module.process(0, count);
+        EXPECT_EQ(module.buffer(tessel::XPin)[0], kSentinel);
+
+        module.sendStatus(tessel::GatePin, Static);  // processCountdown, 8 samples to go
+        module.clearCalls();
+        module.process(0, count);
+        module.process(0, 7);
+        EXPECT_EQ(module.countCalls(RequestSleep), 0) << "the countdown was postponed";
+        module.process(7, 1);
+        EXPECT_EQ(module.countCalls(RequestSleep), 1);
+        module.process(0, count);
+        EXPECT_EQ(module.countCalls(RequestSleep), 2) << "run out: asked again, as for a count of 0";
+        EXPECT_EQ(module.buffer(tessel::XPin)[8], kSentinel);
+        EXPECT_EQ(module.buffer(tessel::XPin)[0], 0.0f) << "the load waited for a real call";
+    }
 }
 
 // --- fewer pins than the module declares ------------------------------------
@@ -541,13 +591,6 @@ __attribute__((noinline)) uint32_t stackPhaseHere()
     return sp & 15u;
 }
 
-uint32_t wordOf(float value) { return bitsOf(value); }
-uint32_t wordOf(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
-template <typename Function>
-const void* codeOf(Function function)
-{
-    return reinterpret_cast<const void*>(function);
-}
 
 // Everything a host can observe of one session with the module, except the
 // addresses that differ from instance to instance.

@@ -20,7 +20,11 @@ public:
         int32_t status;
     };
 
-    ProbeModule(HostCallback callback, int32_t handle) : ModuleBase(callback, handle) { ++liveProbes; }
+    ProbeModule(HostCallback callback, int32_t handle) : ModuleBase(callback, handle)
+    {
+        ++liveProbes;
+        offerMemberCalls(kOfferedMembers);
+    }
     ~ProbeModule() override { --liveProbes; }
 
     // What the probe declares: `declared` pins of `dataType`, bound to the
@@ -55,6 +59,8 @@ public:
     }
 
     static void SEP_CALL memberCallTarget(void* module) { ++static_cast<ProbeModule*>(module)->memberCalls; }
+    static void SEP_CALL notOffered(void* module) { ++static_cast<ProbeModule*>(module)->memberCalls; }
+    static constexpr MemberCallFunction kOfferedMembers[] = {&memberCallTarget};
     int32_t memberCalls = 0;
 };
 

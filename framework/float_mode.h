@@ -1,0 +1,39 @@
+// The floating-point mode a process function computes in, whatever the host's
+// thread holds: many hosts run audio threads with flush-to-zero and
+// denormals-are-zero, some with another rounding mode, and either would change
+// the module's bits. Only the SSE unit matters: the module has no x87 code.
+#pragma once
+
+#include <cstdint>
+
+#include <xmmintrin.h>
+
+namespace sep {
+
+// Round to nearest, every exception masked, no flushing: the IEEE default.
+constexpr uint32_t kDefaultMxcsr = 0x1F80;
+// The six sticky exception flags, which arithmetic sets and never clears.
+constexpr uint32_t kMxcsrFlags = 0x3F;
+
+// While in scope, the thread computes in the default mode; on leaving, the
+// caller's MXCSR is back exactly as it was, flags included. Leave the scope
+// before calling the host, so that the host runs in its own mode.
+class DefaultFloatMode {
+public:
+    DefaultFloatMode() : callers(_mm_getcsr())
+    {
+        if ((callers & ~kMxcsrFlags) != kDefaultMxcsr) _mm_setcsr(kDefaultMxcsr);
+    }
+    ~DefaultFloatMode()
+    {
+        // Arithmetic sets flags the caller may not have had: compare them too.
+        if (_mm_getcsr() != callers) _mm_setcsr(callers);
+    }
+    DefaultFloatMode(const DefaultFloatMode&) = delete;
+    DefaultFloatMode& operator=(const DefaultFloatMode&) = delete;
+
+private:
+    const uint32_t callers;
+};
+
+}  // namespace sep
