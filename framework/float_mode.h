@@ -12,23 +12,19 @@ namespace sep {
 
 // Round to nearest, every exception masked, no flushing: the IEEE default.
 constexpr uint32_t kDefaultMxcsr = 0x1F80;
-// The six sticky exception flags, which arithmetic sets and never clears.
-constexpr uint32_t kMxcsrFlags = 0x3F;
 
 // While in scope, the thread computes in the default mode; on leaving, the
-// caller's MXCSR is back exactly as it was, flags included. Leave the scope
-// before calling the host, so that the host runs in its own mode.
+// caller's MXCSR is back exactly as it was, flags included (the arithmetic
+// sets flags the caller may not have had). Leave the scope before calling the
+// host, so that the host runs in its own mode.
+//
+// Both writes are unconditional: reading MXCSR again on the way out waits for
+// every pending SSE operation's flags, which costs more than the write it
+// might save, and a test on the way in saves nothing measurable.
 class DefaultFloatMode {
 public:
-    DefaultFloatMode() : callers(_mm_getcsr())
-    {
-        if ((callers & ~kMxcsrFlags) != kDefaultMxcsr) _mm_setcsr(kDefaultMxcsr);
-    }
-    ~DefaultFloatMode()
-    {
-        // Arithmetic sets flags the caller may not have had: compare them too.
-        if (_mm_getcsr() != callers) _mm_setcsr(callers);
-    }
+    DefaultFloatMode() : callers(_mm_getcsr()) { _mm_setcsr(kDefaultMxcsr); }
+    ~DefaultFloatMode() { _mm_setcsr(callers); }
     DefaultFloatMode(const DefaultFloatMode&) = delete;
     DefaultFloatMode& operator=(const DefaultFloatMode&) = delete;
 

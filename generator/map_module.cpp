@@ -188,39 +188,6 @@ inline HeldPair shown(float x, float y, bool normalizeOn)
     return normalizeOn ? HeldPair{x * kNormalizeGain, y * kNormalizeGain} : HeldPair{x, y};
 }
 
-// Continuous running: one step per sample from `from` on, up to a rising
-// Reset or the sample whose step the guard rejects; returns that sample, or
-// `count`. Only the Reset edge is looked for beside the dependency chain,
-// and everything the loop touches is a local, so it stays in registers.
-[[gnu::always_inline]] inline int32_t stepUntilEdge(const Buffers& io, int32_t from, int32_t count,
-                                                    bool normalizeOn, float& stateX, float& stateY,
-                                                    HeldPair& held, bool& resetUp)
-{
-    const float* const reset = io.reset;
-    const float* const a = io.a;
-    const float* const b = io.b;
-    float* const xOut = io.x;
-    float* const yOut = io.y;
-    float x = stateX, y = stateY;
-    bool up = resetUp;
-    int32_t i = from;
-    for (; i < count; ++i) {
-        if (rises(reset[i], up)) break;
-        float nextX, nextY;
-        if (!mapStep(x, y, a[i], b[i], nextX, nextY)) break;
-        up = positive(reset[i]);
-        x = nextX;
-        y = nextY;
-        xOut[i] = normalizeOn ? nextX * kNormalizeGain : nextX;
-        yOut[i] = normalizeOn ? nextY * kNormalizeGain : nextY;
-    }
-    if (i > from) held = shown(x, y, normalizeOn);
-    stateX = x;
-    stateY = y;
-    resetUp = up;
-    return i;
-}
-
 // The held pair written from `from` on, up to the first sample at which Reset
 // rises, or Gate rises when `gateMatters`; returns that sample, or `count`.
 // `up` holds the levels before `from`, and on return those before the
@@ -323,19 +290,25 @@ void MapModule::generate(MapModule& m, int32_t offset, int32_t count)
         return;
     const DefaultFloatMode floatMode;  // the caller's mode is back before we return
 
-    const Buffers io{m.gateIn + offset, m.resetIn + offset, m.x0In + offset, m.y0In + offset,
-                     m.aIn + offset,    m.bIn + offset,     m.xOut + offset, m.yOut + offset};
+    const float* const gate = m.gateIn + offset;
+    const float* const reset = m.resetIn + offset;
+    const float* const x0 = m.x0In + offset;
+    const float* const y0 = m.y0In + offset;
+    const float* const a = m.aIn + offset;
+    const float* const b = m.bIn + offset;
+    float* const xOut = m.xOut + offset;
+    float* const yOut = m.yOut + offset;
 
     if (m.loadInitial) {
-        m.stateX = m.heldX = io.x0[0];
-        m.stateY = m.heldY = io.y0[0];
+        m.stateX = m.heldX = x0[0];
+        m.stateY = m.heldY = y0[0];
         m.loadInitial = false;
     }
 
     // The edge memories end as the last samples, exactly; read before any
     // output is written, in case the host hands out a buffer twice.
-    const float lastGate = io.gate[count - 1];
-    const float lastReset = io.reset[count - 1];
+    const float lastGate = gate[count - 1];
+    const float lastReset = reset[count - 1];
 
     // The state lives in locals for the whole call: the output stores could
     // alias the object's fields and would force a reload on every sample.
@@ -349,21 +322,37 @@ void MapModule::generate(MapModule& m, int32_t offset, int32_t count)
     int32_t i = 0;
     while (i < count) {
         // run or hold, up to the next sample that needs the full rule
-        if (running && mode == Continuous)
-            i = stepUntilEdge(io, i, count, normalizeOn, stateX, stateY, held, up.reset);
-        else {
-            EdgeLevels levels = up;  // a copy, so that `up` itself can live in registers
-            i = holdUntilEdge(io, i, count, running && mode == Gated, levels, held);
+        if (running && mode == Continuous) {
+            // every sample steps, up to a Reset edge or a guard trip; only the
+            // Reset edge is looked for beside the dependency chain
+            const int32_t first = i;
+            for (; i < count; ++i) {
+                const bool resetHigh = positive(reset[i]);
+                if (resetHigh && !up.reset) break;
+                float nextX, nextY;
+                if (!mapStep(stateX, stateY, a[i], b[i], nextX, nextY)) break;
+                up.reset = resetHigh;
+                stateX = nextX;
+                stateY = nextY;
+                xOut[i] = normalizeOn ? nextX * kNormalizeGain : nextX;
+                yOut[i] = normalizeOn ? nextY * kNormalizeGain : nextY;
+            }
+            if (i > first) held = shown(stateX, stateY, normalizeOn);
+        } else {
+            // Copies, so that the pointers and `up` themselves stay in registers.
+            const Buffers buffers{gate, reset, x0, y0, a, b, xOut, yOut};
+            EdgeLevels levels = up;
+            i = holdUntilEdge(buffers, i, count, running && mode == Gated, levels, held);
             up = levels;
         }
         if (i == count) break;
 
         // one sample by the full rule: an edge, or the sample that trips the guard
-        const float g = io.gate[i];
-        const float r = io.reset[i];
+        const float g = gate[i];
+        const float r = reset[i];
         if (running && (mode == Continuous || (mode == Gated && rises(g, up.gate)))) {
             float nextX, nextY;
-            if (!mapStep(stateX, stateY, io.a[i], io.b[i], nextX, nextY)) {
+            if (!mapStep(stateX, stateY, a[i], b[i], nextX, nextY)) {
                 nextX = 0.0f;
                 nextY = 0.0f;
                 running = false;
@@ -374,13 +363,13 @@ void MapModule::generate(MapModule& m, int32_t offset, int32_t count)
         }
         // reset: overrides an iteration on the same sample, shown unscaled
         if (rises(r, up.reset)) {
-            stateX = held.x = io.x0[i];
-            stateY = held.y = io.y0[i];
+            stateX = held.x = x0[i];
+            stateY = held.y = y0[i];
             running = true;
         }
         up = {positive(g), positive(r)};
-        io.x[i] = held.x;
-        io.y[i] = held.y;
+        xOut[i] = held.x;
+        yOut[i] = held.y;
         ++i;
     }
 
