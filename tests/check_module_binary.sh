@@ -2,10 +2,13 @@
 # Checks what the built module library shows a loader: its exports, its
 # imports and, for a DLL, the name in its export directory; and that the
 # generator's code computes with SSE2, never with the x87 unit.
-# Usage: check_module_binary.sh OBJDUMP MODULE
+# Usage: check_module_binary.sh OBJDUMP MODULE [UNSTRIPPED]
+# The x87 check finds functions by their symbols: for a stripped MODULE it
+# reads UNSTRIPPED, the same link before stripping.
 set -uo pipefail
 objdump=$1
 module=$2
+unstripped=${3:-$2}
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
@@ -25,7 +28,7 @@ fi
 
 # The map's arithmetic must be SSE2 double: x87 keeps wider intermediates and
 # rounds differently, about once in 10^8 iterations.
-disassembly=$("$objdump" -d --no-show-raw-insn "$module")
+disassembly=$("$objdump" -d --no-show-raw-insn "$unstripped")
 for function in processMap processCountdown; do
   body=$(awk -v name="$function" '$0 ~ "^[0-9a-f]+ <.*MapModule.*" name ".*>:$" {f=1; next} f && /^$/ {exit} f' <<<"$disassembly")
   [ -n "$body" ] || { fail "$function not found"; continue; }
