@@ -30,8 +30,6 @@ target_sources(tessel_module PRIVATE ${CMAKE_SOURCE_DIR}/framework/nothrow_alloc
 # a fixed base and no stamp make two builds of one commit byte-identical.
 # Module.map tells what each runtime object was pulled in for.
 set(TESSEL_IMAGE_BASE 0x6A400000)
-# What a release may weigh, stripped; tests/check_shipped_module.sh holds it to that.
-set(TESSEL_MODULE_MAX_BYTES 32768)
 target_link_options(tessel_module PRIVATE
   -Wl,--gc-sections
   -Wl,--no-insert-timestamp
