@@ -16,6 +16,8 @@ namespace {
 
 const char kName[] = "Tessel Map";
 const char kIdentifier[] = "ZQ Tessel Map2";
+// "v1.2" belongs to the module's identity, like the identifier, and is not the
+// release version (CMakeLists.txt): a new release leaves this text as it is.
 const char kAbout[] =
     "Tessel Map v1.2\n"
     "By the Tessel Map developers\n"

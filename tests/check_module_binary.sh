@@ -2,10 +2,13 @@
 # Checks what the built module library shows a loader: its exports, its
 # imports and, for a DLL, the name in its export directory; and that the
 # generator's code computes with SSE2, never with the x87 unit.
-# Usage: check_module_binary.sh OBJDUMP MODULE
+# Usage: check_module_binary.sh OBJDUMP MODULE [UNSTRIPPED]
+# The x87 check finds functions by their symbols: for a stripped MODULE it
+# reads UNSTRIPPED, the same link before stripping.
 set -uo pipefail
 objdump=$1
 module=$2
+unstripped=${3:-$2}
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
@@ -28,7 +31,7 @@ fi
 # the one floating-point mode the process entries do not set. So no function
 # the process entries can reach by a direct call or jump may hold an x87
 # instruction. This needs the symbols of an unstripped link.
-disassembly=$("$objdump" -d --no-show-raw-insn "$module")
+disassembly=$("$objdump" -d --no-show-raw-insn "$unstripped")
 reach=$(awk '
   /^[0-9a-f]+ <.*>:$/ { name = $2; sub(/^</, "", name); sub(/>:$/, "", name); seen[name] = 1; next }
   name == "" { next }
