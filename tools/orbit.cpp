@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
 
 namespace render {
@@ -28,15 +27,15 @@ bool isGuardZero(float x, float y)
     return std::bit_cast<uint32_t>(x) == 0 && std::bit_cast<uint32_t>(y) == 0;
 }
 
-// Floats as integers in the order of their values, so that the difference of
-// two is how many floats lie between them.
-int64_t orderOf(float value)
+// The tolerance of repetition for one output: in ulps of its largest magnitude
+// over the window, since a value near 0 comes out of a difference of larger
+// ones and carries their rounding, many of its own ulps.
+double toleranceFor(const std::vector<float>& values)
 {
-    const auto bits = std::bit_cast<int32_t>(value);
-    return bits >= 0 ? bits : -int64_t(bits & 0x7FFFFFFF);
+    float largest = 0.0f;
+    for (const float value : values) largest = std::max(largest, std::abs(value));
+    return kCycleToleranceUlps * double(std::nextafter(largest, INFINITY) - largest);
 }
-
-bool near(float u, float v) { return std::llabs(orderOf(u) - orderOf(v)) <= kCycleToleranceUlps; }
 
 }  // namespace
 
@@ -130,9 +129,14 @@ int32_t OrbitAnalysis::smallestPeriod() const
 {
     const auto length = static_cast<int32_t>(windowX.size());
     const int32_t longest = std::min(kPeriodLimit, length / 2);
+    const double toleranceX = toleranceFor(windowX), toleranceY = toleranceFor(windowY);
+    auto repeats = [&](int32_t i, int32_t period) {
+        return std::abs(double(windowX[i]) - windowX[i - period]) <= toleranceX &&
+               std::abs(double(windowY[i]) - windowY[i - period]) <= toleranceY;
+    };
     for (int32_t period = 1; period <= longest; ++period) {
         int32_t i = period;
-        while (i < length && near(windowX[i], windowX[i - period]) && near(windowY[i], windowY[i - period])) ++i;
+        while (i < length && repeats(i, period)) ++i;
         if (i == length) return period;
     }
     return 0;
@@ -205,7 +209,7 @@ std::string toneText(int32_t period, int32_t sampleRate)
 std::string describeOrbit(const OrbitClass& orbit, int32_t sampleRate)
 {
     char exponent[64];
-    std::snprintf(exponent, sizeof exponent, "largest Lyapunov exponent %.4f per step", orbit.lyapunov);
+    std::snprintf(exponent, sizeof exponent, "largest Lyapunov exponent %.6f per step", orbit.lyapunov);
     switch (orbit.outcome) {
     case Outcome::Stops:
         return "stops: the guard stopped the map after " + std::to_string(orbit.steps) + " iterates";

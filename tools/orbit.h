@@ -18,12 +18,13 @@ const char* outcomeName(Outcome outcome);
 
 // The longest cycle looked for; the shortest tone is then rate/64 Hz.
 constexpr int32_t kPeriodLimit = 64;
-// Two outputs repeat when they are at most this many floats apart, so a cycle
-// of the mathematics that wobbles in its last bits still counts as that cycle.
-// Rounding keeps a weakly attracting cycle circling within a few ulps of the
-// exact one (wider the weaker it attracts): 16 ulps, 1e-6 of the value, is far
-// below hearing and leaves few such points misjudged as longer cycles.
-constexpr int32_t kCycleToleranceUlps = 16;
+// Two outputs repeat when they differ by at most this many ulps of that
+// output's largest magnitude over the window, so a cycle of the mathematics
+// that wobbles in its last bits still counts as that cycle. Rounding keeps an
+// attracting cycle with multiplier m circling the exact one within about
+// 0.5 / (1 - |m|) ulps; 64 ulps (5e-7 of full swing, far below hearing) holds
+// every cycle with |m| up to about 0.99.
+constexpr int32_t kCycleToleranceUlps = 64;
 // Repetition is judged over the last iterates, at most this many, and at
 // most the second half of the orbit, the first half being its transient.
 constexpr int64_t kCycleWindow = 1024;

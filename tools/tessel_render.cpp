@@ -365,11 +365,11 @@ int runChart(const Arguments& arguments, const render::ChartSettings& settings)
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     progress.finish();
 
-    const std::string fixed = ab ? "x0 " + arguments.x0 + " V, y0 " + arguments.y0 + " V"
-                                 : "a " + arguments.a + " V, b " + arguments.b + " V";
-    const std::string details = std::to_string(settings.width) + " x " + std::to_string(settings.height) +
-                                " points, " + std::to_string(settings.steps) + " steps each, at " + fixed +
-                                "; Continuous, Normalize off; tones at " + std::to_string(settings.sampleRate) + " Hz";
+    const std::string fixed = ab ? "from x0 " + arguments.x0 + " V, y0 " + arguments.y0 + " V"
+                                 : "at a " + arguments.a + " V, b " + arguments.b + " V";
+    const std::string details = std::to_string(settings.width) + "x" + std::to_string(settings.height) +
+                                " points of " + std::to_string(settings.steps) + " steps " + fixed +
+                                "; Continuous, Normalize off, " + std::to_string(settings.sampleRate) + " Hz";
     if (csvFile) writeThrough(*csvFile, [&](std::FILE* file) { return render::writeChartCsv(file, chart); });
     if (pngFile) {
         const std::string title = name + (ab ? ": the chart of a and b" : ": the basin of x0 and y0");
