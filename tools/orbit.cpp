@@ -217,7 +217,7 @@ std::string describeOrbit(const OrbitClass& orbit, int32_t sampleRate)
         if (orbit.period == 1) return "a cycle of period 1: a constant";
         return "a cycle of period " + std::to_string(orbit.period) + ": a tone of " + toneText(orbit.period, sampleRate);
     case Outcome::Quasi:
-        return "quasi: bounded, no cycle up to period " + std::to_string(kPeriodLimit) + ", " + exponent;
+        return "quasi: no cycle up to period " + std::to_string(kPeriodLimit) + ", " + exponent;
     case Outcome::Chaos:
         return std::string("chaos: ") + exponent;
     }

@@ -530,15 +530,20 @@ int run(int argc, char** argv)
         outcome = "x and y are exactly 0 from sample " + std::to_string(zerosFrom) +
                   " on, too close to the end to tell whether the map stopped";
     }
-    // What the orbit does, for a continuous take; a stop is told above.
-    std::string orbitText;
+    // What the orbit does, for a continuous take; the caption tells it in
+    // short, and tells a stop as above.
+    std::string orbitText, orbitCaption;
     if (orbit) {
         const render::OrbitClass judged = orbit->result();
-        orbitText = std::string("the orbit") + (scenario.resetSamples.empty() ? "" : " after the last reset") +
-                    (scenario.normalize ? ", normalisation undone" : "") + ": ";
-        if (judged.outcome != render::Outcome::Stops && orbit->steps() < render::kLeastStepsToClassify)
-            orbitText += "too short to classify, " + std::to_string(orbit->steps()) + " steps";
-        else orbitText += render::describeOrbit(judged, scenario.sampleRate);
+        const bool tooShort =
+            judged.outcome != render::Outcome::Stops && orbit->steps() < render::kLeastStepsToClassify;
+        const std::string verdict = tooShort ? "too short to classify, " + std::to_string(orbit->steps()) + " steps"
+                                             : render::describeOrbit(judged, scenario.sampleRate);
+        const bool afterReset = !scenario.resetSamples.empty();
+        orbitText = std::string("the orbit") + (afterReset ? " after the last reset" : "") +
+                    (scenario.normalize ? ", normalisation undone" : "") + ": " + verdict;
+        if (judged.outcome != render::Outcome::Stops)
+            orbitCaption = (afterReset ? resets + "; after the last: " : "the orbit: ") + verdict;
     }
     const std::string sleep = log.sleepRequests == 0
                                   ? "the module did not ask to sleep"
@@ -550,8 +555,8 @@ int run(int argc, char** argv)
         const std::string title = std::string(properties.name) + ":  x(n+1) = 1 + y(n) - a x(n)^2,  y(n+1) = b x(n)";
         const std::string details = shortNumber(double(scenario.samples) / scenario.sampleRate) + " s at " +
                                     std::to_string(scenario.sampleRate) + " Hz, " + describe(scenario, arguments);
-        std::string told = resets.empty() ? outcome : resets + "; " + outcome;
-        if (orbit && orbit->result().outcome != render::Outcome::Stops) told = orbitText;
+        const std::string told =
+            !orbitCaption.empty() ? orbitCaption : resets.empty() ? outcome : resets + "; " + outcome;
         writeThrough(*pngFile, [&](std::FILE* file) {
             picture->writePng(file, {title, details, told});
             return true;

@@ -194,7 +194,7 @@ std::string takeWordsFor(const std::vector<std::string>& row)
 {
     if (row[4] == "stops") return "the guard stopped the map after " + row[6] + " iterates";
     if (row[4] == "cycle") return "a cycle of period " + row[5] + ":";
-    return row[4] + ": " + (row[4] == "quasi" ? "bounded, no cycle up to period 64, " : "") +
+    return row[4] + ": " + (row[4] == "quasi" ? "no cycle up to period 64, " : "") +
            "largest Lyapunov exponent " + row[7] + " per step";
 }
 
