@@ -12,15 +12,11 @@ namespace render {
 
 namespace {
 
-constexpr int kWidth = 1200;
-constexpr int kLeft = 150;
-constexpr int kRight = kWidth - 30;
+constexpr int kLeft = kPanelLeft;
+constexpr int kRight = kPanelRight;
 constexpr int kMostPlotHeight = 720;
 constexpr int kLeastPlotSide = 40;
-constexpr int kTitleTop = 14;
-constexpr int kSettingsTop = 54;
-constexpr int kSharesTop = 78;
-constexpr int kPlotTop = 112;
+constexpr int kPlotTop = kBelowCaption;
 constexpr int kLegendGap = 76;  // from the plot's bottom edge to the legend
 constexpr int kLegendRow = 30;
 constexpr int kSwatch = 14;
@@ -192,14 +188,11 @@ void writeChartPng(std::FILE* file, const Chart& chart, const ChartCaption& capt
 
     // The legend's height is known only once drawn, so it is drawn on a
     // scratch canvas first to size the page.
-    Canvas scratch(kWidth, 400, kPage);
+    Canvas scratch(kPageWidth, 400, kPage);
     Legend measure(scratch, 0);
     drawLegend(measure, s);
-    Canvas canvas(kWidth, plotBottom + kLegendGap + measure.bottom() + 10, kPage);
-
-    canvas.text(20, kTitleTop, caption.title, 3, kText);
-    canvas.text(20, kSettingsTop, caption.settings, 2, kDimText);
-    canvas.text(20, kSharesTop, chartShares(chart), 2, kDimText);
+    Canvas canvas(kPageWidth, plotBottom + kLegendGap + measure.bottom() + 10, kPage);
+    drawCaption(canvas, caption.title, caption.settings, chartShares(chart));
 
     for (int row = 0; row < plotHeight; ++row) {
         const int up = height - 1 - std::min(height - 1, row * height / plotHeight);

@@ -170,6 +170,13 @@ void drawHorizontalAxis(Canvas& canvas, const Axis& axis, int top, const std::st
     canvas.textCentred((left + right) / 2, top + kTickLength + 26, name, 2, kText);
 }
 
+void drawCaption(Canvas& canvas, const std::string& title, const std::string& second, const std::string& third)
+{
+    canvas.text(20, 14, title, 3, kText);
+    canvas.text(20, 54, second, 2, kDimText);
+    canvas.text(20, 78, third, 2, kDimText);
+}
+
 void drawSideName(Canvas& canvas, int centreY, const std::string& name, Colour colour)
 {
     canvas.textCentred(30, centreY - 22, name, 3, colour);

@@ -20,6 +20,13 @@ constexpr Colour kText{228, 228, 234};
 constexpr Colour kDimText{160, 160, 172};
 constexpr int kTickLength = 6;
 
+// The page of both pictures: panels between the same left and right edges,
+// below a caption of a title and two lines of details.
+constexpr int kPageWidth = 1200;
+constexpr int kPanelLeft = 150;
+constexpr int kPanelRight = kPageWidth - 30;
+constexpr int kBelowCaption = 112;
+
 // The inferno colour map, t from 0 (dark) to 1 (bright).
 Colour inferno(double t);
 
@@ -60,6 +67,8 @@ struct Axis {
 void drawVerticalAxis(Canvas& canvas, const Axis& axis, int ticks, int left);
 // Ticks and labels below `top`, and the axis name centred between `left` and `right`.
 void drawHorizontalAxis(Canvas& canvas, const Axis& axis, int top, const std::string& name, int left, int right);
+
+void drawCaption(Canvas& canvas, const std::string& title, const std::string& second, const std::string& third);
 
 // The axis name in the left margin: the signal's name large, the unit below.
 void drawSideName(Canvas& canvas, int centreY, const std::string& name, Colour colour);

@@ -16,13 +16,10 @@ constexpr Colour kXTrace{249, 142, 9};
 constexpr Colour kYTrace{96, 196, 255};
 
 // Layout, in pixels. Every panel shares the left and right edges.
-constexpr int kLeft = 150;
-constexpr int kRight = kPictureWidth - 30;
+constexpr int kLeft = kPanelLeft;
+constexpr int kRight = kPanelRight;
 constexpr int kPlotWidth = kRight - kLeft;
-constexpr int kTitleTop = 14;
-constexpr int kSettingsTop = 54;
-constexpr int kOutcomeTop = 78;
-constexpr int kDensityHeadingTop = 112;
+constexpr int kDensityHeadingTop = kBelowCaption;
 constexpr int kDensityTop = 140;
 constexpr int kDensityHeight = 600;
 constexpr int kStripHeadingTop = 812;
@@ -140,12 +137,12 @@ void Picture::add(int64_t start, const float* x, const float* y, int32_t count)
     totalSamples = start + count;
 }
 
+static_assert(kPictureWidth == kPageWidth);
+
 void Picture::writePng(std::FILE* file, const Caption& caption) const
 {
     Canvas canvas(kPictureWidth, kPictureHeight, kPage);
-    canvas.text(20, kTitleTop, caption.title, 3, kText);
-    canvas.text(20, kSettingsTop, caption.settings, 2, kDimText);
-    canvas.text(20, kOutcomeTop, caption.outcome, 2, kDimText);
+    drawCaption(canvas, caption.title, caption.settings, caption.outcome);
 
     // --- the attractor -------------------------------------------------------
     canvas.text(kLeft, kDensityHeadingTop,
