@@ -117,6 +117,7 @@ Chart computeChart(const host::ModuleLibrary& library, const ChartSettings& sett
     const size_t tasks = (total + kPointsPerTask - 1) / kPointsPerTask;
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
     threads = static_cast<unsigned>(std::min<size_t>(threads, tasks));
+    chart.threads = threads;
 
     std::atomic<size_t> nextTask{0};
     std::atomic<int64_t> done{0};

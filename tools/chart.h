@@ -50,6 +50,7 @@ public:
     const ChartSettings settings;
     std::vector<float> across, up;  // each column's and each row's input, signal scale
     std::vector<OrbitClass> points;  // row by row from the lowest, each row from the left
+    unsigned threads = 0;            // that computed them
 
     ChartInputs inputsAt(size_t point) const;
 };

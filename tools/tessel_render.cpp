@@ -11,7 +11,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -353,11 +352,10 @@ int runChart(const Arguments& arguments, const render::ChartSettings& settings)
 
     const bool ab = settings.plane == render::Plane::AB;
     const int64_t points = int64_t{settings.width} * settings.height;
-    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     Progress progress(points, !arguments.quiet && isatty(STDERR_FILENO), "charting");
     int64_t reported = 0;
     const auto started = std::chrono::steady_clock::now();
-    const render::Chart chart = render::computeChart(library, settings, threads, [&](int64_t done) {
+    const render::Chart chart = render::computeChart(library, settings, 0, [&](int64_t done) {
         checkInterrupt();
         progress.advance(done - reported);
         reported = done;
@@ -384,7 +382,7 @@ int runChart(const Arguments& arguments, const render::ChartSettings& settings)
     if (!arguments.quiet) {
         say("charted " + details);
         say(render::chartShares(chart));
-        say("in " + shortNumber(took.count()) + " s on " + std::to_string(threads) + " threads");
+        say("in " + shortNumber(took.count()) + " s on " + std::to_string(chart.threads) + " threads");
         if (csvFile) say("wrote " + csvFile->path());
         if (pngFile) say("wrote " + pngFile->path());
     }
