@@ -382,7 +382,8 @@ int runChart(const Arguments& arguments, const render::ChartSettings& settings)
     if (!arguments.quiet) {
         say("charted " + details);
         say(render::chartShares(chart));
-        say("in " + shortNumber(took.count()) + " s on " + std::to_string(chart.threads) + " threads");
+        say("in " + shortNumber(took.count()) + " s on " + std::to_string(chart.threads) +
+            (chart.threads == 1 ? " thread" : " threads"));
         if (csvFile) say("wrote " + csvFile->path());
         if (pngFile) say("wrote " + pngFile->path());
     }
