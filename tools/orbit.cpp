@@ -215,7 +215,8 @@ std::string describeOrbit(const OrbitClass& orbit, int32_t sampleRate)
         return "stops: the guard stopped the map after " + std::to_string(orbit.steps) + " iterates";
     case Outcome::Cycle:
         if (orbit.period == 1) return "a cycle of period 1: a constant";
-        return "a cycle of period " + std::to_string(orbit.period) + ": a tone of " + toneText(orbit.period, sampleRate);
+        return "a cycle of period " + std::to_string(orbit.period) + ": a tone of " +
+               toneText(orbit.period, sampleRate);
     case Outcome::Quasi:
         return "quasi: no cycle up to period " + std::to_string(kPeriodLimit) + ", " + exponent;
     case Outcome::Chaos:

@@ -203,8 +203,8 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
         drawVerticalAxis(canvas, values, 4, kLeft);
         drawSideName(canvas, strip.top + kStripHeight / 2, strip.name, strip.colour);
     }
-    drawHorizontalAxis(canvas, Axis{0.0, stripMs, kLeft, kPlotWidth, false}, kStripYTop + kStripHeight, "time (ms)", kLeft,
-                       kRight);
+    drawHorizontalAxis(canvas, Axis{0.0, stripMs, kLeft, kPlotWidth, false}, kStripYTop + kStripHeight, "time (ms)",
+                       kLeft, kRight);
 
     canvas.writePng(file);
 }

@@ -301,7 +301,8 @@ Range parseRange(const std::string& option, const std::string& text)
 render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::App& app)
 {
     if (arguments.chart.empty() && arguments.chartData.empty()) {
-        for (const char* option : {"--plane", "--a-range", "--b-range", "--x0-range", "--y0-range", "--size", "--steps"})
+        for (const char* option :
+             {"--plane", "--a-range", "--b-range", "--x0-range", "--y0-range", "--size", "--steps"})
             if (app.count(option) > 0)
                 throw Failure(std::string(option) + " is for a chart: give --chart FILE.png or --chart-data FILE.csv");
         return {};
