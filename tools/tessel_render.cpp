@@ -298,15 +298,15 @@ Range parseRange(const std::string& option, const std::string& text)
     return range;
 }
 
+void refuseChartOptions(const CLI::App& app)
+{
+    for (const char* option : {"--plane", "--a-range", "--b-range", "--x0-range", "--y0-range", "--size", "--steps"})
+        if (app.count(option) > 0)
+            throw Failure(std::string(option) + " is for a chart: give --chart FILE.png or --chart-data FILE.csv");
+}
+
 render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::App& app)
 {
-    if (arguments.chart.empty() && arguments.chartData.empty()) {
-        for (const char* option :
-             {"--plane", "--a-range", "--b-range", "--x0-range", "--y0-range", "--size", "--steps"})
-            if (app.count(option) > 0)
-                throw Failure(std::string(option) + " is for a chart: give --chart FILE.png or --chart-data FILE.csv");
-        return {};
-    }
     const bool ab = arguments.plane == "ab";
     for (const char* option : ab ? std::vector<const char*>{"--x0-range", "--y0-range", "--a", "--b"}
                                  : std::vector<const char*>{"--a-range", "--b-range", "--x0", "--y0"})
@@ -459,8 +459,9 @@ int run(int argc, char** argv)
         return e.get_exit_code() != 0 ? e.get_exit_code() : 1;
     }
 
-    const render::ChartSettings chartSettings = chartSettingsFrom(arguments, app);
-    if (!arguments.chart.empty() || !arguments.chartData.empty()) return runChart(arguments, chartSettings);
+    if (!arguments.chart.empty() || !arguments.chartData.empty())
+        return runChart(arguments, chartSettingsFrom(arguments, app));
+    refuseChartOptions(app);
 
     const Scenario scenario = scenarioFrom(arguments);
     if (arguments.out.empty() && arguments.plot.empty())
