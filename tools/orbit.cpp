@@ -111,8 +111,8 @@ void OrbitAnalysis::follow(const float* x, int32_t count)
         constexpr uint64_t kMagnitude = ~(uint64_t{1} << 63);
         const uint64_t largest = std::max(std::bit_cast<uint64_t>(u) & kMagnitude,
                                           std::bit_cast<uint64_t>(v) & kMagnitude);
-        const auto field = static_cast<int32_t>(largest >> 52);
         if (largest == 0) continue;  // collapsed onto zero: stays there, the exponent is -infinity
+        const auto field = static_cast<int32_t>(largest >> 52);
         // A subnormal tangent is first lifted into the normal range.
         const int32_t shift = field == 0 ? -600 : field - 1023;
         const double scale = std::bit_cast<double>(uint64_t(1023 - shift) << 52);
