@@ -110,6 +110,44 @@ TEST(Lyapunov, MatchesTheLineMapExactlyAndTheKnownAttractorValue)
     EXPECT_NEAR(usual.lyapunov, 0.419, 0.01);
 }
 
+// --- a take's report ------------------------------------------------------------
+
+struct TakeCase {
+    std::string name;
+    std::vector<std::string> arguments;
+    std::string said;  // empty: the report says nothing of the orbit
+};
+
+void PrintTo(const TakeCase& take, std::ostream* os) { *os << take.name; }
+
+class TakeReport : public ::testing::TestWithParam<TakeCase> {};
+
+TEST_P(TakeReport, JudgesTheOrbitAfterTheLastReset)
+{
+    TemporaryFolder folder;
+    std::vector<std::string> arguments = GetParam().arguments;
+    arguments.insert(arguments.end(), {"--out", folder / "take.wav"});
+    const Result result = runTool(arguments);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    if (GetParam().said.empty()) EXPECT_EQ(result.err.find("the orbit"), std::string::npos) << result.err;
+    else EXPECT_NE(result.err.find(GetParam().said), std::string::npos) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Takes, TakeReport,
+    ::testing::Values(
+        TakeCase{"NormalizedTwoCycle",
+                 {"--a", "0.6", "--b", "0.3", "--reset-at", "0.05", "--seconds", "0.25"},
+                 "the orbit after the last reset, normalisation undone: a cycle of period 2: a tone of 22050 Hz"},
+        TakeCase{"StopAfterAReset",
+                 {"--a", "-0.5", "--normalize", "off", "--reset-at", "0.1", "--seconds", "0.2"},
+                 "the orbit after the last reset: stops: the guard stopped the map after 2 iterates"},
+        TakeCase{"TooShortAfterTheLastReset",
+                 {"--reset-at", "0.195", "--seconds", "0.2"},
+                 "the orbit after the last reset, normalisation undone: too short to classify, 219 steps"},
+        TakeCase{"GatedTakesAreNotJudged", {"--mode", "gated", "--seconds", "0.1"}, ""}),
+    [](const ::testing::TestParamInfo<TakeCase>& info) { return info.param.name; });
+
 // --- the CSV --------------------------------------------------------------------
 
 std::vector<std::vector<std::string>> readCsv(const std::string& text)
