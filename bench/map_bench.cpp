@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "bench/floors.h"
 #include "generator/map_pins.h"
 #include "host/host_emulator.h"
+#include "tools/orbit.h"
 
 namespace {
 
@@ -149,6 +151,32 @@ void gatedIdleWithStatus(benchmark::State& state, int32_t gateStatus)
         state.SkipWithError("RequestSleep was reached during the measurement");
 }
 
+// The chart's judgement of one point's orbit, fed block by block as the module
+// made them, its final verdict included: the usual values are chaotic, so
+// every part of it runs.
+void chartAnalysis(benchmark::State& state)
+{
+    constexpr int32_t kChartSteps = 8192;
+    constexpr int32_t kBlocks = kChartSteps / kBlock;
+    HostedMap map(Continuous);
+    std::vector<float> x, y;
+    for (int32_t block = 0; block < kBlocks; ++block) {
+        map.block();
+        x.insert(x.end(), map.buffer(XPin), map.buffer(XPin) + kBlock);
+        y.insert(y.end(), map.buffer(YPin), map.buffer(YPin) + kBlock);
+    }
+    std::optional<render::OrbitAnalysis> analysis;
+    int32_t block = 0;
+    for (auto _ : state) {
+        if (block == 0) analysis.emplace(kUsualA, kUsualB, kChartSteps);
+        analysis->add(x.data() + block * kBlock, y.data() + block * kBlock, kBlock);
+        if (++block == kBlocks) {
+            benchmark::DoNotOptimize(analysis->result());
+            block = 0;
+        }
+    }
+}
+
 // --- floors -----------------------------------------------------------------
 
 void recurrenceBlock(benchmark::State& state, float b)
@@ -193,6 +221,7 @@ const Case kCases[] = {
     {"processCountdown vs processMap", "countdown/idle", "gated/idle-streaming", 1.05},
     {"subnormal run vs normal run", "continuous/subnormal", "continuous/block", 1.5},
     {"(the floor itself: subnormal vs normal)", "floor/subnormal", "floor/recurrence", 0},
+    {"chart analysis vs continuous", "chart/analysis", "continuous/block", 2.0},
 };
 
 void registerAll()
@@ -214,6 +243,7 @@ void registerAll()
     add("countdown/idle", [](benchmark::State& s) { gatedIdleWithStatus(s, sep::Static); });
     add("gated/idle-streaming",
         [](benchmark::State& s) { gatedIdleWithStatus(s, sep::Streaming); });
+    add("chart/analysis", chartAnalysis);
 }
 
 // Keeps every repetition's time per block, by benchmark name; prints a dot

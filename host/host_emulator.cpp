@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <stdexcept>
 
 #if defined(_WIN32)
@@ -16,11 +17,15 @@ namespace host {
 namespace {
 
 // The callback receives only the record; this finds the hosted instance.
+// Instances may live on different threads, one each, so the map is locked;
+// an instance's own calls come from its own thread and need no lock.
 std::map<const ModuleRecord*, HostedModule*>& registry()
 {
     static std::map<const ModuleRecord*, HostedModule*> instances;
     return instances;
 }
+
+std::mutex registryLock;
 
 void* openLibrary(const std::string& path, std::string& error)
 {
@@ -108,7 +113,9 @@ ModuleFactory factoryOf(const ModuleLibrary& library)
 HostedModule::HostedModule(const ModuleFactory& factory, int32_t hostHandle, bool withCallback)
 {
     record = factory(withCallback ? &HostedModule::callback : nullptr, hostHandle);
-    if (record) registry()[record] = this;
+    if (!record) return;
+    const std::lock_guard<std::mutex> locked(registryLock);
+    registry()[record] = this;
 }
 
 HostedModule::~HostedModule()
@@ -124,7 +131,10 @@ int32_t HostedModule::dispatch(int32_t opcode, int32_t index, int32_t value, voi
 
 int32_t HostedModule::close()
 {
-    registry().erase(record);
+    {
+        const std::lock_guard<std::mutex> locked(registryLock);
+        registry().erase(record);
+    }
     const int32_t result = dispatch(sep::Close);
     record = nullptr;
     return result;
@@ -206,9 +216,14 @@ int32_t HostedModule::countCalls(int32_t opcode) const
 int32_t SEP_CALL HostedModule::callback(ModuleRecord* record, int32_t opcode, int32_t index,
                                         int32_t value, void* pointer, float floatValue)
 {
-    auto found = registry().find(record);
-    if (found == registry().end()) return 0;
-    HostedModule& self = *found->second;
+    HostedModule* found = nullptr;
+    {
+        const std::lock_guard<std::mutex> locked(registryLock);
+        const auto entry = registry().find(record);
+        if (entry != registry().end()) found = entry->second;
+    }
+    if (!found) return 0;
+    HostedModule& self = *found;
     const HostCall call{record, opcode, index, value, reinterpret_cast<intptr_t>(pointer), floatValue};
     self.calls.push_back(call);
     if (self.onCall) self.onCall(call);

@@ -1,224 +1,37 @@
 #include "picture.h"
 
 #include <algorithm>
-#include <array>
-#include <utility>
 #include <cmath>
 #include <limits>
-#include <stdexcept>
+#include <utility>
 
-#include <png.h>
-
-#include "glyphs.h"
+#include "drawing.h"
 
 namespace render {
 
 namespace {
 
-struct Colour {
-    uint8_t r, g, b;
-};
-
-constexpr Colour kPage{18, 18, 24};
-constexpr Colour kPlotBackground{0, 0, 4};
-constexpr Colour kFrame{96, 96, 108};
 constexpr Colour kZeroLine{52, 52, 64};
-constexpr Colour kText{228, 228, 234};
-constexpr Colour kDimText{160, 160, 172};
 constexpr Colour kXTrace{249, 142, 9};
 constexpr Colour kYTrace{96, 196, 255};
 
 // Layout, in pixels. Every panel shares the left and right edges.
-constexpr int kLeft = 150;
-constexpr int kRight = kPictureWidth - 30;
+constexpr int kLeft = kPanelLeft;
+constexpr int kRight = kPanelRight;
 constexpr int kPlotWidth = kRight - kLeft;
-constexpr int kTitleTop = 14;
-constexpr int kSettingsTop = 54;
-constexpr int kOutcomeTop = 78;
-constexpr int kDensityHeadingTop = 112;
+constexpr int kDensityHeadingTop = kBelowCaption;
 constexpr int kDensityTop = 140;
 constexpr int kDensityHeight = 600;
 constexpr int kStripHeadingTop = 812;
 constexpr int kStripXTop = 840;
 constexpr int kStripYTop = 996;
 constexpr int kStripHeight = 140;
-constexpr int kTickLength = 6;
 
 constexpr double kVoltsPerUnit = 10.0;
 
 // Where the colour map starts for a pixel visited once: bright enough to stand
 // out from the empty background.
 constexpr double kFloor = 0.3;
-
-// The inferno colour map at nine even steps: dark to bright, monotonic in
-// lightness, so the densest places read as the brightest.
-constexpr std::array<Colour, 9> kInferno{{{0, 0, 4},
-                                          {31, 12, 72},
-                                          {85, 15, 109},
-                                          {136, 34, 106},
-                                          {186, 54, 85},
-                                          {227, 89, 51},
-                                          {249, 140, 10},
-                                          {249, 201, 50},
-                                          {252, 255, 164}}};
-
-Colour inferno(double t)
-{
-    t = std::clamp(t, 0.0, 1.0) * (kInferno.size() - 1);
-    const size_t low = std::min(static_cast<size_t>(t), kInferno.size() - 2);
-    const double f = t - low;
-    const Colour& a = kInferno[low];
-    const Colour& b = kInferno[low + 1];
-    auto mix = [f](uint8_t u, uint8_t v) { return static_cast<uint8_t>(std::lround(u + (v - u) * f)); };
-    return {mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b)};
-}
-
-class Canvas {
-public:
-    Canvas(int width, int height, Colour background) : width(width), height(height), rgb(size_t(width) * height * 3)
-    {
-        fill(0, 0, width, height, background);
-    }
-
-    void set(int x, int y, Colour c)
-    {
-        if (x < 0 || y < 0 || x >= width || y >= height) return;
-        uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
-        p[0] = c.r;
-        p[1] = c.g;
-        p[2] = c.b;
-    }
-
-    void fill(int x, int y, int w, int h, Colour c)
-    {
-        for (int row = y; row < y + h; ++row)
-            for (int column = x; column < x + w; ++column) set(column, row, c);
-    }
-
-    void frame(int x, int y, int w, int h, Colour c)
-    {
-        fill(x - 1, y - 1, w + 2, 1, c);
-        fill(x - 1, y + h, w + 2, 1, c);
-        fill(x - 1, y - 1, 1, h + 2, c);
-        fill(x + w, y - 1, 1, h + 2, c);
-    }
-
-    static int textWidth(const std::string& text, int scale)
-    {
-        return text.empty() ? 0 : (int(text.size()) * kGlyphAdvance - 1) * scale;
-    }
-
-    // Text running past the right edge ends in "..." at the edge.
-    void text(int x, int y, std::string text, int scale, Colour c)
-    {
-        const int room = (width - 20 - x) / (kGlyphAdvance * scale);
-        if (room >= 3 && int(text.size()) > room) text = text.substr(0, room - 3) + "...";
-        for (char character : text) {
-            const uint8_t* rows = glyphRows(character);
-            for (int row = 0; row < kGlyphHeight; ++row)
-                for (int column = 0; column < kGlyphWidth; ++column)
-                    if (rows[row] & (0x10 >> column)) fill(x + column * scale, y + row * scale, scale, scale, c);
-            x += kGlyphAdvance * scale;
-        }
-    }
-
-    void textRight(int right, int y, const std::string& s, int scale, Colour c) { text(right - textWidth(s, scale), y, s, scale, c); }
-    void textCentred(int centre, int y, const std::string& s, int scale, Colour c) { text(centre - textWidth(s, scale) / 2, y, s, scale, c); }
-
-    void writePng(std::FILE* file) const
-    {
-        png_image image{};
-        image.version = PNG_IMAGE_VERSION;
-        image.width = width;
-        image.height = height;
-        image.format = PNG_FORMAT_RGB;
-        if (!png_image_write_to_stdio(&image, file, 0, rgb.data(), width * 3, nullptr))
-            throw std::runtime_error(std::string("cannot encode the picture: ") + image.message);
-        png_image_free(&image);
-    }
-
-private:
-    int width, height;
-    std::vector<uint8_t> rgb;
-};
-
-// Tick values at a step of 1, 2 or 5 times a power of ten, about `wanted` of
-// them; labels with the decimals the step needs, or in exponent form for
-// values too large for plain digits.
-struct Ticks {
-    std::vector<double> values;
-    int decimals = 0;
-    bool exponent = false;
-};
-
-Ticks ticksFor(double low, double high, int wanted)
-{
-    const double rough = (high - low) / wanted;
-    if (!(rough > 0.0) || !std::isfinite(rough)) return {};
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    double step = power;
-    for (double factor : {2.0, 5.0, 10.0})
-        if (std::abs(std::log(power * factor / rough)) < std::abs(std::log(step / rough))) step = power * factor;
-    Ticks ticks;
-    ticks.decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9)));
-    ticks.exponent = std::max(std::abs(low), std::abs(high)) >= 1e5 || ticks.decimals > 4;
-    const double first = std::ceil(low / step - 1e-9);
-    for (int i = 0; i <= 2 * wanted + 2; ++i) {
-        const double v = (first + i) * step;
-        if (v > high + step * 1e-9) break;
-        ticks.values.push_back(std::abs(v) < step * 1e-6 ? 0.0 : v);
-    }
-    return ticks;
-}
-
-std::string formatNumber(double value, int decimals, bool exponent = false)
-{
-    char text[32];
-    if (exponent) std::snprintf(text, sizeof text, "%.3g", value);
-    else std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
-// A value range on a pixel span; `flip` puts the low end at the bottom.
-struct Axis {
-    double low, high;
-    int origin, length;
-    bool flip;
-
-    double pixel(double v) const
-    {
-        const double f = (v - low) / (high - low) * length;
-        return flip ? origin + length - f : origin + f;
-    }
-};
-
-void drawVerticalAxis(Canvas& canvas, const Axis& axis, int ticks)
-{
-    const Ticks t = ticksFor(axis.low, axis.high, ticks);
-    for (double v : t.values) {
-        const int y = static_cast<int>(std::lround(axis.pixel(v)));
-        canvas.fill(kLeft - 1 - kTickLength, y, kTickLength, 1, kFrame);
-        canvas.textRight(kLeft - kTickLength - 6, y - 7, formatNumber(v, t.decimals, t.exponent), 2, kDimText);
-    }
-}
-
-void drawHorizontalAxis(Canvas& canvas, const Axis& axis, int top, const std::string& name)
-{
-    const Ticks t = ticksFor(axis.low, axis.high, 10);
-    for (double v : t.values) {
-        const int x = static_cast<int>(std::lround(axis.pixel(v)));
-        canvas.fill(x, top + 1, 1, kTickLength, kFrame);
-        canvas.textCentred(x, top + kTickLength + 4, formatNumber(v, t.decimals, t.exponent), 2, kDimText);
-    }
-    canvas.textCentred((kLeft + kRight) / 2, top + kTickLength + 26, name, 2, kText);
-}
-
-// The axis name in the left margin: the signal's name large, the unit below.
-void drawSideName(Canvas& canvas, int centreY, const std::string& name, Colour colour)
-{
-    canvas.textCentred(30, centreY - 22, name, 3, colour);
-    canvas.textCentred(30, centreY + 10, "(V)", 2, kDimText);
-}
 
 // A held signal as a staircase: each column spans the samples under it plus
 // the previous column's last one, so the jumps between columns are drawn too.
@@ -324,12 +137,12 @@ void Picture::add(int64_t start, const float* x, const float* y, int32_t count)
     totalSamples = start + count;
 }
 
+static_assert(kPictureWidth == kPageWidth);
+
 void Picture::writePng(std::FILE* file, const Caption& caption) const
 {
     Canvas canvas(kPictureWidth, kPictureHeight, kPage);
-    canvas.text(20, kTitleTop, caption.title, 3, kText);
-    canvas.text(20, kSettingsTop, caption.settings, 2, kDimText);
-    canvas.text(20, kOutcomeTop, caption.outcome, 2, kDimText);
+    drawCaption(canvas, caption.title, caption.settings, caption.outcome);
 
     // --- the attractor -------------------------------------------------------
     canvas.text(kLeft, kDensityHeadingTop,
@@ -362,8 +175,8 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     canvas.frame(kLeft, kDensityTop, kPlotWidth, kDensityHeight, kFrame);
     const Axis densityX{view.xLow * kVoltsPerUnit, view.xHigh * kVoltsPerUnit, kLeft, kPlotWidth, false};
     const Axis densityY{view.yLow * kVoltsPerUnit, view.yHigh * kVoltsPerUnit, kDensityTop, kDensityHeight, true};
-    drawVerticalAxis(canvas, densityY, 8);
-    drawHorizontalAxis(canvas, densityX, kDensityTop + kDensityHeight, "x (V)");
+    drawVerticalAxis(canvas, densityY, 8, kLeft);
+    drawHorizontalAxis(canvas, densityX, kDensityTop + kDensityHeight, "x (V)", kLeft, kRight);
     drawSideName(canvas, kDensityTop + kDensityHeight / 2, "y", kText);
 
     // --- the first milliseconds ----------------------------------------------
@@ -387,10 +200,11 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
             canvas.fill(kLeft, static_cast<int>(std::lround(values.pixel(0.0))), kPlotWidth, 1, kZeroLine);
         drawStrip(canvas, strip.samples, values, strip.top, strip.colour);
         canvas.frame(kLeft, strip.top, kPlotWidth, kStripHeight, kFrame);
-        drawVerticalAxis(canvas, values, 4);
+        drawVerticalAxis(canvas, values, 4, kLeft);
         drawSideName(canvas, strip.top + kStripHeight / 2, strip.name, strip.colour);
     }
-    drawHorizontalAxis(canvas, Axis{0.0, stripMs, kLeft, kPlotWidth, false}, kStripYTop + kStripHeight, "time (ms)");
+    drawHorizontalAxis(canvas, Axis{0.0, stripMs, kLeft, kPlotWidth, false}, kStripYTop + kStripHeight, "time (ms)",
+                       kLeft, kRight);
 
     canvas.writePng(file);
 }

@@ -22,12 +22,8 @@ float gateSample(const Scenario& scenario, int64_t sample)
     return phase < rate / 2.0 ? kGateHigh : 0.0f;
 }
 
-HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario,
-                       const BlockSink& sink)
+void openFor(host::HostedModule& module, const Scenario& scenario)
 {
-    host::HostedModule module(library);
-    if (!module.valid()) throw std::runtime_error("the module library made no instance");
-
     module.connect(scenario.blockSize);
     module.setList(ModePin, scenario.gated ? Gated : Continuous);
     module.setList(NormalizePin, scenario.normalize ? 1 : 0);
@@ -44,6 +40,14 @@ HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scena
     if (scenario.gated) module.sendStatus(GatePin, sep::Streaming);
     if (!scenario.resetSamples.empty()) module.sendStatus(ResetPin, sep::Streaming);
     module.clearCalls();
+}
+
+HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario,
+                       const BlockSink& sink)
+{
+    host::HostedModule module(library);
+    if (!module.valid()) throw std::runtime_error("the module library made no instance");
+    openFor(module, scenario);
 
     float* gate = module.buffer(GatePin);
     float* reset = module.buffer(ResetPin);

@@ -18,7 +18,9 @@
 #include <CLI/CLI.hpp>
 #include <sndfile.h>
 
+#include "chart.h"
 #include "host/host_emulator.h"
+#include "orbit.h"
 #include "output_file.h"
 #include "picture.h"
 #include "scenario.h"
@@ -56,6 +58,12 @@ struct Arguments {
     std::string out, plot;
     std::string module = host::builtModulePath();
     bool quiet = false;
+    // The chart, drawn instead of a take.
+    std::string chart, chartData;
+    std::string plane = "ab";
+    std::string aRange = "-1:4", bRange = "-1:1", x0Range = "-2:2", y0Range = "-2:2";
+    std::string size = "600x400";
+    std::string steps = "8192";
 };
 
 double parseNumber(const std::string& option, const std::string& text)
@@ -159,7 +167,10 @@ bool iteratesAfter(const Scenario& scenario, int64_t sample)
 
 class Progress {
 public:
-    Progress(int64_t total, bool shown) : total(total), shown(shown), started(Clock::now()), last(started) {}
+    Progress(int64_t total, bool shown, const char* doing = "rendering")
+        : total(total), shown(shown), doing(doing), started(Clock::now()), last(started)
+    {
+    }
     ~Progress() { finish(); }  // an error message then starts on a clean line
 
     void advance(int64_t count)
@@ -169,7 +180,7 @@ public:
         const auto now = Clock::now();
         if (now - started < std::chrono::milliseconds(300) || now - last < std::chrono::milliseconds(100)) return;
         last = now;
-        std::fprintf(stderr, "\r%s: rendering... %3d%%", kProgram, static_cast<int>(100 * done / total));
+        std::fprintf(stderr, "\r%s: %s... %3d%%", kProgram, doing, static_cast<int>(100 * done / total));
         drawn = true;
     }
 
@@ -184,6 +195,7 @@ private:
     int64_t total;
     int64_t done = 0;
     bool shown;
+    const char* doing;
     bool drawn = false;
     Clock::time_point started, last;
 };
@@ -235,6 +247,152 @@ private:
     std::vector<float> interleaved;
 };
 
+// Writes a file through stdio, and closes it; throws Failure if any of it fails.
+void writeThrough(render::OutputFile& output, const std::function<bool(std::FILE*)>& write)
+{
+    const int descriptor = output.takeDescriptor();
+    std::FILE* file = fdopen(descriptor, "wb");
+    if (!file) {
+        ::close(descriptor);
+        throw Failure("cannot write " + output.path());
+    }
+    bool written = false;
+    try {
+        written = write(file);
+    } catch (...) {
+        std::fclose(file);
+        throw;
+    }
+    const bool failed = !written || std::ferror(file) != 0;
+    if (std::fclose(file) != 0 || failed) throw Failure("cannot write " + output.path());
+}
+
+const char* moduleNameOf(const host::ModuleLibrary& library, const std::string& path, sep::ModuleProperties& properties)
+{
+    if (library.getModuleProperties(0, &properties) != 1 || !properties.name) throw Failure(path + " offers no module");
+    return properties.name;
+}
+
+void say(const std::string& line) { std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str()); }
+
+// --- the chart -------------------------------------------------------------------
+
+constexpr int64_t kMostChartSide = 4096;
+constexpr int64_t kLeastChartSteps = render::kLeastStepsToClassify;
+constexpr int64_t kMostChartSteps = 1000000;
+
+struct Range {
+    double low, high;
+};
+
+Range parseRange(const std::string& option, const std::string& text)
+{
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos)
+        throw Failure(option + ": '" + text + "' is not a range: give LO:HI in volts");
+    const Range range{parseNumber(option, text.substr(0, colon)), parseNumber(option, text.substr(colon + 1))};
+    if (!(range.low < range.high)) throw Failure(option + ": " + text + " is empty: give LO below HI");
+    for (const double volts : {range.low, range.high})
+        if (!std::isfinite(render::signalFromVolts(volts)))
+            throw Failure(option + ": " + text + " V is too large for a 32-bit sample");
+    return range;
+}
+
+void refuseChartOptions(const CLI::App& app)
+{
+    for (const char* option : {"--plane", "--a-range", "--b-range", "--x0-range", "--y0-range", "--size", "--steps"})
+        if (app.count(option) > 0)
+            throw Failure(std::string(option) + " is for a chart: give --chart FILE.png or --chart-data FILE.csv");
+}
+
+render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::App& app)
+{
+    const bool ab = arguments.plane == "ab";
+    for (const char* option : ab ? std::vector<const char*>{"--x0-range", "--y0-range", "--a", "--b"}
+                                 : std::vector<const char*>{"--a-range", "--b-range", "--x0", "--y0"})
+        if (app.count(option) > 0) throw Failure(std::string(option) + " does not apply to --plane " + arguments.plane);
+
+    render::ChartSettings settings;
+    settings.plane = ab ? render::Plane::AB : render::Plane::XY;
+    const Range across = ab ? parseRange("--a-range", arguments.aRange) : parseRange("--x0-range", arguments.x0Range);
+    const Range up = ab ? parseRange("--b-range", arguments.bRange) : parseRange("--y0-range", arguments.y0Range);
+    settings.acrossLow = across.low;
+    settings.acrossHigh = across.high;
+    settings.upLow = up.low;
+    settings.upHigh = up.high;
+    const size_t times = arguments.size.find('x');
+    if (times == std::string::npos)
+        throw Failure("--size: '" + arguments.size + "' is not a size: give WxH in points, e.g. 600x400");
+    settings.width = static_cast<int32_t>(
+        parseWhole("--size", arguments.size.substr(0, times), 1, kMostChartSide, "points a side"));
+    settings.height = static_cast<int32_t>(
+        parseWhole("--size", arguments.size.substr(times + 1), 1, kMostChartSide, "points a side"));
+    settings.steps = parseWhole("--steps", arguments.steps, kLeastChartSteps, kMostChartSteps, "steps");
+    settings.sampleRate = static_cast<int32_t>(parseWhole("--rate", arguments.rate, kMinRate, kMaxRate, "Hz"));
+    settings.a = parseVolts("--a", arguments.a);
+    settings.b = parseVolts("--b", arguments.b);
+    settings.x0 = parseVolts("--x0", arguments.x0);
+    settings.y0 = parseVolts("--y0", arguments.y0);
+    return settings;
+}
+
+int runChart(const Arguments& arguments, const render::ChartSettings& settings)
+{
+    if (arguments.chart == arguments.chartData)
+        throw Failure("--chart and --chart-data name the same file " + arguments.chart);
+    host::ModuleLibrary library(arguments.module);
+    sep::ModuleProperties properties{};
+    const std::string name = moduleNameOf(library, arguments.module, properties);
+
+    std::unique_ptr<render::OutputFile> pngFile, csvFile;
+    if (!arguments.chart.empty()) pngFile = std::make_unique<render::OutputFile>(arguments.chart);
+    if (!arguments.chartData.empty()) csvFile = std::make_unique<render::OutputFile>(arguments.chartData);
+
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+
+    const bool ab = settings.plane == render::Plane::AB;
+    const int64_t points = int64_t{settings.width} * settings.height;
+    Progress progress(points, !arguments.quiet && isatty(STDERR_FILENO), "charting");
+    int64_t reported = 0;
+    const auto started = std::chrono::steady_clock::now();
+    const render::Chart chart = render::computeChart(library, settings, 0, [&](int64_t done) {
+        checkInterrupt();
+        progress.advance(done - reported);
+        reported = done;
+    });
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    progress.finish();
+
+    const std::string fixed = ab ? "from x0 " + arguments.x0 + " V, y0 " + arguments.y0 + " V"
+                                 : "at a " + arguments.a + " V, b " + arguments.b + " V";
+    const std::string details = std::to_string(settings.width) + "x" + std::to_string(settings.height) +
+                                " points of " + std::to_string(settings.steps) + " steps " + fixed +
+                                "; Continuous, Normalize off, " + std::to_string(settings.sampleRate) + " Hz";
+    if (csvFile) writeThrough(*csvFile, [&](std::FILE* file) { return render::writeChartCsv(file, chart); });
+    if (pngFile) {
+        const std::string title = name + (ab ? ": the chart of a and b" : ": the basin of x0 and y0");
+        writeThrough(*pngFile, [&](std::FILE* file) {
+            render::writeChartPng(file, chart, {title, details});
+            return true;
+        });
+    }
+    if (csvFile) csvFile->commit();
+    if (pngFile) pngFile->commit();
+
+    if (!arguments.quiet) {
+        say("charted " + details);
+        say(render::chartShares(chart));
+        say("in " + shortNumber(took.count()) + " s on " + std::to_string(chart.threads) +
+            (chart.threads == 1 ? " thread" : " threads"));
+        if (csvFile) say("wrote " + csvFile->path());
+        if (pngFile) say("wrote " + pngFile->path());
+    }
+    return 0;
+}
+
+// --- a take -------------------------------------------------------------------------
+
 int run(int argc, char** argv)
 {
     Arguments arguments;
@@ -267,6 +425,31 @@ int run(int argc, char** argv)
     app.add_option("--module", arguments.module, "the module library to host")->type_name("PATH")->capture_default_str();
     app.add_flag("--quiet", arguments.quiet, "no report on stderr, only errors");
 
+    // The chart instead of a take: every take-only option excludes it.
+    CLI::Option* chart = app.add_option("--chart", arguments.chart,
+                                        "draw the chart of the plane instead of a take: the PNG picture to write")
+                             ->type_name("FILE.png");
+    CLI::Option* chartData =
+        app.add_option("--chart-data", arguments.chartData, "the chart's table: one CSV row per point")
+            ->type_name("FILE.csv");
+    app.add_option("--plane", arguments.plane, "chart over ab: a across, b up (x0, y0 fixed); xy: x0 across, y0 up "
+                                               "(a, b fixed): which starting points run and which stop")
+        ->check(CLI::IsMember({"ab", "xy"}))->type_name("ab|xy")->capture_default_str();
+    app.add_option("--a-range", arguments.aRange, "chart: the a axis, LO below HI")->type_name("LO:HI")
+        ->capture_default_str();
+    app.add_option("--b-range", arguments.bRange, "chart: the b axis")->type_name("LO:HI")->capture_default_str();
+    app.add_option("--x0-range", arguments.x0Range, "chart: the x0 axis")->type_name("LO:HI")->capture_default_str();
+    app.add_option("--y0-range", arguments.y0Range, "chart: the y0 axis")->type_name("LO:HI")->capture_default_str();
+    app.add_option("--size", arguments.size, "chart: points across and up, each 1 to 4096")->type_name("WxH")
+        ->capture_default_str();
+    app.add_option("--steps", arguments.steps, "chart: map steps per point, 256 to 1000000")->type_name("N")
+        ->capture_default_str();
+    for (const char* takeOnly : {"--seconds", "--block", "--mode", "--gate-hz", "--normalize", "--reset-at", "--out",
+                                 "--plot"}) {
+        chart->excludes(takeOnly);
+        chartData->excludes(takeOnly);
+    }
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -276,6 +459,10 @@ int run(int argc, char** argv)
         return e.get_exit_code() != 0 ? e.get_exit_code() : 1;
     }
 
+    if (!arguments.chart.empty() || !arguments.chartData.empty())
+        return runChart(arguments, chartSettingsFrom(arguments, app));
+    refuseChartOptions(app);
+
     const Scenario scenario = scenarioFrom(arguments);
     if (arguments.out.empty() && arguments.plot.empty())
         throw Failure("nothing to write: give --out FILE.wav, --plot FILE.png or both");
@@ -283,8 +470,7 @@ int run(int argc, char** argv)
 
     host::ModuleLibrary library(arguments.module);
     sep::ModuleProperties properties{};
-    if (library.getModuleProperties(0, &properties) != 1 || !properties.name)
-        throw Failure(arguments.module + " offers no module");
+    moduleNameOf(library, arguments.module, properties);
 
     std::unique_ptr<render::OutputFile> wavFile, pngFile;
     if (!arguments.out.empty()) wavFile = std::make_unique<render::OutputFile>(arguments.out);
@@ -315,6 +501,8 @@ int run(int argc, char** argv)
 
     float peakX = 0.0f, peakY = 0.0f;
     int64_t lastNonZero = -1;
+    std::unique_ptr<render::TakeOrbit> orbit;
+    if (!scenario.gated) orbit = std::make_unique<render::TakeOrbit>(scenario);
     const render::HostLog log =
         render::renderScenario(library, scenario, [&](int64_t start, const float* x, const float* y, int32_t count) {
             checkInterrupt();
@@ -325,6 +513,7 @@ int run(int argc, char** argv)
             }
             if (wav) wav->write(x, y, count);
             if (picture) picture->add(start, x, y, count);
+            if (orbit) orbit->add(start, x, y, count);
             progress.advance(count);
         });
     progress.finish();
@@ -342,6 +531,21 @@ int run(int argc, char** argv)
         outcome = "x and y are exactly 0 from sample " + std::to_string(zerosFrom) +
                   " on, too close to the end to tell whether the map stopped";
     }
+    // What the orbit does, for a continuous take; the caption tells it in
+    // short, and tells a stop as above.
+    std::string orbitText, orbitCaption;
+    if (orbit) {
+        const render::OrbitClass judged = orbit->result();
+        const bool tooShort =
+            judged.outcome != render::Outcome::Stops && orbit->steps() < render::kLeastStepsToClassify;
+        const std::string verdict = tooShort ? "too short to classify, " + std::to_string(orbit->steps()) + " steps"
+                                             : render::describeOrbit(judged, scenario.sampleRate);
+        const bool afterReset = !scenario.resetSamples.empty();
+        orbitText = std::string("the orbit") + (afterReset ? " after the last reset" : "") +
+                    (scenario.normalize ? ", normalisation undone" : "") + ": " + verdict;
+        if (judged.outcome != render::Outcome::Stops)
+            orbitCaption = (afterReset ? resets + "; after the last: " : "the orbit: ") + verdict;
+    }
     const std::string sleep = log.sleepRequests == 0
                                   ? "the module did not ask to sleep"
                                   : "the module asked to sleep " + std::to_string(log.sleepRequests) +
@@ -349,29 +553,20 @@ int run(int argc, char** argv)
 
     if (wav) wav->close();
     if (picture) {
-        const int descriptor = pngFile->takeDescriptor();
-        std::FILE* file = fdopen(descriptor, "wb");
-        if (!file) {
-            ::close(descriptor);
-            throw Failure("cannot write " + pngFile->path());
-        }
         const std::string title = std::string(properties.name) + ":  x(n+1) = 1 + y(n) - a x(n)^2,  y(n+1) = b x(n)";
         const std::string details = shortNumber(double(scenario.samples) / scenario.sampleRate) + " s at " +
                                     std::to_string(scenario.sampleRate) + " Hz, " + describe(scenario, arguments);
-        try {
-            picture->writePng(file, {title, details, resets.empty() ? outcome : resets + "; " + outcome});
-        } catch (...) {
-            std::fclose(file);
-            throw;
-        }
-        const bool failed = std::ferror(file) != 0;
-        if (std::fclose(file) != 0 || failed) throw Failure("cannot write " + pngFile->path());
+        const std::string told =
+            !orbitCaption.empty() ? orbitCaption : resets.empty() ? outcome : resets + "; " + outcome;
+        writeThrough(*pngFile, [&](std::FILE* file) {
+            picture->writePng(file, {title, details, told});
+            return true;
+        });
     }
     if (wavFile) wavFile->commit();
     if (pngFile) pngFile->commit();
 
     if (!arguments.quiet) {
-        auto say = [](const std::string& line) { std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str()); };
         say(std::string(properties.name) + " (" + (properties.identifier ? properties.identifier : "") + ") from " +
             arguments.module);
         say("rendered " + std::to_string(scenario.samples) + " samples, " +
@@ -382,6 +577,7 @@ int run(int argc, char** argv)
         std::snprintf(peaks, sizeof peaks, "peak |x| %.4f V, peak |y| %.4f V", peakX * 10.0, peakY * 10.0);
         say(peaks);
         say(outcome);
+        if (orbit) say(orbitText);
         say(sleep);
         if (wavFile) say("wrote " + wavFile->path() + ": x left, y right, 32-bit float");
         if (pngFile) say("wrote " + pngFile->path());

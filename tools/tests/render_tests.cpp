@@ -24,85 +24,20 @@
 
 #include "generator/map_pins.h"
 #include "host/host_emulator.h"
+#include "tool_run.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 using namespace tessel;
+using namespace tool_run;
 
 uint32_t bitsOf(float value)
 {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     return bits;
-}
-
-class TemporaryFolder {
-public:
-    TemporaryFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "tessel-render-test-XXXXXX").string();
-        path = mkdtemp(pattern.data());
-    }
-    ~TemporaryFolder()
-    {
-        std::error_code ignored;
-        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(path, ignored);
-    }
-    std::string operator/(const std::string& name) const { return (fs::path(path) / name).string(); }
-
-    std::set<std::string> entries() const
-    {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path)) names.insert(entry.path().filename().string());
-        return names;
-    }
-
-    fs::path path;
-};
-
-struct Result {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string readText(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Runs the tool with `arguments`, its stdout and stderr captured in files.
-Result runTool(const std::vector<std::string>& arguments)
-{
-    TemporaryFolder capture;
-    const std::string outPath = capture / "stdout", errPath = capture / "stderr";
-    std::vector<std::string> words{TESSEL_RENDER_PATH};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-
-    const pid_t child = fork();
-    if (child == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, STDOUT_FILENO);
-        dup2(err, STDERR_FILENO);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    Result result;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = readText(outPath);
-    result.err = readText(errPath);
-    return result;
 }
 
 struct Wav {
@@ -170,14 +105,6 @@ void expectSameBits(const std::vector<float>& actual, const std::vector<float>& 
     ASSERT_EQ(actual.size(), expected.size()) << name;
     for (size_t i = 0; i < actual.size(); ++i)
         ASSERT_EQ(bitsOf(actual[i]), bitsOf(expected[i])) << name << " differs first at sample " << i;
-}
-
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> result;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) result.push_back(line);
-    return result;
 }
 
 }  // namespace
@@ -314,7 +241,9 @@ TEST(Report, HelpAndVersionGoToStdoutAndSucceed)
     const Result help = runTool({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     for (const char* option : {"--seconds", "--rate", "--block", "--mode", "--gate-hz", "--a", "--b", "--x0", "--y0",
-                               "--normalize", "--reset-at", "--out", "--plot", "--module", "--quiet", "--version"})
+                               "--normalize", "--reset-at", "--out", "--plot", "--module", "--quiet", "--version",
+                               "--chart", "--chart-data", "--plane", "--a-range", "--b-range", "--x0-range",
+                               "--y0-range", "--size", "--steps"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 
     const Result version = runTool({"--version"});
@@ -416,6 +345,29 @@ std::vector<BadInput> badInputs()
         {"SameFileTwice", {"--out", "@map.wav", "--plot", "@map.wav"}, "name the same file"},
         {"NothingToWrite", {"--seconds", "1"}, "nothing to write"},
         {"OutputIsAFolder", {"--out", "@"}, "it is a folder"},
+        // The chart.
+        {"ChartAndTake", {"--chart", "@c.png", "--out", "@map.wav"}, "excludes"},
+        {"ChartAndTakeLength", {"--chart-data", "@c.csv", "--seconds", "1"}, "excludes"},
+        {"ChartOptionWithoutChart", {"--steps", "1000", "--out", "@map.wav"}, "--steps is for a chart"},
+        {"ChartUnknownPlane", {"--chart", "@c.png", "--plane", "ba"}, "--plane"},
+        {"ChartRangeOfTheOtherPlane", {"--chart", "@c.png", "--x0-range", "-1:1"}, "--x0-range does not apply"},
+        {"ChartFixedValueOfTheOtherPlane", {"--chart", "@c.png", "--plane", "xy", "--x0", "1"}, "--x0 does not apply"},
+        {"ChartRangeWithoutColon", {"--chart", "@c.png", "--b-range", "0.5"}, "--b-range: '0.5' is not a range"},
+        {"ChartRangeTwoColons", {"--chart", "@c.png", "--b-range", "0:1:2"}, "is not a range"},
+        {"ChartRangeReversed", {"--chart", "@c.png", "--a-range", "4:-1"}, "--a-range: 4:-1 is empty"},
+        {"ChartRangeEmpty", {"--chart", "@c.png", "--a-range", "1:1"}, "--a-range: 1:1 is empty"},
+        {"ChartRangeWord", {"--chart", "@c.png", "--a-range", "low:4"}, "--a-range: 'low' is not a number"},
+        {"ChartRangeInfinite", {"--chart-data", "@c.csv", "--plane", "xy", "--y0-range", "-inf:0"}, "not a finite"},
+        {"ChartRangeBeyondFloat", {"--chart", "@c.png", "--a-range", "0:1e40"}, "too large for a 32-bit sample"},
+        {"ChartSizeWithoutX", {"--chart", "@c.png", "--size", "600"}, "--size: '600' is not a size"},
+        {"ChartSizeZero", {"--chart", "@c.png", "--size", "0x10"}, "--size: 0 is out of range"},
+        {"ChartSizeBeyondCap", {"--chart", "@c.png", "--size", "10x4097"}, "--size: 4097 is out of range"},
+        {"ChartSizeFraction", {"--chart", "@c.png", "--size", "10.5x10"}, "--size: '10.5' is not a whole number"},
+        {"ChartTooFewSteps", {"--chart", "@c.png", "--steps", "255"}, "--steps: 255 is out of range"},
+        {"ChartTooManySteps", {"--chart", "@c.png", "--steps", "1000001"}, "--steps: 1000001 is out of range"},
+        {"ChartRateTooLow", {"--chart", "@c.png", "--rate", "999"}, "--rate: 999 is out of range"},
+        {"ChartSameFileTwice", {"--chart", "@c", "--chart-data", "@c"}, "name the same file"},
+        {"ChartMissingModule", {"--chart", "@c.png", "--module", "@missing.so"}, "cannot load module library"},
     };
 }
 

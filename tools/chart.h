@@ -1,0 +1,82 @@
+// The chart: for every point of a grid over a plane of the inputs, what the
+// map does there, found by the module itself running hosted, one instance per
+// thread, each restarted per point by a Reset pulse.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/host_emulator.h"
+#include "orbit.h"
+
+namespace render {
+
+enum class Plane {
+    AB,  // a across, b up; x0 and y0 fixed
+    XY,  // x0 across, y0 up (the basin); a and b fixed
+};
+
+struct ChartSettings {
+    Plane plane = Plane::AB;
+    // The plane's ranges in volts, low below high.
+    double acrossLow = -1.0, acrossHigh = 4.0;
+    double upLow = -1.0, upHigh = 1.0;
+    int32_t width = 600;  // points across
+    int32_t height = 400; // points up
+    int64_t steps = 8192; // iterates per point, from the first after the reset
+    int32_t sampleRate = 44100;
+    // The inputs the plane leaves fixed, in the signal scale.
+    float a = 0.0f, b = 0.0f, x0 = 0.0f, y0 = 0.0f;
+};
+
+// Point i of `count` across [low, high] sits at the middle of its cell.
+double pointVolts(double low, double high, int32_t count, int32_t i);
+
+// The shortest decimal text of volts that reads back, through the tool's
+// volts-to-signal conversion, to `signal`.
+std::string voltsText(float signal);
+
+struct ChartInputs {
+    float a, b, x0, y0;  // signal scale
+};
+
+class Chart {
+public:
+    explicit Chart(const ChartSettings& settings);
+
+    const ChartSettings settings;
+    std::vector<float> across, up;  // each column's and each row's input, signal scale
+    std::vector<OrbitClass> points;  // row by row from the lowest, each row from the left
+    unsigned threads = 0;            // that computed them
+
+    ChartInputs inputsAt(size_t point) const;
+};
+
+// Runs on the calling thread about ten times a second with the number of
+// points done; it may throw to abandon the chart.
+using ChartProgress = std::function<void(int64_t done)>;
+
+// Charts the plane with `threads` hosted instances of `library` (0: one per
+// core). Throws std::runtime_error when the library makes no instance.
+Chart computeChart(const host::ModuleLibrary& library, const ChartSettings& settings, unsigned threads,
+                   const ChartProgress& progress);
+
+// Header and one row per point; returns false when the file could not be written.
+bool writeChartCsv(std::FILE* file, const Chart& chart);
+
+struct ChartCaption {
+    std::string title;
+    std::string settings;
+};
+
+// The plane with its axes, the usual values marked and the legend; throws
+// std::runtime_error when the PNG cannot be encoded.
+void writeChartPng(std::FILE* file, const Chart& chart, const ChartCaption& caption);
+
+// "stops 61.2%, constant 20.1%, ..." over the whole chart.
+std::string chartShares(const Chart& chart);
+
+}  // namespace render

@@ -1,0 +1,236 @@
+// The chart as a picture, in the look of the take's picture: the plane with
+// its axes in volts, the usual values marked, and a legend of what each
+// colour means and, for cycles, sounds like.
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "chart.h"
+#include "drawing.h"
+
+namespace render {
+
+namespace {
+
+constexpr int kLeft = kPanelLeft;
+constexpr int kRight = kPanelRight;
+constexpr int kMostPlotHeight = 720;
+constexpr int kLeastPlotSide = 40;
+constexpr int kPlotTop = kBelowCaption;
+constexpr int kLegendGap = 76;  // from the plot's bottom edge to the legend
+constexpr int kLegendRow = 30;
+constexpr int kSwatch = 14;
+constexpr int kBarWidth = 160;
+
+// Stops are shades of grey, darker the sooner: silence, and how close it was.
+constexpr Colour kStopSoonest{34, 34, 42};
+constexpr Colour kStopLatest{118, 118, 132};
+constexpr Colour kQuasi{236, 236, 240};
+constexpr Colour kMark{255, 255, 255};
+// Cycles in cool colours, from the constant's deep blue to the longest tones'
+// pale green, apart from chaos in the inferno colours of the attractor.
+constexpr std::array<Colour, 8> kCycleColours{{{40, 70, 150},
+                                               {30, 120, 205},
+                                               {20, 160, 210},
+                                               {25, 190, 180},
+                                               {50, 200, 130},
+                                               {110, 210, 95},
+                                               {165, 220, 100},
+                                               {200, 235, 160}}};
+// Periods 1, 2, 3, 4, then 5-8, 9-16, 17-32, 33-64, one colour each.
+constexpr std::array<int32_t, 8> kCycleClassEnds{1, 2, 3, 4, 8, 16, 32, 64};
+static_assert(kCycleClassEnds.back() == kPeriodLimit);
+
+// The chaos colours span the exponents up to log 2, the 1-D map's at full chaos.
+constexpr double kMostLyapunov = 0.6931;
+constexpr double kInfernoFrom = 0.35;
+
+Colour mix(Colour a, Colour b, double t)
+{
+    auto channel = [t](uint8_t u, uint8_t v) { return static_cast<uint8_t>(std::lround(u + (v - u) * t)); };
+    return {channel(a.r, b.r), channel(a.g, b.g), channel(a.b, b.b)};
+}
+
+size_t cycleClass(int32_t period)
+{
+    return static_cast<size_t>(std::lower_bound(kCycleClassEnds.begin(), kCycleClassEnds.end(), period) -
+                               kCycleClassEnds.begin());
+}
+
+Colour stopColour(double share) { return mix(kStopSoonest, kStopLatest, share); }
+
+Colour chaosColour(double share) { return inferno(kInfernoFrom + (1.0 - kInfernoFrom) * std::clamp(share, 0.0, 1.0)); }
+
+Colour colourOf(const OrbitClass& orbit, int64_t steps)
+{
+    switch (orbit.outcome) {
+    case Outcome::Stops:
+        return stopColour(std::log1p(double(orbit.steps)) / std::log1p(double(steps)));
+    case Outcome::Cycle:
+        return kCycleColours[cycleClass(orbit.period)];
+    case Outcome::Quasi:
+        return kQuasi;
+    case Outcome::Chaos:
+        return chaosColour((orbit.lyapunov - kChaosMargin) / (kMostLyapunov - kChaosMargin));
+    }
+    return kPlotBackground;
+}
+
+// Legend entries laid out left to right, wrapping at the right edge.
+class Legend {
+public:
+    Legend(Canvas& canvas, int top) : canvas(canvas), y(top) {}
+
+    void swatch(Colour colour, const std::string& label)
+    {
+        place(kSwatch + 8 + Canvas::textWidth(label, 2));
+        canvas.fill(x, y + 2, kSwatch, kSwatch, colour);
+        canvas.text(x + kSwatch + 8, y, label, 2, kDimText);
+        x += kSwatch + 8 + Canvas::textWidth(label, 2) + 28;
+    }
+
+    template <typename Shade>
+    void bar(const std::string& before, Shade shade, const std::string& after)
+    {
+        place(Canvas::textWidth(before, 2) + kBarWidth + Canvas::textWidth(after, 2) + 16);
+        canvas.text(x, y, before, 2, kDimText);
+        x += Canvas::textWidth(before, 2) + 8;
+        for (int i = 0; i < kBarWidth; ++i) canvas.fill(x + i, y + 2, 1, kSwatch, shade(double(i) / (kBarWidth - 1)));
+        x += kBarWidth + 8;
+        canvas.text(x, y, after, 2, kDimText);
+        x += Canvas::textWidth(after, 2) + 28;
+    }
+
+    void heading(const std::string& text)
+    {
+        newRow();
+        canvas.text(x, y, text, 2, kText);
+        x += Canvas::textWidth(text, 2) + 16;
+    }
+
+    void newRow()
+    {
+        if (x == kLeft) return;
+        x = kLeft;
+        y += kLegendRow;
+    }
+
+    int bottom() const { return y + kLegendRow; }
+
+private:
+    void place(int width)
+    {
+        if (x + width > kRight && x != kLeft) {
+            x = kLeft + 40;
+            y += kLegendRow;
+        }
+    }
+
+    Canvas& canvas;
+    int x = kLeft;
+    int y;
+};
+
+void drawLegend(Legend& legend, const ChartSettings& s)
+{
+    legend.heading("stops:");
+    legend.bar("at once", stopColour, "after " + std::to_string(s.steps) + " steps (log scale)");
+    legend.heading("cycles:");
+    legend.swatch(kCycleColours[0], "period 1: a constant");
+    int32_t from = 2;
+    for (size_t k = 1; k < kCycleColours.size(); ++k) {
+        const int32_t to = kCycleClassEnds[k];
+        const std::string periods = from == to ? std::to_string(to) : std::to_string(from) + "-" + std::to_string(to);
+        const std::string tones = from == to ? toneText(to, s.sampleRate)
+                                             : toneText(from, s.sampleRate) + " to " + toneText(to, s.sampleRate);
+        legend.swatch(kCycleColours[k], periods + ": " + tones);
+        from = to + 1;
+    }
+    legend.heading("no cycle up to period " + std::to_string(kPeriodLimit) + ":");
+    legend.swatch(kQuasi, "quasi (not chaotic)");
+    legend.bar("chaos, Lyapunov exponent " + formatNumber(kChaosMargin, 2), chaosColour,
+               formatNumber(kMostLyapunov, 2) + " per step");
+    legend.newRow();
+}
+
+}  // namespace
+
+std::string chartShares(const Chart& chart)
+{
+    std::array<int64_t, 4> counts{};
+    int64_t constants = 0;
+    for (const OrbitClass& orbit : chart.points) {
+        ++counts[static_cast<size_t>(orbit.outcome)];
+        constants += orbit.outcome == Outcome::Cycle && orbit.period == 1;
+    }
+    const double total = static_cast<double>(chart.points.size());
+    auto share = [&](const char* name, int64_t count) { return name + formatNumber(100.0 * count / total, 1) + "%"; };
+    return share("stops ", counts[size_t(Outcome::Stops)]) + ", " + share("constant ", constants) + ", " +
+           share("tones ", counts[size_t(Outcome::Cycle)] - constants) + ", " +
+           share("quasi ", counts[size_t(Outcome::Quasi)]) + ", " + share("chaos ", counts[size_t(Outcome::Chaos)]);
+}
+
+void writeChartPng(std::FILE* file, const Chart& chart, const ChartCaption& caption)
+{
+    const ChartSettings& s = chart.settings;
+    const auto width = static_cast<int>(chart.across.size());
+    const auto height = static_cast<int>(chart.up.size());
+    int plotWidth = kRight - kLeft;
+    int plotHeight = static_cast<int>(std::lround(double(plotWidth) * height / width));
+    if (plotHeight > kMostPlotHeight) {
+        plotHeight = kMostPlotHeight;
+        plotWidth = static_cast<int>(std::lround(double(plotHeight) * width / height));
+    }
+    plotWidth = std::max(plotWidth, kLeastPlotSide);
+    plotHeight = std::max(plotHeight, kLeastPlotSide);
+    const int plotLeft = kLeft + (kRight - kLeft - plotWidth) / 2;
+    const int plotBottom = kPlotTop + plotHeight;
+
+    // The legend's height is known only once drawn, so it is drawn on a
+    // scratch canvas first to size the page.
+    Canvas scratch(kPageWidth, 400, kPage);
+    Legend measure(scratch, 0);
+    drawLegend(measure, s);
+    Canvas canvas(kPageWidth, plotBottom + kLegendGap + measure.bottom() + 10, kPage);
+    drawCaption(canvas, caption.title, caption.settings, chartShares(chart));
+
+    for (int row = 0; row < plotHeight; ++row) {
+        const int up = height - 1 - std::min(height - 1, row * height / plotHeight);
+        for (int column = 0; column < plotWidth; ++column) {
+            const int across = std::min(width - 1, column * width / plotWidth);
+            canvas.set(plotLeft + column, kPlotTop + row, colourOf(chart.points[size_t(up) * width + across], s.steps));
+        }
+    }
+    canvas.frame(plotLeft, kPlotTop, plotWidth, plotHeight, kFrame);
+
+    const bool ab = s.plane == Plane::AB;
+    const Axis across{s.acrossLow, s.acrossHigh, plotLeft, plotWidth, false};
+    const Axis up{s.upLow, s.upHigh, kPlotTop, plotHeight, true};
+    drawVerticalAxis(canvas, up, 8, plotLeft);
+    drawHorizontalAxis(canvas, across, plotBottom, ab ? "a (V)" : "x0 (V)", plotLeft, plotLeft + plotWidth);
+    drawSideName(canvas, kPlotTop + plotHeight / 2, ab ? "b" : "y0", kText);
+
+    // The usual values: a 1.4 V and b 0.3 V, or the start at 0 V, 0 V.
+    const double markAcross = ab ? 1.4 : 0.0;
+    const double markUp = ab ? 0.3 : 0.0;
+    if (markAcross > s.acrossLow && markAcross < s.acrossHigh && markUp > s.upLow && markUp < s.upHigh) {
+        const int cx = static_cast<int>(std::lround(across.pixel(markAcross)));
+        const int cy = static_cast<int>(std::lround(up.pixel(markUp)));
+        for (int dy = -8; dy <= 8; ++dy)
+            for (int dx = -8; dx <= 8; ++dx) {
+                const int distance = dx * dx + dy * dy;
+                if (distance >= 30 && distance <= 64) canvas.set(cx + dx, cy + dy, kMark);
+            }
+        const std::string label = ab ? "a 1.4 V, b 0.3 V" : "x0 0 V, y0 0 V";
+        const bool leftOfMark = cx + 14 + Canvas::textWidth(label, 2) > plotLeft + plotWidth;
+        const int labelX = leftOfMark ? cx - 14 - Canvas::textWidth(label, 2) : cx + 14;
+        canvas.fill(labelX - 3, cy - 11, Canvas::textWidth(label, 2) + 6, 22, kPlotBackground);
+        canvas.text(labelX, cy - 9, label, 2, kMark);
+    }
+
+    Legend legend(canvas, plotBottom + kLegendGap);
+    drawLegend(legend, s);
+    canvas.writePng(file);
+}
+
+}  // namespace render

@@ -1,0 +1,96 @@
+// Runs tessel-render as a user runs it, a separate process, in a folder of
+// its own that the test removes afterwards.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tool_run {
+
+namespace fs = std::filesystem;
+
+class TemporaryFolder {
+public:
+    TemporaryFolder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "tessel-render-test-XXXXXX").string();
+        path = mkdtemp(pattern.data());
+    }
+    ~TemporaryFolder()
+    {
+        std::error_code ignored;
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(path, ignored);
+    }
+    std::string operator/(const std::string& name) const { return (fs::path(path) / name).string(); }
+
+    std::set<std::string> entries() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(path)) names.insert(entry.path().filename().string());
+        return names;
+    }
+
+    fs::path path;
+};
+
+struct Result {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+inline std::string readText(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Runs the tool with `arguments`, its stdout and stderr captured in files.
+inline Result runTool(const std::vector<std::string>& arguments)
+{
+    TemporaryFolder capture;
+    const std::string outPath = capture / "stdout", errPath = capture / "stderr";
+    std::vector<std::string> words{TESSEL_RENDER_PATH};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    Result result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = readText(outPath);
+    result.err = readText(errPath);
+    return result;
+}
+
+inline std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) result.push_back(line);
+    return result;
+}
+
+}  // namespace tool_run
