@@ -1,9 +1,12 @@
 #include "host_emulator.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <stdexcept>
+#include <utility>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -20,6 +23,21 @@ std::map<const ModuleRecord*, HostedModule*>& registry()
 {
     static std::map<const ModuleRecord*, HostedModule*> instances;
     return instances;
+}
+
+std::vector<std::string>& violationLog()
+{
+    static std::vector<std::string> log;
+    return log;
+}
+
+std::string describe(const HostCall& call)
+{
+    char text[128];
+    std::snprintf(text, sizeof text, "host call %d (index %d, value %d, pointer %d, floatValue bits 0x%08X)",
+                  call.opcode, call.index, call.value, static_cast<int32_t>(call.pointer),
+                  std::bit_cast<uint32_t>(call.floatValue));
+    return text;
 }
 
 void* openLibrary(const std::string& path, std::string& error)
@@ -54,6 +72,10 @@ void closeLibrary(void* library)
 }
 
 }  // namespace
+
+const std::vector<std::string>& hostCallViolations() { return violationLog(); }
+
+std::vector<std::string> takeHostCallViolations() { return std::exchange(violationLog(), {}); }
 
 ModuleLibrary::ModuleLibrary(const std::string& path)
 {
@@ -199,19 +221,62 @@ int32_t HostedModule::countCalls(int32_t opcode) const
                                               [opcode](const HostCall& c) { return c.opcode == opcode; }));
 }
 
+// Each opcode the module may send, with the arguments it must carry: a pin
+// the host holds or the module declared, the clock the host gave last, and 0
+// in every argument that is not named, floatValue included, bit for bit. A
+// status value may be any int32.
+void HostedModule::check(const HostCall& call) const
+{
+    if (!checkCalls) return;
+    const auto broken = [&call](const std::string& rule) { violationLog().push_back(describe(call) + ": " + rule); };
+    const bool onlyZeros = call.index == 0 && call.value == 0 && call.pointer == 0;
+    const int32_t pinLimit = std::max(hostPinCount, static_cast<int32_t>(pins.size()));
+    const bool knownPin = call.index >= 0 && call.index < pinLimit;
+
+    if (std::bit_cast<uint32_t>(call.floatValue) != 0) broken("floatValue must be 0");
+    switch (call.opcode) {
+    case sep::SetPinStatus:
+        if (!knownPin) broken("no such pin");
+        if (!lastSampleClock) {
+            broken("a status announced before any GetSampleClock");
+        } else if (call.pointer != *lastSampleClock) {
+            broken("the clock is not the last GetSampleClock answer, " + std::to_string(*lastSampleClock));
+        }
+        break;
+    case sep::GetPinBuffer:
+        if (!knownPin) broken("no such pin");
+        if (call.value != 0 || call.pointer != 0) broken("value and pointer must be 0");
+        break;
+    case sep::GetSampleClock:
+    case sep::RequestSleep:
+    case sep::GetPinCount:
+    case sep::ProcessChanged:
+        if (!onlyZeros) broken("index, value and pointer must be 0");
+        break;
+    default:
+        broken("not an opcode a module sends");
+        break;
+    }
+}
+
 int32_t SEP_CALL HostedModule::callback(ModuleRecord* record, int32_t opcode, int32_t index,
                                         int32_t value, void* pointer, float floatValue)
 {
-    auto found = registry().find(record);
-    if (found == registry().end()) return 0;
-    HostedModule& self = *found->second;
     const HostCall call{record, opcode, index, value, reinterpret_cast<intptr_t>(pointer), floatValue};
+    auto found = registry().find(record);
+    if (found == registry().end()) {
+        violationLog().push_back(describe(call) + ": the record is no hosted instance's");
+        return 0;
+    }
+    HostedModule& self = *found->second;
+    self.check(call);
     self.calls.push_back(call);
     if (self.onCall) self.onCall(call);
     switch (opcode) {
     case sep::GetPinCount:
         return self.hostPinCount;
     case sep::GetSampleClock:
+        self.lastSampleClock = self.sampleClock;
         return self.sampleClock;
     case sep::GetPinBuffer: {
         std::vector<float>& requested = self.requestedBuffers[index];

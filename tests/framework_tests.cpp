@@ -303,6 +303,7 @@ TEST(PinEvents, OutputStatusReachesTheHostAndLeavesThePin)
     HostedProbe hosted(10);
     hosted.host.open();
     hosted.host.clearCalls();
+    hosted.host.checkCalls = false;  // a clock of the test's choosing, not the host's
     hosted.probe->pin(6)->setOutputStatus(480, Streaming);
     ASSERT_EQ(hosted.host.calls.size(), 1u);
     const HostCall& call = hosted.host.calls[0];
@@ -420,4 +421,76 @@ TEST(ModuleLifetime, CloseDestroysTheObjectOpenedOrNot)
     EXPECT_EQ(opened.host.close(), 1);
     EXPECT_EQ(liveProbes, before);
     EXPECT_TRUE(opened.host.calls.empty()) << "destruction calls nothing in the host";
+}
+
+// --- the emulator's check of every host call ------------------------------------
+
+TEST(HostCallCheck, FlagsEveryArgumentTheInterfaceFixes)
+{
+    struct Row {
+        const char* what;
+        int32_t opcode, index, value, pointer;
+        float floatValue;
+        bool clockRead;  // the host answered GetSampleClock (with 480) before the call
+        bool kept;
+    };
+    const Row rows[] = {
+        {"a status at the clock read", SetPinStatus, 6, Streaming, 480, 0.0f, true, true},
+        {"any status value", SetPinStatus, 9, INT32_MIN, 480, 0.0f, true, true},
+        {"a clock the host did not give", SetPinStatus, 6, Streaming, 481, 0.0f, true, false},
+        {"a status before any clock", SetPinStatus, 6, Streaming, 0, 0.0f, false, false},
+        {"a status for no pin", SetPinStatus, 10, Streaming, 480, 0.0f, true, false},
+        {"a status for pin -1", SetPinStatus, -1, Streaming, 480, 0.0f, true, false},
+        {"a status with a float", SetPinStatus, 6, Streaming, 480, 1.0f, true, false},
+        {"the last declared pin's buffer", GetPinBuffer, 9, 0, 0, 0.0f, false, true},
+        {"a buffer for no pin", GetPinBuffer, 10, 0, 0, 0.0f, false, false},
+        {"a buffer for pin -1", GetPinBuffer, -1, 0, 0, 0.0f, false, false},
+        {"a buffer with a value", GetPinBuffer, 2, 1, 0, 0.0f, false, false},
+        {"a buffer with a pointer", GetPinBuffer, 2, 0, 4, 0.0f, false, false},
+        {"a buffer with -0.0", GetPinBuffer, 2, 0, 0, -0.0f, false, false},
+        {"the clock", GetSampleClock, 0, 0, 0, 0.0f, false, true},
+        {"the clock of a pin", GetSampleClock, 1, 0, 0, 0.0f, false, false},
+        {"sleep", RequestSleep, 0, 0, 0, 0.0f, false, true},
+        {"sleep with a value", RequestSleep, 0, 1, 0, 0.0f, false, false},
+        {"sleep with a pointer", RequestSleep, 0, 0, 1, 0.0f, false, false},
+        {"sleep with a float", RequestSleep, 0, 0, 0, 0.5f, false, false},
+        {"the pin count", GetPinCount, 0, 0, 0, 0.0f, false, true},
+        {"the pin count of a pin", GetPinCount, 3, 0, 0, 0.0f, false, false},
+        {"a process change", ProcessChanged, 0, 0, 0, 0.0f, false, true},
+        {"a process change with a value", ProcessChanged, 0, -1, 0, 0.0f, false, false},
+        {"opcode 1", 1, 0, 0, 0, 0.0f, false, false},
+        {"opcode 23", 23, 0, 0, 0, 0.0f, false, false},
+        {"opcode -1", -1, 0, 0, 0, 0.0f, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        // The host holds 3 pins and the module declared 10: both count.
+        HostedProbe hosted(3);
+        hosted.host.connect();
+        hosted.host.sampleClock = 480;
+        if (row.clockRead) hosted.probe->getSampleClock();
+        hosted.probe->callHost(row.opcode, row.index, row.value,
+                               reinterpret_cast<void*>(static_cast<intptr_t>(row.pointer)), row.floatValue);
+        EXPECT_EQ(host::takeHostCallViolations().size(), row.kept ? 0u : 1u);
+        EXPECT_EQ(hosted.host.calls.size(), row.clockRead ? 2u : 1u) << "the call still reaches the host";
+    }
+}
+
+TEST(HostCallCheck, ARelaxedInstanceIsNotCheckedAndStrangeRecordsAlwaysAre)
+{
+    HostedProbe hosted(10);
+    hosted.host.checkCalls = false;
+    hosted.probe->callHost(RequestSleep, 1, 2, nullptr, 3.0f);
+    hosted.probe->setOutputStatus(6, 480, Streaming);
+    EXPECT_TRUE(host::takeHostCallViolations().empty());
+
+    HostCallback callback = nullptr;
+    HostedModule module([&](HostCallback given, int32_t handle) {
+        callback = given;
+        return (new ProbeModule(given, handle))->getRecord();
+    });
+    ModuleRecord stranger{};
+    EXPECT_EQ(callback(&stranger, GetPinCount, 0, 0, nullptr, 0.0f), 0);
+    EXPECT_EQ(host::takeHostCallViolations().size(), 1u);
+    EXPECT_TRUE(module.calls.empty());
 }

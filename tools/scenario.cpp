@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "generator/map_module.h"
 
@@ -21,6 +23,20 @@ float gateSample(const Scenario& scenario, int64_t sample)
     const double phase = std::fmod(static_cast<double>(sample) * scenario.gateHz, rate);
     return phase < rate / 2.0 ? kGateHigh : 0.0f;
 }
+
+namespace {
+
+// A host call that breaks the host interface makes the render worthless.
+void refuseBrokenHostCalls()
+{
+    const std::vector<std::string>& violations = host::hostCallViolations();
+    if (violations.empty()) return;
+    const size_t more = violations.size() - 1;
+    throw std::runtime_error("the module broke the host interface: " + violations.front() +
+                             (more ? " (and " + std::to_string(more) + " more)" : ""));
+}
+
+}  // namespace
 
 HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario,
                        const BlockSink& sink)
@@ -44,6 +60,7 @@ HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scena
     if (scenario.gated) module.sendStatus(GatePin, sep::Streaming);
     if (!scenario.resetSamples.empty()) module.sendStatus(ResetPin, sep::Streaming);
     module.clearCalls();
+    refuseBrokenHostCalls();
 
     float* gate = module.buffer(GatePin);
     float* reset = module.buffer(ResetPin);
@@ -62,6 +79,7 @@ HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scena
             reset[*nextReset - start] = kResetPulse;
 
         module.process(0, count);
+        refuseBrokenHostCalls();
 
         const int32_t requests = module.countCalls(sep::RequestSleep);
         module.clearCalls();

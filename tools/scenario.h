@@ -47,7 +47,8 @@ using BlockSink = std::function<void(int64_t start, const float* x, const float*
 
 // Creates an instance from `library`, configures and opens it, and calls it
 // block by block over the whole scenario. Throws std::runtime_error when the
-// library makes no instance.
+// library makes no instance or the module makes a host call that breaks the
+// host interface.
 HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario,
                        const BlockSink& sink);
 
