@@ -1,6 +1,7 @@
 // ModuleBase on its own, with a probe module that declares what each test
 // needs: pin building, events, host calls, settings and process switching.
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@ using host::HostedModule;
 namespace {
 
 int liveProbes = 0;
+std::vector<std::string> lifeEvents;  // what the probes' close and destructor saw, in order
 
 class ProbeModule final : public ModuleBase {
 public:
@@ -25,7 +27,11 @@ public:
     };
 
     ProbeModule(HostCallback callback, int32_t handle) : ModuleBase(callback, handle) { ++liveProbes; }
-    ~ProbeModule() override { --liveProbes; }
+    ~ProbeModule() override
+    {
+        --liveProbes;
+        lifeEvents.push_back("destroyed");
+    }
 
     // What the probe declares: `declared` pins of `dataType`, bound to the
     // probe's own variables when `bound`; the last one may carry RepeatLast.
@@ -37,6 +43,7 @@ public:
     std::vector<int32_t> queries;
     std::vector<StatusSeen> statusChanges;
     std::vector<std::vector<int32_t>> forwarded;
+    std::vector<std::vector<intptr_t>> dispatchedHooks;  // opcode, then the hook's arguments
     int32_t variables[16] = {};
 
     bool getPinProperties(int32_t index, PinProperties* properties) override
@@ -57,6 +64,12 @@ public:
     {
         forwarded.push_back({timeStamp, value, value16});
     }
+    void onOpcode8() override { dispatchedHooks.push_back({Opcode8}); }
+    void onOpcode12(int32_t value, int32_t index, void* pointer) override
+    {
+        dispatchedHooks.push_back({Opcode12, value, index, reinterpret_cast<intptr_t>(pointer)});
+    }
+    void close() override { lifeEvents.push_back("closed"); }
 
     static void SEP_CALL memberCallTarget(void* module) { ++static_cast<ProbeModule*>(module)->memberCalls; }
     int32_t memberCalls = 0;
@@ -166,8 +179,31 @@ TEST(PinBuilding, NothingDeclaredAsksForZeroAndMinusOne)
     hosted.host.open();
     EXPECT_EQ(hosted.probe->queries, (std::vector<int32_t>{0, -1}));
     ASSERT_EQ(hosted.probe->getPinCount(), 3);
-    for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(hosted.probe->pin(i)->getValueAddress(), nullptr);
+    for (int32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(hosted.probe->pin(i)->getValueAddress(), nullptr);
+        EXPECT_EQ(hosted.probe->pin(i)->getIndex(), i) << "every pin has its place";
+        EXPECT_EQ(hosted.probe->pin(i)->getModule(), hosted.probe);
+        hosted.host.sendStatus(i, Streaming);
+        ASSERT_EQ(hosted.probe->statusChanges.size(), size_t(i) + 1);
+        EXPECT_EQ(hosted.probe->statusChanges.back().pin, i);
+    }
     EXPECT_EQ(hosted.host.countCalls(GetPinBuffer), 0);
+}
+
+TEST(PinBuilding, TheBaseModuleDeclaresNoPin)
+{
+    ModuleBase* bare = nullptr;
+    HostedModule module([&](HostCallback callback, int32_t handle) {
+        bare = new ModuleBase(callback, handle);
+        return bare->getRecord();
+    });
+    auto record = patterned<PinProperties>();
+    EXPECT_EQ(module.dispatch(GetPinProperties, 0, 0, &record), 0);
+    EXPECT_TRUE(sameBytes(record, patterned<PinProperties>()));
+    module.hostPinCount = 2;
+    module.open();
+    ASSERT_EQ(bare->getPinCount(), 2);
+    for (int32_t i = 0; i < 2; ++i) EXPECT_EQ(bare->pin(i)->getValueAddress(), nullptr) << i;
 }
 
 TEST(PinBuilding, NoPinsCountedBuildsNoArray)
@@ -230,6 +266,7 @@ TEST(PinEvents, TransientIsShownOnceThenFallsBack)
     EXPECT_EQ(probe.statusChanges[0].pin, 3);
     EXPECT_EQ(probe.statusChanges[0].status, Transient);
     EXPECT_EQ(probe.pin(3)->getStatus(), Static);
+    EXPECT_TRUE(probe.forwarded.empty()) << "a status change is no forwarded event";
 
     for (int32_t kept : {int32_t{Streaming}, int32_t{Static}, 7, -3}) {
         hosted.host.sendStatus(4, kept);
@@ -348,6 +385,28 @@ TEST(ModuleSettings, DispatchedDeclarationsUseTheHostsRecordUncleared)
     EXPECT_TRUE(sameBytes(record, patterned<PinProperties>()));
 }
 
+TEST(ModuleSettings, Opcodes8And12ReachTheirHooksWithTheArgumentsInOrder)
+{
+    struct Row {
+        uint32_t opcode;
+        int32_t index, value;
+        intptr_t pointer;
+        std::vector<intptr_t> hook;
+    };
+    const Row rows[] = {
+        {Opcode8, 5, 6, 7, {Opcode8}},
+        {Opcode12, 1, 2, 0x1234, {Opcode12, 2, 1, 0x1234}},
+        {Opcode12, -7, INT32_MAX, 0, {Opcode12, INT32_MAX, -7, 0}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.opcode);
+        HostedProbe hosted(10);
+        EXPECT_EQ(hosted.host.dispatch(row.opcode, row.index, row.value, reinterpret_cast<void*>(row.pointer), 1.5f), 0);
+        EXPECT_EQ(hosted.probe->dispatchedHooks, std::vector<std::vector<intptr_t>>{row.hook});
+        EXPECT_TRUE(hosted.host.calls.empty());
+    }
+}
+
 TEST(ModuleSettings, QueryClearsTheRecordFirst)
 {
     HostedProbe hosted(10);
@@ -407,11 +466,13 @@ TEST(ProcessSwitching, NullCodesAreEqualWhateverTheirAdjustments)
 TEST(ModuleLifetime, CloseDestroysTheObjectOpenedOrNot)
 {
     const int before = liveProbes;
+    lifeEvents.clear();
     {
         HostedProbe unopened(10);
         EXPECT_EQ(liveProbes, before + 1);
         EXPECT_EQ(unopened.host.close(), 1);
         EXPECT_EQ(liveProbes, before);
+        EXPECT_EQ(lifeEvents, (std::vector<std::string>{"closed", "destroyed"}));
         EXPECT_TRUE(unopened.host.calls.empty());
     }
     HostedProbe opened(12);
