@@ -142,8 +142,10 @@ int32_t HostedModule::dispatch(int32_t opcode, int32_t index, int32_t value, voi
 
 int32_t HostedModule::close()
 {
-    registry().erase(record);
+    // The record lives until the module has run its close and destructor;
+    // a host call from them is still checked.
     const int32_t result = dispatch(sep::Close);
+    registry().erase(record);
     record = nullptr;
     return result;
 }
