@@ -238,6 +238,12 @@ TEST(PinBuilding, UnboundPinsKeepValuesByDataType)
         if (c.dataType == Enum) {
             EXPECT_EQ(*static_cast<const int16_t*>(pin.getValueAddress()), 0);
         }
+        if (c.dataType == Byte) {
+            EXPECT_EQ(*static_cast<const uint8_t*>(pin.getValueAddress()), 0);
+        }
+        if (c.dataType == Word32) {
+            EXPECT_EQ(*static_cast<const int32_t*>(pin.getValueAddress()), 0);
+        }
         EXPECT_EQ(hosted.host.countCalls(GetPinBuffer), c.dataType == Audio ? 2 : 0);
     }
 }
