@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "framework/module_base.h"
 #include "test_support.h"
 
@@ -560,4 +564,27 @@ TEST(HostCallCheck, ARelaxedInstanceIsNotCheckedAndStrangeRecordsAlwaysAre)
     EXPECT_EQ(callback(&stranger, GetPinCount, 0, 0, nullptr, 0.0f), 0);
     EXPECT_EQ(host::takeHostCallViolations().size(), 1u);
     EXPECT_TRUE(module.calls.empty());
+}
+
+TEST(ModuleLifetime, ClosingReleasesThePinArrays)
+{
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+    const auto heapInUse = [] {
+        const struct mallinfo2 heap = mallinfo2();
+        return heap.uordblks + heap.hblkhd;
+    };
+    constexpr size_t kPins = 1 << 16;  // arrays of well over a megabyte
+    const size_t before = heapInUse();
+    {
+        HostedProbe hosted(kPins);
+        hosted.probe->declared = 0;
+        hosted.host.open();
+        hosted.host.open();  // replaces the first array
+        ASSERT_GE(heapInUse(), before + kPins * sizeof(Pin)) << "the heap statistics see the array";
+        ASSERT_LT(heapInUse(), before + 2 * kPins * sizeof(Pin)) << "the first array is released";
+    }
+    EXPECT_LT(heapInUse(), before + kPins * sizeof(Pin) / 2);
+#else
+    GTEST_SKIP() << "reads glibc's heap statistics; the sanitizer build checks leaks itself";
+#endif
 }
