@@ -194,7 +194,7 @@ TEST(PinBuilding, NothingDeclaredAsksForZeroAndMinusOne)
     EXPECT_EQ(hosted.host.countCalls(GetPinBuffer), 0);
 }
 
-TEST(PinBuilding, TheBaseModuleDeclaresNoPin)
+TEST(PinBuilding, TheBaseModuleDeclaresNoPinAndAnswersEveryQueryFalse)
 {
     ModuleBase* bare = nullptr;
     HostedModule module([&](HostCallback callback, int32_t handle) {
@@ -208,6 +208,10 @@ TEST(PinBuilding, TheBaseModuleDeclaresNoPin)
     module.open();
     ASSERT_EQ(bare->getPinCount(), 2);
     for (int32_t i = 0; i < 2; ++i) EXPECT_EQ(bare->pin(i)->getValueAddress(), nullptr) << i;
+    for (int32_t word : {0, 1, -1, INT32_MAX}) {
+        EXPECT_FALSE(bare->reservedQueryA(word)) << word;
+        EXPECT_FALSE(bare->reservedQueryB(word)) << word;
+    }
 }
 
 TEST(PinBuilding, NoPinsCountedBuildsNoArray)
