@@ -1,10 +1,13 @@
 #include "host_emulator.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
 #include <stdexcept>
+#include <utility>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -25,7 +28,30 @@ std::map<const ModuleRecord*, HostedModule*>& registry()
     return instances;
 }
 
-std::mutex registryLock;
+// Instances may live one per thread (the chart's workers): the registry and
+// the violation log are shared, so each access takes this lock.
+std::mutex hostLock;
+
+std::vector<std::string>& violationLog()
+{
+    static std::vector<std::string> log;
+    return log;
+}
+
+void recordViolation(std::string violation)
+{
+    const std::lock_guard<std::mutex> locked(hostLock);
+    violationLog().push_back(std::move(violation));
+}
+
+std::string describe(const HostCall& call)
+{
+    char text[128];
+    std::snprintf(text, sizeof text, "host call %d (index %d, value %d, pointer %d, floatValue bits 0x%08X)",
+                  call.opcode, call.index, call.value, static_cast<int32_t>(call.pointer),
+                  std::bit_cast<uint32_t>(call.floatValue));
+    return text;
+}
 
 void* openLibrary(const std::string& path, std::string& error)
 {
@@ -59,6 +85,14 @@ void closeLibrary(void* library)
 }
 
 }  // namespace
+
+const std::vector<std::string>& hostCallViolations() { return violationLog(); }
+
+std::vector<std::string> takeHostCallViolations()
+{
+    const std::lock_guard<std::mutex> locked(hostLock);
+    return std::exchange(violationLog(), {});
+}
 
 ModuleLibrary::ModuleLibrary(const std::string& path)
 {
@@ -114,7 +148,7 @@ HostedModule::HostedModule(const ModuleFactory& factory, int32_t hostHandle, boo
 {
     record = factory(withCallback ? &HostedModule::callback : nullptr, hostHandle);
     if (!record) return;
-    const std::lock_guard<std::mutex> locked(registryLock);
+    const std::lock_guard<std::mutex> locked(hostLock);
     registry()[record] = this;
 }
 
@@ -131,11 +165,13 @@ int32_t HostedModule::dispatch(int32_t opcode, int32_t index, int32_t value, voi
 
 int32_t HostedModule::close()
 {
+    // The record lives until the module has run its close and destructor;
+    // a host call from them is still checked.
+    const int32_t result = dispatch(sep::Close);
     {
-        const std::lock_guard<std::mutex> locked(registryLock);
+        const std::lock_guard<std::mutex> locked(hostLock);
         registry().erase(record);
     }
-    const int32_t result = dispatch(sep::Close);
     record = nullptr;
     return result;
 }
@@ -213,24 +249,67 @@ int32_t HostedModule::countCalls(int32_t opcode) const
                                               [opcode](const HostCall& c) { return c.opcode == opcode; }));
 }
 
+// Each opcode the module may send, with the arguments it must carry: a pin
+// the host holds or the module declared, the clock the host gave last, and 0
+// in every argument that is not named, floatValue included, bit for bit. A
+// status value may be any int32.
+void HostedModule::check(const HostCall& call) const
+{
+    if (!checkCalls) return;
+    const auto broken = [&call](const std::string& rule) { recordViolation(describe(call) + ": " + rule); };
+    const bool onlyZeros = call.index == 0 && call.value == 0 && call.pointer == 0;
+    const int32_t pinLimit = std::max(hostPinCount, static_cast<int32_t>(pins.size()));
+    const bool knownPin = call.index >= 0 && call.index < pinLimit;
+
+    if (std::bit_cast<uint32_t>(call.floatValue) != 0) broken("floatValue must be 0");
+    switch (call.opcode) {
+    case sep::SetPinStatus:
+        if (!knownPin) broken("no such pin");
+        if (!lastSampleClock) {
+            broken("a status announced before any GetSampleClock");
+        } else if (call.pointer != *lastSampleClock) {
+            broken("the clock is not the last GetSampleClock answer, " + std::to_string(*lastSampleClock));
+        }
+        break;
+    case sep::GetPinBuffer:
+        if (!knownPin) broken("no such pin");
+        if (call.value != 0 || call.pointer != 0) broken("value and pointer must be 0");
+        break;
+    case sep::GetSampleClock:
+    case sep::RequestSleep:
+    case sep::GetPinCount:
+    case sep::ProcessChanged:
+        if (!onlyZeros) broken("index, value and pointer must be 0");
+        break;
+    default:
+        broken("not an opcode a module sends");
+        break;
+    }
+}
+
 int32_t SEP_CALL HostedModule::callback(ModuleRecord* record, int32_t opcode, int32_t index,
                                         int32_t value, void* pointer, float floatValue)
 {
+    const HostCall call{record, opcode, index, value, reinterpret_cast<intptr_t>(pointer), floatValue};
     HostedModule* found = nullptr;
     {
-        const std::lock_guard<std::mutex> locked(registryLock);
+        const std::lock_guard<std::mutex> locked(hostLock);
         const auto entry = registry().find(record);
         if (entry != registry().end()) found = entry->second;
     }
-    if (!found) return 0;
+    if (!found) {
+        recordViolation(describe(call) + ": the record is no hosted instance's");
+        return 0;
+    }
     HostedModule& self = *found;
-    const HostCall call{record, opcode, index, value, reinterpret_cast<intptr_t>(pointer), floatValue};
+    self.check(call);
     self.calls.push_back(call);
     if (self.onCall) self.onCall(call);
     switch (opcode) {
     case sep::GetPinCount:
         return self.hostPinCount;
     case sep::GetSampleClock:
+        self.lastSampleClock = self.sampleClock;
         return self.sampleClock;
     case sep::GetPinBuffer: {
         std::vector<float>& requested = self.requestedBuffers[index];

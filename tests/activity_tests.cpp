@@ -1,6 +1,7 @@
 // Activity control: what the module announces when its inputs' statuses
 // change, when it restarts the map, and when it asks the host to sleep.
 #include <climits>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@ using namespace testing_support;
 using namespace tessel;
 using namespace sep;
 using host::HostCall;
+using host::HostedModule;
 
 namespace {
 
@@ -115,6 +117,32 @@ TEST(OutputStatus, AnyStatusValueIsComparedAsASignedLevel)
     EXPECT_TRUE(map.countingDown());
 }
 
+TEST(OutputStatus, BothOutputsAreAnnouncedBeforeTheProcessFunctionChanges)
+{
+    ActiveMap map(Gated);
+    // Each change switches between processMap and processCountdown.
+    for (int32_t gate : {Static, Streaming, Transient, Streaming}) {
+        SCOPED_TRACE(gate);
+        map.clearAndSend(GatePin, gate);
+        std::vector<int32_t> opcodes;
+        for (const HostCall& call : map.host.calls) opcodes.push_back(call.opcode);
+        EXPECT_EQ(opcodes, (std::vector<int32_t>{GetSampleClock, SetPinStatus, GetSampleClock,
+                                                 SetPinStatus, ProcessChanged}));
+    }
+}
+
+TEST(OutputStatus, ModesOtherThanGatedAlwaysStream)
+{
+    for (int16_t mode : {int16_t{2}, int16_t{-1}, int16_t{0x7FFF}}) {
+        SCOPED_TRACE(mode);
+        ActiveMap map(mode);
+        map.host.sendStatus(ResetPin, Static);
+        map.clearAndSend(GatePin, Static);
+        EXPECT_EQ(map.announcements(), (Announcements{{XPin, Streaming}, {YPin, Streaming}}));
+        EXPECT_FALSE(map.countingDown());
+    }
+}
+
 // --- winding down -------------------------------------------------------------
 
 TEST(SleepCountdown, OneBlockAfterTheInputsGoQuiet)
@@ -130,6 +158,39 @@ TEST(SleepCountdown, OneBlockAfterTheInputsGoQuiet)
             map.host.process(0, piece);
             EXPECT_EQ(map.sleepRequests(), call == callsToSleep ? 1 : 0) << call;
         }
+    }
+}
+
+TEST(SleepCountdown, EveryCallWritesItsBlockBeforeAskingToSleep)
+{
+    struct Row {
+        int32_t piece;
+        int32_t requests;  // in 2048 samples, from the call that ends the first 1024
+    };
+    for (auto [piece, requests] : {Row{1024, 2}, Row{256, 5}, Row{1000, 1}}) {
+        SCOPED_TRACE(piece);
+        // Gate edges at every even sample, so each block of the map differs.
+        ActiveMap reference(Gated), map(Gated);
+        for (ActiveMap* each : {&reference, &map})
+            for (int32_t i = 0; i < HostedModule::kBufferLength; i += 2) each->in(GatePin)[i] = 1.0f;
+        map.clearAndSend(GatePin, Static);
+        int32_t offset = 0;
+        const auto sameBlock = [&] {
+            const size_t bytes = sizeof(float) * piece;
+            return std::memcmp(map.in(XPin) + offset, reference.in(XPin) + offset, bytes) == 0 &&
+                   std::memcmp(map.in(YPin) + offset, reference.in(YPin) + offset, bytes) == 0;
+        };
+        int32_t requestsAfterTheBlock = 0;
+        map.host.onCall = [&](const HostCall& call) {
+            if (call.opcode == RequestSleep && sameBlock()) ++requestsAfterTheBlock;
+        };
+        for (; offset + piece <= 2048; offset += piece) {
+            reference.host.process(offset, piece);
+            map.host.process(offset, piece);
+            EXPECT_TRUE(sameBlock()) << offset;
+        }
+        EXPECT_EQ(map.sleepRequests(), requests);
+        EXPECT_EQ(requestsAfterTheBlock, requests);
     }
 }
 
@@ -269,6 +330,26 @@ TEST(Reinitialisation, WhileOneStreamsAnyChangeReloads)
     map.host.process(4, 2);
     EXPECT_EQ(map.xBits(3), 0u) << "reloaded x0";
     EXPECT_EQ(map.xBits(5), 0x3DCCCCCDu) << "and iterates from it";
+}
+
+TEST(Reinitialisation, ASecondOpenForgetsTheLastGateAndResetLevels)
+{
+    struct Row {
+        int16_t mode;
+        MapPin held;
+        uint32_t firstX;  // after the second open
+    };
+    // Gated: Gate high at the first sample is an edge again and iterates.
+    // Continuous: Reset high there is an edge again and shows x0, not an iterate.
+    for (Row row : {Row{Gated, GatePin, 0x3DCCCCCDu}, Row{Continuous, ResetPin, 0u}}) {
+        SCOPED_TRACE(row.held);
+        ActiveMap map(row.mode);
+        map.host.fill(row.held, 1.0f);
+        map.host.process(0, 8);
+        map.host.open();
+        map.host.process(8, 1);
+        EXPECT_EQ(map.xBits(8), row.firstX);
+    }
 }
 
 TEST(Reinitialisation, RestartsAMapTheGuardStopped)

@@ -1,9 +1,14 @@
 // ModuleBase on its own, with a probe module that declares what each test
 // needs: pin building, events, host calls, settings and process switching.
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "probe_module.h"
 #include "test_support.h"
@@ -119,8 +124,35 @@ TEST(PinBuilding, NothingDeclaredAsksForZeroAndMinusOne)
     hosted.host.open();
     EXPECT_EQ(hosted.probe->queries, (std::vector<int32_t>{0, -1}));
     ASSERT_EQ(hosted.probe->getPinCount(), 3);
-    for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(hosted.probe->pin(i)->getValueAddress(), nullptr);
+    for (int32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(hosted.probe->pin(i)->getValueAddress(), nullptr);
+        EXPECT_EQ(hosted.probe->pin(i)->getIndex(), i) << "every pin has its place";
+        EXPECT_EQ(hosted.probe->pin(i)->getModule(), hosted.probe);
+        hosted.host.sendStatus(i, Streaming);
+        ASSERT_EQ(hosted.probe->statusChanges.size(), size_t(i) + 1);
+        EXPECT_EQ(hosted.probe->statusChanges.back().pin, i);
+    }
     EXPECT_EQ(hosted.host.countCalls(GetPinBuffer), 0);
+}
+
+TEST(PinBuilding, TheBaseModuleDeclaresNoPinAndAnswersEveryQueryFalse)
+{
+    ModuleBase* bare = nullptr;
+    HostedModule module([&](HostCallback callback, int32_t handle) {
+        bare = new ModuleBase(callback, handle);
+        return bare->getRecord();
+    });
+    auto record = patterned<PinProperties>();
+    EXPECT_EQ(module.dispatch(GetPinProperties, 0, 0, &record), 0);
+    EXPECT_TRUE(sameBytes(record, patterned<PinProperties>()));
+    module.hostPinCount = 2;
+    module.open();
+    ASSERT_EQ(bare->getPinCount(), 2);
+    for (int32_t i = 0; i < 2; ++i) EXPECT_EQ(bare->pin(i)->getValueAddress(), nullptr) << i;
+    for (int32_t word : {0, 1, -1, INT32_MAX}) {
+        EXPECT_FALSE(bare->reservedQueryA(word)) << word;
+        EXPECT_FALSE(bare->reservedQueryB(word)) << word;
+    }
 }
 
 TEST(PinBuilding, NoPinsCountedBuildsNoArray)
@@ -155,6 +187,12 @@ TEST(PinBuilding, UnboundPinsKeepValuesByDataType)
         if (c.dataType == Enum) {
             EXPECT_EQ(*static_cast<const int16_t*>(pin.getValueAddress()), 0);
         }
+        if (c.dataType == Byte) {
+            EXPECT_EQ(*static_cast<const uint8_t*>(pin.getValueAddress()), 0);
+        }
+        if (c.dataType == Word32) {
+            EXPECT_EQ(*static_cast<const int32_t*>(pin.getValueAddress()), 0);
+        }
         EXPECT_EQ(hosted.host.countCalls(GetPinBuffer), c.dataType == Audio ? 2 : 0);
     }
 }
@@ -183,6 +221,7 @@ TEST(PinEvents, TransientIsShownOnceThenFallsBack)
     EXPECT_EQ(probe.statusChanges[0].pin, 3);
     EXPECT_EQ(probe.statusChanges[0].status, Transient);
     EXPECT_EQ(probe.pin(3)->getStatus(), Static);
+    EXPECT_TRUE(probe.forwarded.empty()) << "a status change is no forwarded event";
 
     for (int32_t kept : {int32_t{Streaming}, int32_t{Static}, 7, -3}) {
         hosted.host.sendStatus(4, kept);
@@ -259,6 +298,7 @@ TEST(PinEvents, OutputStatusReachesTheHostAndLeavesThePin)
     HostedProbe hosted(10);
     hosted.host.open();
     hosted.host.clearCalls();
+    hosted.host.checkCalls = false;  // a clock of the test's choosing, not the host's
     hosted.probe->pin(6)->setOutputStatus(480, Streaming);
     ASSERT_EQ(hosted.host.calls.size(), 1u);
     const HostCall& call = hosted.host.calls[0];
@@ -301,6 +341,28 @@ TEST(ModuleSettings, DispatchedDeclarationsUseTheHostsRecordUncleared)
     record = patterned<PinProperties>();
     EXPECT_EQ(hosted.host.dispatch(GetPinProperties, 10, 0, &record), 0);
     EXPECT_TRUE(sameBytes(record, patterned<PinProperties>()));
+}
+
+TEST(ModuleSettings, Opcodes8And12ReachTheirHooksWithTheArgumentsInOrder)
+{
+    struct Row {
+        uint32_t opcode;
+        int32_t index, value;
+        intptr_t pointer;
+        std::vector<intptr_t> hook;
+    };
+    const Row rows[] = {
+        {Opcode8, 5, 6, 7, {Opcode8}},
+        {Opcode12, 1, 2, 0x1234, {Opcode12, 2, 1, 0x1234}},
+        {Opcode12, -7, INT32_MAX, 0, {Opcode12, INT32_MAX, -7, 0}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.opcode);
+        HostedProbe hosted(10);
+        EXPECT_EQ(hosted.host.dispatch(row.opcode, row.index, row.value, reinterpret_cast<void*>(row.pointer), 1.5f), 0);
+        EXPECT_EQ(hosted.probe->dispatchedHooks, std::vector<std::vector<intptr_t>>{row.hook});
+        EXPECT_TRUE(hosted.host.calls.empty());
+    }
 }
 
 TEST(ModuleSettings, QueryClearsTheRecordFirst)
@@ -362,11 +424,13 @@ TEST(ProcessSwitching, NullCodesAreEqualWhateverTheirAdjustments)
 TEST(ModuleLifetime, CloseDestroysTheObjectOpenedOrNot)
 {
     const int before = liveProbes;
+    lifeEvents.clear();
     {
         HostedProbe unopened(10);
         EXPECT_EQ(liveProbes, before + 1);
         EXPECT_EQ(unopened.host.close(), 1);
         EXPECT_EQ(liveProbes, before);
+        EXPECT_EQ(lifeEvents, (std::vector<std::string>{"closed", "destroyed"}));
         EXPECT_TRUE(unopened.host.calls.empty());
     }
     HostedProbe opened(12);
@@ -399,4 +463,99 @@ TEST(ProbeLibrary, LoadsAndOpensThroughTheFrameworksEntryPoints)
         if (call.opcode == GetPinBuffer) asked.push_back(call.index);
     EXPECT_EQ(asked, (std::vector<int32_t>{3, 4})) << "the pins past the last declaration repeat it";
     EXPECT_EQ(hosted.close(), 1);
+}
+
+// --- the emulator's check of every host call ------------------------------------
+
+TEST(HostCallCheck, FlagsEveryArgumentTheInterfaceFixes)
+{
+    struct Row {
+        const char* what;
+        int32_t opcode, index, value, pointer;
+        float floatValue;
+        bool clockRead;  // the host answered GetSampleClock (with 480) before the call
+        bool kept;
+    };
+    const Row rows[] = {
+        {"a status at the clock read", SetPinStatus, 6, Streaming, 480, 0.0f, true, true},
+        {"any status value", SetPinStatus, 9, INT32_MIN, 480, 0.0f, true, true},
+        {"a clock the host did not give", SetPinStatus, 6, Streaming, 481, 0.0f, true, false},
+        {"a status before any clock", SetPinStatus, 6, Streaming, 0, 0.0f, false, false},
+        {"a status for no pin", SetPinStatus, 10, Streaming, 480, 0.0f, true, false},
+        {"a status for pin -1", SetPinStatus, -1, Streaming, 480, 0.0f, true, false},
+        {"a status with a float", SetPinStatus, 6, Streaming, 480, 1.0f, true, false},
+        {"the last declared pin's buffer", GetPinBuffer, 9, 0, 0, 0.0f, false, true},
+        {"a buffer for no pin", GetPinBuffer, 10, 0, 0, 0.0f, false, false},
+        {"a buffer for pin -1", GetPinBuffer, -1, 0, 0, 0.0f, false, false},
+        {"a buffer with a value", GetPinBuffer, 2, 1, 0, 0.0f, false, false},
+        {"a buffer with a pointer", GetPinBuffer, 2, 0, 4, 0.0f, false, false},
+        {"a buffer with -0.0", GetPinBuffer, 2, 0, 0, -0.0f, false, false},
+        {"the clock", GetSampleClock, 0, 0, 0, 0.0f, false, true},
+        {"the clock of a pin", GetSampleClock, 1, 0, 0, 0.0f, false, false},
+        {"sleep", RequestSleep, 0, 0, 0, 0.0f, false, true},
+        {"sleep with a value", RequestSleep, 0, 1, 0, 0.0f, false, false},
+        {"sleep with a pointer", RequestSleep, 0, 0, 1, 0.0f, false, false},
+        {"sleep with a float", RequestSleep, 0, 0, 0, 0.5f, false, false},
+        {"the pin count", GetPinCount, 0, 0, 0, 0.0f, false, true},
+        {"the pin count of a pin", GetPinCount, 3, 0, 0, 0.0f, false, false},
+        {"a process change", ProcessChanged, 0, 0, 0, 0.0f, false, true},
+        {"a process change with a value", ProcessChanged, 0, -1, 0, 0.0f, false, false},
+        {"opcode 1", 1, 0, 0, 0, 0.0f, false, false},
+        {"opcode 23", 23, 0, 0, 0, 0.0f, false, false},
+        {"opcode -1", -1, 0, 0, 0, 0.0f, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        // The host holds 3 pins and the module declared 10: both count.
+        HostedProbe hosted(3);
+        hosted.host.connect();
+        hosted.host.sampleClock = 480;
+        if (row.clockRead) hosted.probe->getSampleClock();
+        hosted.probe->callHost(row.opcode, row.index, row.value,
+                               reinterpret_cast<void*>(static_cast<intptr_t>(row.pointer)), row.floatValue);
+        EXPECT_EQ(host::takeHostCallViolations().size(), row.kept ? 0u : 1u);
+        EXPECT_EQ(hosted.host.calls.size(), row.clockRead ? 2u : 1u) << "the call still reaches the host";
+    }
+}
+
+TEST(HostCallCheck, ARelaxedInstanceIsNotCheckedAndStrangeRecordsAlwaysAre)
+{
+    HostedProbe hosted(10);
+    hosted.host.checkCalls = false;
+    hosted.probe->callHost(RequestSleep, 1, 2, nullptr, 3.0f);
+    hosted.probe->setOutputStatus(6, 480, Streaming);
+    EXPECT_TRUE(host::takeHostCallViolations().empty());
+
+    HostCallback callback = nullptr;
+    HostedModule module([&](HostCallback given, int32_t handle) {
+        callback = given;
+        return (new ProbeModule(given, handle))->getRecord();
+    });
+    ModuleRecord stranger{};
+    EXPECT_EQ(callback(&stranger, GetPinCount, 0, 0, nullptr, 0.0f), 0);
+    EXPECT_EQ(host::takeHostCallViolations().size(), 1u);
+    EXPECT_TRUE(module.calls.empty());
+}
+
+TEST(ModuleLifetime, ClosingReleasesThePinArrays)
+{
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+    const auto heapInUse = [] {
+        const struct mallinfo2 heap = mallinfo2();
+        return heap.uordblks + heap.hblkhd;
+    };
+    constexpr size_t kPins = 1 << 16;  // arrays of well over a megabyte
+    const size_t before = heapInUse();
+    {
+        HostedProbe hosted(kPins);
+        hosted.probe->declared = 0;
+        hosted.host.open();
+        hosted.host.open();  // replaces the first array
+        ASSERT_GE(heapInUse(), before + kPins * sizeof(Pin)) << "the heap statistics see the array";
+        ASSERT_LT(heapInUse(), before + 2 * kPins * sizeof(Pin)) << "the first array is released";
+    }
+    EXPECT_LT(heapInUse(), before + kPins * sizeof(Pin) / 2);
+#else
+    GTEST_SKIP() << "reads glibc's heap statistics; the sanitizer build checks leaks itself";
+#endif
 }

@@ -128,6 +128,35 @@ TEST(DivergenceGuard, BoundsAreStrictOnTheStoredFloats)
     }
 }
 
+TEST(DivergenceGuard, JudgesTheNewXAsStoredNotAsComputed)
+{
+    // x' = (y + 0.1) - x*x*a*100 from x0 = 2^-20: the quadratic term moves the
+    // double by about 1e-10, far less than half a float step at 0.2.
+    struct Row {
+        float y0, a;
+        uint32_t newX;  // as stored
+        bool stands;
+    };
+    const float justBelowTenth = std::nextafter(0.1f, 0.0f);
+    const float justAboveMinusThreeTenths = std::nextafter(-0.3f, 0.0f);
+    for (Row row : {Row{0.1f, 1.0f, 0x3E4CCCCD, false},  // below 0.2 in double
+                    Row{justBelowTenth, 1.0f, 0x3E4CCCCC, true},
+                    Row{-0.3f, -1.0f, 0xBE4CCCCD, false},  // above -0.2 in double
+                    Row{justAboveMinusThreeTenths, -1.0f, 0xBE4CCCCB, true}}) {
+        SCOPED_TRACE(row.newX);
+        const double x0 = std::ldexp(1.0, -20);
+        ASSERT_EQ(bitsOf(static_cast<float>((double{row.y0} + double{0.1f}) - ((x0 * x0) * row.a) * 100.0)),
+                  row.newX);
+        OpenedMap map;
+        map.host.fill(X0Pin, static_cast<float>(x0));
+        map.host.fill(Y0Pin, row.y0);
+        map.host.fill(APin, row.a);
+        map.host.fill(BPin, 0.0f);
+        map.host.process(0, 1);
+        EXPECT_EQ(map.xBits(0), row.stands ? row.newX : 0u);
+    }
+}
+
 TEST(DivergenceGuard, NonFiniteConstantsStopTheMapAtThatSample)
 {
     for (float bad : {kNaN, kInfinity, -kInfinity, 1e30f}) {

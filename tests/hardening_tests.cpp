@@ -414,8 +414,12 @@ TEST(NullRecords, EntriesGivenNullAnswerSafely)
     EXPECT_EQ(module.dispatch(sep::GetPinProperties, 0, 0, nullptr), 0);
     record.event(nullptr, nullptr);
     record.event(record.module, nullptr);
+    const ProcessEntry processMap = record.process;
     record.process(nullptr, 0, 16);
-    module.sendStatus(tessel::GatePin, sep::Static);  // installs the countdown
+    module.setList(tessel::ModePin, tessel::Gated);
+    module.dispatch(SetBlockSize, 0, 0);  // so the countdown has run out at once
+    module.sendStatus(tessel::GatePin, sep::Static);
+    ASSERT_NE(record.process, processMap) << "the countdown is installed";
     module.clearCalls();
     record.process(nullptr, 0, 16);
     EXPECT_TRUE(module.calls.empty());

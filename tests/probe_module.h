@@ -3,6 +3,7 @@
 // framework does to it.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "framework/module_base.h"
@@ -12,6 +13,7 @@ namespace testing_support {
 using namespace sep;
 
 inline int liveProbes = 0;  // probes constructed and not yet destroyed
+inline std::vector<std::string> lifeEvents;  // what the probes' close and destructor saw, in order
 
 class ProbeModule final : public ModuleBase {
 public:
@@ -25,7 +27,11 @@ public:
         ++liveProbes;
         offerMemberCalls(kOfferedMembers);
     }
-    ~ProbeModule() override { --liveProbes; }
+    ~ProbeModule() override
+    {
+        --liveProbes;
+        lifeEvents.push_back("destroyed");
+    }
 
     // What the probe declares: `declared` pins of `dataType`, bound to the
     // probe's own variables when `bound`; the last one may carry RepeatLast.
@@ -37,6 +43,7 @@ public:
     std::vector<int32_t> queries;
     std::vector<StatusSeen> statusChanges;
     std::vector<std::vector<int32_t>> forwarded;
+    std::vector<std::vector<intptr_t>> dispatchedHooks;  // opcode, then the hook's arguments
     int32_t variables[16] = {};
 
     bool getPinProperties(int32_t index, PinProperties* properties) override
@@ -57,6 +64,13 @@ public:
     {
         forwarded.push_back({timeStamp, value, value16});
     }
+
+    void onOpcode8() override { dispatchedHooks.push_back({Opcode8}); }
+    void onOpcode12(int32_t value, int32_t index, void* pointer) override
+    {
+        dispatchedHooks.push_back({Opcode12, value, index, reinterpret_cast<intptr_t>(pointer)});
+    }
+    void close() override { lifeEvents.push_back("closed"); }
 
     static void SEP_CALL memberCallTarget(void* module) { ++static_cast<ProbeModule*>(module)->memberCalls; }
     static void SEP_CALL notOffered(void* module) { ++static_cast<ProbeModule*>(module)->memberCalls; }

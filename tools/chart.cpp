@@ -162,6 +162,7 @@ Chart computeChart(const host::ModuleLibrary& library, const ChartSettings& sett
     joinAll();
     for (const std::exception_ptr& failure : failures)
         if (failure) std::rethrow_exception(failure);
+    refuseBrokenHostCalls();
     return chart;
 }
 

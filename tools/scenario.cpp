@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "generator/map_pins.h"
 
@@ -20,6 +22,15 @@ float gateSample(const Scenario& scenario, int64_t sample)
     const double rate = scenario.sampleRate;
     const double phase = std::fmod(static_cast<double>(sample) * scenario.gateHz, rate);
     return phase < rate / 2.0 ? kGateHigh : 0.0f;
+}
+
+void refuseBrokenHostCalls()
+{
+    const std::vector<std::string>& violations = host::hostCallViolations();
+    if (violations.empty()) return;
+    const size_t more = violations.size() - 1;
+    throw std::runtime_error("the module broke the host interface: " + violations.front() +
+                             (more ? " (and " + std::to_string(more) + " more)" : ""));
 }
 
 void openFor(host::HostedModule& module, const Scenario& scenario)
@@ -48,6 +59,7 @@ HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scena
     host::HostedModule module(library);
     if (!module.valid()) throw std::runtime_error("the module library made no instance");
     openFor(module, scenario);
+    refuseBrokenHostCalls();
 
     float* gate = module.buffer(GatePin);
     float* reset = module.buffer(ResetPin);
@@ -66,6 +78,7 @@ HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scena
             reset[*nextReset - start] = kResetPulse;
 
         module.process(0, count);
+        refuseBrokenHostCalls();
 
         const int32_t requests = module.countCalls(sep::RequestSleep);
         module.clearCalls();

@@ -45,6 +45,10 @@ struct HostLog {
 // Receives each rendered block; `start` is its first sample's number.
 using BlockSink = std::function<void(int64_t start, const float* x, const float* y, int32_t count)>;
 
+// Throws std::runtime_error naming the first host call any hosted instance
+// made that broke the host interface: a render or chart with one is worthless.
+void refuseBrokenHostCalls();
+
 // Connects a new instance to buffers of the scenario's block size, fills the
 // constant inputs, opens it, and announces Gate and Reset as streaming where
 // the scenario moves them.
@@ -52,7 +56,8 @@ void openFor(host::HostedModule& module, const Scenario& scenario);
 
 // Creates an instance from `library`, configures and opens it, and calls it
 // block by block over the whole scenario. Throws std::runtime_error when the
-// library makes no instance.
+// library makes no instance or the module makes a host call that breaks the
+// host interface.
 HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario,
                        const BlockSink& sink);
 

@@ -339,6 +339,8 @@ std::vector<BadInput> badInputs()
         with("ResetAtTheEnd", {"--reset-at", "2"}, "--reset-at: 2 is outside the render"),
         with("MissingModule", {"--module", "@missing.so"}, "cannot load module library"),
         with("LibraryWithoutExports", {"--module", NOT_A_MODULE_PATH}, "is not a module library"),
+        with("ModuleBreakingTheHostInterface", {"--module", LATE_CLOCK_MODULE_PATH},
+             "the module broke the host interface: host call 0"),
         with("TextFileAsModule", {"--module", "/etc/hostname"}, "cannot load module library"),
         {"MissingWavFolder", {"--out", "@missing/map.wav"}, "does not exist"},
         {"MissingPngFolder", {"--plot", "@missing/map.png"}, "does not exist"},

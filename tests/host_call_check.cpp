@@ -1,0 +1,25 @@
+// Linked into every test binary that hosts modules: a host call that breaks
+// the host interface fails the test during which the module made it, whether
+// or not the test looks at that call.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "host/host_emulator.h"
+
+namespace {
+
+class HostCallCheck : public testing::EmptyTestEventListener {
+    void OnTestEnd(const testing::TestInfo&) override
+    {
+        for (const std::string& violation : host::takeHostCallViolations()) ADD_FAILURE() << violation;
+    }
+};
+
+// The result printer is already listening, and hears a test's end after this.
+const bool registered = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new HostCallCheck);
+    return true;
+}();
+
+}  // namespace
