@@ -153,8 +153,9 @@ void SEP_ENTRY MapModule::processCountdown(void* module, int32_t offset, int32_t
 
 namespace {
 
-constexpr int32_t kLanes = 4;                // samples per SSE2 compare
-constexpr int kAllLanes = (1 << kLanes) - 1;  // a movemask with every lane set
+constexpr int32_t kLanes = 4;                  // samples per SSE2 compare
+constexpr int32_t kWindow = 2 * kLanes;         // samples the held runs judge at once
+constexpr int kAllLanes = (1 << kWindow) - 1;  // a window's mask with every lane set
 
 inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false for NaN
 
@@ -207,15 +208,21 @@ inline HeldPair shown(float x, float y, bool normalizeOn)
     const __m128 holdX = _mm_set1_ps(held.x), holdY = _mm_set1_ps(held.y);
     const int gateLanes = gateMatters ? kAllLanes : 0;
 
+    // Bit k: sample i + k of `signal` is positive.
+    const auto positiveLanes = [zero](const float* signal, int32_t i) {
+        return _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i), zero)) |
+               _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i + kLanes), zero)) << kLanes;
+    };
+
     int32_t i = from;
-    while (i + kLanes <= count) {
-        // quiet stretches, two groups at a time: every sample on the same
-        // side of zero as the one before it
+    while (i + kWindow <= count) {
+        // quiet stretches, a window at a time: every sample on the same side
+        // of zero as the one before it
         if (!up.gate && !up.reset) {
             // both low, as in an idle patch: only a positive sample ends the
             // stretch. max keeps its second operand for NaN, so `high` stays
             // +0 where neither input is positive.
-            for (; i + 2 * kLanes <= count; i += 2 * kLanes) {
+            for (; i + kWindow <= count; i += kWindow) {
                 __m128 high = _mm_max_ps(_mm_loadu_ps(gate + i), zero);
                 high = _mm_max_ps(_mm_loadu_ps(gate + i + kLanes), high);
                 high = _mm_max_ps(_mm_loadu_ps(reset + i), high);
@@ -235,7 +242,7 @@ inline HeldPair shown(float x, float y, bool normalizeOn)
                     _mm_xor_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i), zero), level),
                     _mm_xor_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i + kLanes), zero), level));
             };
-            for (; i + 2 * kLanes <= count; i += 2 * kLanes) {
+            for (; i + kWindow <= count; i += kWindow) {
                 const __m128 changed =
                     _mm_or_ps(changes(gate, gateLevel), changes(reset, resetLevel));
                 if (_mm_movemask_ps(changed) != 0) break;
@@ -245,11 +252,11 @@ inline HeldPair shown(float x, float y, bool normalizeOn)
                 _mm_storeu_ps(yOut + i + kLanes, holdY);
             }
         }
-        if (i + kLanes > count) break;
-        // one group by the rule: bit k of a mask is lane k's level, of a
-        // "before" mask the level of the sample before lane k
-        const int gateMask = _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(gate + i), zero));
-        const int resetMask = _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(reset + i), zero));
+        if (i + kWindow > count) break;
+        // the window that ended the stretch, by the rule: bit k of a mask is
+        // lane k's level, of a "before" mask the level of the sample before lane k
+        const int gateMask = positiveLanes(gate, i);
+        const int resetMask = positiveLanes(reset, i);
         const int gateBefore = gateMask << 1 | up.gate;
         const int resetBefore = resetMask << 1 | up.reset;
         const int rising = (gateMask & ~gateBefore & gateLanes) | (resetMask & ~resetBefore);
@@ -262,12 +269,14 @@ inline HeldPair shown(float x, float y, bool normalizeOn)
             up = {((gateBefore >> lane) & 1) != 0, ((resetBefore >> lane) & 1) != 0};
             return i + lane;
         }
-        up = {(gateMask >> (kLanes - 1)) != 0, (resetMask >> (kLanes - 1)) != 0};
+        up = {(gateMask >> (kWindow - 1)) != 0, (resetMask >> (kWindow - 1)) != 0};
         _mm_storeu_ps(xOut + i, holdX);
+        _mm_storeu_ps(xOut + i + kLanes, holdX);
         _mm_storeu_ps(yOut + i, holdY);
-        i += kLanes;
+        _mm_storeu_ps(yOut + i + kLanes, holdY);
+        i += kWindow;
     }
-    // fewer samples left than a group
+    // fewer samples left than a window
     for (; i < count; ++i) {
         if ((gateMatters && rises(gate[i], up.gate)) || rises(reset[i], up.reset)) return i;
         up = {positive(gate[i]), positive(reset[i])};
