@@ -253,11 +253,13 @@ TEST(PinEvents, ForwardedEventsReachTheHook)
     event.type = Forwarded;
     event.value = -5;
     event.value16 = -2;
-    event.target = 3;
+    // aimed at an offered member: a Forwarded event must not run it
+    event.target = static_cast<int32_t>(reinterpret_cast<intptr_t>(&ProbeModule::memberCallTarget));
     hosted.host.sendEvent(event);
     ASSERT_EQ(hosted.probe->forwarded.size(), 1u);
     EXPECT_EQ(hosted.probe->forwarded[0], (std::vector<int32_t>{1234, -5, -2}));
     EXPECT_TRUE(hosted.probe->statusChanges.empty());
+    EXPECT_EQ(hosted.probe->memberCalls, 0);
 }
 
 TEST(PinEvents, UnknownTypesDoNothing)
