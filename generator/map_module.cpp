@@ -345,8 +345,9 @@ void MapModule::generate(MapModule& m, int32_t offset, int32_t count)
                 up.reset = resetHigh;
                 stateX = nextX;
                 stateY = nextY;
-                xOut[i] = normalizeOn ? nextX * kNormalizeGain : nextX;
-                yOut[i] = normalizeOn ? nextY * kNormalizeGain : nextY;
+                const HeldPair out = shown(nextX, nextY, normalizeOn);
+                xOut[i] = out.x;
+                yOut[i] = out.y;
             }
             if (i > first) held = shown(stateX, stateY, normalizeOn);
         } else {
