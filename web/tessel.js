@@ -34,6 +34,8 @@
 //   reset()                a one-sample 5 V Reset pulse at the next sample rendered
 //   render(n) -> { x, y }  the next n samples as fresh Float32Arrays, computed
 //                          in process calls of at most `block` samples
+//   renderInto(x, y)       the same into two Float32Arrays of one length, the
+//                          next x.length samples (no allocation: for an audio thread)
 //   stoppedAt              the sample where the guard stopped the map (both
 //                          outputs exactly 0 since, kept through a later map
 //                          step), or -1
@@ -161,23 +163,30 @@ export class MapInstance {
   }
 
   render(n) {
-    const handle = this.#live();
     wholeNumber('render', n, 0, 2 ** 31 - 1);
-    const exports = this.#exports;
     const x = new Float32Array(n);
     const y = new Float32Array(n);
+    this.renderInto(x, y);
+    return { x, y };
+  }
+
+  renderInto(x, y) {
+    const handle = this.#live();
+    if (!(x instanceof Float32Array) || !(y instanceof Float32Array) || x.length !== y.length) {
+      throw new TypeError('renderInto: give two Float32Arrays of the same length');
+    }
+    const exports = this.#exports;
     const xAt = exports.tessel_x(handle);
     const yAt = exports.tessel_y(handle);
-    for (let done = 0; done < n;) {
-      const count = exports.tessel_render(handle, Math.min(this.#block, n - done));
+    for (let done = 0; done < x.length;) {
+      const count = exports.tessel_render(handle, Math.min(this.#block, x.length - done));
       // The memory may have grown and moved since the last block: a fresh view each time.
       const memory = exports.memory.buffer;
       x.set(new Float32Array(memory, xAt, count), done);
       y.set(new Float32Array(memory, yAt, count), done);
       done += count;
     }
-    this.#samples += n;
-    return { x, y };
+    this.#samples += x.length;
   }
 
   get stoppedAt() {

@@ -1,7 +1,8 @@
 // The WebAssembly module against the native one, bit for bit: every take of
 // the table is rendered by tessel-map.wasm through web/tessel.js and by the
 // native library through tessel-render (a 32-bit float WAV), and every sample
-// of x and y must have the same bits.
+// of x and y must have the same bits. A few checks of what web/tessel.js
+// promises beyond the samples follow.
 //
 // Usage: node tests/wasm/compare.mjs TESSEL-MAP.WASM TESSEL-RENDER
 // Prints one line per case and "wasm comparison: N passed, M failed"; exits 1
@@ -166,6 +167,59 @@ function trailingZerosFrom(take) {
   return from;
 }
 
+const throws = (action, kind) => {
+  try {
+    action();
+  } catch (error) {
+    return error instanceof kind;
+  }
+  return false;
+};
+
+// What the JavaScript interface promises beyond the samples; each returns
+// null when it holds, or what went wrong.
+const interfaceChecks = [
+  ['voltsOf gives the shortest volts that read back to the same signal', (map) => {
+    for (const volts of [1.4, 0.3, -1, 1e-37, 3.999, 2 ** -20 * 10]) {
+      const signal = map.signalOf(volts);
+      const back = map.voltsOf(signal);
+      if (map.signalOf(back) !== signal || String(back).length > String(volts).length) return `${volts} V gave ${back}`;
+    }
+    return null;
+  }],
+  ['a Gated instance without a clock asks to sleep once a block has passed; a Continuous one never does', (map) => {
+    const idle = map.newInstance({ block: 256 });
+    idle.setMode('gated');
+    idle.render(255);
+    const before = idle.asleep;
+    idle.render(1);
+    const after = idle.asleep;
+    idle.setGateHz(1000);  // an event: the module is awake again
+    const woken = idle.asleep;
+    idle.free();
+    const running = map.newInstance({ block: 256 });
+    running.render(4096);
+    const continuous = running.asleep;
+    running.free();
+    return !before && after && !woken && !continuous ? null : `${before} ${after} ${woken} ${continuous}`;
+  }],
+  ['bad arguments are refused, and a freed instance is unusable', (map) => {
+    const take = map.newInstance();
+    const refused = [
+      throws(() => take.set({ a: 1e40 }), RangeError),
+      throws(() => take.set({ b: NaN }), RangeError),
+      throws(() => take.setMode('free'), RangeError),
+      throws(() => take.render(-1), RangeError),
+      throws(() => map.newInstance({ rate: 999 }), RangeError),
+      throws(() => map.newInstance({ block: 0 }), RangeError),
+    ];
+    take.free();
+    refused.push(throws(() => take.render(1), Error));
+    const index = refused.indexOf(false);
+    return index < 0 ? null : `case ${index} was accepted`;
+  }],
+];
+
 const map = await loadTesselMap(readFileSync(wasmPath));
 const scratch = mkdtempSync(join(tmpdir(), 'tessel-wasm-'));
 let passed = 0;
@@ -194,6 +248,14 @@ try {
       report(false, take.name, error.message);
     }
   });
+  for (const [name, check] of interfaceChecks) {
+    try {
+      const problem = check(map);
+      report(problem === null, name, problem);
+    } catch (error) {
+      report(false, name, error.message);
+    }
+  }
 } finally {
   rmSync(scratch, { recursive: true, force: true });
 }
