@@ -110,14 +110,9 @@ int32_t leastPeriod(const std::vector<double>& x, const std::vector<double>& y)
     return p;
 }
 
-// Both eigenvalues of M inside the unit circle (Jury's conditions for
-// m² - trace·m + det): |det| < 1 and |trace| < 1 + det.
-bool attracts(const Matrix& m)
-{
-    const double trace = m.xx + m.yy;
-    const double det = m.xx * m.yy - m.xy * m.yx;
-    return std::abs(det) < 1.0 && std::abs(trace) < 1.0 + det;
-}
+// Both roots of m² - trace·m + det inside the unit circle (Jury's
+// conditions, arithmetic only): |det| < 1 and |trace| < 1 + det.
+bool attracts(double trace, double det) { return std::abs(det) < 1.0 && std::abs(trace) < 1.0 + det; }
 
 // Each step rounds x and y to float, an error of at most half an ulp of the
 // cycle's largest coordinate, e. An error made i steps ago has been carried
@@ -176,7 +171,9 @@ MapCycle refineCycle(const ExactMap& map, const float* x, const float* y, int32_
     cycle.x.resize(size_t(cycle.period));
     cycle.y.resize(size_t(cycle.period));
     const Matrix around = periodJacobian(map, cycle);
-    cycle.attracting = attracts(around);
+    cycle.trace = around.xx + around.yy;
+    cycle.determinant = around.xx * around.yy - around.xy * around.yx;
+    cycle.attracting = attracts(cycle.trace, cycle.determinant);
     if (cycle.attracting) cycle.halo = roundingHalo(map, cycle, around);
     return cycle;
 }

@@ -21,6 +21,8 @@ struct ExactMap {
 struct MapCycle {
     int32_t period = 0;        // its least period; 0: Newton did not converge
     bool attracting = false;   // both multipliers strictly inside the unit circle
+    double trace = 0.0;        // of the Jacobian once around the cycle: the multipliers' sum
+    double determinant = 0.0;  // and their product
     double halo = 0.0;         // attracting only: how far rounding may keep a float state from it, per coordinate
     std::vector<double> x, y;  // its `period` points, the first refined from the first state given
 };

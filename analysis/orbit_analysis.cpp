@@ -22,6 +22,7 @@ constexpr double kJacobianYFactor = tessel::kYFactor;
 // stand (|x| < 0.2, a < 0.4), sixteen Jacobians grow them by less than 2^64,
 // far within double's range.
 constexpr int32_t kRenormaliseEvery = 16;
+constexpr int32_t kOrthogonaliseEvery = 2;
 
 // Float states one period apart within this (signal scale, 1 mV) make the
 // period a candidate worth refining: far wider than any halo the refinement
@@ -59,7 +60,7 @@ inline int64_t renormalise(double& u, double& v)
 }
 
 // w minus its component along u.
-void orthogonalise(double ux, double uy, double& wx, double& wy)
+inline void orthogonalise(double ux, double uy, double& wx, double& wy)
 {
     const double along = ux * ux + uy * uy;
     if (along == 0.0) return;
@@ -161,6 +162,7 @@ OrbitAnalysis::OrbitAnalysis(float a, float b, int64_t steps)
     : a(a), b(b), steps(steps), tangentFrom(steps / 2), jacobianXX(kJacobianXFactor * double{a}),
       jacobianYX(kJacobianYFactor * double{b})
 {
+    tangents.at = tangentFrom;
     const auto kept = static_cast<size_t>(std::min(steps, 2 * kSettleHistory));
     historyX.reserve(kept);
     historyY.reserve(kept);
@@ -189,13 +191,8 @@ bool OrbitAnalysis::add(const float* x, const float* y, int32_t count)
         pendingZero = true;
     }
 
-    const int64_t end = seen + count;
-    if (end > tangentFrom) {
-        const int64_t from = std::max(seen, tangentFrom) - seen;
-        follow(x + from, static_cast<int32_t>(count - from));
-    }
     keep(x, y, count);
-    seen = end;
+    seen += count;
     return seen < steps;
 }
 
@@ -205,16 +202,20 @@ void OrbitAnalysis::keep(const float* x, const float* y, int32_t count)
     historyY.insert(historyY.end(), y, y + count);
     if (int64_t(historyX.size()) <= 2 * kSettleHistory) return;
     const auto dropped = static_cast<std::ptrdiff_t>(int64_t(historyX.size()) - kSettleHistory);
+    follow(tangents, historyFrom + dropped);
     historyX.erase(historyX.begin(), historyX.begin() + dropped);
     historyY.erase(historyY.begin(), historyY.begin() + dropped);
     historyFrom += dropped;
 }
 
-void OrbitAnalysis::follow(const float* x, int32_t count)
+void OrbitAnalysis::follow(Tangents& t, int64_t to) const
 {
-    double u1 = ux, u2 = uy, w1 = wx, w2 = wy;
-    int32_t phase = sinceRenormalised;
-    for (int32_t i = 0; i < count; ++i) {
+    if (to <= t.at) return;
+    const float* x = historyX.data() + (t.at - historyFrom);
+    const int64_t count = to - t.at;
+    double u1 = t.ux, u2 = t.uy, w1 = t.wx, w2 = t.wy;
+    int32_t phase = t.sinceRenormalised;
+    for (int64_t i = 0; i < count; ++i) {
         const double slope = jacobianXX * double{x[i]};
         const double nextU1 = slope * u1 + u2;
         const double nextW1 = slope * w1 + w2;
@@ -222,17 +223,16 @@ void OrbitAnalysis::follow(const float* x, int32_t count)
         w2 = jacobianYX * w1;
         u1 = nextU1;
         w1 = nextW1;
-        if (++phase < kRenormaliseEvery) continue;
+        // Often, since each step turns w towards u by up to the ratio of the
+        // Jacobian's singular values, |10·b| / 16² at worst where b is small,
+        // and the part of w across u must stay far above double's precision.
+        if (++phase % kOrthogonaliseEvery == 0) orthogonalise(u1, u2, w1, w2);
+        if (phase < kRenormaliseEvery) continue;
         phase = 0;
-        exponentU += renormalise(u1, u2);
-        orthogonalise(u1, u2, w1, w2);
-        exponentW += renormalise(w1, w2);
+        t.exponentU += renormalise(u1, u2);
+        t.exponentW += renormalise(w1, w2);
     }
-    ux = u1;
-    uy = u2;
-    wx = w1;
-    wy = w2;
-    sinceRenormalised = phase;
+    t = {u1, u2, w1, w2, t.exponentU, t.exponentW, phase, to};
 }
 
 // The window is the last states seen, at most kCycleWindow and at most the
@@ -285,11 +285,12 @@ bool OrbitAnalysis::judgeCycle(OrbitClass& result) const
 
 void OrbitAnalysis::measureExponents(OrbitClass& result) const
 {
+    Tangents t = tangents;
+    follow(t, seen);
     const int64_t followed = seen - tangentFrom;
-    double w1 = wx, w2 = wy;
-    orthogonalise(ux, uy, w1, w2);
-    result.lyapunov = exponentOf(ux, uy, exponentU, followed);
-    result.secondLyapunov = exponentOf(w1, w2, exponentW, followed);
+    orthogonalise(t.ux, t.uy, t.wx, t.wy);
+    result.lyapunov = exponentOf(t.ux, t.uy, t.exponentU, followed);
+    result.secondLyapunov = exponentOf(t.wx, t.wy, t.exponentW, followed);
 }
 
 OrbitClass OrbitAnalysis::result() const

@@ -60,7 +60,17 @@ public:
     OrbitClass result() const;
 
 private:
-    void follow(const float* x, int32_t count);  // both tangents along these states
+    // Two tangent vectors, each scaled by 2^its exponent sum, the second kept
+    // orthogonal to the first, followed up to iterate `at`.
+    struct Tangents {
+        double ux = 1.0, uy = 0.0, wx = 0.0, wy = 1.0;
+        int64_t exponentU = 0, exponentW = 0;
+        int32_t sinceRenormalised = 0;
+        int64_t at = 0;
+    };
+
+    // The tangents along the kept states up to iterate `to`.
+    void follow(Tangents& tangents, int64_t to) const;
     void keep(const float* x, const float* y, int32_t count);
     bool judgeCycle(OrbitClass& result) const;
     void measureExponents(OrbitClass& result) const;
@@ -71,13 +81,12 @@ private:
     int64_t stoppedAt = -1;
     bool pendingZero = false;  // the last iterate seen was (+0, +0)
 
-    // Two tangent vectors, each scaled by 2^its exponent sum, the second kept
-    // orthogonal to the first; they run over the second half.
+    // The tangents run over the second half, lazily: only over states about
+    // to leave the history, and the rest when an exponent is wanted, so an
+    // orbit judged a cycle never pays for them.
     int64_t tangentFrom;
     double jacobianXX, jacobianYX;  // -200·a (times x at each state) and 10·b
-    double ux = 1.0, uy = 0.0, wx = 0.0, wy = 1.0;
-    int64_t exponentU = 0, exponentW = 0;
-    int32_t sinceRenormalised = 0;
+    Tangents tangents;
 
     // The last states (at most 2·kSettleHistory, at least kSettleHistory once
     // that many were seen); historyFrom is the iterate number of the first.
