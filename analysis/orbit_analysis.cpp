@@ -19,8 +19,8 @@ constexpr double kJacobianYFactor = tessel::kYFactor;
 
 // The tangents' sizes are taken out every few steps, as powers of two read
 // from their exponent bits: no log, no rounding. Along an orbit the guard lets
-// stand (|x| < 0.2, a < 0.4), sixteen Jacobians grow them by less than 2^64,
-// far within double's range.
+// stand (|x| < 0.2), sixteen Jacobians at the pins' a (at most 4 V) grow them
+// by less than 2^70, far within double's range.
 constexpr int32_t kRenormaliseEvery = 16;
 constexpr int32_t kOrthogonaliseEvery = 2;
 
@@ -223,9 +223,9 @@ void OrbitAnalysis::follow(Tangents& t, int64_t to) const
         w2 = jacobianYX * w1;
         u1 = nextU1;
         w1 = nextW1;
-        // Often, since each step turns w towards u by up to the ratio of the
-        // Jacobian's singular values, |10·b| / 16² at worst where b is small,
-        // and the part of w across u must stay far above double's precision.
+        // Often: each step can shrink the part of w across u, against w, by
+        // the ratio of the Jacobian's singular values (tiny where b is
+        // small), and that part must stay far above double's precision.
         if (++phase % kOrthogonaliseEvery == 0) orthogonalise(u1, u2, w1, w2);
         if (phase < kRenormaliseEvery) continue;
         phase = 0;
