@@ -66,8 +66,7 @@ std::string describeOrbit(const OrbitClass& orbit, int32_t sampleRate)
     }
     const std::string name = outcomeName(orbit.outcome);
     if (orbit.roundingCycle)
-        return name + ": a rounding cycle of period " + period + " (" + tone + " from step " + settle +
-               ") that the map has only as an unstable one, or not at all, " + exponent;
+        return name + ": a rounding cycle of period " + period + ", " + tone + " from step " + settle + "; " + exponent;
     if (orbit.outcome == Outcome::Quasi) return name + ": no cycle up to period " + std::to_string(kPeriodLimit) + ", " + exponent;
     return name + ": " + exponent;
 }

@@ -41,7 +41,8 @@ private:
 };
 
 // In words, with what a cycle sounds like in Continuous mode at `sampleRate`
-// and from which step: "a cycle of period 4: a tone of 11025 Hz from step 31".
+// and from which step: "a cycle of period 4: a tone of 11025 Hz from step 31";
+// a rounding cycle as "chaos: a rounding cycle of period 10, a tone of ...".
 std::string describeOrbit(const OrbitClass& orbit, int32_t sampleRate);
 
 // The frequency of a cycle's tone: one period every `period` samples.
