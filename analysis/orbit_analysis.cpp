@@ -22,7 +22,11 @@ constexpr double kJacobianYFactor = tessel::kYFactor;
 // stand (|x| < 0.2), sixteen Jacobians at the pins' a (at most 4 V) grow them
 // by less than 2^70, far within double's range.
 constexpr int32_t kRenormaliseEvery = 16;
-constexpr int32_t kOrthogonaliseEvery = 2;
+// Each step can shrink the second tangent's part across the first, against
+// the whole, by up to |10·b| (the Jacobian's determinant over its larger
+// singular value squared, which is at least 1). It is made orthogonal again
+// before that part can fall below this share, so it keeps about 40 bits.
+constexpr double kLeastAcrossShare = 0x1p-13;
 
 // Float states one period apart within this (signal scale, 1 mV) make the
 // period a candidate worth refining: far wider than any halo the refinement
@@ -163,6 +167,13 @@ OrbitAnalysis::OrbitAnalysis(float a, float b, int64_t steps)
       jacobianYX(kJacobianYFactor * double{b})
 {
     tangents.at = tangentFrom;
+    // The longest run of steps, a power of two dividing kRenormaliseEvery,
+    // over which |10·b|^steps stays above kLeastAcrossShare.
+    const double shrink = std::abs(jacobianYX);
+    int32_t every = 1;
+    for (double power = shrink * shrink; every < kRenormaliseEvery && power >= kLeastAcrossShare; power *= power)
+        every *= 2;
+    orthogonaliseMask = every - 1;
     const auto kept = static_cast<size_t>(std::min(steps, 2 * kSettleHistory));
     historyX.reserve(kept);
     historyY.reserve(kept);
@@ -223,10 +234,7 @@ void OrbitAnalysis::follow(Tangents& t, int64_t to) const
         w2 = jacobianYX * w1;
         u1 = nextU1;
         w1 = nextW1;
-        // Often: each step can shrink the part of w across u, against w, by
-        // the ratio of the Jacobian's singular values (tiny where b is
-        // small), and that part must stay far above double's precision.
-        if (++phase % kOrthogonaliseEvery == 0) orthogonalise(u1, u2, w1, w2);
+        if ((++phase & orthogonaliseMask) == 0) orthogonalise(u1, u2, w1, w2);
         if (phase < kRenormaliseEvery) continue;
         phase = 0;
         t.exponentU += renormalise(u1, u2);

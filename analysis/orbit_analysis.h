@@ -86,6 +86,7 @@ private:
     // orbit judged a cycle never pays for them.
     int64_t tangentFrom;
     double jacobianXX, jacobianYX;  // -200·a (times x at each state) and 10·b
+    int32_t orthogonaliseMask;      // the second tangent is made orthogonal every (mask + 1) steps
     Tangents tangents;
 
     // The last states (at most 2·kSettleHistory, at least kSettleHistory once

@@ -190,7 +190,8 @@ TEST(RoundingCycle, SettlesWhereTheFloatsFirstRepeat)
 // step, so the two must sum to ln|B| however the first is computed.
 TEST(Lyapunov, TwoExponentsSumToTheAreaContraction)
 {
-    for (const auto& [aVolts, bVolts] : {std::pair{1.4, 0.3}, {1.05, 0.5}, {1.6, -0.1}}) {
+    // b 1 mV squeezes the second tangent towards the first by 1e-4 a step.
+    for (const auto& [aVolts, bVolts] : {std::pair{1.4, 0.3}, {1.05, 0.5}, {1.6, -0.1}, {1.9, 0.001}}) {
         const float a = signal(aVolts), b = signal(bVolts);
         const analysis::OrbitClass orbit = analysis::judgePoint(a, b, 0.0f, 0.0f, 8192);
         EXPECT_EQ(orbit.outcome, Outcome::Chaos) << aVolts << " " << bVolts;
