@@ -54,7 +54,9 @@ std::string describeOrbit(const OrbitClass& orbit, int32_t sampleRate)
     char exponent[64];
     std::snprintf(exponent, sizeof exponent, "largest Lyapunov exponent %.6f per step", orbit.lyapunov);
     const std::string period = std::to_string(orbit.period), settle = std::to_string(orbit.settle);
-    const std::string tone = orbit.period == 1 ? "a constant" : "a tone of " + toneText(orbit.period, sampleRate);
+    const std::string tone = orbit.period == 1   ? "a constant"
+                             : orbit.period > 1 ? "a tone of " + toneText(orbit.period, sampleRate)
+                                                : "";
     switch (orbit.outcome) {
     case Outcome::Stops:
         return "stops: the guard stopped the map after " + std::to_string(orbit.steps) + " iterates";
@@ -67,7 +69,8 @@ std::string describeOrbit(const OrbitClass& orbit, int32_t sampleRate)
     const std::string name = outcomeName(orbit.outcome);
     if (orbit.roundingCycle)
         return name + ": a rounding cycle of period " + period + ", " + tone + " from step " + settle + "; " + exponent;
-    if (orbit.outcome == Outcome::Quasi) return name + ": no cycle up to period " + std::to_string(kPeriodLimit) + ", " + exponent;
+    if (orbit.outcome == Outcome::Quasi)
+        return name + ": no cycle up to period " + std::to_string(kPeriodLimit) + ", " + exponent;
     return name + ": " + exponent;
 }
 
