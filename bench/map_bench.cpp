@@ -21,7 +21,7 @@
 #include "bench/floors.h"
 #include "generator/map_pins.h"
 #include "host/host_emulator.h"
-#include "tools/orbit.h"
+#include "analysis/orbit_analysis.h"
 
 namespace {
 
@@ -165,13 +165,13 @@ void chartAnalysis(benchmark::State& state)
         x.insert(x.end(), map.buffer(XPin), map.buffer(XPin) + kBlock);
         y.insert(y.end(), map.buffer(YPin), map.buffer(YPin) + kBlock);
     }
-    std::optional<render::OrbitAnalysis> analysis;
+    std::optional<analysis::OrbitAnalysis> judged;
     int32_t block = 0;
     for (auto _ : state) {
-        if (block == 0) analysis.emplace(kUsualA, kUsualB, kChartSteps);
-        analysis->add(x.data() + block * kBlock, y.data() + block * kBlock, kBlock);
+        if (block == 0) judged.emplace(kUsualA, kUsualB, kChartSteps);
+        judged->add(x.data() + block * kBlock, y.data() + block * kBlock, kBlock);
         if (++block == kBlocks) {
-            benchmark::DoNotOptimize(analysis->result());
+            benchmark::DoNotOptimize(judged->result());
             block = 0;
         }
     }
