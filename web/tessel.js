@@ -6,7 +6,9 @@
 // a page's main thread, in a Web Worker and in an AudioWorkletGlobalScope.
 // The caller supplies the .wasm's bytes (an ArrayBuffer or a Uint8Array).
 //
-//   const map = await loadTesselMap(bytes);      // or loadTesselMapSync(bytes)
+//   const map = await loadTesselMap(bytes);      // or loadTesselMapSync(bytes) in a
+//                                                // worker or worklet (browsers refuse a
+//                                                // synchronous compile this large on a page)
 //   const take = map.newInstance({ rate: 44100 });
 //   take.set({ a: 1.4, b: 0.3 });                 // volts, as on the pins
 //   const { x, y } = take.render(44100);          // Float32Arrays, x and y outputs
