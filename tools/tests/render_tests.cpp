@@ -289,19 +289,30 @@ void PrintTo(const BadInput& input, std::ostream* os) { *os << input.name; }
 
 class Refusal : public ::testing::TestWithParam<BadInput> {};
 
-TEST_P(Refusal, OneLineNonZeroExitAndNoFile)
+// The arguments with each "@name" made that name's path in `folder`.
+std::vector<std::string> inFolder(std::vector<std::string> arguments, const TemporaryFolder& folder)
 {
-    TemporaryFolder folder;
-    std::vector<std::string> arguments = GetParam().arguments;
     for (std::string& word : arguments)
         if (word.starts_with("@")) word = folder / word.substr(1);
-    const Result result = runTool(arguments);
+    return arguments;
+}
 
+// A refusal: a non-zero exit and one line on stderr, the tool's name and `message` in it.
+void expectRefusal(const Result& result, const std::string& message)
+{
     EXPECT_NE(result.exitCode, 0);
     const std::vector<std::string> errorLines = lines(result.err);
     ASSERT_EQ(errorLines.size(), 1u) << result.err;
     EXPECT_TRUE(errorLines[0].starts_with("tessel-render: ")) << errorLines[0];
-    EXPECT_NE(errorLines[0].find(GetParam().message), std::string::npos) << errorLines[0];
+    EXPECT_NE(errorLines[0].find(message), std::string::npos) << errorLines[0];
+}
+
+TEST_P(Refusal, OneLineNonZeroExitAndNoFile)
+{
+    TemporaryFolder folder;
+    const Result result = runTool(inFolder(GetParam().arguments, folder));
+
+    expectRefusal(result, GetParam().message);
     EXPECT_EQ(result.out, "");
     EXPECT_TRUE(folder.entries().empty()) << *folder.entries().begin();
 }
@@ -490,35 +501,26 @@ TEST_P(OutputPaths, OneFileNamedTwiceIsRefusedBeforeAnythingIsWritten)
     const PathCase& pathCase = GetParam();
     TemporaryFolder folder;
     layOut(folder, pathCase.layout);
-    std::vector<std::string> arguments = pathCase.arguments;
-    for (std::string& word : arguments)
-        if (word.starts_with("@")) word = folder / word.substr(1);
     Surroundings surroundings{folder.path.string(), {}};
-    if (!pathCase.defaultModule.empty()) surroundings.environment = {"TESSEL_MODULE=" + (folder / pathCase.defaultModule)};
+    if (!pathCase.defaultModule.empty())
+        surroundings.environment = {"TESSEL_MODULE=" + (folder / pathCase.defaultModule)};
 
     const std::map<std::string, std::string> before = contentsOf(folder);
-    const Result result = runTool(arguments, surroundings);
-    std::map<std::string, std::string> after = contentsOf(folder);
-
-    if (pathCase.error.empty()) {
-        ASSERT_EQ(result.exitCode, 0) << result.err;
-        for (const std::string& name : pathCase.written) {
-            ASSERT_TRUE(after.contains(name)) << name << " was not written";
-            EXPECT_FALSE(after[name].empty()) << name;
-            EXPECT_NE(after[name], before.contains(name) ? before.at(name) : "") << name << " was not replaced";
-            after.erase(name);
-        }
-        std::map<std::string, std::string> untouched = before;
-        for (const std::string& name : pathCase.written) untouched.erase(name);
-        EXPECT_EQ(after, untouched) << "only the outputs change";
+    const Result result = runTool(inFolder(pathCase.arguments, folder), surroundings);
+    if (!pathCase.error.empty()) {
+        expectRefusal(result, pathCase.error);
+        EXPECT_EQ(contentsOf(folder), before) << "nothing written, nothing replaced";
         return;
     }
-    EXPECT_NE(result.exitCode, 0);
-    const std::vector<std::string> errorLines = lines(result.err);
-    ASSERT_EQ(errorLines.size(), 1u) << result.err;
-    EXPECT_TRUE(errorLines[0].starts_with("tessel-render: ")) << errorLines[0];
-    EXPECT_NE(errorLines[0].find(pathCase.error), std::string::npos) << errorLines[0];
-    EXPECT_EQ(after, before) << "nothing written, nothing replaced";
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::map<std::string, std::string> after = contentsOf(folder), untouched = before;
+    for (const std::string& name : pathCase.written) {
+        EXPECT_FALSE(after[name].empty()) << name << " was not written";
+        EXPECT_NE(after[name], untouched[name]) << name << " was not replaced";
+        after.erase(name);
+        untouched.erase(name);
+    }
+    EXPECT_EQ(after, untouched) << "only the outputs change";
 }
 
 std::vector<PathCase> pathCases()
