@@ -4,6 +4,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "thread_answer.h"
 #endif
 
 using namespace sep;
@@ -36,10 +38,14 @@ namespace {
 HINSTANCE moduleInstance;  // kept for the host's sake; nothing here reads it
 }
 
+// Besides the handle, only the answer records: a thread that ends hands its
+// record back, and unloading releases them all. Never reports failure.
 extern "C" BOOL WINAPI __attribute__((force_align_arg_pointer))
-DllMain(HINSTANCE instance, DWORD, LPVOID)
+DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
     moduleInstance = instance;
+    if (reason == DLL_THREAD_DETACH) returnThreadAnswerRecord();
+    if (reason == DLL_PROCESS_DETACH) releaseAnswerRecords();
     return TRUE;
 }
 #endif
