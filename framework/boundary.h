@@ -10,11 +10,12 @@ static_assert(sizeof(void*) == 4, "the host boundary has 32-bit addresses");
 
 // Every function type that crosses the boundary is C-callable with the 32-bit
 // Windows C convention: arguments pushed right to left, removed by the caller.
-#define SEP_CALL __attribute__((cdecl))
+// The underscored spellings, since <windows.h> defines `cdecl` as a macro.
+#define SEP_CALL __attribute__((__cdecl__))
 
 // Definitions of boundary functions: the host may call them with the stack
 // aligned to 4 bytes only, so each one realigns it before SSE code runs.
-#define SEP_ENTRY __attribute__((cdecl, force_align_arg_pointer))
+#define SEP_ENTRY __attribute__((__cdecl__, __force_align_arg_pointer__))
 
 #if defined(_WIN32)
 #define SEP_EXPORT extern "C"  // exported by name through the .def file

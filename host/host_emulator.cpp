@@ -110,6 +110,8 @@ ModuleLibrary::ModuleLibrary(const std::string& path)
 
 ModuleLibrary::~ModuleLibrary() { closeLibrary(handle); }
 
+void* ModuleLibrary::symbol(const char* name) const { return findSymbol(handle, name); }
+
 std::string loadablePath(std::string buildPath)
 {
 #if defined(_WIN32)

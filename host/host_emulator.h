@@ -37,6 +37,9 @@ public:
     GetModulePropertiesFunction getModuleProperties = nullptr;
     MakeModuleFunction makeModule = nullptr;
 
+    // Any other export by name, such as a test library's hooks; null if absent.
+    void* symbol(const char* name) const;
+
 private:
     void* handle = nullptr;
 };

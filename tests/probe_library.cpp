@@ -32,3 +32,16 @@ ModuleBase* createModule(HostCallback callback, int32_t hostHandle)
 }
 
 }  // namespace sep
+
+#if defined(_WIN32)
+#include "framework/thread_answer.h"
+
+// Test-only export: the GetProcessMember answer records the library's threads
+// hold now, and how many it allocated beyond its pool.
+SEP_EXPORT void SEP_ENTRY probeAnswerRecordCount(int32_t* inUse, int32_t* allocated)
+{
+    const sep::AnswerRecordCount count = sep::countAnswerRecords();
+    *inUse = count.inUse;
+    *allocated = count.allocated;
+}
+#endif
