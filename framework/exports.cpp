@@ -10,8 +10,8 @@
 
 using namespace sep;
 
-// Called by the host at any time, any number of times, to learn what the
-// library holds. `properties` is the host's; only the fields named in
+// Called by the host at any time, on any thread, any number of times, to
+// learn what the library holds. `properties` is the host's; only the fields named in
 // ModuleProperties are written, and nothing at all when it is null.
 SEP_EXPORT int32_t SEP_ENTRY getModuleProperties(int32_t index, ModuleProperties* properties)
 {
@@ -24,6 +24,7 @@ SEP_EXPORT int32_t SEP_ENTRY getModuleProperties(int32_t index, ModuleProperties
 
 // Creates one instance and returns its record, or null for another index or
 // kind, or when memory runs out. The instance lives until the host sends Close.
+// Any thread may make instances, several at once.
 // `hostCallback` may be null; `hostHandle` is stored and never read.
 SEP_EXPORT ModuleRecord* SEP_ENTRY makeModule(int32_t index, int32_t kind, HostCallback hostCallback,
                                               int32_t hostHandle)

@@ -77,6 +77,8 @@ int32_t ModuleBase::dispatch(uint32_t opcode, int32_t index, int32_t value, void
         onOpcode12(value, index, pointer);
         return 0;
     case GetProcessMember: {
+        // The asking thread's own record: hosts may ask for different
+        // instances on different threads at once.
         ProcessMemberInfo* answer = threadAnswerRecord();
         *answer = {1, sizeof(ProcessMember), &processMember, 0};
         return static_cast<int32_t>(reinterpret_cast<intptr_t>(answer));

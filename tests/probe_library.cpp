@@ -1,7 +1,8 @@
 // The probe as a module library of its own, linked with the framework's entry
 // points and nothing of the map module: it declares three Audio pins, the last
 // with RepeatLast, so a host with more pins sees each of the rest ask for a
-// buffer of its own.
+// buffer of its own. On Windows it exports one more function, a test hook
+// that counts the library's GetProcessMember answer records.
 #include <new>
 
 #include "framework/module_library.h"

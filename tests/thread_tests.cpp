@@ -421,3 +421,33 @@ TEST(SideBySide, EachThreadGetsWhatALoneThreadGets)
         EXPECT_EQ(churnFaults, 0);
     }
 }
+
+TEST(SideBySide, TheHostKeepsEveryThreadsBrokenCalls)
+{
+    // Threads whose modules break a rule while this one keeps looking at the
+    // log: every violation is kept, and each copy holds whole records.
+    constexpr int32_t kThreads = 4;
+    constexpr int32_t kCallsEach = 500;
+    constexpr int32_t kNoOpcode = 23;
+    std::atomic<int32_t> running = kThreads;
+    std::atomic<int32_t> wrongRecords = 0;
+    std::vector<std::thread> threads;
+    for (int32_t t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            ProbeModule* probe = nullptr;
+            HostedModule module([&probe](HostCallback callback, int32_t handle) {
+                probe = new ProbeModule(callback, handle);
+                return probe->getRecord();
+            });
+            for (int32_t i = 0; i < kCallsEach; ++i) probe->callHost(kNoOpcode, i, 0, nullptr, 0.0f);
+            --running;
+        });
+    }
+    while (running > 0) {
+        for (const host::HostCallViolation& violation : host::hostCallViolations())
+            if (violation.rule != host::HostCallRule::KnownOpcode || violation.call.opcode != kNoOpcode) ++wrongRecords;
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrongRecords, 0);
+    EXPECT_EQ(host::takeHostCallViolations().size(), static_cast<size_t>(kThreads * kCallsEach));
+}
