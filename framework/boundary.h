@@ -135,8 +135,8 @@ static_assert(offsetof(ProcessMember, vbaseIndex) == 12);
 
 // The answer to GetProcessMember: one record per thread, rewritten on each of
 // that thread's requests, so `member` names the instance this thread asked
-// last. Valid until this thread's next GetProcessMember, or while the library
-// is loaded; no other thread's request changes it.
+// last. Valid until this thread asks again or ends; no other thread's request
+// changes it.
 struct ProcessMemberInfo {
     int32_t format;              // 1
     int32_t memberSize;          // sizeof(ProcessMember)

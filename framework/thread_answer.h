@@ -7,8 +7,9 @@
 namespace sep {
 
 // The calling thread's record; the same address on every call from that
-// thread. Lives as long as the thread, or until the library is unloaded.
-// Where no record of its own can be had, one record shared library-wide.
+// thread, valid until the thread ends (on Windows its memory stays the
+// library's until unload, so an answer never dangles). Where no record of its
+// own can be had, one record shared library-wide.
 ProcessMemberInfo* threadAnswerRecord();
 
 #if defined(_WIN32)

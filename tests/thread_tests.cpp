@@ -28,8 +28,8 @@ using host::HostedModule;
 
 namespace {
 
-// std::latch's waits can miss a wake-up in the posix MinGW runtime; this one
-// waits on a condition variable.
+// std::latch can wait forever in the posix MinGW runtime under Wine (a wake-up
+// goes missing); this one waits on a condition variable.
 class Latch {
 public:
     explicit Latch(int32_t count) : left(count) {}
@@ -94,6 +94,7 @@ RecordCount recordsOf([[maybe_unused]] const host::ModuleLibrary& library)
 #if defined(_WIN32)
     using CountFunction = void(SEP_CALL*)(int32_t*, int32_t*);
     const auto countRecords = reinterpret_cast<CountFunction>(library.symbol("probeAnswerRecordCount"));
+    if (!countRecords) ADD_FAILURE() << "the probe library lacks its test hook";
     if (countRecords) countRecords(&count.inUse, &count.allocated);
 #endif
     return count;
@@ -191,7 +192,7 @@ TEST(ThreadAnswers, UnloadingTheLibraryUnderLivingAskersThenLoadingItAgain)
     constexpr int32_t kAskers = 3;
     auto library = loadProbeLibrary();
     auto module = std::make_unique<HostedModule>(host::factoryOf(*library));
-    Latch asked(kAskers), reloaded(1), askedAgain(kAskers);
+    Latch asked(kAskers), reloaded(1);
     std::array<const ProcessMember*, kAskers> membersSeen{};
     std::unique_ptr<HostedModule> again;
 
@@ -202,7 +203,6 @@ TEST(ThreadAnswers, UnloadingTheLibraryUnderLivingAskersThenLoadingItAgain)
             asked.countDown();
             reloaded.wait();
             membersSeen[i] = askProcessMember(*again)->member;
-            askedAgain.countDown();
         });
     }
     asked.wait();
@@ -213,7 +213,6 @@ TEST(ThreadAnswers, UnloadingTheLibraryUnderLivingAskersThenLoadingItAgain)
     again = std::make_unique<HostedModule>(host::factoryOf(*library));
     const ProcessMember* member = askProcessMember(*again)->member;
     reloaded.countDown();
-    askedAgain.wait();
     for (std::thread& asker : askers) asker.join();
 
     for (const ProcessMember* seen : membersSeen) EXPECT_EQ(seen, member);
