@@ -26,10 +26,10 @@ float gateSample(const Scenario& scenario, int64_t sample)
 
 void refuseBrokenHostCalls()
 {
-    const std::vector<std::string>& violations = host::hostCallViolations();
+    const std::vector<host::HostCallViolation> violations = host::hostCallViolations();
     if (violations.empty()) return;
     const size_t more = violations.size() - 1;
-    throw std::runtime_error("the module broke the host interface: " + violations.front() +
+    throw std::runtime_error("the module broke the host interface: " + violations.front().describe() +
                              (more ? " (and " + std::to_string(more) + " more)" : ""));
 }
 
