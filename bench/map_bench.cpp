@@ -369,9 +369,9 @@ bool checkSetup()
 // A module that breaks the host interface is not the module the table is about.
 bool hostCallsKept()
 {
-    const std::vector<std::string> violations = host::takeHostCallViolations();
+    const std::vector<host::HostCallViolation> violations = host::takeHostCallViolations();
     if (violations.empty()) return true;
-    std::printf("error: %s (%zu host calls broke the host interface)\n", violations.front().c_str(),
+    std::printf("error: %s (%zu host calls broke the host interface)\n", violations.front().describe().c_str(),
                 violations.size());
     return false;
 }

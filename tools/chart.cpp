@@ -82,7 +82,7 @@ double pointVolts(double low, double high, int32_t count, int32_t i)
 
 std::string voltsText(float signal)
 {
-    const double volts = double{signal} * 10.0;
+    const double volts = voltsFromSignal(signal);
     char text[32];
     for (int digits = 1; digits <= 17; ++digits) {
         std::snprintf(text, sizeof text, "%.*g", digits, volts);
