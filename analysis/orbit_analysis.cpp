@@ -118,8 +118,8 @@ int64_t settledFrom(const float* x, const float* y, int64_t length, int32_t peri
 {
     constexpr int64_t kRun = 16;
     const auto apart = [&](int64_t i) {
-        return (std::abs(double{x[i]} - double{x[i - period]}) > gap) |
-               (std::abs(double{y[i]} - double{y[i - period]}) > gap);
+        return int{std::abs(double{x[i]} - double{x[i - period]}) > gap} |
+               int{std::abs(double{y[i]} - double{y[i - period]}) > gap};
     };
     int64_t i = length - 1;
     for (; i - kRun + 1 >= period; i -= kRun) {
