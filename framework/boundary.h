@@ -8,6 +8,11 @@
 
 static_assert(sizeof(void*) == 4, "the host boundary has 32-bit addresses");
 
+#if defined(__wasm__)
+// WebAssembly has one calling convention and no stack alignment to restore.
+#define SEP_CALL
+#define SEP_ENTRY
+#else
 // Every function type that crosses the boundary is C-callable with the 32-bit
 // Windows C convention: arguments pushed right to left, removed by the caller.
 #define SEP_CALL __attribute__((cdecl))
@@ -15,6 +20,7 @@ static_assert(sizeof(void*) == 4, "the host boundary has 32-bit addresses");
 // Definitions of boundary functions: the host may call them with the stack
 // aligned to 4 bytes only, so each one realigns it before SSE code runs.
 #define SEP_ENTRY __attribute__((cdecl, force_align_arg_pointer))
+#endif
 
 #if defined(_WIN32)
 #define SEP_EXPORT extern "C"  // exported by name through the .def file

@@ -2,13 +2,19 @@
 // thread holds: many hosts run audio threads with flush-to-zero and
 // denormals-are-zero, some with another rounding mode, and either would change
 // the module's bits. Only the SSE unit matters: the module has no x87 code.
+// Where the arithmetic has no modes (WebAssembly: always round to nearest, no
+// flushing), there is nothing to set.
 #pragma once
 
 #include <cstdint>
 
+#if defined(__SSE2__)
 #include <xmmintrin.h>
+#endif
 
 namespace sep {
+
+#if defined(__SSE2__)
 
 // Round to nearest, every exception masked, no flushing: the IEEE default.
 constexpr uint32_t kDefaultMxcsr = 0x1F80;
@@ -31,5 +37,17 @@ public:
 private:
     const uint32_t callers;
 };
+
+#else
+
+// The arithmetic is always in the IEEE default mode: nothing to set or restore.
+class DefaultFloatMode {
+public:
+    DefaultFloatMode() {}
+    DefaultFloatMode(const DefaultFloatMode&) = delete;
+    DefaultFloatMode& operator=(const DefaultFloatMode&) = delete;
+};
+
+#endif
 
 }  // namespace sep

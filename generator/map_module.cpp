@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <limits>
 
+#if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
 
 #include "framework/float_mode.h"
 #include "map_step.h"
@@ -153,10 +155,6 @@ void SEP_ENTRY MapModule::processCountdown(void* module, int32_t offset, int32_t
 
 namespace {
 
-constexpr int32_t kLanes = 4;                  // samples per SSE2 compare
-constexpr int32_t kWindow = 2 * kLanes;         // samples the held runs judge at once
-constexpr int kAllLanes = (1 << kWindow) - 1;  // a window's mask with every lane set
-
 inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false for NaN
 
 // A rising crossing of zero: this sample is positive and the one before was not.
@@ -190,6 +188,11 @@ inline HeldPair shown(float x, float y, bool normalizeOn)
 {
     return normalizeOn ? HeldPair{x * kNormalizeGain, y * kNormalizeGain} : HeldPair{x, y};
 }
+
+#if defined(__SSE2__)
+constexpr int32_t kLanes = 4;                  // samples per SSE2 compare
+constexpr int32_t kWindow = 2 * kLanes;         // samples the held runs judge at once
+constexpr int kAllLanes = (1 << kWindow) - 1;  // a window's mask with every lane set
 
 // The held pair written from `from` on, up to the first sample at which Reset
 // rises, or Gate rises when `gateMatters`; returns that sample, or `count`.
@@ -285,6 +288,20 @@ inline HeldPair shown(float x, float y, bool normalizeOn)
     }
     return count;
 }
+#else
+// The same without SSE2: sample by sample, as the SSE2 version ends its run.
+[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& io, int32_t from, int32_t count,
+                                        bool gateMatters, EdgeLevels& up, HeldPair held)
+{
+    for (int32_t i = from; i < count; ++i) {
+        if ((gateMatters && rises(io.gate[i], up.gate)) || rises(io.reset[i], up.reset)) return i;
+        up = {positive(io.gate[i]), positive(io.reset[i])};
+        io.x[i] = held.x;
+        io.y[i] = held.y;
+    }
+    return count;
+}
+#endif
 
 }  // namespace
 

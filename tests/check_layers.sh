@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The layers depend one way: the framework includes nothing of the generator,
-# and the host side (emulator, tools, benchmarks, fuzzer, test support) sees
-# the map module only through its narrow headers, never the class itself.
+# and the host side (emulator, tools, benchmarks, fuzzer, the WebAssembly host,
+# test support) sees the map module only through its narrow headers, never the
+# class itself.
 # Usage: check_layers.sh SOURCE_DIR
 set -uo pipefail
 cd "$1" || exit 1
@@ -12,7 +13,7 @@ report "the framework includes the generator" \
   "$(grep -rnE '#include.*generator/' framework/)"
 # A test-only module library (tools/tests/*_module.cpp) is a module, not a host.
 report "the host side compiles against MapModule" \
-  "$(grep -rnE --exclude='*_module.cpp' '#include.*(generator/)?map_module\.h' host/ tools/ bench/ fuzz/ tests/test_support.h)"
+  "$(grep -rnE --exclude='*_module.cpp' '#include.*(generator/)?map_module\.h' host/ tools/ bench/ fuzz/ wasm/ tests/test_support.h)"
 
 [ "$failures" -eq 0 ] && echo "layer checks passed"
 exit $((failures > 0))

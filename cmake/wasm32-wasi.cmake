@@ -1,0 +1,22 @@
+# WebAssembly for browsers and Node: Debian's clang with wasi-libc, libc++
+# and lld (packages in scripts/setup); the sysroot is Debian's multiarch
+# layout under /usr, which clang finds for this target by itself.
+set(CMAKE_SYSTEM_NAME Generic)
+set(CMAKE_SYSTEM_PROCESSOR wasm32)
+
+set(CMAKE_C_COMPILER clang-14)
+set(CMAKE_CXX_COMPILER clang++-14)
+set(CMAKE_C_COMPILER_TARGET wasm32-wasi)
+set(CMAKE_CXX_COMPILER_TARGET wasm32-wasi)
+
+# WebAssembly's double arithmetic is IEEE with round-to-nearest and no
+# flushing; only fused multiply-add must be kept out. No exceptions and no
+# RTTI, as in the shipped DLL: the module never throws, and the file stays small.
+set(CMAKE_C_FLAGS_INIT "-ffp-contract=off")
+set(CMAKE_CXX_FLAGS_INIT "-ffp-contract=off -fno-exceptions -fno-rtti")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld")
+
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)

@@ -1,0 +1,263 @@
+// The WebAssembly module against the native one, bit for bit: every take of
+// the table is rendered by tessel-map.wasm through web/tessel.js and by the
+// native library through tessel-render (a 32-bit float WAV), and every sample
+// of x and y must have the same bits. A few checks of what web/tessel.js
+// promises beyond the samples follow.
+//
+// Usage: node tests/wasm/compare.mjs TESSEL-MAP.WASM TESSEL-RENDER
+// Prints one line per case and "wasm comparison: N passed, M failed"; exits 1
+// on any failure.
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+
+import { loadTesselMap } from '../../web/tessel.js';
+
+const [wasmPath, renderPath] = process.argv.slice(2);
+if (!wasmPath || !renderPath) {
+  console.error('usage: node tests/wasm/compare.mjs TESSEL-MAP.WASM TESSEL-RENDER');
+  process.exit(2);
+}
+
+// A float given by its bits, as volts that convert back to exactly it: the
+// float times 10 is exact in double, and so is the division by 10 after it.
+function voltsOfBits(bits) {
+  const view = new DataView(new ArrayBuffer(4));
+  view.setUint32(0, bits);
+  return view.getFloat32(0) * 10;
+}
+const towardZero = (bits) => bits - 1;  // the next float toward 0, for a non-zero float's bits
+const kTenth = 0x3dcccccd;  // the float nearest 0.1: 1 V
+const kMinusThreeTenths = 0xbe99999a;  // -3 V
+const kTwoToMinus20 = 2 ** -20 * 10;  // volts of the signal 2^-20
+
+// Each take: tessel-render's options (volts as numbers) and how the .wasm
+// renders it. `pieces`: the lengths the JavaScript side renders in turn (the
+// rest in one call), to show that the host's block boundaries do not matter.
+// `stops`: whether the guard must have stopped the map by the end;
+// `firstStands`: whether the first step must stand (else the guard stops it).
+const usual = { a: 1.4, b: 0.3, x0: 0, y0: 0 };
+const cases = [
+  { name: 'continuous, usual values, Normalize on', ...usual, seconds: 0.5 },
+  { name: 'continuous, Normalize off', ...usual, normalize: false, seconds: 0.5 },
+  { name: 'continuous, odd pieces and host blocks of 64', ...usual, seconds: 0.25, block: 64,
+    pieces: [1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377, 610, 987] },
+  { name: 'continuous, resets from x0 0.5 V, y0 -0.3 V', ...usual, x0: 0.5, y0: -0.3,
+    resetAt: [0.05, 0.1, 0.25], seconds: 0.3, stops: false },
+  { name: 'continuous, an orbit that stops, restarted by resets', a: 2.1, b: 0.3, x0: 0, y0: 0,
+    resetAt: [0.01, 0.2], seconds: 0.25, stops: true },
+  { name: 'continuous, stops at the first step (x reaches 2 V exactly)', a: 0, b: 1, x0: 1, y0: 1,
+    seconds: 0.01, stops: true },
+  { name: 'continuous, subnormal b 1e-37 V', a: 1.4, b: 1e-37, x0: 0.1, y0: 0, seconds: 0.2 },
+  { name: 'continuous, smallest subnormal b', a: 1.4, b: voltsOfBits(1), x0: 0.3, y0: 0, seconds: 0.1,
+    normalize: false },
+  { name: 'continuous, a period-2 cycle at a 1 V, b 0.3 V', a: 1, b: 0.3, x0: 0, y0: 0, seconds: 0.2 },
+  { name: 'gated at 500 Hz, resets each 0.1 s', ...usual, gated: true, gateHz: 500,
+    resetAt: [0.1, 0.2, 0.3], seconds: 0.4 },
+  { name: 'gated at 1000 Hz, Normalize off, an orbit that stops', a: 2.5, b: -0.4, x0: 0, y0: 0,
+    gated: true, gateHz: 1000, normalize: false, seconds: 0.2, resetAt: [0.1], stops: true },
+  { name: 'gated at 3333.5 Hz, blocks of 1, pieces', ...usual, gated: true, gateHz: 3333.5,
+    seconds: 0.05, block: 1, pieces: [7, 100, 1, 1, 999] },
+  { name: 'gated at the highest clock, rate/2', ...usual, gated: true, gateHz: 22050, seconds: 0.1 },
+  { name: 'gated at 48 kHz rate, 40 Hz', ...usual, rate: 48000, gated: true, gateHz: 40, seconds: 1 },
+  // The guard on the stored floats: x' = (y0 + 0.1) − x0²·a·100 from x0 = 2^-20
+  // lands just at or just inside ±0.2 only when computed in double and rounded once.
+  ...[
+    { y0: voltsOfBits(kTenth), a: 10, firstStands: false },
+    { y0: voltsOfBits(towardZero(kTenth)), a: 10, firstStands: true },
+    { y0: voltsOfBits(kMinusThreeTenths), a: -10, firstStands: false },
+    { y0: voltsOfBits(towardZero(kMinusThreeTenths)), a: -10, firstStands: true },
+  ].map((row) => ({
+    name: `guard on the stored float: y0 ${row.y0} V, a ${row.a} V, the first step ${row.firstStands ? 'stands' : 'stops'}`,
+    a: row.a, b: 0, x0: kTwoToMinus20, y0: row.y0, normalize: false, seconds: 0.01,
+    firstStands: row.firstStands,
+  })),
+];
+
+function renderOptions(take, wavPath) {
+  const options = ['--quiet', '--out', wavPath, '--seconds', String(take.seconds),
+    '--rate', String(take.rate ?? 44100), '--block', String(take.block ?? 1024),
+    '--mode', take.gated ? 'gated' : 'continuous', '--normalize', take.normalize === false ? 'off' : 'on',
+    '--a', String(take.a), '--b', String(take.b), '--x0', String(take.x0), '--y0', String(take.y0)];
+  if (take.gated) options.push('--gate-hz', String(take.gateHz));
+  for (const at of take.resetAt ?? []) options.push('--reset-at', String(at));
+  return options;
+}
+
+// x and y of a stereo 32-bit float WAV, as the bits of each sample.
+function readFloatWav(path) {
+  const file = readFileSync(path);
+  const bytes = new DataView(file.buffer, file.byteOffset, file.byteLength);
+  const tag = (at) => file.toString('latin1', at, at + 4);
+  if (tag(0) !== 'RIFF' || tag(8) !== 'WAVE') throw new Error(`${path} is no WAV file`);
+  let format = null;
+  for (let at = 12; at + 8 <= file.length;) {
+    const size = bytes.getUint32(at + 4, true);
+    if (tag(at) === 'fmt ') {
+      format = { code: bytes.getUint16(at + 8, true), channels: bytes.getUint16(at + 10, true),
+        bits: bytes.getUint16(at + 22, true) };
+    } else if (tag(at) === 'data') {
+      if (!format || format.channels !== 2 || format.bits !== 32 || ![3, 0xfffe].includes(format.code)) {
+        throw new Error(`${path}: not stereo 32-bit float`);
+      }
+      const frames = size / 8;
+      const x = new Uint32Array(frames);
+      const y = new Uint32Array(frames);
+      for (let i = 0; i < frames; ++i) {
+        x[i] = bytes.getUint32(at + 8 + 8 * i, true);
+        y[i] = bytes.getUint32(at + 12 + 8 * i, true);
+      }
+      return { x, y };
+    }
+    at += 8 + size + (size & 1);
+  }
+  throw new Error(`${path} holds no samples`);
+}
+
+// The same take through web/tessel.js, resets pulsed at the same samples.
+function renderInWasm(map, take) {
+  const rate = take.rate ?? 44100;
+  const samples = Math.round(take.seconds * rate);
+  const resets = (take.resetAt ?? []).map((at) => Math.round(at * rate));
+  const instance = map.newInstance({ rate, block: take.block ?? 1024 });
+  instance.set({ a: take.a, b: take.b, x0: take.x0, y0: take.y0 });
+  instance.setMode(take.gated ? 'gated' : 'continuous');
+  if (take.gated) instance.setGateHz(take.gateHz);
+  instance.setNormalize(take.normalize !== false);
+
+  const x = new Float32Array(samples);
+  const y = new Float32Array(samples);
+  const pieces = [...(take.pieces ?? [])];
+  let done = 0;
+  const renderUpTo = (end) => {
+    while (done < end) {
+      const count = Math.min(pieces.shift() ?? end - done, end - done);
+      const out = instance.render(count);
+      x.set(out.x, done);
+      y.set(out.y, done);
+      done += count;
+    }
+  };
+  for (const at of resets) {
+    renderUpTo(at);
+    instance.reset();
+  }
+  renderUpTo(samples);
+  const stoppedAt = instance.stoppedAt;
+  instance.free();
+  return { x: new Uint32Array(x.buffer), y: new Uint32Array(y.buffer), stoppedAt };
+}
+
+function firstDifference(wasm, native) {
+  if (wasm.x.length !== native.x.length) return `${wasm.x.length} samples against ${native.x.length}`;
+  for (let i = 0; i < wasm.x.length; ++i) {
+    if (wasm.x[i] !== native.x[i] || wasm.y[i] !== native.y[i]) {
+      const hex = (v) => v.toString(16).padStart(8, '0');
+      return `sample ${i}: x ${hex(wasm.x[i])} y ${hex(wasm.y[i])} against x ${hex(native.x[i])} y ${hex(native.y[i])}`;
+    }
+  }
+  return null;
+}
+
+// The sample from which the native take's both outputs are exactly 0, or -1.
+function trailingZerosFrom(take) {
+  let from = take.x.length;
+  while (from > 0 && take.x[from - 1] === 0 && take.y[from - 1] === 0) --from;
+  return from;
+}
+
+const throws = (action, kind) => {
+  try {
+    action();
+  } catch (error) {
+    return error instanceof kind;
+  }
+  return false;
+};
+
+// What the JavaScript interface promises beyond the samples; each returns
+// null when it holds, or what went wrong.
+const interfaceChecks = [
+  ['voltsOf gives the shortest volts that read back to the same signal', (map) => {
+    for (const volts of [1.4, 0.3, -1, 1e-37, 3.999, 2 ** -20 * 10]) {
+      const signal = map.signalOf(volts);
+      const back = map.voltsOf(signal);
+      if (map.signalOf(back) !== signal || String(back).length > String(volts).length) return `${volts} V gave ${back}`;
+    }
+    return null;
+  }],
+  ['a Gated instance without a clock asks to sleep once a block has passed; a Continuous one never does', (map) => {
+    const idle = map.newInstance({ block: 256 });
+    idle.setMode('gated');
+    idle.render(255);
+    const before = idle.asleep;
+    idle.render(1);
+    const after = idle.asleep;
+    idle.setGateHz(1000);  // an event: the module is awake again
+    const woken = idle.asleep;
+    idle.free();
+    const running = map.newInstance({ block: 256 });
+    running.render(4096);
+    const continuous = running.asleep;
+    running.free();
+    return !before && after && !woken && !continuous ? null : `${before} ${after} ${woken} ${continuous}`;
+  }],
+  ['bad arguments are refused, and a freed instance is unusable', (map) => {
+    const take = map.newInstance();
+    const refused = [
+      throws(() => take.set({ a: 1e40 }), RangeError),
+      throws(() => take.set({ b: NaN }), RangeError),
+      throws(() => take.setMode('free'), RangeError),
+      throws(() => take.render(-1), RangeError),
+      throws(() => map.newInstance({ rate: 999 }), RangeError),
+      throws(() => map.newInstance({ block: 0 }), RangeError),
+    ];
+    take.free();
+    refused.push(throws(() => take.render(1), Error));
+    const index = refused.indexOf(false);
+    return index < 0 ? null : `case ${index} was accepted`;
+  }],
+];
+
+const map = await loadTesselMap(readFileSync(wasmPath));
+const scratch = mkdtempSync(join(tmpdir(), 'tessel-wasm-'));
+let passed = 0;
+let failed = 0;
+const report = (ok, name, detail) => {
+  if (ok) ++passed; else ++failed;
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${name}${detail ? `: ${detail}` : ''}`);
+};
+try {
+  cases.forEach((take, index) => {
+    try {
+      const wavPath = join(scratch, `case-${index}.wav`);
+      execFileSync(renderPath, renderOptions(take, wavPath), { stdio: ['ignore', 'ignore', 'inherit'] });
+      const native = readFloatWav(wavPath);
+      const wasm = renderInWasm(map, take);
+      const difference = firstDifference(wasm, native);
+      const stopped = wasm.stoppedAt >= 0 ? `stopped at ${wasm.stoppedAt}` : 'runs';
+      const zerosFrom = trailingZerosFrom(native);
+      // A stop the .wasm reports starts the native take's final run of zeros.
+      const stopHolds = (wasm.stoppedAt < 0 || wasm.stoppedAt === zerosFrom) &&
+        (take.stops === undefined || take.stops === wasm.stoppedAt >= 0) &&
+        (take.firstStands === undefined || take.firstStands === (wasm.stoppedAt !== 0));
+      report(!difference && stopHolds, take.name,
+        difference ?? (stopHolds ? `${native.x.length} samples, ${stopped}` : `${stopped}, zeros from ${zerosFrom}`));
+    } catch (error) {
+      report(false, take.name, error.message);
+    }
+  });
+  for (const [name, check] of interfaceChecks) {
+    try {
+      const problem = check(map);
+      report(problem === null, name, problem);
+    } catch (error) {
+      report(false, name, error.message);
+    }
+  }
+} finally {
+  rmSync(scratch, { recursive: true, force: true });
+}
+console.log(`wasm comparison: ${passed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);

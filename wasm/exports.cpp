@@ -1,0 +1,74 @@
+// The functions JavaScript calls (web/tessel.js wraps them). Every one runs on
+// the WebAssembly instance's one thread. A handle is a HostedMap the caller got
+// from tessel_new and gives back to tessel_free once; null handles are ignored.
+#include <cstdint>
+
+#include "web_host.h"
+
+#define WEB_EXPORT(name) extern "C" __attribute__((export_name(name)))
+
+using web::HostedMap;
+
+// A pin's volts in the signal scale the module sees (1.0 = 10 V): the value
+// divided by 10 in double, rounded once to float, as a host converts a pin text.
+WEB_EXPORT("tessel_signal_of") float signalOf(double volts) { return static_cast<float>(volts / 10.0); }
+
+// A new opened instance, or null (rate 1000 to 768000 Hz, block 1 to 65536
+// samples, or out of memory). The caller owns it until tessel_free.
+WEB_EXPORT("tessel_new") HostedMap* newInstance(int32_t sampleRate, int32_t blockSize)
+{
+    return HostedMap::create(sampleRate, blockSize);
+}
+
+// Closes the instance and releases it and its buffers.
+WEB_EXPORT("tessel_free") void freeInstance(HostedMap* instance) { delete instance; }
+
+// The constant inputs a, b, x0, y0 in the signal scale.
+WEB_EXPORT("tessel_set_inputs") void setInputs(HostedMap* instance, float a, float b, float x0, float y0)
+{
+    if (instance) instance->setInputs(a, b, x0, y0);
+}
+
+// 0: Continuous, anything else: Gated.
+WEB_EXPORT("tessel_set_mode") void setMode(HostedMap* instance, int32_t gated)
+{
+    if (instance) instance->setMode(gated != 0);
+}
+
+WEB_EXPORT("tessel_set_gate_hz") void setGateHz(HostedMap* instance, double hz)
+{
+    if (instance) instance->setGateHz(hz);
+}
+
+WEB_EXPORT("tessel_set_normalize") void setNormalize(HostedMap* instance, int32_t on)
+{
+    if (instance) instance->setNormalize(on != 0);
+}
+
+WEB_EXPORT("tessel_reset") void reset(HostedMap* instance)
+{
+    if (instance) instance->requestReset();
+}
+
+// Renders the next min(count, block size) samples; returns how many. They are
+// at tessel_x and tessel_y until the next call.
+WEB_EXPORT("tessel_render") int32_t render(HostedMap* instance, int32_t count)
+{
+    return instance ? instance->render(count) : 0;
+}
+
+WEB_EXPORT("tessel_x") const float* xOutput(HostedMap* instance) { return instance ? instance->xOutput() : nullptr; }
+WEB_EXPORT("tessel_y") const float* yOutput(HostedMap* instance) { return instance ? instance->yOutput() : nullptr; }
+
+WEB_EXPORT("tessel_block_size") int32_t blockSize(HostedMap* instance)
+{
+    return instance ? instance->blockSize() : 0;
+}
+
+// A sample number, exact in a double (JavaScript's number), or -1.
+WEB_EXPORT("tessel_stopped_at") double stoppedAt(HostedMap* instance)
+{
+    return instance ? static_cast<double>(instance->stoppedAt()) : -1.0;
+}
+
+WEB_EXPORT("tessel_asleep") int32_t asleep(HostedMap* instance) { return instance && instance->asleep() ? 1 : 0; }
