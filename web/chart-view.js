@@ -60,6 +60,8 @@ export class ChartView {
   constructor(elements, wasm, workerSource, onPick) {
     this.elements = elements;
     this.onPick = onPick;
+    this.wasm = wasm;
+    this.workerSource = workerSource;
     this.view = { ...WHOLE_PLANE };
     this.zooms = [];
     this.marked = null;
@@ -77,8 +79,14 @@ export class ChartView {
       shownFrom: new Int32Array(CHART_WIDTH * CHART_HEIGHT),
     };
     this.timing = {};
-    this.startWorkers(wasm, workerSource);
+    this.workers = [];
     this.listen();
+  }
+
+  // The workers start with the first chart, so a module without the analysis needs none.
+  compute(x0, y0, rate) {
+    if (this.workers.length === 0) this.startWorkers(this.wasm, this.workerSource);
+    this.restart(x0, y0, rate);
   }
 
   startWorkers(wasm, workerSource) {
@@ -100,7 +108,7 @@ export class ChartView {
   }
 
   // Starts the chart over the current view from x0, y0 (volts).
-  compute(x0, y0, rate) {
+  restart(x0, y0, rate) {
     this.generation += 1;
     this.x0 = x0;
     this.y0 = y0;
@@ -312,14 +320,14 @@ export class ChartView {
     }
     this.zooms.push(this.view);
     this.view = next;
-    this.compute(this.x0, this.y0, this.rate);
+    this.restart(this.x0, this.y0, this.rate);
   }
 
   zoomOut() {
     if (this.zooms.length === 0) return;
     this.view = this.zooms.pop();
     this.zoomNote = "";
-    this.compute(this.x0, this.y0, this.rate);
+    this.restart(this.x0, this.y0, this.rate);
   }
 
   zoomWhole() {
@@ -327,7 +335,7 @@ export class ChartView {
     this.zooms = [];
     this.view = { ...WHOLE_PLANE };
     this.zoomNote = "";
-    this.compute(this.x0, this.y0, this.rate);
+    this.restart(this.x0, this.y0, this.rate);
   }
 
   // The current (a, b), marked with a circle.

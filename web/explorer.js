@@ -35,6 +35,7 @@ class Explorer {
   constructor(tessel, wasm) {
     this.tessel = tessel;
     this.wasm = wasm;
+    this.analysis = hasAnalysis(tessel);
     this.settings = settingsOfFragment(location.hash);
     this.volume = Number(element("volume").value);
     this.shown = {};  // each number field's text as the page last wrote it
@@ -47,7 +48,11 @@ class Explorer {
     this.bindKnobs();
     this.bindSettings();
     this.show(Object.keys(KNOBS));
-    this.chart.compute(this.settings.x0, this.settings.y0, this.settings.rate);
+    if (this.analysis) {
+      this.chart.compute(this.settings.x0, this.settings.y0, this.settings.rate);
+    } else {
+      element("chart-status").textContent = "This build of the module has no chart analysis.";
+    }
     addEventListener("hashchange", () => {
       if (location.hash.slice(1) === fragmentOf(this.settings)) return;
       const before = this.settings;
@@ -220,12 +225,23 @@ class Explorer {
     this.take = take;
     const { view } = drawAttractor(element("attractor"), take.x, take.y);
     drawTraces(element("traces"), take.x, take.y, traceLength(s, take.x.length), s.rate, view);
-    const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, steps: CHART_STEPS, rate: s.rate });
-    this.orbit = orbit;
-    element("verdict").textContent = describeSettings(orbit, s);
+    if (this.analysis) {
+      const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, steps: CHART_STEPS, rate: s.rate });
+      element("verdict").textContent = describeSettings(orbit, s);
+    }
     element("take-text").textContent = `${take.x.length} samples at ${s.rate} Hz` +
       (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : "");
     this.drawMs = performance.now() - started;
+  }
+}
+
+// Whether the module's build holds the chart's analysis.
+function hasAnalysis(tessel) {
+  try {
+    tessel.analysePoint({ a: KNOBS.a.initial, b: KNOBS.b.initial, steps: 256 });
+    return true;
+  } catch {
+    return false;
   }
 }
 
