@@ -117,12 +117,13 @@ def opens_offline(context):
         state = browser.driver.execute_script(
             "const e = window.tesselExplorer.explorer;"
             "return {app: !document.getElementById('explorer-app').hidden, verdict: document.getElementById('verdict').textContent,"
-            " notice: document.getElementById('explorer-notice').hidden, samples: e.take.x.length, workers: e.chart.workers.length}")
+            " notice: document.getElementById('explorer-notice').hidden, samples: e.take.x.length,"
+            " workers: e.chart.workers.length, cores: navigator.hardwareConcurrency}")
         check_no_problems(browser)
     assert state["app"] and state["notice"], f"the explorer is not shown in place of the notice: {state}"
     assert state["samples"] == 88200, state
     assert state["verdict"].startswith("Continuous: chaos"), state
-    assert state["workers"] >= 1, state
+    assert state["workers"] == state["cores"], state
 
 
 # Settings as on the pins; resets (seconds) apply to the sound only: the drawing is always a take from a reset.
