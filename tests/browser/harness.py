@@ -43,7 +43,7 @@ BROWSER_ARGUMENTS = [
 class Browser:
     """One headless Chromium with a fresh profile; use it in a `with` block."""
 
-    def __init__(self, width=1400, height=1100):
+    def __init__(self, width=1600, height=1100):
         self.profile = tempfile.mkdtemp(prefix="tessel-browser-")
         options = webdriver.ChromeOptions()
         options.binary_location = CHROMIUM

@@ -188,11 +188,20 @@ CHART_POINTS = [(287, 259), (150, 200), (245, 259), (590, 380), (10, 10)]
 
 
 def click_point(browser, canvas, i, j):
-    """Clicks the middle of chart point (i, j) on the canvas as shown."""
-    box = browser.driver.execute_script("const r = arguments[0].getBoundingClientRect(); return [r.width, r.height];", canvas)
-    x = (i + 0.5) * box[0] / CHART_WIDTH - box[0] / 2
-    y = (CHART_HEIGHT - 1 - j + 0.5) * box[1] / CHART_HEIGHT - box[1] / 2
-    ActionChains(browser.driver).move_to_element_with_offset(canvas, x, y).click().perform()
+    """Clicks chart point (i, j): at a whole CSS pixel inside its cell, as a pointer lands.
+
+    WebDriver offsets are whole pixels from the element's in-view centre, which it floors.
+    """
+    box = browser.driver.execute_script(
+        "const r = arguments[0].getBoundingClientRect(); return [r.left, r.top, r.width, r.height];", canvas)
+    left, top, width, height = box
+    row = CHART_HEIGHT - 1 - j
+    x = math.ceil(left + i * width / CHART_WIDTH + 1e-9)
+    y = math.ceil(top + row * height / CHART_HEIGHT + 1e-9)
+    assert x < left + (i + 1) * width / CHART_WIDTH and y < top + (row + 1) * height / CHART_HEIGHT, \
+        f"the chart is shown too small ({width}x{height}) to click every point"
+    centre_x, centre_y = math.floor(left + width / 2), math.floor(top + height / 2)
+    ActionChains(browser.driver).move_to_element_with_offset(canvas, x - centre_x, y - centre_y).click().perform()
 
 
 def chart_clicks_agree(context):
@@ -287,36 +296,42 @@ def bad_input_refused_or_clamped(context):
     assert not failures, "\n".join(failures)
 
 
+def drag(browser, canvas, box, dx, dy):
+    """Drags from a little up and left of the chart's centre to its centre."""
+    ActionChains(browser.driver).move_to_element_with_offset(canvas, -dx, -dy).click_and_hold() \
+        .move_by_offset(dx // 2, dy // 2).move_by_offset(dx - dx // 2, dy - dy // 2).release().perform()
+
+
 def zoom_stops_at_floats(context):
     """Dragging zooms in to the rectangle, down to the floats' resolution and no further; double-click zooms out."""
     view = "return window.tesselExplorer.explorer.chart.view"
+    span = lambda v: v["aHigh"] - v["aLow"]
     with Browser() as browser:
         browser.open(context.page)
         browser.wait_for(READY)
         canvas = browser.driver.find_element(By.ID, "chart")
         box = browser.driver.execute_script("const r = arguments[0].getBoundingClientRect(); return [r.width, r.height];", canvas)
         whole = browser.driver.execute_script(view)
+        drag(browser, canvas, box, int(box[0] / 20), int(box[1] / 20))
+        zoomed = browser.driver.execute_script(view)
+        ActionChains(browser.driver).double_click(canvas).perform()
+        out = browser.driver.execute_script(view)
         views = [whole]
         for _ in range(12):
-            ActionChains(browser.driver).move_to_element_with_offset(canvas, -box[0] / 20, -box[1] / 20).click_and_hold() \
-                .move_by_offset(box[0] / 40, box[1] / 40).move_by_offset(box[0] / 40, box[1] / 40).release().perform()
+            drag(browser, canvas, box, int(box[0] / 20), int(box[1] / 20))
             views.append(browser.driver.execute_script(view))
         note = browser.driver.find_element(By.ID, "chart-range").text
-        deepest = views[-1]
         floats_distinct = browser.driver.execute_script(
             "const v = window.tesselExplorer.explorer.chart; const f = Math.fround;"
             "const a = Array.from(v.across, (x) => f(x / 10)); const b = Array.from(v.up, (x) => f(x / 10));"
             "return a.every((x, i) => i === 0 || x > a[i - 1]) && b.every((x, i) => i === 0 || x > b[i - 1]);")
         browser.wait_for(COARSE_DONE, timeout=60)
-        ActionChains(browser.driver).double_click(canvas).perform()
-        out = browser.driver.execute_script(view)
         check_no_problems(browser)
-    assert views[1]["aHigh"] - views[1]["aLow"] < (whole["aHigh"] - whole["aLow"]) / 5, f"the first drag did not zoom: {views[1]}"
+    assert span(zoomed) < span(whole) / 5, f"the drag did not zoom: {zoomed}"
+    assert out == whole, f"double-click did not zoom back out: {out}"
     assert "floats' resolution" in note, f"the chart does not say where zooming stops: {note!r}"
-    span = lambda v: v["aHigh"] - v["aLow"]
     assert span(views[-1]) > span(views[-2]) / 4, "zooming went on past the floats' resolution"
     assert floats_distinct, "at the deepest zoom, neighbouring points share a float"
-    assert out != deepest and out["aHigh"] - out["aLow"] > deepest["aHigh"] - deepest["aLow"], "double-click did not zoom out"
 
 
 def play_and_stop(context):
