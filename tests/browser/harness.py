@@ -43,7 +43,7 @@ BROWSER_ARGUMENTS = [
 class Browser:
     """One headless Chromium with a fresh profile; use it in a `with` block."""
 
-    def __init__(self, width=1600, height=1100):
+    def __init__(self, width=1600, height=1100, javascript=True):
         self.profile = tempfile.mkdtemp(prefix="tessel-browser-")
         options = webdriver.ChromeOptions()
         options.binary_location = CHROMIUM
@@ -51,6 +51,8 @@ class Browser:
             options.add_argument(argument)
         if os.geteuid() == 0:
             options.add_argument("--no-sandbox")  # Chromium refuses to run as root inside its sandbox
+        if not javascript:
+            options.add_argument("--blink-settings=scriptEnabled=false")
         options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
         self.driver = webdriver.Chrome(service=Service(executable_path=CHROMEDRIVER), options=options)
         self.driver.set_script_timeout(120)
@@ -76,6 +78,10 @@ class Browser:
         self.driver.get_log("browser")
         self.page_url = Path(path).resolve().as_uri() + (f"#{fragment}" if fragment else "")
         self.driver.get(self.page_url)
+
+    def before_every_page(self, source):
+        """Runs `source` in every page opened from now on, before the page's own scripts."""
+        self.driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": source})
 
     def wait_for(self, script, timeout=30.0, interval=0.05):
         """Runs `script` (returning a value) until it gives something truthy; returns that."""

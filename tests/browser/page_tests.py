@@ -126,6 +126,41 @@ def opens_offline(context):
     assert state["workers"] == state["cores"], state
 
 
+# (what the browser lacks, a script that takes it away before the page runs, the notice's start, explorer shown)
+WITHOUT = [
+    ("JavaScript", None, "This page holds an explorer", False),
+    ("WebAssembly", "delete window.WebAssembly;", "This browser lacks WebAssembly", False),
+    ("Web Audio worklets", "delete window.AudioWorkletNode;", "This browser lacks Web Audio worklets", True),
+]
+
+
+def reads_without_what_it_needs(context):
+    """Without JavaScript, WebAssembly or Web Audio the page reads as the manual, with a notice and both pictures."""
+    failures = []
+    for lacking, removal, notice_start, explorer_shown in WITHOUT:
+        with Browser(javascript=removal is not None) as browser:
+            if removal:
+                browser.before_every_page(removal)
+            browser.open(context.page)
+            browser.wait_for("return document.readyState === 'complete'")
+            if explorer_shown:
+                browser.wait_for(READY)
+            notice = browser.driver.find_element(By.ID, "explorer-notice")
+            app = browser.driver.find_element(By.ID, "explorer-app")
+            pictures = [browser.driver.find_element(By.ID, name) for name in ("picture-take", "picture-chart")]
+            boxes = [picture.rect for picture in pictures]
+            if not notice.is_displayed() or not notice.text.startswith(notice_start):
+                failures.append(f"without {lacking}: the notice reads {notice.text!r}")
+            if app.is_displayed() != explorer_shown:
+                failures.append(f"without {lacking}: the explorer is {'' if app.is_displayed() else 'not '}shown")
+            if not all(picture.is_displayed() for picture in pictures) or abs(boxes[0]["y"] - boxes[1]["y"]) > 1:
+                failures.append(f"without {lacking}: the two pictures are not side by side: {boxes}")
+            if explorer_shown and browser.driver.find_element(By.ID, "play").is_enabled():
+                failures.append(f"without {lacking}: Play is offered")
+            check_no_problems(browser)
+    assert not failures, "\n".join(failures)
+
+
 # Settings as on the pins; resets (seconds) apply to the sound only: the drawing is always a take from a reset.
 SAMPLE_CASES = [
     ("continuous, normalize on, 44100 Hz", dict(a="1.4", b="0.3", x0="0", y0="0", mode="continuous", gate=1000,
@@ -350,10 +385,10 @@ def play_and_stop(context):
     assert stopped
 
 
-TESTS = [harness_catches_leaks, opens_offline, samples_equal_native, chart_clicks_agree, attractor_follows_a,
+TESTS = [harness_catches_leaks, opens_offline, reads_without_what_it_needs, samples_equal_native, chart_clicks_agree, attractor_follows_a,
          bad_input_refused_or_clamped, zoom_stops_at_floats, play_and_stop]
 # What runs on a page with no tool beside it: the release's zipped manual.
-SMOKE = [opens_offline, attractor_follows_a, play_and_stop]
+SMOKE = [opens_offline, reads_without_what_it_needs, attractor_follows_a, play_and_stop]
 
 
 def main():
