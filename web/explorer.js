@@ -186,6 +186,7 @@ class Explorer {
   }
 
   rechart() {
+    if (!this.analysis) return;
     clearTimeout(this.chartTimer);
     this.chartTimer = setTimeout(() => this.chart.compute(this.settings.x0, this.settings.y0, this.settings.rate),
       CHART_DELAY_MS);
