@@ -217,6 +217,9 @@ export class ChartView {
   showRange() {
     const v = this.view;
     const text = (volts) => voltsText(signalOf(volts));
+    for (const [name, volts] of [["a-low", v.aLow], ["a-high", v.aHigh], ["b-low", v.bLow], ["b-high", v.bHigh]]) {
+      document.getElementById(`chart-${name}`).textContent = text(volts);
+    }
     this.elements.range.textContent = `a ${text(v.aLow)} to ${text(v.aHigh)} V across, b ${text(v.bLow)} to ${text(v.bHigh)} V up, ` +
       `${CHART_WIDTH}×${CHART_HEIGHT} points, ${CHART_STEPS} steps each, from x0 ${text(this.x0)} V, y0 ${text(this.y0)} V` +
       (this.zoomNote ? `. ${this.zoomNote}` : "");
