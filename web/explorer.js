@@ -251,20 +251,26 @@ function testHook(explorer) {
   return {
     explorer,
     get settings() { return explorer.settings; },
+    // The take drawn, as the float samples of a stereo WAV (x left), in base64.
     takeBytes() {
-      const bytes = new Uint8Array(explorer.take.x.length * 8);
-      const samples = new Float32Array(bytes.buffer);
-      explorer.take.x.forEach((x, i) => { samples[2 * i] = x; samples[2 * i + 1] = explorer.take.y[i]; });
-      return base64Of(bytes);
+      return interleavedBase64(explorer.take.x, explorer.take.y);
     },
+    // The sound path rendered offline, the same way.
     async soundBytes(settings, frames, resetFrames, volume) {
       const workletUrl = dataUrl(element("audio-worklet-source").textContent);
       const { left, right } = await renderOffline(explorer.wasm, workletUrl, settings, frames, resetFrames, volume);
-      const samples = new Float32Array(2 * frames);
-      left.forEach((x, i) => { samples[2 * i] = x; samples[2 * i + 1] = right[i]; });
-      return base64Of(new Uint8Array(samples.buffer));
+      return interleavedBase64(left, right);
     },
   };
+}
+
+function interleavedBase64(left, right) {
+  const samples = new Float32Array(2 * left.length);
+  left.forEach((value, i) => {
+    samples[2 * i] = value;
+    samples[2 * i + 1] = right[i];
+  });
+  return base64Of(new Uint8Array(samples.buffer));
 }
 
 function base64Of(bytes) {
@@ -281,8 +287,11 @@ async function start() {
   }
   const wasm = bytesOf(element("tessel-wasm").textContent);
   const tessel = await loadTesselMap(wasm);
-  notice.hidden = !webAudioAvailable() ? false : true;
-  if (!webAudioAvailable()) notice.textContent = "This browser lacks Web Audio worklets: the explorer draws and charts but cannot play.";
+  if (webAudioAvailable()) {
+    notice.hidden = true;
+  } else {
+    notice.textContent = "This browser lacks Web Audio worklets: the explorer draws and charts but cannot play.";
+  }
   element("explorer-app").hidden = false;
   window.tesselExplorer = testHook(new Explorer(tessel, wasm));
 }
