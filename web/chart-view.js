@@ -2,7 +2,7 @@
 // and refined in place; hovered, clicked, zoomed with a dragged rectangle and
 // out with a double click, down to the floats' resolution.
 import { CHART_STEPS, KNOBS, describeOrbit, pointVolts, signalOf, voltsText } from "./explorer-text.js";
-import { chartColour } from "./pictures.js";
+import { chartColour, hatched } from "./pictures.js";
 
 export const CHART_WIDTH = 600;
 export const CHART_HEIGHT = 400;
@@ -190,7 +190,8 @@ export class ChartView {
 
   // A point's colour over its block of the pass, where no finer point has painted yet.
   paint(point, stride) {
-    const colour = chartColour(this.orbitAt(point), CHART_STEPS);
+    const orbit = this.orbitAt(point);
+    const colour = chartColour(orbit, CHART_STEPS);
     const i0 = point % CHART_WIDTH;
     const j0 = Math.floor(point / CHART_WIDTH);
     for (let j = j0; j < Math.min(CHART_HEIGHT, j0 + stride); j++) {
@@ -198,8 +199,9 @@ export class ChartView {
         const cell = j * CHART_WIDTH + i;
         if (cell !== point && this.results.outcome[cell] >= 0) continue;
         this.results.shownFrom[cell] = point;
-        const pixel = 4 * ((CHART_HEIGHT - 1 - j) * CHART_WIDTH + i);
-        this.image.data.set(colour, pixel);
+        const row = CHART_HEIGHT - 1 - j;
+        const pixel = 4 * (row * CHART_WIDTH + i);
+        this.image.data.set(orbit.rounding ? hatched(colour, i, row) : colour, pixel);
         this.image.data[pixel + 3] = 255;
       }
     }

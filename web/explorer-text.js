@@ -17,7 +17,7 @@ export const RATES = [44100, 48000];
 
 // The chart's defaults, as tessel-render draws it.
 export const CHART_STEPS = 8192;
-export const PERIOD_LIMIT = 64;
+export const PERIOD_LIMIT = 512;
 export const CHAOS_MARGIN = 0.01;
 
 // The float the module sees for a voltage, as tessel-render computes it.
@@ -67,23 +67,22 @@ export function toneText(period, rate) {
   return `${roundHalfEven(rate / period)} Hz`;
 }
 
-// tessel-render's words for an orbit: "a cycle of period 4: a tone of 11025 Hz".
+// tessel-render's words for an orbit: "a cycle of period 4: a tone of 11025 Hz from step 310".
 export function describeOrbit(orbit, rate) {
   const exponent = `largest Lyapunov exponent ${orbit.lyapunov.toFixed(6)} per step`;
+  const tone = orbit.period === 1 ? "a constant" : `a tone of ${toneText(orbit.period, rate)}`;
   switch (orbit.outcome) {
     case "stops":
       return `stops: the guard stopped the map after ${orbit.steps} iterates`;
-    case "cycle": {
-      const words = orbit.period === 1 ? "a cycle of period 1: a constant"
-        : `a cycle of period ${orbit.period}: a tone of ${toneText(orbit.period, rate)}`;
-      return orbit.rounding ? `${words} (a cycle of the floats' rounding, from step ${orbit.settle})` : words;
-    }
-    case "quasi":
-      return `quasi: no cycle up to period ${PERIOD_LIMIT}, ${exponent}`;
-    case "chaos":
-      return `chaos: ${exponent}`;
+    case "cycle":
+      return `a cycle of period ${orbit.period}: ${tone} from step ${orbit.settle}`;
     default:
-      return `unknown outcome ${orbit.outcome}`;
+      if (orbit.rounding) {
+        return `${orbit.outcome}: a rounding cycle of period ${orbit.period} (${tone} from step ${orbit.settle}) ` +
+          `that the map has only as an unstable one, or not at all, ${exponent}`;
+      }
+      if (orbit.outcome === "quasi") return `quasi: no cycle up to period ${PERIOD_LIMIT}, ${exponent}`;
+      return `chaos: ${exponent}`;
   }
 }
 
@@ -91,9 +90,9 @@ export function describeOrbit(orbit, rate) {
 export function describeSettings(orbit, settings) {
   const what = describeOrbit(orbit, settings.rate);
   if (settings.mode === "continuous") return `Continuous: ${what}`;
-  const held = orbit.outcome === "cycle" && orbit.period > 1
+  const clocked = orbit.outcome === "cycle" && orbit.period > 1
     ? `; at the ${settings.gate} Hz clock, a tone of ${toneText(orbit.period, settings.gate)}` : "";
-  return `Gated: one step per clock edge; ${what.replace(/: a tone of [0-9]+ Hz/, "")}${held}`;
+  return `Gated, one step per clock edge; in Continuous: ${what}${clocked}`;
 }
 
 export const DEFAULT_SETTINGS = Object.freeze({

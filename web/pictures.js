@@ -30,11 +30,20 @@ const STOP_LATEST = [118, 118, 132];
 const QUASI = [236, 236, 240];
 const CYCLE_COLOURS = [[40, 70, 150], [30, 120, 205], [20, 160, 210], [25, 190, 180], [50, 200, 130],
   [110, 210, 95], [165, 220, 100], [200, 235, 160]];
-// Periods 1, 2, 3, 4, then 5-8, 9-16, 17-32, 33-64, one colour each.
+// Periods 1, 2, 3, 4, then 5-8, 9-16, 17-32, 33-512, one colour each.
 const CYCLE_CLASS_ENDS = [1, 2, 3, 4, 8, 16, 32, PERIOD_LIMIT];
 // The chaos colours span the exponents up to log 2, the 1-D map's at full chaos.
 const MOST_LYAPUNOV = 0.6931;
 const INFERNO_FROM = 0.35;
+
+// Rounding cycles: diagonal lines over the colour of their exponent.
+const HATCH = [16, 16, 24];
+const HATCH_PITCH = 4;
+const HATCH_WIDTH = 2;
+
+export function hatched(colour, column, row) {
+  return (column + row) % HATCH_PITCH < HATCH_WIDTH ? HATCH : colour;
+}
 
 export function chartColour(orbit, steps) {
   switch (orbit.outcome) {

@@ -204,17 +204,19 @@ def samples_equal_native(context):
 
 
 def describe_orbit(row, rate):
-    """tessel-render's words for a CSV row."""
+    """tessel-render's words for a CSV row (whose `outcome` and `period` tell a rounding cycle)."""
+    exponent = f"largest Lyapunov exponent {row['lyapunov']} per step"
+    period = int(row["period"])
+    tone = "a constant" if period == 1 else f"a tone of {rate / period:.0f} Hz"
     if row["outcome"] == "stops":
         return f"stops: the guard stopped the map after {row['steps']} iterates"
     if row["outcome"] == "cycle":
-        period = int(row["period"])
-        if period == 1:
-            return "a cycle of period 1: a constant"
-        return f"a cycle of period {period}: a tone of {rate / period:.0f} Hz"
-    exponent = f"largest Lyapunov exponent {row['lyapunov']} per step"
+        return f"a cycle of period {period}: {tone} from step {row['settle']}"
+    if period > 0:
+        return (f"{row['outcome']}: a rounding cycle of period {period} ({tone} from step {row['settle']}) "
+                f"that the map has only as an unstable one, or not at all, {exponent}")
     if row["outcome"] == "quasi":
-        return f"quasi: no cycle up to period 64, {exponent}"
+        return f"quasi: no cycle up to period 512, {exponent}"
     return f"chaos: {exponent}"
 
 
