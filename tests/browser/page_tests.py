@@ -26,6 +26,7 @@ from selenium.webdriver.common.keys import Keys
 from harness import Browser
 
 READY = "return window.tesselExplorer !== undefined"
+ANALYSIS = "return window.tesselExplorer.explorer.analysis"
 # The chart's first pass: every 8th point each way.
 COARSE_DONE = "const c = window.tesselExplorer.explorer.chart; return c.pending[0] === 0"
 CHART_DONE = "const c = window.tesselExplorer.explorer.chart; return c.done === c.total"
@@ -88,6 +89,13 @@ def fragment(settings):
     return "&".join(f"{name}={value}" for name, value in settings.items())
 
 
+def wait_for_chart(browser):
+    """Waits for the explorer and the first coarse view of its chart."""
+    browser.wait_for(READY)
+    assert browser.driver.execute_script(ANALYSIS), "this build of tessel-map.wasm has no chart analysis"
+    browser.wait_for(COARSE_DONE, timeout=60)
+
+
 def check_no_problems(browser):
     problems = browser.problems()
     assert not problems, "\n".join(problems)
@@ -112,8 +120,7 @@ def opens_offline(context):
     """The explorer starts from file:// offline, draws, charts the whole plane coarsely, and says nothing amiss."""
     with Browser() as browser:
         browser.open(context.page)
-        browser.wait_for(READY)
-        browser.wait_for(COARSE_DONE, timeout=60)
+        wait_for_chart(browser)
         state = browser.driver.execute_script(
             "const e = window.tesselExplorer.explorer;"
             "return {app: !document.getElementById('explorer-app').hidden, verdict: document.getElementById('verdict').textContent,"
@@ -207,7 +214,7 @@ def describe_orbit(row, rate):
     """tessel-render's words for a CSV row (whose `outcome` and `period` tell a rounding cycle)."""
     exponent = f"largest Lyapunov exponent {row['lyapunov']} per step"
     period = int(row["period"])
-    tone = "a constant" if period == 1 else f"a tone of {rate / period:.0f} Hz"
+    tone = "a constant" if period == 1 else f"a tone of {rate / max(period, 1):.0f} Hz"
     if row["outcome"] == "stops":
         return f"stops: the guard stopped the map after {row['steps']} iterates"
     if row["outcome"] == "cycle":
@@ -250,7 +257,7 @@ def chart_clicks_agree(context):
     failures = []
     with Browser() as browser:
         browser.open(context.page)
-        browser.wait_for(READY)
+        wait_for_chart(browser)
         canvas = browser.driver.find_element(By.ID, "chart")
         for i, j in CHART_POINTS:
             row = chart[j * CHART_WIDTH + i]
@@ -345,7 +352,7 @@ def zoom_stops_at_floats(context):
     span = lambda v: v["aHigh"] - v["aLow"]
     with Browser() as browser:
         browser.open(context.page)
-        browser.wait_for(READY)
+        wait_for_chart(browser)
         canvas = browser.driver.find_element(By.ID, "chart")
         box = browser.driver.execute_script("const r = arguments[0].getBoundingClientRect(); return [r.width, r.height];", canvas)
         whole = browser.driver.execute_script(view)
@@ -412,7 +419,7 @@ def main():
                 print(f"PASS {test.__name__}", flush=True)
                 passed += 1
             except Exception as error:
-                detail = str(error) if isinstance(error, AssertionError) else traceback.format_exc()
+                detail = str(error) if isinstance(error, AssertionError) else traceback.format_exc(limit=-2)
                 print(f"FAIL {test.__name__}: {test.__doc__}\n{detail}", flush=True)
                 failed += 1
     print(f"browser tests: {passed} passed, {failed} failed")
