@@ -6,7 +6,9 @@ import { chartColour, hatched } from "./pictures.js";
 
 export const CHART_WIDTH = 600;
 export const CHART_HEIGHT = 400;
-export const WHOLE_PLANE = Object.freeze({ aLow: KNOBS.a.low, aHigh: KNOBS.a.high, bLow: KNOBS.b.low, bHigh: KNOBS.b.high });
+export const WHOLE_PLANE = Object.freeze({
+  aLow: KNOBS.a.low, aHigh: KNOBS.a.high, bLow: KNOBS.b.low, bHigh: KNOBS.b.high,
+});
 const OUTCOMES = ["stops", "cycle", "quasi", "chaos"];
 // Passes over the grid: every 8th point each way, then the points between.
 const STRIDES = [8, 4, 2, 1];
@@ -41,6 +43,8 @@ function distinctFloats(low, high, count) {
 
 // The range around `centre` no narrower than `span` and wide enough for distinct floats.
 function resolvable(centre, span, count, limits) {
+  // A rectangle one point wide has no span; start from the doubles' own resolution there.
+  if (!(span > 0)) span = Number.EPSILON * Math.max(1, Math.abs(centre));
   let low = centre - span / 2;
   let high = centre + span / 2;
   let widened = false;
@@ -115,12 +119,14 @@ export class ChartView {
     this.rate = rate;
     this.results.outcome.fill(-1);
     this.results.shownFrom.fill(-1);
-    this.across = Float64Array.from({ length: CHART_WIDTH }, (_, i) => pointVolts(this.view.aLow, this.view.aHigh, CHART_WIDTH, i));
-    this.up = Float64Array.from({ length: CHART_HEIGHT }, (_, j) => pointVolts(this.view.bLow, this.view.bHigh, CHART_HEIGHT, j));
+    const v = this.view;
+    this.across = Float64Array.from({ length: CHART_WIDTH }, (_, i) => pointVolts(v.aLow, v.aHigh, CHART_WIDTH, i));
+    this.up = Float64Array.from({ length: CHART_HEIGHT }, (_, j) => pointVolts(v.bLow, v.bHigh, CHART_HEIGHT, j));
     this.tasks = [];
     PASSES.forEach((pass, passIndex) => {
       for (let from = 0; from < pass.points.length; from += POINTS_PER_TASK) {
-        this.tasks.push({ passIndex, points: pass.points.slice(from, from + POINTS_PER_TASK), generation: this.generation });
+        const points = pass.points.slice(from, from + POINTS_PER_TASK);
+        this.tasks.push({ passIndex, points, generation: this.generation });
       }
     });
     this.nextTask = 0;
@@ -170,8 +176,9 @@ export class ChartView {
     });
     this.done += task.points.length;
     this.pending[task.passIndex] -= task.points.length;
-    if (this.pending[0] === 0 && this.timing.coarse === undefined) this.timing.coarse = performance.now() - this.timing.started;
-    if (this.done === this.total) this.timing.complete = performance.now() - this.timing.started;
+    const elapsed = performance.now() - this.timing.started;
+    if (this.pending[0] === 0 && this.timing.coarse === undefined) this.timing.coarse = elapsed;
+    if (this.done === this.total) this.timing.complete = elapsed;
     if (!this.frameAsked) {
       this.frameAsked = true;
       requestAnimationFrame(() => {
@@ -213,7 +220,8 @@ export class ChartView {
     const seconds = (milliseconds) => `${(milliseconds / 1000).toFixed(1)} s`;
     this.elements.status.textContent = this.done === this.total
       ? `${this.total} points in ${seconds(this.timing.complete)} on ${this.workers.length} workers`
-      : `computing: ${Math.floor(100 * share)} % (first view in ${this.timing.coarse === undefined ? "…" : seconds(this.timing.coarse)})`;
+      : `computing: ${Math.floor(100 * share)} % ` +
+        `(first view in ${this.timing.coarse === undefined ? "…" : seconds(this.timing.coarse)})`;
   }
 
   showRange() {
@@ -222,8 +230,9 @@ export class ChartView {
     for (const [name, volts] of [["a-low", v.aLow], ["a-high", v.aHigh], ["b-low", v.bLow], ["b-high", v.bHigh]]) {
       document.getElementById(`chart-${name}`).textContent = text(volts);
     }
-    this.elements.range.textContent = `a ${text(v.aLow)} to ${text(v.aHigh)} V across, b ${text(v.bLow)} to ${text(v.bHigh)} V up, ` +
-      `${CHART_WIDTH}×${CHART_HEIGHT} points, ${CHART_STEPS} steps each, from x0 ${text(this.x0)} V, y0 ${text(this.y0)} V` +
+    this.elements.range.textContent = `a ${text(v.aLow)} to ${text(v.aHigh)} V across, ` +
+      `b ${text(v.bLow)} to ${text(v.bHigh)} V up, ${CHART_WIDTH}×${CHART_HEIGHT} points, ${CHART_STEPS} steps each, ` +
+      `from x0 ${text(this.x0)} V, y0 ${text(this.y0)} V` +
       (this.zoomNote ? `. ${this.zoomNote}` : "");
   }
 
@@ -233,7 +242,7 @@ export class ChartView {
     const i = Math.floor((event.clientX - box.left) / box.width * CHART_WIDTH);
     const row = Math.floor((event.clientY - box.top) / box.height * CHART_HEIGHT);
     if (i < 0 || i >= CHART_WIDTH || row < 0 || row >= CHART_HEIGHT) return null;
-    return { i, j: CHART_HEIGHT - 1 - row, x: (event.clientX - box.left) / box.width, y: (event.clientY - box.top) / box.height };
+    return { i, j: CHART_HEIGHT - 1 - row };
   }
 
   // "a 1.2 V, b 0.3 V: chaos: ..." for a point; "(coarse)" while its own result is not in.
@@ -314,11 +323,12 @@ export class ChartView {
     const bAt = (j) => v.bLow + (v.bHigh - v.bLow) * (j + 0.5) / CHART_HEIGHT;
     const [aLow, aHigh] = [aAt(Math.min(from.i, to.i)), aAt(Math.max(from.i, to.i))];
     const [bLow, bHigh] = [bAt(Math.min(from.j, to.j)), bAt(Math.max(from.j, to.j))];
-    const a = resolvable((aLow + aHigh) / 2, Math.max(aHigh - aLow, 1e-300), CHART_WIDTH, { low: KNOBS.a.low, high: KNOBS.a.high });
-    const b = resolvable((bLow + bHigh) / 2, Math.max(bHigh - bLow, 1e-300), CHART_HEIGHT, { low: KNOBS.b.low, high: KNOBS.b.high });
+    const a = resolvable((aLow + aHigh) / 2, aHigh - aLow, CHART_WIDTH, KNOBS.a);
+    const b = resolvable((bLow + bHigh) / 2, bHigh - bLow, CHART_HEIGHT, KNOBS.b);
     const next = { aLow: a.low, aHigh: a.high, bLow: b.low, bHigh: b.high };
     const stopped = [a.widened ? "a" : "", b.widened ? "b" : ""].filter(Boolean).join(" and ");
-    this.zoomNote = stopped ? `Zoom stops at the floats' resolution of ${stopped}: closer in, neighbouring points would share a float` : "";
+    this.zoomNote = stopped ? `Zoom stops at the floats' resolution of ${stopped}: ` +
+      "closer in, neighbouring points would share a float" : "";
     if (next.aLow === v.aLow && next.aHigh === v.aHigh && next.bLow === v.bLow && next.bHigh === v.bHigh) {
       this.showRange();
       return;
@@ -372,7 +382,9 @@ export class ChartView {
       const top = CHART_HEIGHT - 1 - Math.max(rectangle.from.j, rectangle.to.j);
       context.strokeStyle = "#fff";
       context.setLineDash([4, 3]);
-      context.strokeRect(left + 0.5, top + 0.5, Math.abs(rectangle.to.i - rectangle.from.i), Math.abs(rectangle.to.j - rectangle.from.j));
+      const width = Math.abs(rectangle.to.i - rectangle.from.i);
+      const height = Math.abs(rectangle.to.j - rectangle.from.j);
+      context.strokeRect(left + 0.5, top + 0.5, width, height);
       context.setLineDash([]);
     }
   }

@@ -69,20 +69,21 @@ export function toneText(period, rate) {
 
 // tessel-render's words for an orbit: "a cycle of period 4: a tone of 11025 Hz from step 310".
 export function describeOrbit(orbit, rate) {
-  const exponent = `largest Lyapunov exponent ${orbit.lyapunov.toFixed(6)} per step`;
-  const tone = orbit.period === 1 ? "a constant" : `a tone of ${toneText(orbit.period, rate)}`;
+  const tone = () => (orbit.period === 1 ? "a constant" : `a tone of ${toneText(orbit.period, rate)}`);
   switch (orbit.outcome) {
     case "stops":
       return `stops: the guard stopped the map after ${orbit.steps} iterates`;
     case "cycle":
-      return `a cycle of period ${orbit.period}: ${tone} from step ${orbit.settle}`;
-    default:
+      return `a cycle of period ${orbit.period}: ${tone()} from step ${orbit.settle}`;
+    default: {
+      const exponent = `largest Lyapunov exponent ${orbit.lyapunov.toFixed(6)} per step`;
       if (orbit.rounding) {
-        return `${orbit.outcome}: a rounding cycle of period ${orbit.period} (${tone} from step ${orbit.settle}) ` +
+        return `${orbit.outcome}: a rounding cycle of period ${orbit.period} (${tone()} from step ${orbit.settle}) ` +
           `that the map has only as an unstable one, or not at all, ${exponent}`;
       }
       if (orbit.outcome === "quasi") return `quasi: no cycle up to period ${PERIOD_LIMIT}, ${exponent}`;
       return `chaos: ${exponent}`;
+    }
   }
 }
 

@@ -4,8 +4,8 @@
 // the worker's and worklet's sources sit in the page as text.
 import { loadTesselMap } from "./tessel.js";
 import {
-  CHART_STEPS, KNOBS, describeSettings, fragmentOf, gateHzOf, patchText, readField, settingsOfFragment, signalOf,
-  voltsText,
+  CHART_STEPS, KNOBS, VOLTS_PER_UNIT, describeSettings, fragmentOf, gateHzOf, patchText, readField,
+  settingsOfFragment, signalOf, voltsText,
 } from "./explorer-text.js";
 import { drawAttractor, drawTraces, traceLength } from "./pictures.js";
 import { ChartView } from "./chart-view.js";
@@ -230,8 +230,9 @@ class Explorer {
       const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, steps: CHART_STEPS, rate: s.rate });
       element("verdict").textContent = describeSettings(orbit, s);
     }
-    element("take-text").textContent = `${take.x.length} samples at ${s.rate} Hz` +
-      (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : "");
+    const peak = (samples) => (VOLTS_PER_UNIT * samples.reduce((most, v) => Math.max(most, Math.abs(v)), 0)).toFixed(3);
+    element("take-text").textContent = `${take.x.length} samples at ${s.rate} Hz from a reset; peaks x ${peak(take.x)} V, ` +
+      `y ${peak(take.y)} V` + (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : "");
     this.drawMs = performance.now() - started;
   }
 }
