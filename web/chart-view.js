@@ -231,7 +231,8 @@ export class ChartView {
       document.getElementById(`chart-${name}`).textContent = text(volts);
     }
     this.elements.range.textContent = `a ${text(v.aLow)} to ${text(v.aHigh)} V across, ` +
-      `b ${text(v.bLow)} to ${text(v.bHigh)} V up, ${CHART_WIDTH}×${CHART_HEIGHT} points, ${CHART_STEPS} steps each, ` +
+      `b ${text(v.bLow)} to ${text(v.bHigh)} V up, ` +
+      `${CHART_WIDTH}×${CHART_HEIGHT} points, ${CHART_STEPS} steps each, ` +
       `from x0 ${text(this.x0)} V, y0 ${text(this.y0)} V` +
       (this.zoomNote ? `. ${this.zoomNote}` : "");
   }

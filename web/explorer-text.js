@@ -52,8 +52,9 @@ export function readField(text, low, high, unit) {
     return { ok: false, message: `"${trimmed.slice(0, 24)}" is not a number: give ${low} to ${high} ${unit}` };
   }
   const value = Number(trimmed);
-  if (value < low) return { ok: true, value: low, message: `${trimmed.slice(0, 24)} is below the range: ${low} ${unit}` };
-  if (value > high) return { ok: true, value: high, message: `${trimmed.slice(0, 24)} is above the range: ${high} ${unit}` };
+  const shown = trimmed.slice(0, 24);
+  if (value < low) return { ok: true, value: low, message: `${shown} is below the range: ${low} ${unit}` };
+  if (value > high) return { ok: true, value: high, message: `${shown} is above the range: ${high} ${unit}` };
   return { ok: true, value, message: "" };
 }
 
@@ -110,7 +111,8 @@ export function gateHzOf(settings) {
 export function patchText(settings) {
   const volts = (name) => `${name} ${voltsText(signalOf(settings[name]))} V`;
   const mode = settings.mode === "gated" ? `Gated (clock ${settings.gate} Hz)` : "Continuous";
-  return `${volts("a")}, ${volts("b")}, ${volts("x0")}, ${volts("y0")}, ${mode}, Normalize ${settings.normalize ? "On" : "Off"}`;
+  const normalize = `Normalize ${settings.normalize ? "On" : "Off"}`;
+  return `${volts("a")}, ${volts("b")}, ${volts("x0")}, ${volts("y0")}, ${mode}, ${normalize}`;
 }
 
 // "a=1.4&b=0.3&x0=0&y0=0&mode=continuous&gate=1000&normalize=on&rate=44100"

@@ -231,8 +231,9 @@ class Explorer {
       element("verdict").textContent = describeSettings(orbit, s);
     }
     const peak = (samples) => (VOLTS_PER_UNIT * samples.reduce((most, v) => Math.max(most, Math.abs(v)), 0)).toFixed(3);
-    element("take-text").textContent = `${take.x.length} samples at ${s.rate} Hz from a reset; peaks x ${peak(take.x)} V, ` +
-      `y ${peak(take.y)} V` + (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : "");
+    element("take-text").textContent = `${take.x.length} samples at ${s.rate} Hz from a reset; ` +
+      `peaks x ${peak(take.x)} V, y ${peak(take.y)} V` +
+      (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : "");
     this.drawMs = performance.now() - started;
   }
 }

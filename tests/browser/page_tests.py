@@ -74,9 +74,9 @@ class Context:
     def native_take(self, settings, seconds, resets=()):
         """tessel-render's WAV data for these settings."""
         out = self.folder / "take.wav"
-        command = [self.render, "--quiet", "--out", str(out), "--seconds", str(seconds), "--rate", str(settings["rate"]),
-                   "--a", settings["a"], "--b", settings["b"], "--x0", settings["x0"], "--y0", settings["y0"],
-                   "--mode", settings["mode"], "--normalize", settings["normalize"]]
+        command = [self.render, "--quiet", "--out", str(out), "--seconds", str(seconds),
+                   "--rate", str(settings["rate"]), "--a", settings["a"], "--b", settings["b"],
+                   "--x0", settings["x0"], "--y0", settings["y0"], "--mode", settings["mode"], "--normalize", settings["normalize"]]
         if settings["mode"] == "gated":
             command += ["--gate-hz", str(settings["gate"])]
         for at in resets:
@@ -123,7 +123,8 @@ def opens_offline(context):
         wait_for_chart(browser)
         state = browser.driver.execute_script(
             "const e = window.tesselExplorer.explorer;"
-            "return {app: !document.getElementById('explorer-app').hidden, verdict: document.getElementById('verdict').textContent,"
+            "return {app: !document.getElementById('explorer-app').hidden,"
+            " verdict: document.getElementById('verdict').textContent,"
             " notice: document.getElementById('explorer-notice').hidden, samples: e.take.x.length,"
             " workers: e.chart.workers.length, cores: navigator.hardwareConcurrency}")
         check_no_problems(browser)
@@ -266,7 +267,8 @@ def chart_clicks_agree(context):
             verdict = browser.driver.find_element(By.ID, "verdict").text
             for name in ("a", "b"):
                 if signal_of(settings[name]) != signal_of(float(row[name])):
-                    failures.append(f"point {i},{j}: {name} is {settings[name]} V in the page, {row[name]} V in the CSV")
+                    failures.append(f"point {i},{j}: {name} is {settings[name]} V in the page, "
+                                    f"{row[name]} V in the CSV")
             expected = "Continuous: " + describe_orbit(row, 44100)
             if verdict != expected:
                 failures.append(f"point {i},{j}: the page says {verdict!r}, the CSV {expected!r}")
@@ -331,7 +333,8 @@ def bad_input_refused_or_clamped(context):
             if now != expected:
                 failures.append(f"{text!r}: a is {now}, expected {expected}")
             if accepted and value in (4.0, -1.0) and (not shown or field.get_attribute("value") != f"{value:g}"):
-                failures.append(f"{text!r}: clamped, but the field shows {field.get_attribute('value')!r} and says {shown!r}")
+                failures.append(f"{text!r}: clamped, but the field shows {field.get_attribute('value')!r} "
+                                f"and says {shown!r}")
             if not accepted and not (invalid and shown):
                 failures.append(f"{text!r}: refused without showing it (aria-invalid {invalid}, message {shown!r})")
             if not math.isfinite(now):
@@ -354,7 +357,8 @@ def zoom_stops_at_floats(context):
         browser.open(context.page)
         wait_for_chart(browser)
         canvas = browser.driver.find_element(By.ID, "chart")
-        box = browser.driver.execute_script("const r = arguments[0].getBoundingClientRect(); return [r.width, r.height];", canvas)
+        box = browser.driver.execute_script(
+            "const r = arguments[0].getBoundingClientRect(); return [r.width, r.height];", canvas)
         whole = browser.driver.execute_script(view)
         drag(browser, canvas, box, int(box[0] / 20), int(box[1] / 20))
         zoomed = browser.driver.execute_script(view)
@@ -385,7 +389,8 @@ def play_and_stop(context):
         browser.wait_for(READY)
         browser.driver.find_element(By.ID, "play").click()
         state = browser.wait_for("const p = window.tesselExplorer.explorer.player;"
-                                 "return p.context && p.node && p.context.state === 'running' && [p.context.sampleRate, p.context.state]")
+                                 "return p.context && p.node && p.context.state === 'running'"
+                                 " && [p.context.sampleRate, p.context.state]")
         browser.driver.find_element(By.ID, "reset").click()
         browser.driver.find_element(By.ID, "play").click()
         stopped = browser.wait_for("return !window.tesselExplorer.explorer.player.playing")
@@ -394,7 +399,8 @@ def play_and_stop(context):
     assert stopped
 
 
-TESTS = [harness_catches_leaks, opens_offline, reads_without_what_it_needs, samples_equal_native, chart_clicks_agree, attractor_follows_a,
+TESTS = [harness_catches_leaks, opens_offline, reads_without_what_it_needs, samples_equal_native, chart_clicks_agree,
+         attractor_follows_a,
          bad_input_refused_or_clamped, zoom_stops_at_floats, play_and_stop]
 # What runs on a page with no tool beside it: the release's zipped manual.
 SMOKE = [opens_offline, reads_without_what_it_needs, attractor_follows_a, play_and_stop]
