@@ -21,7 +21,7 @@
 #include "bench/floors.h"
 #include "generator/map_pins.h"
 #include "host/host_emulator.h"
-#include "tools/orbit.h"
+#include "analysis/orbit_analysis.h"
 
 namespace {
 
@@ -165,13 +165,13 @@ void chartAnalysis(benchmark::State& state)
         x.insert(x.end(), map.buffer(XPin), map.buffer(XPin) + kBlock);
         y.insert(y.end(), map.buffer(YPin), map.buffer(YPin) + kBlock);
     }
-    std::optional<render::OrbitAnalysis> analysis;
+    std::optional<analysis::OrbitAnalysis> judged;
     int32_t block = 0;
     for (auto _ : state) {
-        if (block == 0) analysis.emplace(kUsualA, kUsualB, kChartSteps);
-        analysis->add(x.data() + block * kBlock, y.data() + block * kBlock, kBlock);
+        if (block == 0) judged.emplace(kUsualA, kUsualB, kChartSteps);
+        judged->add(x.data() + block * kBlock, y.data() + block * kBlock, kBlock);
         if (++block == kBlocks) {
-            benchmark::DoNotOptimize(analysis->result());
+            benchmark::DoNotOptimize(judged->result());
             block = 0;
         }
     }
@@ -369,9 +369,9 @@ bool checkSetup()
 // A module that breaks the host interface is not the module the table is about.
 bool hostCallsKept()
 {
-    const std::vector<std::string> violations = host::takeHostCallViolations();
+    const std::vector<host::HostCallViolation> violations = host::takeHostCallViolations();
     if (violations.empty()) return true;
-    std::printf("error: %s (%zu host calls broke the host interface)\n", violations.front().c_str(),
+    std::printf("error: %s (%zu host calls broke the host interface)\n", violations.front().describe().c_str(),
                 violations.size());
     return false;
 }

@@ -1,6 +1,17 @@
 // Records, opcodes and function types shared with the host. Every record is a
 // sequence of little-endian 32-bit fields (one 16-bit pair in Event) on a
 // 32-bit target; the asserts below pin each size and offset.
+//
+// Threads: the library starts none and takes no locks. Each entry runs on the
+// thread of the host's call, tagged below:
+//   [any thread]      the host may call it on any thread, at the same time as anything else
+//   [instance-serial] calls for one instance (dispatcher, event and process entries)
+//                     never overlap; calls for different instances may run at
+//                     once on different threads, and one instance may move
+//                     between threads from call to call
+//   [nested]          the module calls the host only from inside one of the
+//                     instance's own entries, on that call's thread
+// The exports getModuleProperties and makeModule are [any thread].
 #pragma once
 
 #include <cstddef>
@@ -15,11 +26,12 @@ static_assert(sizeof(void*) == 4, "the host boundary has 32-bit addresses");
 #else
 // Every function type that crosses the boundary is C-callable with the 32-bit
 // Windows C convention: arguments pushed right to left, removed by the caller.
-#define SEP_CALL __attribute__((cdecl))
+// The underscored spellings, since <windows.h> defines `cdecl` as a macro.
+#define SEP_CALL __attribute__((__cdecl__))
 
 // Definitions of boundary functions: the host may call them with the stack
 // aligned to 4 bytes only, so each one realigns it before SSE code runs.
-#define SEP_ENTRY __attribute__((cdecl, force_align_arg_pointer))
+#define SEP_ENTRY __attribute__((__cdecl__, __force_align_arg_pointer__))
 #endif
 
 #if defined(_WIN32)
@@ -44,19 +56,22 @@ struct Event;
 
 // The host's function: every call from a module into the host. `record` is the
 // calling module's own record; the other arguments depend on `opcode`.
+// [nested] never from a thread of the module's own.
 using HostCallback = int32_t(SEP_CALL*)(ModuleRecord* record, int32_t opcode, int32_t index,
                                         int32_t value, void* pointer, float floatValue);
 
 // Same argument list as HostCallback; the result is an integer or an address.
+// [instance-serial] Close ends the instance, on whichever thread sends it.
 using DispatcherEntry = int32_t(SEP_CALL*)(ModuleRecord* record, int32_t opcode, int32_t index,
                                            int32_t value, void* pointer, float floatValue);
 
 // `module` is the record's `module` field; `event` is host-owned and only read
-// during the call.
+// during the call. [instance-serial]
 using EventEntry = void(SEP_CALL*)(void* module, const Event* event);
 
 // Called once per block. Sample i of the call is element offset + i of every
-// pin buffer, for 0 <= i < count.
+// pin buffer, for 0 <= i < count. [instance-serial] never overlaps the
+// instance's dispatcher or event calls.
 using ProcessEntry = void(SEP_CALL*)(void* module, int32_t offset, int32_t count);
 
 // Filled by getModuleProperties in a record the host allocates (at least 24
@@ -124,8 +139,10 @@ static_assert(offsetof(ProcessMember, thisAdjust) == 4);
 static_assert(offsetof(ProcessMember, vbaseOffset) == 8);
 static_assert(offsetof(ProcessMember, vbaseIndex) == 12);
 
-// The answer to GetProcessMember: one record for the whole library, rewritten
-// on every request, so `member` names the instance asked last.
+// The answer to GetProcessMember: one record per thread, rewritten on each of
+// that thread's requests, so `member` names the instance this thread asked
+// last. Valid until this thread asks again or ends; no other thread's request
+// changes it.
 struct ProcessMemberInfo {
     int32_t format;              // 1
     int32_t memberSize;          // sizeof(ProcessMember)
@@ -182,24 +199,26 @@ static_assert(offsetof(Event, reserved) == 20);
 // whose `target` is its code address; only members the module offers run.
 using MemberCallFunction = void(SEP_CALL*)(void* module);
 
+// All [instance-serial], through the dispatcher entry.
 enum DispatcherOpcode : uint32_t {
-    Open = 0,
-    Close = 1,
-    SetSampleRate = 2,
-    SetBlockSize = 3,
-    GetPinProperties = 6,
+    Open = 0,              // builds the pins, installs the process function
+    Close = 1,             // the instance's last call: the record is gone when it returns
+    SetSampleRate = 2,     // before or after Open
+    SetBlockSize = 3,      // before or after Open
+    GetPinProperties = 6,  // before or after Open
     Opcode8 = 8,
     Opcode12 = 12,
-    GetProcessMember = 13,
+    GetProcessMember = 13, // answer per thread, valid until that thread's next request
 };
 
+// All [nested]: sent on the thread of the instance's call that sends them.
 enum HostOpcode : int32_t {
-    SetPinStatus = 0,     // index: output pin, value: PinStatus, pointer: sample clock
-    GetSampleClock = 3,   // result: the host's sample clock
-    GetPinBuffer = 7,     // index: pin; result: address of its sample buffer
-    RequestSleep = 10,
-    GetPinCount = 14,     // result: pins the host holds for this instance; <= 0 means none
-    ProcessChanged = 22,  // the record's `process` has just been rewritten
+    SetPinStatus = 0,     // from Open and status events; index: output pin, value: PinStatus, pointer: sample clock
+    GetSampleClock = 3,   // from Open and status events; result: the host's sample clock
+    GetPinBuffer = 7,     // from Open; index: pin; result: address of its sample buffer
+    RequestSleep = 10,    // from a process call, the last block before sleep
+    GetPinCount = 14,     // from Open; result: pins the host holds for this instance; <= 0 means none
+    ProcessChanged = 22,  // from Open and status events: the record's `process` has just been rewritten
 };
 
 // Only the host reads a pin's direction; Setting files a pin among the

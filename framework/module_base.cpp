@@ -3,14 +3,9 @@
 #include <cstring>
 #include <new>
 
+#include "thread_answer.h"
+
 namespace sep {
-
-namespace {
-
-// One answer record for the whole library; every GetProcessMember rewrites it.
-ProcessMemberInfo processMemberInfo;
-
-}  // namespace
 
 ModuleBase::ModuleBase(HostCallback callback, int32_t hostHandle)
     : hostCallback(callback), record{}, sampleRate(44100.0f), blockSize(1024), pins(nullptr),
@@ -81,9 +76,13 @@ int32_t ModuleBase::dispatch(uint32_t opcode, int32_t index, int32_t value, void
     case Opcode12:
         onOpcode12(value, index, pointer);
         return 0;
-    case GetProcessMember:
-        processMemberInfo = {1, sizeof(ProcessMember), &processMember, 0};
-        return static_cast<int32_t>(reinterpret_cast<intptr_t>(&processMemberInfo));
+    case GetProcessMember: {
+        // The asking thread's own record: hosts may ask for different
+        // instances on different threads at once.
+        ProcessMemberInfo* answer = threadAnswerRecord();
+        *answer = {1, sizeof(ProcessMember), &processMember, 0};
+        return static_cast<int32_t>(reinterpret_cast<intptr_t>(answer));
+    }
     default:
         return 0;
     }

@@ -87,7 +87,10 @@ private:
     std::span<const MemberCallFunction> memberCalls;  // the only targets a MemberCall may run
 };
 
-// The record's three entries; the only places that guard against host misuse.
+// Two of the record's three entries (the third is the process function
+// itself). They refuse a null record, module or event; the rest of a host's
+// misuse is met where it lands: in dispatch, handleEvent, pin building and the
+// module's process functions.
 int32_t SEP_ENTRY dispatcherEntry(ModuleRecord* record, int32_t opcode, int32_t index,
                                   int32_t value, void* pointer, float floatValue);
 void SEP_ENTRY eventEntry(void* module, const Event* event);

@@ -6,8 +6,9 @@ namespace sep {
 
 class ModuleBase;
 
-// One per host pin, owned by the module's pin array. Constructed empty, then
-// bound once by init when the module opens.
+// One per host pin, owned by the module's pin array, which every Open builds
+// anew. Each pin is given its place by attach; one the module declares, or
+// that a RepeatLast declaration covers, is then bound once by init.
 class Pin {
 public:
     Pin() = default;

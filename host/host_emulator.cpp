@@ -20,37 +20,54 @@ namespace host {
 namespace {
 
 // The callback receives only the record; this finds the hosted instance.
-// Instances may live on different threads, one each, so the map is locked;
-// an instance's own calls come from its own thread and need no lock.
+// Instances may be driven on different threads at once (the chart's workers,
+// the thread tests), so the map is shared and locked. What an instance keeps
+// of its own (its call log, its last clock) needs no lock: a host never runs
+// two calls for one instance at the same time.
 std::map<const ModuleRecord*, HostedModule*>& registry()
 {
     static std::map<const ModuleRecord*, HostedModule*> instances;
     return instances;
 }
 
-// Instances may live one per thread (the chart's workers): the registry and
-// the violation log are shared, so each access takes this lock.
+// Guards the registry and the violation log, which every thread may reach:
+// nothing reads or writes either without it, and the log is handed out only
+// as a copy.
 std::mutex hostLock;
 
-std::vector<std::string>& violationLog()
+std::vector<HostCallViolation>& violationLog()
 {
-    static std::vector<std::string> log;
+    static std::vector<HostCallViolation> log;
     return log;
 }
 
-void recordViolation(std::string violation)
+void recordViolation(const HostCall& call, HostCallRule rule, int32_t lastClock = 0)
 {
     const std::lock_guard<std::mutex> locked(hostLock);
-    violationLog().push_back(std::move(violation));
+    violationLog().push_back({call, rule, lastClock});
 }
 
-std::string describe(const HostCall& call)
+const char* ruleText(HostCallRule rule)
 {
-    char text[128];
-    std::snprintf(text, sizeof text, "host call %d (index %d, value %d, pointer %d, floatValue bits 0x%08X)",
-                  call.opcode, call.index, call.value, static_cast<int32_t>(call.pointer),
-                  std::bit_cast<uint32_t>(call.floatValue));
-    return text;
+    switch (rule) {
+    case HostCallRule::FloatValueZero:
+        return "floatValue must be 0";
+    case HostCallRule::KnownPin:
+        return "no such pin";
+    case HostCallRule::ClockReadFirst:
+        return "a status announced before any GetSampleClock";
+    case HostCallRule::LastClock:
+        return "the clock is not the last GetSampleClock answer, ";
+    case HostCallRule::BufferArgumentsZero:
+        return "value and pointer must be 0";
+    case HostCallRule::ArgumentsZero:
+        return "index, value and pointer must be 0";
+    case HostCallRule::KnownOpcode:
+        return "not an opcode a module sends";
+    case HostCallRule::HostedRecord:
+        return "the record is no hosted instance's";
+    }
+    return "an unknown rule";
 }
 
 void* openLibrary(const std::string& path, std::string& error)
@@ -86,9 +103,24 @@ void closeLibrary(void* library)
 
 }  // namespace
 
-const std::vector<std::string>& hostCallViolations() { return violationLog(); }
+std::string HostCallViolation::describe() const
+{
+    char text[128];
+    std::snprintf(text, sizeof text, "host call %d (index %d, value %d, pointer %d, floatValue bits 0x%08X): ",
+                  call.opcode, call.index, call.value, static_cast<int32_t>(call.pointer),
+                  std::bit_cast<uint32_t>(call.floatValue));
+    std::string described = std::string(text) + ruleText(rule);
+    if (rule == HostCallRule::LastClock) described += std::to_string(lastClock);
+    return described;
+}
 
-std::vector<std::string> takeHostCallViolations()
+std::vector<HostCallViolation> hostCallViolations()
+{
+    const std::lock_guard<std::mutex> locked(hostLock);
+    return violationLog();
+}
+
+std::vector<HostCallViolation> takeHostCallViolations()
 {
     const std::lock_guard<std::mutex> locked(hostLock);
     return std::exchange(violationLog(), {});
@@ -109,6 +141,8 @@ ModuleLibrary::ModuleLibrary(const std::string& path)
 }
 
 ModuleLibrary::~ModuleLibrary() { closeLibrary(handle); }
+
+void* ModuleLibrary::symbol(const char* name) const { return findSymbol(handle, name); }
 
 std::string loadablePath(std::string buildPath)
 {
@@ -256,33 +290,33 @@ int32_t HostedModule::countCalls(int32_t opcode) const
 void HostedModule::check(const HostCall& call) const
 {
     if (!checkCalls) return;
-    const auto broken = [&call](const std::string& rule) { recordViolation(describe(call) + ": " + rule); };
+    const auto broken = [&call](HostCallRule rule) { recordViolation(call, rule); };
     const bool onlyZeros = call.index == 0 && call.value == 0 && call.pointer == 0;
     const int32_t pinLimit = std::max(hostPinCount, static_cast<int32_t>(pins.size()));
     const bool knownPin = call.index >= 0 && call.index < pinLimit;
 
-    if (std::bit_cast<uint32_t>(call.floatValue) != 0) broken("floatValue must be 0");
+    if (std::bit_cast<uint32_t>(call.floatValue) != 0) broken(HostCallRule::FloatValueZero);
     switch (call.opcode) {
     case sep::SetPinStatus:
-        if (!knownPin) broken("no such pin");
+        if (!knownPin) broken(HostCallRule::KnownPin);
         if (!lastSampleClock) {
-            broken("a status announced before any GetSampleClock");
+            broken(HostCallRule::ClockReadFirst);
         } else if (call.pointer != *lastSampleClock) {
-            broken("the clock is not the last GetSampleClock answer, " + std::to_string(*lastSampleClock));
+            recordViolation(call, HostCallRule::LastClock, *lastSampleClock);
         }
         break;
     case sep::GetPinBuffer:
-        if (!knownPin) broken("no such pin");
-        if (call.value != 0 || call.pointer != 0) broken("value and pointer must be 0");
+        if (!knownPin) broken(HostCallRule::KnownPin);
+        if (call.value != 0 || call.pointer != 0) broken(HostCallRule::BufferArgumentsZero);
         break;
     case sep::GetSampleClock:
     case sep::RequestSleep:
     case sep::GetPinCount:
     case sep::ProcessChanged:
-        if (!onlyZeros) broken("index, value and pointer must be 0");
+        if (!onlyZeros) broken(HostCallRule::ArgumentsZero);
         break;
     default:
-        broken("not an opcode a module sends");
+        broken(HostCallRule::KnownOpcode);
         break;
     }
 }
@@ -298,7 +332,7 @@ int32_t SEP_CALL HostedModule::callback(ModuleRecord* record, int32_t opcode, in
         if (entry != registry().end()) found = entry->second;
     }
     if (!found) {
-        recordViolation(describe(call) + ": the record is no hosted instance's");
+        recordViolation(call, HostCallRule::HostedRecord);
         return 0;
     }
     HostedModule& self = *found;

@@ -37,6 +37,9 @@ public:
     GetModulePropertiesFunction getModuleProperties = nullptr;
     MakeModuleFunction makeModule = nullptr;
 
+    // Any other export by name, such as a test library's hooks; null if absent.
+    void* symbol(const char* name) const;
+
 private:
     void* handle = nullptr;
 };
@@ -58,11 +61,33 @@ struct HostCall {
     float floatValue;
 };
 
+// What the host interface fixes for a call into the host.
+enum class HostCallRule {
+    FloatValueZero,       // floatValue is 0 in every call, bit for bit
+    KnownPin,             // SetPinStatus, GetPinBuffer: a pin the host holds or the module declared
+    ClockReadFirst,       // SetPinStatus comes after a GetSampleClock
+    LastClock,            // SetPinStatus carries the host's last GetSampleClock answer
+    BufferArgumentsZero,  // GetPinBuffer: value and pointer 0
+    ArgumentsZero,        // GetSampleClock, RequestSleep, GetPinCount, ProcessChanged: index, value, pointer 0
+    KnownOpcode,          // one of the six opcodes a module sends
+    HostedRecord,         // the record is a hosted instance's
+};
+
+// One call that broke one rule.
+struct HostCallViolation {
+    HostCall call;
+    HostCallRule rule;
+    int32_t lastClock = 0;  // LastClock only: the answer the call should have carried
+
+    std::string describe() const;  // "host call 0 (index 6, ...): no such pin"
+};
+
 // Every call into the host is checked against what the host interface fixes
-// for its opcode. Each broken rule is described here, for all instances of the
-// process, until taken: tests, the render tool and the benchmarks fail on any.
-const std::vector<std::string>& hostCallViolations();
-std::vector<std::string> takeHostCallViolations();
+// for its opcode. Each broken rule is kept here, for all instances of the
+// process on all threads, until taken: tests, the render tool and the
+// benchmarks fail on any. Both hand out a copy made under the log's lock.
+std::vector<HostCallViolation> hostCallViolations();
+std::vector<HostCallViolation> takeHostCallViolations();
 
 // Creates a module object: makeModule of a library, or a test's own factory.
 using ModuleFactory = std::function<ModuleRecord*(HostCallback callback, int32_t hostHandle)>;

@@ -1,6 +1,7 @@
 // ModuleBase on its own, with a probe module that declares what each test
 // needs: pin building, events, host calls, settings and process switching.
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 using namespace sep;
 using namespace testing_support;
 using host::HostCall;
+using host::HostCallRule;
+using host::HostCallViolation;
 using host::HostedModule;
 
 namespace {
@@ -476,35 +479,36 @@ TEST(HostCallCheck, FlagsEveryArgumentTheInterfaceFixes)
         int32_t opcode, index, value, pointer;
         float floatValue;
         bool clockRead;  // the host answered GetSampleClock (with 480) before the call
-        bool kept;
+        std::optional<HostCallRule> broken;
     };
+    constexpr std::optional<HostCallRule> kKept;
     const Row rows[] = {
-        {"a status at the clock read", SetPinStatus, 6, Streaming, 480, 0.0f, true, true},
-        {"any status value", SetPinStatus, 9, INT32_MIN, 480, 0.0f, true, true},
-        {"a clock the host did not give", SetPinStatus, 6, Streaming, 481, 0.0f, true, false},
-        {"a status before any clock", SetPinStatus, 6, Streaming, 0, 0.0f, false, false},
-        {"a status for no pin", SetPinStatus, 10, Streaming, 480, 0.0f, true, false},
-        {"a status for pin -1", SetPinStatus, -1, Streaming, 480, 0.0f, true, false},
-        {"a status with a float", SetPinStatus, 6, Streaming, 480, 1.0f, true, false},
-        {"the last declared pin's buffer", GetPinBuffer, 9, 0, 0, 0.0f, false, true},
-        {"a buffer for no pin", GetPinBuffer, 10, 0, 0, 0.0f, false, false},
-        {"a buffer for pin -1", GetPinBuffer, -1, 0, 0, 0.0f, false, false},
-        {"a buffer with a value", GetPinBuffer, 2, 1, 0, 0.0f, false, false},
-        {"a buffer with a pointer", GetPinBuffer, 2, 0, 4, 0.0f, false, false},
-        {"a buffer with -0.0", GetPinBuffer, 2, 0, 0, -0.0f, false, false},
-        {"the clock", GetSampleClock, 0, 0, 0, 0.0f, false, true},
-        {"the clock of a pin", GetSampleClock, 1, 0, 0, 0.0f, false, false},
-        {"sleep", RequestSleep, 0, 0, 0, 0.0f, false, true},
-        {"sleep with a value", RequestSleep, 0, 1, 0, 0.0f, false, false},
-        {"sleep with a pointer", RequestSleep, 0, 0, 1, 0.0f, false, false},
-        {"sleep with a float", RequestSleep, 0, 0, 0, 0.5f, false, false},
-        {"the pin count", GetPinCount, 0, 0, 0, 0.0f, false, true},
-        {"the pin count of a pin", GetPinCount, 3, 0, 0, 0.0f, false, false},
-        {"a process change", ProcessChanged, 0, 0, 0, 0.0f, false, true},
-        {"a process change with a value", ProcessChanged, 0, -1, 0, 0.0f, false, false},
-        {"opcode 1", 1, 0, 0, 0, 0.0f, false, false},
-        {"opcode 23", 23, 0, 0, 0, 0.0f, false, false},
-        {"opcode -1", -1, 0, 0, 0, 0.0f, false, false},
+        {"a status at the clock read", SetPinStatus, 6, Streaming, 480, 0.0f, true, kKept},
+        {"any status value", SetPinStatus, 9, INT32_MIN, 480, 0.0f, true, kKept},
+        {"a clock the host did not give", SetPinStatus, 6, Streaming, 481, 0.0f, true, HostCallRule::LastClock},
+        {"a status before any clock", SetPinStatus, 6, Streaming, 0, 0.0f, false, HostCallRule::ClockReadFirst},
+        {"a status for no pin", SetPinStatus, 10, Streaming, 480, 0.0f, true, HostCallRule::KnownPin},
+        {"a status for pin -1", SetPinStatus, -1, Streaming, 480, 0.0f, true, HostCallRule::KnownPin},
+        {"a status with a float", SetPinStatus, 6, Streaming, 480, 1.0f, true, HostCallRule::FloatValueZero},
+        {"the last declared pin's buffer", GetPinBuffer, 9, 0, 0, 0.0f, false, kKept},
+        {"a buffer for no pin", GetPinBuffer, 10, 0, 0, 0.0f, false, HostCallRule::KnownPin},
+        {"a buffer for pin -1", GetPinBuffer, -1, 0, 0, 0.0f, false, HostCallRule::KnownPin},
+        {"a buffer with a value", GetPinBuffer, 2, 1, 0, 0.0f, false, HostCallRule::BufferArgumentsZero},
+        {"a buffer with a pointer", GetPinBuffer, 2, 0, 4, 0.0f, false, HostCallRule::BufferArgumentsZero},
+        {"a buffer with -0.0", GetPinBuffer, 2, 0, 0, -0.0f, false, HostCallRule::FloatValueZero},
+        {"the clock", GetSampleClock, 0, 0, 0, 0.0f, false, kKept},
+        {"the clock of a pin", GetSampleClock, 1, 0, 0, 0.0f, false, HostCallRule::ArgumentsZero},
+        {"sleep", RequestSleep, 0, 0, 0, 0.0f, false, kKept},
+        {"sleep with a value", RequestSleep, 0, 1, 0, 0.0f, false, HostCallRule::ArgumentsZero},
+        {"sleep with a pointer", RequestSleep, 0, 0, 1, 0.0f, false, HostCallRule::ArgumentsZero},
+        {"sleep with a float", RequestSleep, 0, 0, 0, 0.5f, false, HostCallRule::FloatValueZero},
+        {"the pin count", GetPinCount, 0, 0, 0, 0.0f, false, kKept},
+        {"the pin count of a pin", GetPinCount, 3, 0, 0, 0.0f, false, HostCallRule::ArgumentsZero},
+        {"a process change", ProcessChanged, 0, 0, 0, 0.0f, false, kKept},
+        {"a process change with a value", ProcessChanged, 0, -1, 0, 0.0f, false, HostCallRule::ArgumentsZero},
+        {"opcode 1", 1, 0, 0, 0, 0.0f, false, HostCallRule::KnownOpcode},
+        {"opcode 23", 23, 0, 0, 0, 0.0f, false, HostCallRule::KnownOpcode},
+        {"opcode -1", -1, 0, 0, 0, 0.0f, false, HostCallRule::KnownOpcode},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -515,8 +519,16 @@ TEST(HostCallCheck, FlagsEveryArgumentTheInterfaceFixes)
         if (row.clockRead) hosted.probe->getSampleClock();
         hosted.probe->callHost(row.opcode, row.index, row.value,
                                reinterpret_cast<void*>(static_cast<intptr_t>(row.pointer)), row.floatValue);
-        EXPECT_EQ(host::takeHostCallViolations().size(), row.kept ? 0u : 1u);
+        const std::vector<HostCallViolation> violations = host::takeHostCallViolations();
+        ASSERT_EQ(violations.size(), row.broken ? 1u : 0u);
         EXPECT_EQ(hosted.host.calls.size(), row.clockRead ? 2u : 1u) << "the call still reaches the host";
+        if (!row.broken) continue;
+        EXPECT_EQ(violations[0].rule, *row.broken);
+        EXPECT_EQ(violations[0].call.opcode, row.opcode);
+        EXPECT_EQ(violations[0].call.index, row.index);
+        EXPECT_EQ(violations[0].call.value, row.value);
+        EXPECT_EQ(violations[0].call.pointer, row.pointer);
+        EXPECT_EQ(bitsOf(violations[0].call.floatValue), bitsOf(row.floatValue));
     }
 }
 
@@ -535,8 +547,27 @@ TEST(HostCallCheck, ARelaxedInstanceIsNotCheckedAndStrangeRecordsAlwaysAre)
     });
     ModuleRecord stranger{};
     EXPECT_EQ(callback(&stranger, GetPinCount, 0, 0, nullptr, 0.0f), 0);
-    EXPECT_EQ(host::takeHostCallViolations().size(), 1u);
+    const std::vector<HostCallViolation> violations = host::takeHostCallViolations();
+    ASSERT_EQ(violations.size(), 1u);
+    EXPECT_EQ(violations[0].rule, HostCallRule::HostedRecord);
+    EXPECT_EQ(violations[0].call.record, &stranger);
     EXPECT_TRUE(module.calls.empty());
+}
+
+TEST(HostCallCheck, AViolationDescribesItselfAndLookingTakesNothing)
+{
+    HostedProbe hosted(3);
+    hosted.host.sampleClock = 480;
+    hosted.probe->getSampleClock();
+    hosted.probe->setOutputStatus(2, 7, Streaming);
+    const std::vector<HostCallViolation> seen = host::hostCallViolations();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].lastClock, 480);
+    EXPECT_EQ(seen[0].describe(), "host call 0 (index 2, value 2, pointer 7, floatValue bits 0x00000000): "
+                                  "the clock is not the last GetSampleClock answer, 480");
+    EXPECT_EQ(host::hostCallViolations().size(), 1u);
+    EXPECT_EQ(host::takeHostCallViolations().size(), 1u);
+    EXPECT_TRUE(host::hostCallViolations().empty());
 }
 
 TEST(ModuleLifetime, ClosingReleasesThePinArrays)

@@ -12,7 +12,8 @@ namespace {
 class HostCallCheck : public testing::EmptyTestEventListener {
     void OnTestEnd(const testing::TestInfo&) override
     {
-        for (const std::string& violation : host::takeHostCallViolations()) ADD_FAILURE() << violation;
+        for (const host::HostCallViolation& violation : host::takeHostCallViolations())
+            ADD_FAILURE() << violation.describe();
     }
 };
 

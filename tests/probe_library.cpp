@@ -1,7 +1,8 @@
 // The probe as a module library of its own, linked with the framework's entry
 // points and nothing of the map module: it declares three Audio pins, the last
 // with RepeatLast, so a host with more pins sees each of the rest ask for a
-// buffer of its own.
+// buffer of its own. On Windows it exports one more function, a test hook
+// that counts the library's GetProcessMember answer records.
 #include <new>
 
 #include "framework/module_library.h"
@@ -32,3 +33,16 @@ ModuleBase* createModule(HostCallback callback, int32_t hostHandle)
 }
 
 }  // namespace sep
+
+#if defined(_WIN32)
+#include "framework/thread_answer.h"
+
+// Test-only export: the GetProcessMember answer records the library's threads
+// hold now, and how many it allocated beyond its pool.
+SEP_EXPORT void SEP_ENTRY probeAnswerRecordCount(int32_t* inUse, int32_t* allocated)
+{
+    const sep::AnswerRecordCount count = sep::countAnswerRecords();
+    *inUse = count.inUse;
+    *allocated = count.allocated;
+}
+#endif

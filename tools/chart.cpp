@@ -82,7 +82,7 @@ double pointVolts(double low, double high, int32_t count, int32_t i)
 
 std::string voltsText(float signal)
 {
-    const double volts = double{signal} * 10.0;
+    const double volts = voltsFromSignal(signal);
     char text[32];
     for (int digits = 1; digits <= 17; ++digits) {
         std::snprintf(text, sizeof text, "%.*g", digits, volts);
@@ -174,7 +174,7 @@ bool writeChartCsv(std::FILE* file, const Chart& chart)
     const ChartSettings& s = chart.settings;
     const std::array<std::string, 4> fixed{voltsText(s.a), voltsText(s.b), voltsText(s.x0), voltsText(s.y0)};
 
-    std::fputs("a,b,x0,y0,outcome,period,steps,lyapunov\n", file);
+    std::fputs("a,b,x0,y0,outcome,period,steps,lyapunov,settle\n", file);
     const size_t width = chart.across.size();
     for (size_t point = 0; point < chart.points.size(); ++point) {
         const std::string& h = acrossTexts[point % width];
@@ -184,9 +184,10 @@ bool writeChartCsv(std::FILE* file, const Chart& chart)
         char lyapunov[32] = "";
         if (orbit.outcome == Outcome::Quasi || orbit.outcome == Outcome::Chaos)
             std::snprintf(lyapunov, sizeof lyapunov, "%.6f", orbit.lyapunov);
-        std::fprintf(file, "%s,%s,%s,%s,%s,%d,%lld,%s\n", (ab ? h : fixed[0]).c_str(), (ab ? v : fixed[1]).c_str(),
+        const std::string settle = orbit.settle >= 0 ? std::to_string(orbit.settle) : "";
+        std::fprintf(file, "%s,%s,%s,%s,%s,%d,%lld,%s,%s\n", (ab ? h : fixed[0]).c_str(), (ab ? v : fixed[1]).c_str(),
                      (ab ? fixed[2] : h).c_str(), (ab ? fixed[3] : v).c_str(), outcomeName(orbit.outcome),
-                     static_cast<int>(orbit.period), static_cast<long long>(orbit.steps), lyapunov);
+                     static_cast<int>(orbit.period), static_cast<long long>(orbit.steps), lyapunov, settle.c_str());
     }
     return std::ferror(file) == 0;
 }

@@ -27,6 +27,13 @@ constexpr Colour kStopSoonest{34, 34, 42};
 constexpr Colour kStopLatest{118, 118, 132};
 constexpr Colour kQuasi{236, 236, 240};
 constexpr Colour kMark{255, 255, 255};
+// Rounding cycles: diagonal lines over the colour of their exponent.
+constexpr Colour kHatch{16, 16, 24};
+constexpr int kHatchPitch = 4;  // pixels from one line to the next, across
+constexpr int kHatchWidth = 2;
+const std::array<std::string, 2> kRoundingCycleWords{
+    "the floats fall into a cycle that the map has only as an unstable one,",
+    "or not at all: another start or a reset may give another tone or none"};
 // Cycles in cool colours, from the constant's deep blue to the longest tones'
 // pale green, apart from chaos in the inferno colours of the attractor.
 constexpr std::array<Colour, 8> kCycleColours{{{40, 70, 150},
@@ -37,8 +44,8 @@ constexpr std::array<Colour, 8> kCycleColours{{{40, 70, 150},
                                                {110, 210, 95},
                                                {165, 220, 100},
                                                {200, 235, 160}}};
-// Periods 1, 2, 3, 4, then 5-8, 9-16, 17-32, 33-64, one colour each.
-constexpr std::array<int32_t, 8> kCycleClassEnds{1, 2, 3, 4, 8, 16, 32, 64};
+// Periods 1, 2, 3, 4, then 5-8, 9-16, 17-32, 33-512, one colour each.
+constexpr std::array<int32_t, 8> kCycleClassEnds{1, 2, 3, 4, 8, 16, 32, 512};
 static_assert(kCycleClassEnds.back() == kPeriodLimit);
 
 // The chaos colours span the exponents up to log 2, the 1-D map's at full chaos.
@@ -76,6 +83,11 @@ Colour colourOf(const OrbitClass& orbit, int64_t steps)
     return kPlotBackground;
 }
 
+Colour hatched(Colour colour, int column, int row)
+{
+    return (column + row) % kHatchPitch < kHatchWidth ? kHatch : colour;
+}
+
 // Legend entries laid out left to right, wrapping at the right edge.
 class Legend {
 public:
@@ -87,6 +99,20 @@ public:
         canvas.fill(x, y + 2, kSwatch, kSwatch, colour);
         canvas.text(x + kSwatch + 8, y, label, 2, kDimText);
         x += kSwatch + 8 + Canvas::textWidth(label, 2) + 28;
+    }
+
+    // A hatched swatch on a row of its own, its words on as many rows as given.
+    template <size_t Lines>
+    void hatchedSwatch(Colour colour, const std::array<std::string, Lines>& words)
+    {
+        newRow();
+        for (int row = 0; row < kSwatch; ++row)
+            for (int column = 0; column < kSwatch; ++column)
+                canvas.set(x + column, y + 2 + row, hatched(colour, column, row));
+        for (size_t line = 0; line < Lines; ++line)
+            canvas.text(x + kSwatch + 8, y + int(line) * kLegendRow, words[line], 2, kDimText);
+        y += int(Lines - 1) * kLegendRow;
+        x = kRight;  // the next entry starts a row
     }
 
     template <typename Shade>
@@ -150,6 +176,8 @@ void drawLegend(Legend& legend, const ChartSettings& s)
     legend.swatch(kQuasi, "quasi (not chaotic)");
     legend.bar("chaos, Lyapunov exponent " + formatNumber(kChaosMargin, 2), chaosColour,
                formatNumber(kMostLyapunov, 2) + " per step");
+    legend.heading("hatched, a rounding cycle:");
+    legend.hatchedSwatch(chaosColour(0.5), kRoundingCycleWords);
     legend.newRow();
 }
 
@@ -198,7 +226,9 @@ void writeChartPng(std::FILE* file, const Chart& chart, const ChartCaption& capt
         const int up = height - 1 - std::min(height - 1, row * height / plotHeight);
         for (int column = 0; column < plotWidth; ++column) {
             const int across = std::min(width - 1, column * width / plotWidth);
-            canvas.set(plotLeft + column, kPlotTop + row, colourOf(chart.points[size_t(up) * width + across], s.steps));
+            const OrbitClass& orbit = chart.points[size_t(up) * width + across];
+            const Colour colour = colourOf(orbit, s.steps);
+            canvas.set(plotLeft + column, kPlotTop + row, orbit.roundingCycle ? hatched(colour, column, row) : colour);
         }
     }
     canvas.frame(plotLeft, kPlotTop, plotWidth, plotHeight, kFrame);

@@ -43,6 +43,17 @@ mode_t creationMode()
     return 0666 & ~mask;
 }
 
+// The path resolved as far as the filesystem allows; as written where it
+// cannot be resolved at all (no working folder).
+std::filesystem::path resolved(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) return std::filesystem::path(path).lexically_normal();
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, error);
+    return error ? absolute.lexically_normal() : canonical;
+}
+
 }  // namespace
 
 OutputFile::OutputFile(const std::string& path) : finalPath(path)
@@ -80,6 +91,13 @@ void OutputFile::commit()
     if (std::rename(temporaryPath.c_str(), finalPath.c_str()) != 0)
         throw std::runtime_error("cannot write " + finalPath + ": " + std::strerror(errno));
     committed = true;
+}
+
+bool nameOneFile(const std::string& first, const std::string& second)
+{
+    if (resolved(first) == resolved(second)) return true;
+    std::error_code missing;  // either path missing: two files, or none yet
+    return std::filesystem::equivalent(first, second, missing);
 }
 
 }  // namespace render

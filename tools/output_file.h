@@ -29,4 +29,10 @@ private:
     bool committed = false;
 };
 
+// Whether two paths name one file, so writing both would lose one: the same
+// path once made absolute with ".", ".." and the symbolic links of its
+// existing part resolved, or, where both exist, one file by two names (a hard
+// link, a folder mounted twice).
+bool nameOneFile(const std::string& first, const std::string& second);
+
 }  // namespace render

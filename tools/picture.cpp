@@ -27,8 +27,6 @@ constexpr int kStripXTop = 840;
 constexpr int kStripYTop = 996;
 constexpr int kStripHeight = 140;
 
-constexpr double kVoltsPerUnit = 10.0;
-
 // Where the colour map starts for a pixel visited once: bright enough to stand
 // out from the empty background.
 constexpr double kFloor = 0.3;
@@ -97,7 +95,7 @@ namespace {
 void pad(double& low, double& high)
 {
     const double span = high - low;
-    const double least = std::max(0.01, 1e-3 * std::max(std::abs(low), std::abs(high)));
+    const double least = std::max(0.1 / kVoltsPerUnit, 1e-3 * std::max(std::abs(low), std::abs(high)));
     if (span < least) {
         low -= least;
         high += least;

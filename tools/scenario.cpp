@@ -14,7 +14,7 @@ using namespace tessel;
 
 // One rounding, so 1.4 V and 0.3 V become the floats nearest 0.14 and 0.03,
 // the values a host's own text-to-signal conversion gives for the pin defaults.
-float signalFromVolts(double volts) { return static_cast<float>(volts / 10.0); }
+float signalFromVolts(double volts) { return static_cast<float>(volts / kVoltsPerUnit); }
 
 float gateSample(const Scenario& scenario, int64_t sample)
 {
@@ -26,10 +26,10 @@ float gateSample(const Scenario& scenario, int64_t sample)
 
 void refuseBrokenHostCalls()
 {
-    const std::vector<std::string>& violations = host::hostCallViolations();
+    const std::vector<host::HostCallViolation> violations = host::hostCallViolations();
     if (violations.empty()) return;
     const size_t more = violations.size() - 1;
-    throw std::runtime_error("the module broke the host interface: " + violations.front() +
+    throw std::runtime_error("the module broke the host interface: " + violations.front().describe() +
                              (more ? " (and " + std::to_string(more) + " more)" : ""));
 }
 

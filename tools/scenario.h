@@ -10,9 +10,13 @@
 
 namespace render {
 
-// Input levels the tool drives, in the signal scale (1.0 = 10 V).
+// The signal scale: a pin's 1.0 is 10 V. The tool reads and reports volts;
+// the module sees and writes this scale.
+constexpr double kVoltsPerUnit = 10.0;
+
+// Input levels the tool drives, in the signal scale.
 constexpr float kGateHigh = 0.5f;   // 5 V
-constexpr float kResetPulse = 0.5f;
+constexpr float kResetPulse = 0.5f;  // 5 V
 
 struct Scenario {
     int32_t sampleRate = 44100;
@@ -29,8 +33,11 @@ struct Scenario {
     std::vector<int64_t> resetSamples;  // sorted, each below `samples`
 };
 
-// The volts of a pin's text in the signal scale: the value as float, then /10.
+// The volts of a pin's text in the signal scale: divided in double, then rounded to float.
 float signalFromVolts(double volts);
+
+// A signal in volts, exactly: a float times 10 fits in a double.
+constexpr double voltsFromSignal(float signal) { return double{signal} * kVoltsPerUnit; }
 
 // Gate in gated mode: a square wave at gateHz, 5 V in the first half of each
 // period and 0 V in the second, so its first rising edge is sample 0.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include <sndfile.h>
 
 #include "chart.h"
+#include "generator/map_step.h"
 #include "host/host_emulator.h"
 #include "orbit.h"
 #include "output_file.h"
@@ -32,6 +34,7 @@ using render::Scenario;
 constexpr double kMaxSeconds = 600.0;
 constexpr int64_t kMinRate = 1000;
 constexpr int64_t kMaxRate = 768000;
+constexpr int64_t kMinBlock = 1;
 constexpr int64_t kMaxBlock = 65536;
 constexpr char kProgram[] = "tessel-render";
 
@@ -78,13 +81,15 @@ double parseNumber(const std::string& option, const std::string& text)
     return value;
 }
 
+// "LOW to HIGH", as the help and the errors give a range of whole numbers.
+std::string between(int64_t low, int64_t high) { return std::to_string(low) + " to " + std::to_string(high); }
+
 int64_t parseWhole(const std::string& option, const std::string& text, int64_t low, int64_t high, const char* unit)
 {
     const double value = parseNumber(option, text);
     if (value != std::floor(value)) throw Failure(option + ": '" + text + "' is not a whole number");
     if (value < double(low) || value > double(high))
-        throw Failure(option + ": " + text + " is out of range: give " + std::to_string(low) + " to " +
-                      std::to_string(high) + " " + unit);
+        throw Failure(option + ": " + text + " is out of range: give " + between(low, high) + " " + unit);
     return static_cast<int64_t>(value);
 }
 
@@ -110,7 +115,7 @@ Scenario scenarioFrom(const Arguments& arguments)
         throw Failure("--seconds: " + arguments.seconds + " is out of range: give more than 0 and at most " +
                       shortNumber(kMaxSeconds) + " seconds");
     scenario.sampleRate = static_cast<int32_t>(parseWhole("--rate", arguments.rate, kMinRate, kMaxRate, "Hz"));
-    scenario.blockSize = static_cast<int32_t>(parseWhole("--block", arguments.block, 1, kMaxBlock, "samples"));
+    scenario.blockSize = static_cast<int32_t>(parseWhole("--block", arguments.block, kMinBlock, kMaxBlock, "samples"));
     scenario.samples = std::llround(seconds * scenario.sampleRate);
     if (scenario.samples < 1)
         throw Failure("--seconds: " + arguments.seconds + " s is shorter than one sample at " + arguments.rate + " Hz");
@@ -267,16 +272,59 @@ void writeThrough(render::OutputFile& output, const std::function<bool(std::FILE
     if (std::fclose(file) != 0 || failed) throw Failure("cannot write " + output.path());
 }
 
-const char* moduleNameOf(const host::ModuleLibrary& library, const std::string& path, sep::ModuleProperties& properties)
+void say(const std::string& line) { std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str()); }
+
+bool showsProgress(const Arguments& arguments) { return !arguments.quiet && isatty(STDERR_FILENO); }
+
+void catchInterrupts()
 {
-    if (library.getModuleProperties(0, &properties) != 1 || !properties.name) throw Failure(path + " offers no module");
-    return properties.name;
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
 }
 
-void say(const std::string& line) { std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str()); }
+// --- what a take and the chart share ---------------------------------------------
+
+// The module library being hosted, and what it says of its module.
+struct HostedLibrary {
+    explicit HostedLibrary(const std::string& path) : path(path), library(path)
+    {
+        if (library.getModuleProperties(0, &properties) != 1 || !properties.name)
+            throw Failure(path + " offers no module");
+    }
+
+    std::string path;
+    host::ModuleLibrary library;
+    sep::ModuleProperties properties{};  // its texts live in the library, as long as this
+};
+
+// An output the user named, and the option that named it; an empty path was not asked for.
+struct NamedOutput {
+    const char* option;
+    std::string path;
+};
+
+// Refuses, before anything is rendered, two outputs in one file (the later
+// would silently replace the earlier) and an output onto the hosted library.
+void refuseSharedOutputs(const NamedOutput& first, const NamedOutput& second, const std::string& module)
+{
+    for (const NamedOutput& output : {first, second})
+        if (!output.path.empty() && render::nameOneFile(output.path, module))
+            throw Failure(std::string(output.option) + ": " + output.path +
+                          " is the module library being hosted: give another file");
+    if (!first.path.empty() && !second.path.empty() && render::nameOneFile(first.path, second.path))
+        throw Failure(std::string(first.option) + " " + first.path + " and " + second.option + " " + second.path +
+                      " name the same file: give two different files");
+}
+
+// The file behind an output option, opened under a temporary name; null when not asked for.
+std::unique_ptr<render::OutputFile> openOutput(const std::string& path)
+{
+    return path.empty() ? nullptr : std::make_unique<render::OutputFile>(path);
+}
 
 // --- the chart -------------------------------------------------------------------
 
+constexpr int64_t kLeastChartSide = 1;
 constexpr int64_t kMostChartSide = 4096;
 constexpr int64_t kLeastChartSteps = render::kLeastStepsToClassify;
 constexpr int64_t kMostChartSteps = 1000000;
@@ -324,9 +372,9 @@ render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::A
     if (times == std::string::npos)
         throw Failure("--size: '" + arguments.size + "' is not a size: give WxH in points, e.g. 600x400");
     settings.width = static_cast<int32_t>(
-        parseWhole("--size", arguments.size.substr(0, times), 1, kMostChartSide, "points a side"));
+        parseWhole("--size", arguments.size.substr(0, times), kLeastChartSide, kMostChartSide, "points a side"));
     settings.height = static_cast<int32_t>(
-        parseWhole("--size", arguments.size.substr(times + 1), 1, kMostChartSide, "points a side"));
+        parseWhole("--size", arguments.size.substr(times + 1), kLeastChartSide, kMostChartSide, "points a side"));
     settings.steps = parseWhole("--steps", arguments.steps, kLeastChartSteps, kMostChartSteps, "steps");
     settings.sampleRate = static_cast<int32_t>(parseWhole("--rate", arguments.rate, kMinRate, kMaxRate, "Hz"));
     settings.a = parseVolts("--a", arguments.a);
@@ -338,25 +386,18 @@ render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::A
 
 int runChart(const Arguments& arguments, const render::ChartSettings& settings)
 {
-    if (arguments.chart == arguments.chartData)
-        throw Failure("--chart and --chart-data name the same file " + arguments.chart);
-    host::ModuleLibrary library(arguments.module);
-    sep::ModuleProperties properties{};
-    const std::string name = moduleNameOf(library, arguments.module, properties);
-
-    std::unique_ptr<render::OutputFile> pngFile, csvFile;
-    if (!arguments.chart.empty()) pngFile = std::make_unique<render::OutputFile>(arguments.chart);
-    if (!arguments.chartData.empty()) csvFile = std::make_unique<render::OutputFile>(arguments.chartData);
-
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    refuseSharedOutputs({"--chart", arguments.chart}, {"--chart-data", arguments.chartData}, arguments.module);
+    const HostedLibrary hosted(arguments.module);
+    const std::unique_ptr<render::OutputFile> pngFile = openOutput(arguments.chart);
+    const std::unique_ptr<render::OutputFile> csvFile = openOutput(arguments.chartData);
+    catchInterrupts();
 
     const bool ab = settings.plane == render::Plane::AB;
     const int64_t points = int64_t{settings.width} * settings.height;
-    Progress progress(points, !arguments.quiet && isatty(STDERR_FILENO), "charting");
+    Progress progress(points, showsProgress(arguments), "charting");
     int64_t reported = 0;
     const auto started = std::chrono::steady_clock::now();
-    const render::Chart chart = render::computeChart(library, settings, 0, [&](int64_t done) {
+    const render::Chart chart = render::computeChart(hosted.library, settings, 0, [&](int64_t done) {
         checkInterrupt();
         progress.advance(done - reported);
         reported = done;
@@ -371,7 +412,8 @@ int runChart(const Arguments& arguments, const render::ChartSettings& settings)
                                 "; Continuous, Normalize off, " + std::to_string(settings.sampleRate) + " Hz";
     if (csvFile) writeThrough(*csvFile, [&](std::FILE* file) { return render::writeChartCsv(file, chart); });
     if (pngFile) {
-        const std::string title = name + (ab ? ": the chart of a and b" : ": the basin of x0 and y0");
+        const std::string title =
+            std::string(hosted.properties.name) + (ab ? ": the chart of a and b" : ": the basin of x0 and y0");
         writeThrough(*pngFile, [&](std::FILE* file) {
             render::writeChartPng(file, chart, {title, details});
             return true;
@@ -393,44 +435,246 @@ int runChart(const Arguments& arguments, const render::ChartSettings& settings)
 
 // --- a take -------------------------------------------------------------------------
 
-int run(int argc, char** argv)
+// What a take's outputs showed, gathered block by block as they were rendered.
+struct TakeSums {
+    float peakX = 0.0f, peakY = 0.0f;  // in the signal scale
+    int64_t zerosFrom = 0;             // x and y are both exactly 0 from here on; the length if never
+    render::HostLog log;
+};
+
+// What a take showed, in the words of the report and the picture's caption.
+struct TakeStory {
+    std::string stop;          // whether and where the map stopped itself
+    std::string orbit;         // what a continuous take's orbit does; empty when gated
+    std::string orbitCaption;  // the same in short, empty where the stop tells it
+    std::string sleep;         // whether the module asked to sleep
+};
+
+struct Take {
+    TakeSums sums;
+    TakeStory story;
+};
+
+std::string settingsText(const Scenario& scenario, const Arguments& arguments)
 {
-    Arguments arguments;
-    CLI::App app{"Renders the Tessel Map module's x and y outputs, hosted as a host would hold it, "
-                 "to a stereo 32-bit float WAV file (x left, y right) and a " +
-                 std::to_string(render::kPictureWidth) + "x" + std::to_string(render::kPictureHeight) +
-                 " PNG picture: the x-y attractor as a log density plot above x and y over the first milliseconds. "
-                 "Voltages are those of the module's pins.",
-                 kProgram};
-    app.set_version_flag("--version", std::string(kProgram) + " " + TESSEL_RENDER_VERSION);
-    app.add_option("--seconds", arguments.seconds, "length, above 0 and at most 600")->type_name("S")->capture_default_str();
-    app.add_option("--rate", arguments.rate, "sample rate, 1000 to 768000")->type_name("HZ")->capture_default_str();
-    app.add_option("--block", arguments.block, "host block size: samples per process call, 1 to 65536")
+    const std::string resets = describeResets(arguments);
+    return describe(scenario, arguments) + (resets.empty() ? "" : ", " + resets);
+}
+
+// The picture scales its axes to the outputs, so a first instance surveys
+// them; the module is deterministic, and the second instance repeats them exactly.
+render::Bounds surveyBounds(const host::ModuleLibrary& library, const Scenario& scenario, Progress& progress)
+{
+    render::Bounds bounds;
+    render::renderScenario(library, scenario, [&](int64_t, const float* x, const float* y, int32_t count) {
+        checkInterrupt();
+        bounds.include(x, y, count);
+        progress.advance(count);
+    });
+    return bounds;
+}
+
+// Renders the take, hands each block to every sink given (a null one is left
+// out), and sums up the outputs.
+TakeSums renderInto(const host::ModuleLibrary& library, const Scenario& scenario, WavWriter* wav,
+                    render::Picture* picture, render::TakeOrbit* orbit, Progress& progress)
+{
+    TakeSums sums;
+    int64_t lastNonZero = -1;
+    const render::BlockSink sink = [&](int64_t start, const float* x, const float* y, int32_t count) {
+        checkInterrupt();
+        for (int32_t i = 0; i < count; ++i) {
+            sums.peakX = std::max(sums.peakX, std::abs(x[i]));
+            sums.peakY = std::max(sums.peakY, std::abs(y[i]));
+            if (x[i] != 0.0f || y[i] != 0.0f) lastNonZero = start + i;
+        }
+        if (wav) wav->write(x, y, count);
+        if (picture) picture->add(start, x, y, count);
+        if (orbit) orbit->add(start, x, y, count);
+        progress.advance(count);
+    };
+    sums.log = render::renderScenario(library, scenario, sink);
+    sums.zerosFrom = lastNonZero + 1;
+    return sums;
+}
+
+// Exact zeros on both outputs are what the divergence guard leaves; the
+// zeros are a stop only if a map step came after their start and kept them.
+std::string stopText(const Scenario& scenario, int64_t zerosFrom)
+{
+    if (zerosFrom == scenario.samples) return "the map ran to the end without stopping itself";
+    if (iteratesAfter(scenario, zerosFrom))
+        return "the map stopped itself at sample " + std::to_string(zerosFrom) + " (" +
+               shortNumber(double(zerosFrom) / scenario.sampleRate) + " s): x and y stay exactly 0";
+    return "x and y are exactly 0 from sample " + std::to_string(zerosFrom) +
+           " on, too close to the end to tell whether the map stopped";
+}
+
+std::string sleepText(const render::HostLog& log)
+{
+    if (log.sleepRequests == 0) return "the module did not ask to sleep";
+    return "the module asked to sleep " + std::to_string(log.sleepRequests) +
+           " times, first in the block from sample " + std::to_string(log.firstSleepSample);
+}
+
+// What a continuous take's orbit does after the last reset, judged as the
+// chart judges a point; the caption tells a stop as stopText() does.
+void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const Arguments& arguments, TakeStory& story)
+{
+    const render::OrbitClass judged = orbit.result();
+    const bool tooShort = judged.outcome != render::Outcome::Stops && orbit.steps() < render::kLeastStepsToClassify;
+    const std::string verdict = tooShort ? "too short to classify, " + std::to_string(orbit.steps()) + " steps"
+                                         : render::describeOrbit(judged, scenario.sampleRate);
+    const bool afterReset = !scenario.resetSamples.empty();
+    story.orbit = std::string("the orbit") + (afterReset ? " after the last reset" : "") +
+                  (scenario.normalize ? ", normalisation undone" : "") + ": " + verdict;
+    if (judged.outcome != render::Outcome::Stops)
+        story.orbitCaption = (afterReset ? describeResets(arguments) + "; after the last: " : "the orbit: ") + verdict;
+}
+
+TakeStory tell(const Scenario& scenario, const Arguments& arguments, const TakeSums& sums,
+               const render::TakeOrbit* orbit)
+{
+    TakeStory story{stopText(scenario, sums.zerosFrom), "", "", sleepText(sums.log)};
+    if (orbit) tellOrbit(*orbit, scenario, arguments, story);
+    return story;
+}
+
+render::Caption pictureCaption(const char* moduleName, const Scenario& scenario, const Arguments& arguments,
+                               const TakeStory& story)
+{
+    const std::string resets = describeResets(arguments);
+    const std::string told = !story.orbitCaption.empty() ? story.orbitCaption
+                             : resets.empty()            ? story.stop
+                                                         : resets + "; " + story.stop;
+    return {std::string(moduleName) + ":  x(n+1) = 1 + y(n) - a x(n)^2,  y(n+1) = b x(n)",
+            shortNumber(double(scenario.samples) / scenario.sampleRate) + " s at " +
+                std::to_string(scenario.sampleRate) + " Hz, " + describe(scenario, arguments),
+            told};
+}
+
+// Renders the take into the files asked for (a null one is not) and tells
+// what it showed; the files are left for the caller to commit.
+Take renderTake(const HostedLibrary& hosted, const Scenario& scenario, const Arguments& arguments,
+                render::OutputFile* wavFile, render::OutputFile* pngFile)
+{
+    Progress progress(scenario.samples * (pngFile ? 2 : 1), showsProgress(arguments));
+    const render::Bounds bounds = pngFile ? surveyBounds(hosted.library, scenario, progress) : render::Bounds{};
+
+    std::unique_ptr<WavWriter> wav;
+    if (wavFile)
+        wav = std::make_unique<WavWriter>(*wavFile, scenario, "Tessel Map, " + settingsText(scenario, arguments));
+    std::unique_ptr<render::Picture> picture;
+    if (pngFile)
+        picture = std::make_unique<render::Picture>(bounds, render::stripSamplesFor(scenario), scenario.sampleRate);
+    std::unique_ptr<render::TakeOrbit> orbit;
+    if (!scenario.gated) orbit = std::make_unique<render::TakeOrbit>(scenario);
+
+    const TakeSums sums = renderInto(hosted.library, scenario, wav.get(), picture.get(), orbit.get(), progress);
+    progress.finish();
+    const TakeStory story = tell(scenario, arguments, sums, orbit.get());
+
+    if (wav) wav->close();
+    if (picture) {
+        writeThrough(*pngFile, [&](std::FILE* file) {
+            picture->writePng(file, pictureCaption(hosted.properties.name, scenario, arguments, story));
+            return true;
+        });
+    }
+    return {sums, story};
+}
+
+void reportTake(const HostedLibrary& hosted, const Scenario& scenario, const Arguments& arguments, const Take& take,
+                const render::OutputFile* wavFile, const render::OutputFile* pngFile)
+{
+    const char* identifier = hosted.properties.identifier ? hosted.properties.identifier : "";
+    say(std::string(hosted.properties.name) + " (" + identifier + ") from " + hosted.path);
+    say("rendered " + std::to_string(scenario.samples) + " samples, " +
+        shortNumber(double(scenario.samples) / scenario.sampleRate) + " s at " + std::to_string(scenario.sampleRate) +
+        " Hz in blocks of " + std::to_string(scenario.blockSize) + ": " + settingsText(scenario, arguments));
+    char peaks[96];
+    std::snprintf(peaks, sizeof peaks, "peak |x| %.4f V, peak |y| %.4f V", render::voltsFromSignal(take.sums.peakX),
+                  render::voltsFromSignal(take.sums.peakY));
+    say(peaks);
+    say(take.story.stop);
+    if (!take.story.orbit.empty()) say(take.story.orbit);
+    say(take.story.sleep);
+    if (wavFile) say("wrote " + wavFile->path() + ": x left, y right, 32-bit float");
+    if (pngFile) say("wrote " + pngFile->path());
+}
+
+int runTake(const Arguments& arguments, const Scenario& scenario)
+{
+    if (arguments.out.empty() && arguments.plot.empty())
+        throw Failure("nothing to write: give --out FILE.wav, --plot FILE.png or both");
+    refuseSharedOutputs({"--out", arguments.out}, {"--plot", arguments.plot}, arguments.module);
+    const HostedLibrary hosted(arguments.module);
+    const std::unique_ptr<render::OutputFile> wavFile = openOutput(arguments.out);
+    const std::unique_ptr<render::OutputFile> pngFile = openOutput(arguments.plot);
+    catchInterrupts();
+
+    const Take take = renderTake(hosted, scenario, arguments, wavFile.get(), pngFile.get());
+    if (wavFile) wavFile->commit();
+    if (pngFile) pngFile->commit();
+    if (!arguments.quiet) reportTake(hosted, scenario, arguments, take, wavFile.get(), pngFile.get());
+    return 0;
+}
+
+// --- the command line ---------------------------------------------------------------
+
+std::string volts(float signal) { return shortNumber(render::voltsFromSignal(signal)) + " V"; }
+
+std::string toolDescription()
+{
+    return "Renders the Tessel Map module's x and y outputs, hosted as a host would hold it, "
+           "to a stereo 32-bit float WAV file (x left, y right) and a " +
+           std::to_string(render::kPictureWidth) + "x" + std::to_string(render::kPictureHeight) +
+           " PNG picture: the x-y attractor as a log density plot above x and y over the first milliseconds. "
+           "Voltages are those of the module's pins.";
+}
+
+void addTakeOptions(CLI::App& app, Arguments& arguments)
+{
+    app.add_option("--seconds", arguments.seconds, "length, above 0 and at most " + shortNumber(kMaxSeconds))
+        ->type_name("S")->capture_default_str();
+    app.add_option("--rate", arguments.rate, "sample rate, " + between(kMinRate, kMaxRate))
+        ->type_name("HZ")->capture_default_str();
+    app.add_option("--block", arguments.block,
+                   "host block size: samples per process call, " + between(kMinBlock, kMaxBlock))
         ->type_name("N")->capture_default_str();
     app.add_option("--mode", arguments.mode, "continuous: one step per sample; gated: one step per Gate clock tick")
         ->check(CLI::IsMember({"continuous", "gated"}))->type_name("MODE")->capture_default_str();
     app.add_option("--gate-hz", arguments.gateHz,
-                   "Gate clock in gated mode: a 0/5 V square wave rising at sample 0; above 0, at most rate/2")
+                   "Gate clock in gated mode: a 0/" + volts(render::kGateHigh) +
+                       " square wave rising at sample 0; above 0, at most rate/2")
         ->type_name("HZ")->capture_default_str();
     app.add_option("--a", arguments.a, "constant a")->type_name("V")->capture_default_str();
     app.add_option("--b", arguments.b, "constant b")->type_name("V")->capture_default_str();
     app.add_option("--x0", arguments.x0, "initial x")->type_name("V")->capture_default_str();
     app.add_option("--y0", arguments.y0, "initial y")->type_name("V")->capture_default_str();
-    app.add_option("--normalize", arguments.normalize, "on: outputs scaled by 3.33, to about +-5 V")
+    app.add_option("--normalize", arguments.normalize,
+                   "on: outputs scaled by " + shortNumber(tessel::kNormalizeGain) + ", to about +-5 V")
         ->check(CLI::IsMember({"on", "off"}))->type_name("on|off")->capture_default_str();
-    app.add_option("--reset-at", arguments.resetAt, "a one-sample 5 V pulse on Reset at that time; repeatable")
+    app.add_option("--reset-at", arguments.resetAt,
+                   "a one-sample " + volts(render::kResetPulse) + " pulse on Reset at that time; repeatable")
         ->type_name("S")->allow_extra_args(false);
     app.add_option("--out", arguments.out, "the WAV file to write")->type_name("FILE.wav");
-    app.add_option("--plot", arguments.plot, "the PNG picture to write")->type_name("FILE.png");
-    app.add_option("--module", arguments.module, "the module library to host")->type_name("PATH")->capture_default_str();
+    app.add_option("--plot", arguments.plot, "the PNG picture to write, another file than --out")
+        ->type_name("FILE.png");
+    app.add_option("--module", arguments.module, "the module library to host; no output may replace it")
+        ->type_name("PATH")->capture_default_str();
     app.add_flag("--quiet", arguments.quiet, "no report on stderr, only errors");
+}
 
-    // The chart instead of a take: every take-only option excludes it.
+// The chart instead of a take: every take-only option excludes it.
+void addChartOptions(CLI::App& app, Arguments& arguments)
+{
     CLI::Option* chart = app.add_option("--chart", arguments.chart,
                                         "draw the chart of the plane instead of a take: the PNG picture to write")
                              ->type_name("FILE.png");
     CLI::Option* chartData =
-        app.add_option("--chart-data", arguments.chartData, "the chart's table: one CSV row per point")
+        app.add_option("--chart-data", arguments.chartData,
+                       "the chart's table: one CSV row per point, another file than --chart")
             ->type_name("FILE.csv");
     app.add_option("--plane", arguments.plane, "chart over ab: a across, b up (x0, y0 fixed); xy: x0 across, y0 up "
                                                "(a, b fixed): which starting points run and which stop")
@@ -440,16 +684,23 @@ int run(int argc, char** argv)
     app.add_option("--b-range", arguments.bRange, "chart: the b axis")->type_name("LO:HI")->capture_default_str();
     app.add_option("--x0-range", arguments.x0Range, "chart: the x0 axis")->type_name("LO:HI")->capture_default_str();
     app.add_option("--y0-range", arguments.y0Range, "chart: the y0 axis")->type_name("LO:HI")->capture_default_str();
-    app.add_option("--size", arguments.size, "chart: points across and up, each 1 to 4096")->type_name("WxH")
-        ->capture_default_str();
-    app.add_option("--steps", arguments.steps, "chart: map steps per point, 256 to 1000000")->type_name("N")
-        ->capture_default_str();
+    app.add_option("--size", arguments.size,
+                   "chart: points across and up, each " + between(kLeastChartSide, kMostChartSide))
+        ->type_name("WxH")->capture_default_str();
+    app.add_option("--steps", arguments.steps,
+                   "chart: map steps per point, " + between(kLeastChartSteps, kMostChartSteps))
+        ->type_name("N")->capture_default_str();
     for (const char* takeOnly : {"--seconds", "--block", "--mode", "--gate-hz", "--normalize", "--reset-at", "--out",
                                  "--plot"}) {
         chart->excludes(takeOnly);
         chartData->excludes(takeOnly);
     }
+}
 
+// The exit code when parsing ends the run (help, version, a parse error);
+// nothing when there is work to do.
+std::optional<int> parseCommandLine(CLI::App& app, int argc, char** argv)
+{
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -458,131 +709,22 @@ int run(int argc, char** argv)
         std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
         return e.get_exit_code() != 0 ? e.get_exit_code() : 1;
     }
+    return std::nullopt;
+}
+
+int run(int argc, char** argv)
+{
+    Arguments arguments;
+    CLI::App app{toolDescription(), kProgram};
+    app.set_version_flag("--version", std::string(kProgram) + " " + TESSEL_RENDER_VERSION);
+    addTakeOptions(app, arguments);
+    addChartOptions(app, arguments);
+    if (const std::optional<int> exitCode = parseCommandLine(app, argc, argv)) return *exitCode;
 
     if (!arguments.chart.empty() || !arguments.chartData.empty())
         return runChart(arguments, chartSettingsFrom(arguments, app));
     refuseChartOptions(app);
-
-    const Scenario scenario = scenarioFrom(arguments);
-    if (arguments.out.empty() && arguments.plot.empty())
-        throw Failure("nothing to write: give --out FILE.wav, --plot FILE.png or both");
-    if (arguments.out == arguments.plot) throw Failure("--out and --plot name the same file " + arguments.out);
-
-    host::ModuleLibrary library(arguments.module);
-    sep::ModuleProperties properties{};
-    moduleNameOf(library, arguments.module, properties);
-
-    std::unique_ptr<render::OutputFile> wavFile, pngFile;
-    if (!arguments.out.empty()) wavFile = std::make_unique<render::OutputFile>(arguments.out);
-    if (!arguments.plot.empty()) pngFile = std::make_unique<render::OutputFile>(arguments.plot);
-
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-
-    const std::string resets = describeResets(arguments);
-    const std::string settings = describe(scenario, arguments) + (resets.empty() ? "" : ", " + resets);
-    Progress progress(scenario.samples * (pngFile ? 2 : 1), !arguments.quiet && isatty(STDERR_FILENO));
-
-    // The picture scales its axes to the outputs, so a first instance surveys
-    // them; the module is deterministic, and the second instance repeats them exactly.
-    render::Bounds bounds;
-    if (pngFile) {
-        render::renderScenario(library, scenario, [&](int64_t, const float* x, const float* y, int32_t count) {
-            checkInterrupt();
-            bounds.include(x, y, count);
-            progress.advance(count);
-        });
-    }
-
-    std::unique_ptr<WavWriter> wav;
-    if (wavFile) wav = std::make_unique<WavWriter>(*wavFile, scenario, std::string("Tessel Map, ") + settings);
-    std::unique_ptr<render::Picture> picture;
-    if (pngFile) picture = std::make_unique<render::Picture>(bounds, render::stripSamplesFor(scenario), scenario.sampleRate);
-
-    float peakX = 0.0f, peakY = 0.0f;
-    int64_t lastNonZero = -1;
-    std::unique_ptr<render::TakeOrbit> orbit;
-    if (!scenario.gated) orbit = std::make_unique<render::TakeOrbit>(scenario);
-    const render::HostLog log =
-        render::renderScenario(library, scenario, [&](int64_t start, const float* x, const float* y, int32_t count) {
-            checkInterrupt();
-            for (int32_t i = 0; i < count; ++i) {
-                peakX = std::max(peakX, std::abs(x[i]));
-                peakY = std::max(peakY, std::abs(y[i]));
-                if (x[i] != 0.0f || y[i] != 0.0f) lastNonZero = start + i;
-            }
-            if (wav) wav->write(x, y, count);
-            if (picture) picture->add(start, x, y, count);
-            if (orbit) orbit->add(start, x, y, count);
-            progress.advance(count);
-        });
-    progress.finish();
-
-    // Exact zeros on both outputs are what the divergence guard leaves; the
-    // zeros are a stop only if a map step came after their start and kept them.
-    const int64_t zerosFrom = lastNonZero + 1;
-    std::string outcome;
-    if (zerosFrom == scenario.samples) {
-        outcome = "the map ran to the end without stopping itself";
-    } else if (iteratesAfter(scenario, zerosFrom)) {
-        outcome = "the map stopped itself at sample " + std::to_string(zerosFrom) + " (" +
-                  shortNumber(double(zerosFrom) / scenario.sampleRate) + " s): x and y stay exactly 0";
-    } else {
-        outcome = "x and y are exactly 0 from sample " + std::to_string(zerosFrom) +
-                  " on, too close to the end to tell whether the map stopped";
-    }
-    // What the orbit does, for a continuous take; the caption tells it in
-    // short, and tells a stop as above.
-    std::string orbitText, orbitCaption;
-    if (orbit) {
-        const render::OrbitClass judged = orbit->result();
-        const bool tooShort =
-            judged.outcome != render::Outcome::Stops && orbit->steps() < render::kLeastStepsToClassify;
-        const std::string verdict = tooShort ? "too short to classify, " + std::to_string(orbit->steps()) + " steps"
-                                             : render::describeOrbit(judged, scenario.sampleRate);
-        const bool afterReset = !scenario.resetSamples.empty();
-        orbitText = std::string("the orbit") + (afterReset ? " after the last reset" : "") +
-                    (scenario.normalize ? ", normalisation undone" : "") + ": " + verdict;
-        if (judged.outcome != render::Outcome::Stops)
-            orbitCaption = (afterReset ? resets + "; after the last: " : "the orbit: ") + verdict;
-    }
-    const std::string sleep = log.sleepRequests == 0
-                                  ? "the module did not ask to sleep"
-                                  : "the module asked to sleep " + std::to_string(log.sleepRequests) +
-                                        " times, first in the block from sample " + std::to_string(log.firstSleepSample);
-
-    if (wav) wav->close();
-    if (picture) {
-        const std::string title = std::string(properties.name) + ":  x(n+1) = 1 + y(n) - a x(n)^2,  y(n+1) = b x(n)";
-        const std::string details = shortNumber(double(scenario.samples) / scenario.sampleRate) + " s at " +
-                                    std::to_string(scenario.sampleRate) + " Hz, " + describe(scenario, arguments);
-        const std::string told =
-            !orbitCaption.empty() ? orbitCaption : resets.empty() ? outcome : resets + "; " + outcome;
-        writeThrough(*pngFile, [&](std::FILE* file) {
-            picture->writePng(file, {title, details, told});
-            return true;
-        });
-    }
-    if (wavFile) wavFile->commit();
-    if (pngFile) pngFile->commit();
-
-    if (!arguments.quiet) {
-        say(std::string(properties.name) + " (" + (properties.identifier ? properties.identifier : "") + ") from " +
-            arguments.module);
-        say("rendered " + std::to_string(scenario.samples) + " samples, " +
-            shortNumber(double(scenario.samples) / scenario.sampleRate) + " s at " +
-            std::to_string(scenario.sampleRate) + " Hz in blocks of " + std::to_string(scenario.blockSize) + ": " +
-            settings);
-        char peaks[96];
-        std::snprintf(peaks, sizeof peaks, "peak |x| %.4f V, peak |y| %.4f V", peakX * 10.0, peakY * 10.0);
-        say(peaks);
-        say(outcome);
-        if (orbit) say(orbitText);
-        say(sleep);
-        if (wavFile) say("wrote " + wavFile->path() + ": x left, y right, 32-bit float");
-        if (pngFile) say("wrote " + pngFile->path());
-    }
-    return 0;
+    return runTake(arguments, scenarioFrom(arguments));
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
 // The functions JavaScript calls (web/tessel.js wraps them). Every one runs on
 // the WebAssembly instance's one thread. A handle is a HostedMap the caller got
-// from tessel_new and gives back to tessel_free once; null handles are ignored.
+// from tessel_new and gives back to tessel_free once, or a PointJudge from
+// tessel_judge_new for tessel_judge_free; null handles are ignored.
 #include <cstdint>
 
+#include "point_judge.h"
 #include "web_host.h"
 
 #define WEB_EXPORT(name) extern "C" __attribute__((export_name(name)))
 
 using web::HostedMap;
+using web::PointJudge;
+using web::PointVerdict;
 
 // A pin's volts in the signal scale the module sees (1.0 = 10 V): the value
 // divided by 10 in double, rounded once to float, as a host converts a pin text.
@@ -72,3 +76,23 @@ WEB_EXPORT("tessel_stopped_at") double stoppedAt(HostedMap* instance)
 }
 
 WEB_EXPORT("tessel_asleep") int32_t asleep(HostedMap* instance) { return instance && instance->asleep() ? 1 : 0; }
+
+// --- the chart's judgement of points ----------------------------------------
+
+// A hosted instance that judges points, or null (rate out of range, out of
+// memory). The caller owns it until tessel_judge_free.
+WEB_EXPORT("tessel_judge_new") PointJudge* newJudge(int32_t sampleRate) { return PointJudge::create(sampleRate); }
+
+WEB_EXPORT("tessel_judge_free") void freeJudge(PointJudge* judge) { delete judge; }
+
+// The orbit of `steps` iterates (a whole number, 256 to 1000000) from x0, y0
+// at a, b, all in the signal scale; the verdict stays at the returned address
+// until this judge's next point. Null for a bad step count or handle.
+WEB_EXPORT("tessel_judge_point")
+const PointVerdict* judgePoint(PointJudge* judge, float a, float b, float x0, float y0, double steps)
+{
+    if (!judge || !(steps >= PointJudge::kLeastSteps && steps <= PointJudge::kMostSteps)) return nullptr;
+    const auto whole = static_cast<int64_t>(steps);
+    if (static_cast<double>(whole) != steps) return nullptr;
+    return judge->judge(a, b, x0, y0, whole);
+}

@@ -6,7 +6,9 @@
 // a page's main thread, in a Web Worker and in an AudioWorkletGlobalScope.
 // The caller supplies the .wasm's bytes (an ArrayBuffer or a Uint8Array).
 //
-//   const map = await loadTesselMap(bytes);      // or loadTesselMapSync(bytes)
+//   const map = await loadTesselMap(bytes);      // or loadTesselMapSync(bytes) in a
+//                                                // worker or worklet (browsers refuse a
+//                                                // synchronous compile this large on a page)
 //   const take = map.newInstance({ rate: 44100 });
 //   take.set({ a: 1.4, b: 0.3 });                 // volts, as on the pins
 //   const { x, y } = take.render(44100);          // Float32Arrays, x and y outputs
@@ -20,7 +22,26 @@
 //       1..65536.
 //   signalOf(volts) -> the float the module sees for a voltage: float(volts / 10)
 //   voltsOf(signal) -> the shortest decimal volts whose signalOf is `signal`
-//   analysePoint(...), chartRow(...) -> not in this build yet: they throw.
+//   analysePoint({ a, b, x0 = 0, y0 = 0, steps = 8192, rate = 44100 })
+//       -> { a, b, x0, y0, outcome, period, steps, lyapunov, settle, rounding }
+//       the chart's judgement of one point, as a row of tessel-render
+//       --chart-data: a hosted instance, Continuous with Normalize off, reset
+//       to x0, y0, and its next `steps` outputs (256 to 1000000) judged.
+//       a, b, x0, y0: the volts that read back to the inputs' floats, as the
+//       CSV prints them; outcome 'stops' | 'cycle' | 'quasi' | 'chaos';
+//       period: of the cycle or rounding cycle, else 0; steps: stops: the
+//       iterates that stood before the trip, else all; lyapunov: quasi and
+//       chaos, else 0 (the CSV leaves it empty); settle: the iterate from
+//       which the cycle sounds, -1 where the CSV leaves it empty; rounding:
+//       the floats repeat exactly on no attracting cycle of the map.
+//   chartRow({ plane = 'ab', lo, hi, fixed, width, steps, rate, a = 1.4, b = 0.3, x0 = 0, y0 = 0 })
+//       -> `width` analysePoint results: point i across at pointVolts(lo, hi,
+//       width, i). Plane 'ab': a across, b = fixed, from x0, y0. Plane 'xy':
+//       x0 across, y0 = fixed, at a, b. For row j of a chart of height H give
+//       fixed = pointVolts(upLo, upHi, H, j): the rows of tessel-render
+//       --chart-data --size {width}xH, bottom row first.
+//
+// pointVolts(lo, hi, count, i) -> lo + (i + 0.5)(hi − lo)/count, as the chart computes it
 //
 // MapInstance
 //   set({ a, b, x0, y0 })  volts, any subset; a and b act from the next sample,
@@ -46,6 +67,10 @@
 
 const kDefaultRate = 44100;
 const kDefaultBlock = 1024;
+const kDefaultSteps = 8192;
+const kLeastSteps = 256;
+const kMostSteps = 1000000;
+const kOutcomes = ['stops', 'cycle', 'quasi', 'chaos'];
 
 function bytesOf(bytes) {
   if (bytes instanceof ArrayBuffer || ArrayBuffer.isView(bytes)) return bytes;
@@ -71,6 +96,7 @@ function wholeNumber(name, value, low, high) {
 
 export class TesselMap {
   #exports;
+  #judges = new Map();  // rate -> judge handle
 
   constructor(instance) {
     this.#exports = instance.exports;
@@ -99,13 +125,63 @@ export class TesselMap {
     return value * 10;
   }
 
-  analysePoint() {
-    throw new Error('analysePoint: the chart analysis is not in this build of tessel-map.wasm yet');
+  // One judge per rate, made on first use and kept: a hosted instance.
+  #judge(rate) {
+    let judge = this.#judges.get(rate);
+    if (judge === undefined) {
+      judge = this.#exports.tessel_judge_new(rate);
+      if (judge === 0) throw new Error('tessel-map.wasm made no instance (out of memory?)');
+      this.#judges.set(rate, judge);
+    }
+    return judge;
   }
 
-  chartRow() {
-    throw new Error('chartRow: the chart analysis is not in this build of tessel-map.wasm yet');
+  #signal(name, volts) {
+    const signal = this.signalOf(Number(volts));
+    if (!Number.isFinite(signal)) throw new RangeError(`${name}: ${volts} V is no finite 32-bit sample`);
+    return signal;
   }
+
+  analysePoint({ a, b, x0 = 0, y0 = 0, steps = kDefaultSteps, rate = kDefaultRate }) {
+    wholeNumber('steps', steps, kLeastSteps, kMostSteps);
+    wholeNumber('rate', rate, 1000, 768000);
+    const inputs = [this.#signal('a', a), this.#signal('b', b), this.#signal('x0', x0), this.#signal('y0', y0)];
+    const at = this.#exports.tessel_judge_point(this.#judge(rate), ...inputs, steps);
+    // PointVerdict (wasm/point_judge.h): outcome, period, steps, settle, lyapunov, rounding.
+    const verdict = new DataView(this.#exports.memory.buffer, at, 40);
+    return {
+      a: this.voltsOf(inputs[0]),
+      b: this.voltsOf(inputs[1]),
+      x0: this.voltsOf(inputs[2]),
+      y0: this.voltsOf(inputs[3]),
+      outcome: kOutcomes[verdict.getInt32(0, true)],
+      period: verdict.getInt32(4, true),
+      steps: verdict.getFloat64(8, true),
+      lyapunov: verdict.getFloat64(24, true),
+      settle: verdict.getFloat64(16, true),
+      rounding: verdict.getInt32(32, true) !== 0,
+    };
+  }
+
+  chartRow({ plane = 'ab', lo, hi, fixed, width, steps = kDefaultSteps, rate = kDefaultRate,
+    a = 1.4, b = 0.3, x0 = 0, y0 = 0 }) {
+    if (plane !== 'ab' && plane !== 'xy') throw new RangeError(`plane: '${plane}' is neither 'ab' nor 'xy'`);
+    wholeNumber('width', width, 1, 4096);
+    const row = [];
+    for (let i = 0; i < width; ++i) {
+      const across = pointVolts(lo, hi, width, i);
+      row.push(plane === 'ab'
+        ? this.analysePoint({ a: across, b: fixed, x0, y0, steps, rate })
+        : this.analysePoint({ a, b, x0: across, y0: fixed, steps, rate }));
+    }
+    return row;
+  }
+}
+
+// Point i of `count` across [lo, hi], in volts, at the middle of its cell:
+// the same double arithmetic as tessel-render's chart.
+export function pointVolts(lo, hi, count, i) {
+  return lo + ((i + 0.5) * (hi - lo)) / count;
 }
 
 export class MapInstance {

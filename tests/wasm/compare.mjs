@@ -1,8 +1,9 @@
 // The WebAssembly module against the native one, bit for bit: every take of
 // the table is rendered by tessel-map.wasm through web/tessel.js and by the
 // native library through tessel-render (a 32-bit float WAV), and every sample
-// of x and y must have the same bits. A few checks of what web/tessel.js
-// promises beyond the samples follow.
+// of x and y must have the same bits. Then charts: every row of tessel-render
+// --chart-data must read as chartRow judges it. A few checks of what
+// web/tessel.js promises beyond the samples follow.
 //
 // Usage: node tests/wasm/compare.mjs TESSEL-MAP.WASM TESSEL-RENDER
 // Prints one line per case and "wasm comparison: N passed, M failed"; exits 1
@@ -12,7 +13,7 @@ import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
-import { loadTesselMap } from '../../web/tessel.js';
+import { loadTesselMap, pointVolts } from '../../web/tessel.js';
 
 const [wasmPath, renderPath] = process.argv.slice(2);
 if (!wasmPath || !renderPath) {
@@ -167,6 +168,69 @@ function trailingZerosFrom(take) {
   return from;
 }
 
+// Charts: tessel-render --chart-data against chartRow, row by row, every column.
+const charts = [
+  // Every outcome: stops, cycles, chaos, quasi near b -1 V, a rounding cycle at a 1.725 V, b -0.1 V.
+  { name: 'chart of the a-b plane, the pins\' whole ranges', plane: 'ab', across: [-1, 4], up: [-1, 1],
+    width: 100, height: 50, steps: 1024 },
+  { name: 'chart of the chaotic band near a 1.4 V, b 0.3 V, from x0 0.2 V', plane: 'ab', across: [1, 1.5],
+    up: [0.2, 0.35], width: 16, height: 6, steps: 8192, x0: 0.2 },
+  { name: 'chart of the basin (x0, y0) at a 1.4 V, b 0.3 V', plane: 'xy', across: [-2, 2], up: [-2, 2],
+    width: 12, height: 6, steps: 1024, a: 1.4, b: 0.3 },
+];
+
+function chartOptions(chart, csvPath) {
+  const [acrossName, upName] = chart.plane === 'ab' ? ['--a-range', '--b-range'] : ['--x0-range', '--y0-range'];
+  const options = ['--quiet', '--chart-data', csvPath, '--plane', chart.plane,
+    acrossName, chart.across.join(':'), upName, chart.up.join(':'),
+    '--size', `${chart.width}x${chart.height}`, '--steps', String(chart.steps)];
+  for (const name of ['a', 'b', 'x0', 'y0']) {
+    if (chart[name] !== undefined) options.push(`--${name}`, String(chart[name]));
+  }
+  return options;
+}
+
+// What a CSV field must read for a chartRow result, by column.
+const csvText = {
+  a: (point) => point.a,
+  b: (point) => point.b,
+  x0: (point) => point.x0,
+  y0: (point) => point.y0,
+  outcome: (point) => point.outcome,
+  period: (point) => point.period,
+  steps: (point) => point.steps,
+  lyapunov: (point) => (point.outcome === 'quasi' || point.outcome === 'chaos' ? point.lyapunov.toFixed(6) : ''),
+  settle: (point) => (point.settle >= 0 ? point.settle : ''),
+};
+const sameVolts = new Set(['a', 'b', 'x0', 'y0']);
+
+function compareChart(map, chart, csv) {
+  const [header, ...rows] = csv.trim().split('\n');
+  const columns = header.split(',');
+  const unknown = columns.filter((column) => !(column in csvText));
+  if (unknown.length) return `unknown columns ${unknown.join(', ')}`;
+  if (rows.length !== chart.width * chart.height) return `${rows.length} rows for ${chart.width}x${chart.height}`;
+  for (let j = 0; j < chart.height; ++j) {
+    const fixed = pointVolts(chart.up[0], chart.up[1], chart.height, j);
+    const judged = map.chartRow({ plane: chart.plane, lo: chart.across[0], hi: chart.across[1], fixed,
+      width: chart.width, steps: chart.steps, a: chart.a, b: chart.b, x0: chart.x0 ?? 0, y0: chart.y0 ?? 0 });
+    for (let i = 0; i < chart.width; ++i) {
+      // The CSV tells a rounding cycle by a period on a quasi or chaotic orbit.
+      const point = judged[i];
+      if (point.rounding !== (point.period > 0 && point.outcome !== 'cycle')) {
+        return `point ${i} of row ${j}: rounding ${point.rounding} on a ${point.outcome} of period ${point.period}`;
+      }
+      const fields = rows[j * chart.width + i].split(',');
+      for (const [k, column] of columns.entries()) {
+        const want = csvText[column](judged[i]);
+        const same = sameVolts.has(column) ? Number(fields[k]) === want : fields[k] === String(want);
+        if (!same) return `point ${i} of row ${j}: ${column} ${want} against ${fields[k]}`;
+      }
+    }
+  }
+  return null;
+}
+
 const throws = (action, kind) => {
   try {
     action();
@@ -246,6 +310,16 @@ try {
         difference ?? (stopHolds ? `${native.x.length} samples, ${stopped}` : `${stopped}, zeros from ${zerosFrom}`));
     } catch (error) {
       report(false, take.name, error.message);
+    }
+  });
+  charts.forEach((chart, index) => {
+    try {
+      const csvPath = join(scratch, `chart-${index}.csv`);
+      execFileSync(renderPath, chartOptions(chart, csvPath), { stdio: ['ignore', 'ignore', 'inherit'] });
+      const difference = compareChart(map, chart, readFileSync(csvPath, 'utf8'));
+      report(!difference, chart.name, difference ?? `${chart.width * chart.height} points`);
+    } catch (error) {
+      report(false, chart.name, error.message);
     }
   });
   for (const [name, check] of interfaceChecks) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -288,19 +289,30 @@ void PrintTo(const BadInput& input, std::ostream* os) { *os << input.name; }
 
 class Refusal : public ::testing::TestWithParam<BadInput> {};
 
-TEST_P(Refusal, OneLineNonZeroExitAndNoFile)
+// The arguments with each "@name" made that name's path in `folder`.
+std::vector<std::string> inFolder(std::vector<std::string> arguments, const TemporaryFolder& folder)
 {
-    TemporaryFolder folder;
-    std::vector<std::string> arguments = GetParam().arguments;
     for (std::string& word : arguments)
         if (word.starts_with("@")) word = folder / word.substr(1);
-    const Result result = runTool(arguments);
+    return arguments;
+}
 
+// A refusal: a non-zero exit and one line on stderr, the tool's name and `message` in it.
+void expectRefusal(const Result& result, const std::string& message)
+{
     EXPECT_NE(result.exitCode, 0);
     const std::vector<std::string> errorLines = lines(result.err);
     ASSERT_EQ(errorLines.size(), 1u) << result.err;
     EXPECT_TRUE(errorLines[0].starts_with("tessel-render: ")) << errorLines[0];
-    EXPECT_NE(errorLines[0].find(GetParam().message), std::string::npos) << errorLines[0];
+    EXPECT_NE(errorLines[0].find(message), std::string::npos) << errorLines[0];
+}
+
+TEST_P(Refusal, OneLineNonZeroExitAndNoFile)
+{
+    TemporaryFolder folder;
+    const Result result = runTool(inFolder(GetParam().arguments, folder));
+
+    expectRefusal(result, GetParam().message);
     EXPECT_EQ(result.out, "");
     EXPECT_TRUE(folder.entries().empty()) << *folder.entries().begin();
 }
@@ -430,3 +442,134 @@ TEST(RefusalOfOutputs, ASuccessfulRenderReplacesTheFileAndLeavesNoTemporary)
     ASSERT_EQ(stat((folder / "map.png").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask) << "a new file gets the usual permissions";
 }
+
+// --- outputs that name one file ---------------------------------------------------
+
+// What a path case lays out in its folder before the tool runs.
+struct Laid {
+    enum Kind { File, Folder, Symlink, HardLink, ModuleCopy } kind;
+    std::string path;    // in the folder
+    std::string target;  // a file's text, a symbolic link's target as written, a hard link's file in the folder
+};
+
+struct PathCase {
+    std::string name;
+    std::vector<Laid> layout;
+    std::vector<std::string> arguments;  // run in the folder; "@name" stands for that name's absolute path
+    std::string error;                   // part of the one error line; empty: the outputs are distinct
+    std::vector<std::string> written;    // without an error, the files the tool must write
+    std::string defaultModule;           // in the folder: the library the tool hosts without --module
+};
+
+void PrintTo(const PathCase& pathCase, std::ostream* os) { *os << pathCase.name; }
+
+void layOut(const TemporaryFolder& folder, const std::vector<Laid>& layout)
+{
+    for (const Laid& laid : layout) {
+        const std::string path = folder / laid.path;
+        switch (laid.kind) {
+        case Laid::File: std::ofstream(path) << laid.target; break;
+        case Laid::Folder: fs::create_directory(path); break;
+        case Laid::Symlink: fs::create_symlink(laid.target, path); break;
+        case Laid::HardLink: fs::create_hard_link(folder / laid.target, path); break;
+        case Laid::ModuleCopy: fs::copy_file(host::builtModulePath(), path); break;
+        }
+    }
+}
+
+// Every entry under the folder, without following links: a file's contents,
+// a symbolic link's target, or that it is a folder.
+std::map<std::string, std::string> contentsOf(const TemporaryFolder& folder)
+{
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : fs::recursive_directory_iterator(folder.path)) {
+        const std::string name = fs::relative(entry.path(), folder.path).string();
+        if (entry.is_symlink())
+            contents[name] = "symbolic link to " + fs::read_symlink(entry.path()).string();
+        else if (entry.is_directory())
+            contents[name] = "folder";
+        else
+            contents[name] = readText(entry.path().string());
+    }
+    return contents;
+}
+
+class OutputPaths : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(OutputPaths, OneFileNamedTwiceIsRefusedBeforeAnythingIsWritten)
+{
+    const PathCase& pathCase = GetParam();
+    TemporaryFolder folder;
+    layOut(folder, pathCase.layout);
+    Surroundings surroundings{folder.path.string(), {}};
+    if (!pathCase.defaultModule.empty())
+        surroundings.environment = {"TESSEL_MODULE=" + (folder / pathCase.defaultModule)};
+
+    const std::map<std::string, std::string> before = contentsOf(folder);
+    const Result result = runTool(inFolder(pathCase.arguments, folder), surroundings);
+    if (!pathCase.error.empty()) {
+        expectRefusal(result, pathCase.error);
+        EXPECT_EQ(contentsOf(folder), before) << "nothing written, nothing replaced";
+        return;
+    }
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::map<std::string, std::string> after = contentsOf(folder), untouched = before;
+    for (const std::string& name : pathCase.written) {
+        EXPECT_FALSE(after[name].empty()) << name << " was not written";
+        EXPECT_NE(after[name], untouched[name]) << name << " was not replaced";
+        after.erase(name);
+        untouched.erase(name);
+    }
+    EXPECT_EQ(after, untouched) << "only the outputs change";
+}
+
+std::vector<PathCase> pathCases()
+{
+    const std::string same = "name the same file: give two different files";
+    const std::string module = "is the module library being hosted";
+    const Laid real{Laid::Folder, "real", ""};
+    const Laid link{Laid::Symlink, "link", "real"};
+    const Laid library{Laid::ModuleCopy, "module.so", ""};
+    auto refused = [](std::string name, std::vector<Laid> layout, std::vector<std::string> arguments,
+                      std::string error, std::string defaultModule = "") {
+        return PathCase{name, layout, arguments, error, {}, defaultModule};
+    };
+    // Distinct files still work, and replace existing ones; small takes and charts.
+    auto works = [](std::string name, std::vector<Laid> layout, std::vector<std::string> arguments,
+                    std::vector<std::string> written) {
+        const bool chart = arguments.front().starts_with("--chart");
+        const std::vector<std::string> small = chart ? std::vector<std::string>{"--size", "2x2", "--steps", "256"}
+                                                     : std::vector<std::string>{"--seconds", "0.01"};
+        arguments.insert(arguments.end(), small.begin(), small.end());
+        return PathCase{name, layout, arguments, "", written, ""};
+    };
+    return {
+        refused("SameName", {}, {"--out", "a.wav", "--plot", "a.wav"}, same),
+        refused("DotPrefix", {}, {"--out", "a.wav", "--plot", "./a.wav"}, "--out a.wav and --plot ./a.wav " + same),
+        refused("AbsoluteAndRelative", {}, {"--out", "@a.wav", "--plot", "a.wav"}, same),
+        refused("ThroughAParentFolder", {real}, {"--out", "real/../a.wav", "--plot", "a.wav"}, same),
+        refused("SymlinkedFolder", {real, link}, {"--out", "real/a.wav", "--plot", "link/a.wav"}, same),
+        refused("SymlinkedFolderExistingFile", {real, {Laid::File, "real/a.wav", "keep"}, link},
+                {"--out", "link/a.wav", "--plot", "real/a.wav"}, same),
+        refused("HardLink", {{Laid::File, "a.wav", "keep"}, {Laid::HardLink, "b.png", "a.wav"}},
+                {"--out", "a.wav", "--plot", "b.png"}, "--out a.wav and --plot b.png " + same),
+        refused("ChartDotPrefix", {}, {"--chart", "c.png", "--chart-data", "./c.png"}, same),
+        refused("ChartHardLink", {{Laid::File, "c.csv", "keep"}, {Laid::HardLink, "c.png", "c.csv"}},
+                {"--chart", "c.png", "--chart-data", "c.csv"}, same),
+        refused("OutputOntoTheModule", {library}, {"--module", "./module.so", "--out", "module.so"},
+                "--out: module.so " + module),
+        refused("PlotOntoTheDefaultModule", {library}, {"--plot", "./module.so"}, module, "module.so"),
+        refused("ChartDataOntoTheModuleByHardLink", {library, {Laid::HardLink, "lib.csv", "module.so"}},
+                {"--module", "./module.so", "--chart-data", "lib.csv"}, "--chart-data: lib.csv " + module),
+        works("DistinctFiles", {}, {"--out", "a.wav", "--plot", "a.png"}, {"a.wav", "a.png"}),
+        works("OneNameInTwoFolders", {real}, {"--out", "a.wav", "--plot", "real/a.wav"}, {"a.wav", "real/a.wav"}),
+        works("DistinctThroughASymlinkedFolder", {real, link, {Laid::File, "real/a.wav", "old"}},
+              {"--out", "link/a.wav", "--plot", "real/a.png"}, {"real/a.wav", "real/a.png"}),
+        works("ModuleNameInAnotherFolder", {real, library}, {"--out", "real/module.so", "--module", "./module.so"},
+              {"real/module.so"}),
+        works("ChartDistinctFiles", {}, {"--chart", "c.png", "--chart-data", "c.csv"}, {"c.png", "c.csv"}),
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, OutputPaths, ::testing::ValuesIn(pathCases()),
+                         [](const ::testing::TestParamInfo<PathCase>& info) { return info.param.name; });

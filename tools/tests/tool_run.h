@@ -56,8 +56,14 @@ inline std::string readText(const std::string& path)
     return text.str();
 }
 
+// Where the tool runs, for a test that needs other than the test's own.
+struct Surroundings {
+    std::string workingFolder;             // empty: the test's own
+    std::vector<std::string> environment;  // NAME=value, over the test's own
+};
+
 // Runs the tool with `arguments`, its stdout and stderr captured in files.
-inline Result runTool(const std::vector<std::string>& arguments)
+inline Result runTool(const std::vector<std::string>& arguments, const Surroundings& surroundings = {})
 {
     TemporaryFolder capture;
     const std::string outPath = capture / "stdout", errPath = capture / "stderr";
@@ -73,6 +79,11 @@ inline Result runTool(const std::vector<std::string>& arguments)
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
+        if (!surroundings.workingFolder.empty() && chdir(surroundings.workingFolder.c_str()) != 0) _exit(126);
+        for (const std::string& setting : surroundings.environment) {
+            const size_t equals = setting.find('=');
+            setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }

@@ -1,0 +1,107 @@
+// What an orbit of the map does, judged from its float states as the module
+// makes them with Normalize off (signal scale, 1.0 = 10 V). Plain floats in,
+// a plain record out: no host, no files, no exceptions, no threads, so the
+// same code serves the chart, a take's report and a WebAssembly page.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace analysis {
+
+enum class Outcome { Stops, Cycle, Quasi, Chaos };
+
+// "stops", "cycle", "quasi" or "chaos".
+const char* outcomeName(Outcome outcome);
+
+// The longest cycle looked for; the lowest tone is then rate/512 Hz.
+constexpr int32_t kPeriodLimit = 512;
+// Repetition is judged over the last iterates, at most this many (two whole
+// periods of the longest cycle), and at most the second half of the orbit.
+constexpr int64_t kCycleWindow = 2 * int64_t{kPeriodLimit};
+// A largest Lyapunov exponent above this, in natural log per step, is chaos;
+// below it the estimate cannot tell a bounded orbit's drift from zero.
+constexpr double kChaosMargin = 0.01;
+// Fewer steps than this leave too little orbit to judge a cycle or chaos.
+constexpr int64_t kLeastStepsToClassify = 256;
+// The settle step is sought among the last this many states; an orbit that
+// settled before them reports the first of them.
+constexpr int64_t kSettleHistory = int64_t{1} << 21;
+
+struct OrbitClass {
+    Outcome outcome = Outcome::Quasi;
+    // cycle: the least period of the map's attracting cycle the floats follow;
+    // a rounding cycle: the period of the floats' exact repetition; else 0
+    int32_t period = 0;
+    // chaos or quasi only: the floats repeat exactly, but on no attracting
+    // cycle of the map
+    bool roundingCycle = false;
+    int64_t steps = 0;    // stops: the iterates that stood before the trip; otherwise all of them
+    // cycle: the least iterate (counted from 0, the first after the reset) from
+    // which each is within the rounding halo of the one a period earlier; a
+    // rounding cycle: from which each equals it exactly; otherwise -1
+    int64_t settle = -1;
+    double lyapunov = 0.0;        // quasi and chaos only: natural log per step
+    double secondLyapunov = 0.0;  // the other exponent, from a tangent kept orthogonal to the first
+};
+
+// One orbit of `steps` iterates at the constant inputs a and b (signal scale),
+// counted from the first iterate after the load or reset.
+class OrbitAnalysis {
+public:
+    OrbitAnalysis(float a, float b, int64_t steps);
+
+    // The next iterates, in order; the pointers are read during the call only.
+    // Returns whether any more are wanted: false once the guard has stopped
+    // the map or all `steps` have been seen.
+    bool add(const float* x, const float* y, int32_t count);
+
+    // After add() has returned false; earlier, the orbit so far.
+    OrbitClass result() const;
+
+private:
+    // Two tangent vectors, each scaled by 2^its exponent sum, the second kept
+    // orthogonal to the first, followed up to iterate `at`.
+    struct Tangents {
+        double ux = 1.0, uy = 0.0, wx = 0.0, wy = 1.0;
+        int64_t exponentU = 0, exponentW = 0;
+        int32_t sinceRenormalised = 0;
+        int64_t at = 0;
+    };
+
+    // The tangents along the kept states up to iterate `to`.
+    void follow(Tangents& tangents, int64_t to) const;
+    void keep(const float* x, const float* y, int32_t count);
+    bool judgeCycle(OrbitClass& result) const;
+    void measureExponents(OrbitClass& result) const;
+
+    float a, b;
+    int64_t steps;
+    int64_t seen = 0;
+    int64_t stoppedAt = -1;
+    bool pendingZero = false;  // the last iterate seen was (+0, +0)
+
+    // The tangents run over the second half, lazily: only over states about
+    // to leave the history, and the rest when an exponent is wanted, so an
+    // orbit judged a cycle never pays for them.
+    int64_t tangentFrom;
+    double jacobianXX, jacobianYX;  // -200·a (times x at each state) and 10·b
+    int32_t orthogonaliseMask;      // the second tangent is made orthogonal every (mask + 1) steps
+    Tangents tangents;
+
+    // The last states (at most 2·kSettleHistory, at least kSettleHistory once
+    // that many were seen); historyFrom is the iterate number of the first.
+    int64_t historyFrom = 0;
+    std::vector<float> historyX, historyY;
+};
+
+// The module's orbit at one point, driven exactly as the chart drives its
+// hosted instance: a reset to (x0, y0), then `steps` map steps with the
+// guard, the stopped map holding (+0, +0). Inputs in the signal scale.
+OrbitClass judgePoint(float a, float b, float x0, float y0, int64_t steps);
+
+// The natural logarithm by arithmetic alone (no libm), the same to the last
+// bit on every machine; v > 0 and finite.
+double naturalLog(double v);
+
+}  // namespace analysis
