@@ -228,8 +228,9 @@ def describe_orbit(row, rate):
     return f"chaos: {exponent}"
 
 
-# Chart points (across, up) at known places: in the chaotic band, a constant, a tone, stopping at once.
-CHART_POINTS = [(287, 259), (150, 200), (245, 259), (590, 380), (10, 10)]
+# Chart points (across, up) of the default chart: chaos by a 1.4 V, b 0.3 V; a constant; a tone of period 8;
+# stopping after 1 and 2 iterates; quasi on the bottom row; chaos on a rounding cycle of period 84.
+CHART_POINTS = [(287, 259), (150, 200), (245, 259), (590, 380), (10, 10), (44, 0), (351, 143)]
 
 
 def click_point(browser, canvas, i, j):
