@@ -79,9 +79,11 @@ export class ChartView {
       settle: new Int32Array(CHART_WIDTH * CHART_HEIGHT),
       lyapunov: new Float64Array(CHART_WIDTH * CHART_HEIGHT),
       rounding: new Uint8Array(CHART_WIDTH * CHART_HEIGHT),
-      // the point whose result a pixel shows until its own comes
+      // the point whose result a pixel shows until its own comes, and that point's pass stride
       shownFrom: new Int32Array(CHART_WIDTH * CHART_HEIGHT),
+      shownStride: new Uint8Array(CHART_WIDTH * CHART_HEIGHT),
     };
+    this.frameAsked = false;
     this.timing = {};
     this.workers = [];
     this.listen();
@@ -119,6 +121,7 @@ export class ChartView {
     this.rate = rate;
     this.results.outcome.fill(-1);
     this.results.shownFrom.fill(-1);
+    this.results.shownStride.fill(STRIDES[0] + 1);
     const v = this.view;
     this.across = Float64Array.from({ length: CHART_WIDTH }, (_, i) => pointVolts(v.aLow, v.aHigh, CHART_WIDTH, i));
     this.up = Float64Array.from({ length: CHART_HEIGHT }, (_, j) => pointVolts(v.bLow, v.bHigh, CHART_HEIGHT, j));
@@ -195,7 +198,8 @@ export class ChartView {
       settle: r.settle[point], lyapunov: r.lyapunov[point], rounding: r.rounding[point] === 1 };
   }
 
-  // A point's colour over its block of the pass, where no finer point has painted yet.
+  // A point's colour over its block of the pass, where no finer point has painted yet: passes
+  // are dealt out in order, but two workers may finish them out of order.
   paint(point, stride) {
     const orbit = this.orbitAt(point);
     const colour = chartColour(orbit, CHART_STEPS);
@@ -204,8 +208,9 @@ export class ChartView {
     for (let j = j0; j < Math.min(CHART_HEIGHT, j0 + stride); j++) {
       for (let i = i0; i < Math.min(CHART_WIDTH, i0 + stride); i++) {
         const cell = j * CHART_WIDTH + i;
-        if (cell !== point && this.results.outcome[cell] >= 0) continue;
+        if (this.results.shownStride[cell] <= stride && cell !== point) continue;
         this.results.shownFrom[cell] = point;
+        this.results.shownStride[cell] = cell === point ? 0 : stride;
         const row = CHART_HEIGHT - 1 - j;
         const pixel = 4 * (row * CHART_WIDTH + i);
         this.image.data.set(orbit.rounding ? hatched(colour, i, row) : colour, pixel);
