@@ -384,10 +384,12 @@ def zoom_stops_at_floats(context):
 
 
 def play_and_stop(context):
-    """Play starts the worklet at the chosen rate; Stop ends it; nothing complains."""
+    """Play starts the worklet at the chosen rate; Stop ends it; Copy copies or selects the patch; nothing complains."""
     with Browser() as browser:
         browser.open(context.page, "rate=48000")
         browser.wait_for(READY)
+        browser.driver.find_element(By.ID, "copy").click()
+        copied = browser.wait_for("const t = document.getElementById('copy').textContent; return t !== 'Copy' && t")
         browser.driver.find_element(By.ID, "play").click()
         state = browser.wait_for("const p = window.tesselExplorer.explorer.player;"
                                  "return p.context && p.node && p.context.state === 'running'"
@@ -398,6 +400,7 @@ def play_and_stop(context):
         check_no_problems(browser)
     assert state == [48000, "running"], state
     assert stopped
+    assert copied in ("Copied", "Selected: copy it"), copied
 
 
 TESTS = [harness_catches_leaks, opens_offline, reads_without_what_it_needs, samples_equal_native, chart_clicks_agree,
