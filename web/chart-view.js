@@ -89,7 +89,7 @@ export class ChartView {
     this.listen();
   }
 
-  // The workers start with the first chart, so a module without the analysis needs none.
+  // Starts the chart over the current view from x0, y0 (volts); the workers start with the first.
   compute(x0, y0, rate) {
     if (this.workers.length === 0) this.startWorkers(this.wasm, this.workerSource);
     this.restart(x0, y0, rate);
@@ -113,7 +113,6 @@ export class ChartView {
     this.elements.status.textContent = `The chart failed: ${message}`;
   }
 
-  // Starts the chart over the current view from x0, y0 (volts).
   restart(x0, y0, rate) {
     this.generation += 1;
     this.x0 = x0;

@@ -35,7 +35,6 @@ class Explorer {
   constructor(tessel, wasm) {
     this.tessel = tessel;
     this.wasm = wasm;
-    this.analysis = hasAnalysis(tessel);
     this.settings = settingsOfFragment(location.hash);
     this.volume = Number(element("volume").value);
     this.shown = {};  // each number field's text as the page last wrote it
@@ -48,17 +47,12 @@ class Explorer {
     this.bindKnobs();
     this.bindSettings();
     this.show(Object.keys(KNOBS));
-    if (this.analysis) {
-      this.chart.compute(this.settings.x0, this.settings.y0, this.settings.rate);
-    } else {
-      element("chart-status").textContent = "This build of the module has no chart analysis.";
-    }
+    this.chart.compute(this.settings.x0, this.settings.y0, this.settings.rate);
+    // A link edited or pasted into the address bar, or history.
     addEventListener("hashchange", () => {
-      if (location.hash.slice(1) === fragmentOf(this.settings)) return;
-      const before = this.settings;
-      this.settings = settingsOfFragment(location.hash);
-      this.show(Object.keys(KNOBS));
-      if (before.x0 !== this.settings.x0 || before.y0 !== this.settings.y0) this.rechart();
+      if (location.hash.slice(1) !== fragmentOf(this.settings)) {
+        this.change(settingsOfFragment(location.hash), Object.keys(KNOBS));
+      }
     });
   }
 
@@ -121,7 +115,6 @@ class Explorer {
     element("rate").addEventListener("change", (event) => {
       const rate = Number(event.target.value);
       this.change({ rate, gate: Math.min(this.settings.gate, rate / 2) }, ["gate"]);
-      if (this.player && this.player.playing) this.restartSound();
     });
     element("reset").addEventListener("click", () => {
       if (this.player) this.player.reset();
@@ -181,12 +174,14 @@ class Explorer {
     const before = this.settings;
     this.settings = { ...before, ...values };
     this.show(fields);
-    if (this.player) this.player.follow(this.settings);
+    if (this.player && this.player.playing) {
+      if (before.rate !== this.settings.rate) this.restartSound();
+      else this.player.follow(this.settings);
+    }
     if (before.x0 !== this.settings.x0 || before.y0 !== this.settings.y0) this.rechart();
   }
 
   rechart() {
-    if (!this.analysis) return;
     clearTimeout(this.chartTimer);
     this.chartTimer = setTimeout(() => this.chart.compute(this.settings.x0, this.settings.y0, this.settings.rate),
       CHART_DELAY_MS);
@@ -226,25 +221,13 @@ class Explorer {
     this.take = take;
     const { view } = drawAttractor(element("attractor"), take.x, take.y);
     drawTraces(element("traces"), take.x, take.y, traceLength(s, take.x.length), s.rate, view);
-    if (this.analysis) {
-      const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, steps: CHART_STEPS, rate: s.rate });
-      element("verdict").textContent = describeSettings(orbit, s);
-    }
+    const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, steps: CHART_STEPS, rate: s.rate });
+    element("verdict").textContent = describeSettings(orbit, s);
     const peak = (samples) => (VOLTS_PER_UNIT * samples.reduce((most, v) => Math.max(most, Math.abs(v)), 0)).toFixed(3);
     element("take-text").textContent = `${take.x.length} samples at ${s.rate} Hz from a reset; ` +
       `peaks x ${peak(take.x)} V, y ${peak(take.y)} V` +
       (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : "");
     this.drawMs = performance.now() - started;
-  }
-}
-
-// Whether the module's build holds the chart's analysis.
-function hasAnalysis(tessel) {
-  try {
-    tessel.analysePoint({ a: KNOBS.a.initial, b: KNOBS.b.initial, steps: 256 });
-    return true;
-  } catch {
-    return false;
   }
 }
 
