@@ -276,7 +276,7 @@ def chart_clicks_agree(context):
 
 
 def attractor_follows_a(context):
-    """Typing a new a redraws the attractor and changes the take."""
+    """Typing a new a redraws the attractor and changes the take and the fragment; a new fragment sets the controls."""
     with Browser() as browser:
         browser.open(context.page)
         browser.wait_for(READY)
@@ -290,10 +290,15 @@ def attractor_follows_a(context):
         take_after = browser.call("window.tesselExplorer.takeBytes()")
         draw_ms = browser.driver.execute_script("return window.tesselExplorer.explorer.drawMs")
         hash_now = browser.driver.execute_script("return location.hash")
+        # A link pasted into the address bar sets the controls.
+        browser.driver.execute_script("location.hash = 'a=1.1&b=0.2&mode=gated&gate=250'")
+        from_link = browser.wait_for("const s = window.tesselExplorer.settings;"
+                                     "return s.a === 1.1 && [document.getElementById('a-number').value, s.b, s.mode, s.gate]")
         check_no_problems(browser)
     assert before != after, "the attractor did not change with a"
     assert take_before != take_after, "the take did not change with a"
     assert "a=1.3&" in hash_now, f"the fragment does not hold the new a: {hash_now}"
+    assert from_link == ["1.1", 0.2, "gated", 250], f"a link's settings did not reach the controls: {from_link}"
     print(f"  (redrawn in {draw_ms:.1f} ms)")
 
 
