@@ -75,7 +75,8 @@ class Context:
         out = self.folder / "take.wav"
         command = [self.render, "--quiet", "--out", str(out), "--seconds", str(seconds),
                    "--rate", str(settings["rate"]), "--a", settings["a"], "--b", settings["b"],
-                   "--x0", settings["x0"], "--y0", settings["y0"], "--mode", settings["mode"], "--normalize", settings["normalize"]]
+                   "--x0", settings["x0"], "--y0", settings["y0"], "--mode", settings["mode"],
+                   "--normalize", settings["normalize"]]
         if settings["mode"] == "gated":
             command += ["--gate-hz", str(settings["gate"])]
         for at in resets:
@@ -292,8 +293,9 @@ def attractor_follows_a(context):
         hash_now = browser.driver.execute_script("return location.hash")
         # A link pasted into the address bar sets the controls.
         browser.driver.execute_script("location.hash = 'a=1.1&b=0.2&mode=gated&gate=250'")
-        from_link = browser.wait_for("const s = window.tesselExplorer.settings;"
-                                     "return s.a === 1.1 && [document.getElementById('a-number').value, s.b, s.mode, s.gate]")
+        from_link = browser.wait_for(
+            "const s = window.tesselExplorer.settings;"
+            "return s.a === 1.1 && [document.getElementById('a-number').value, s.b, s.mode, s.gate]")
         check_no_problems(browser)
     assert before != after, "the attractor did not change with a"
     assert take_before != take_after, "the take did not change with a"
