@@ -64,6 +64,14 @@ export function chartColour(orbit, steps) {
 // Where the colour map starts for a pixel visited once.
 const DENSITY_FLOOR = 0.3;
 
+// An opaque colour as one pixel of an ImageData seen as 32-bit words (little-endian: RGBA in memory).
+function packed([r, g, b]) {
+  return (255 << 24 | b << 16 | g << 8 | r) >>> 0;
+}
+
+// The inferno colours at 1024 steps, so a redraw computes no colour per pixel.
+const INFERNO_TABLE = Uint32Array.from({ length: 1024 }, (_, k) => packed(inferno(k / 1023)));
+
 // The outputs' extent with a margin, never of zero extent; signal scale.
 export function viewOf(x, y) {
   const bounds = { xLow: Infinity, xHigh: -Infinity, yLow: Infinity, yHigh: -Infinity };
@@ -151,25 +159,22 @@ export function drawAttractor(canvas, x, y) {
   }
   const visited = [];
   for (let pixel = 0; pixel < density.length; pixel++) if (density[pixel] > 0) visited.push(pixel);
-  // Few visited pixels would be lost as single dots, so they grow.
+  // Few visited pixels would be lost as single dots, so they grow, the densest drawn last, on top.
   const n = visited.length;
   const radius = n < 200 ? 3 : n < 1000 ? 2 : n < 5000 ? 1 : 0;
-  visited.sort((p, q) => density[p] - density[q]);
+  if (radius > 0) visited.sort((p, q) => density[p] - density[q]);
   const logMost = most > 1 ? Math.log(most) : 1;
   const image = context.createImageData(area.width, area.height);
-  for (let pixel = 0; pixel < image.data.length; pixel += 4) {
-    image.data.set(PLOT_BACKGROUND, pixel);
-    image.data[pixel + 3] = 255;
-  }
+  const pixels = new Uint32Array(image.data.buffer);
+  pixels.fill(packed(PLOT_BACKGROUND));
   for (const pixel of visited) {
-    const colour = inferno(DENSITY_FLOOR + (1 - DENSITY_FLOOR) * Math.log(density[pixel]) / logMost);
+    const colour = INFERNO_TABLE[Math.round((INFERNO_TABLE.length - 1) *
+      (DENSITY_FLOOR + (1 - DENSITY_FLOOR) * Math.log(density[pixel]) / logMost))];
     const row = Math.floor(pixel / area.width);
     const column = pixel % area.width;
-    for (let dy = -radius; dy <= radius; dy++) {
-      for (let dx = -radius; dx <= radius; dx++) {
-        const r = row + dy;
-        const c = column + dx;
-        if (r >= 0 && r < area.height && c >= 0 && c < area.width) image.data.set(colour, 4 * (r * area.width + c));
+    for (let r = Math.max(0, row - radius); r <= Math.min(area.height - 1, row + radius); r++) {
+      for (let c = Math.max(0, column - radius); c <= Math.min(area.width - 1, column + radius); c++) {
+        pixels[r * area.width + c] = colour;
       }
     }
   }
