@@ -69,8 +69,9 @@ export function toneText(period, rate) {
 }
 
 // tessel-render's words for an orbit: "a cycle of period 4: a tone of 11025 Hz from step 310".
-export function describeOrbit(orbit, rate) {
-  const tone = () => (orbit.period === 1 ? "a constant" : `a tone of ${toneText(orbit.period, rate)}`);
+// `nameTone(period)` names a cycle's tone; by default at `rate`, rounded as tessel-render rounds it.
+export function describeOrbit(orbit, rate, nameTone = (period) => toneText(period, rate)) {
+  const tone = () => (orbit.period === 1 ? "a constant" : `a tone of ${nameTone(orbit.period)}`);
   switch (orbit.outcome) {
     case "stops":
       return `stops: the guard stopped the map after ${orbit.steps} iterates`;
@@ -90,11 +91,10 @@ export function describeOrbit(orbit, rate) {
 
 // What the settings do, in Continuous or Gated mode.
 export function describeSettings(orbit, settings) {
-  const what = describeOrbit(orbit, settings.rate);
-  if (settings.mode === "continuous") return `Continuous: ${what}`;
-  const clocked = orbit.outcome === "cycle" && orbit.period > 1
-    ? `; at the ${settings.gate} Hz clock, a tone of ${toneText(orbit.period, settings.gate)}` : "";
-  return `Gated, one step per clock edge; in Continuous: ${what}${clocked}`;
+  if (settings.mode === "continuous") return `Continuous: ${describeOrbit(orbit, settings.rate)}`;
+  // One step per clock tick: a cycle of period p is a tone of the clock's rate over p.
+  const clockTone = (period) => `${Number((settings.gate / period).toPrecision(3))} Hz`;
+  return `Gated by a ${settings.gate} Hz clock, one step per tick: ${describeOrbit(orbit, settings.rate, clockTone)}`;
 }
 
 export const DEFAULT_SETTINGS = Object.freeze({

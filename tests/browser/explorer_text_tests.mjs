@@ -4,7 +4,7 @@
 // Usage: node tests/browser/explorer_text_tests.mjs
 // Prints one line per failure and, last, "explorer-text tests: N passed, M failed".
 import {
-  describeOrbit, fragmentOf, pointVolts, readField, settingsOfFragment, signalOf, toneText, voltsText,
+  describeOrbit, describeSettings, fragmentOf, pointVolts, readField, settingsOfFragment, signalOf, toneText, voltsText,
 } from "../../web/explorer-text.js";
 
 const failures = [];
@@ -58,6 +58,13 @@ for (const [orbit, words] of [
 ]) {
   check(`describeOrbit(${orbit.outcome})`, describeOrbit(orbit, 44100), words);
 }
+
+// What the settings do: in Gated mode a cycle is a tone of the clock's rate over its period.
+const gated = { mode: "gated", gate: 200, rate: 44100 };
+check("describeSettings, gated cycle", describeSettings({ outcome: "cycle", period: 3, settle: 40 }, gated),
+  "Gated by a 200 Hz clock, one step per tick: a cycle of period 3: a tone of 66.7 Hz from step 40");
+check("describeSettings, continuous cycle", describeSettings({ outcome: "cycle", period: 3, settle: 40 },
+  { ...gated, mode: "continuous" }), "Continuous: a cycle of period 3: a tone of 14700 Hz from step 40");
 
 for (const failure of failures) console.log(`FAIL ${failure}`);
 console.log(`explorer-text tests: ${passed} passed, ${failures.length} failed`);
