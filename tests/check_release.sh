@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks two releases of one commit, made by scripts/release in two build
 # directories: the same bytes in both dist directories; the zip's listing,
-# dates and checksums; the manual's picture; and the Module.sep inside it,
+# dates and checksums; the manual's pictures and WebAssembly module, its size,
+# and the page itself in headless Chromium; and the Module.sep inside it,
 # which must be the one the first build tested, with the right exports,
 # imports, version resource and size.
 # Usage: check_release.sh BUILD_A DIST_A BUILD_B DIST_B
@@ -61,8 +62,29 @@ cmp -s "$unpacked/Module.sep" "$build_a/win32/Module.sep" || fail "the zip's Mod
 
 manual="$unpacked/Tessel Map.html"
 grep -q "<title>Tessel Map $version: user manual</title>" "$manual" || fail "the manual does not name $version"
-picture=$(grep -o 'src="data:image/png;base64,[A-Za-z0-9+/=]*"' "$manual" | sed -E 's/^src="data:image\/png;base64,(.*)"$/\1/')
-cmp -s <(base64 -d <<<"$picture") "$build_a/tessel-map.png" || fail "the manual does not hold the rendered picture"
+python3 - "$manual" "$build_a" <<'PY' || fail "the manual does not hold what the release built"
+import base64, re, sys
+from pathlib import Path
+manual, build = Path(sys.argv[1]).read_bytes(), Path(sys.argv[2])
+problems = []
+inlined = {
+    "the take's picture": (rb'<img id="picture-take" src="data:image/png;base64,([A-Za-z0-9+/=]*)"', "tessel-map.png"),
+    "the chart's picture": (rb'<img id="picture-chart" src="data:image/png;base64,([A-Za-z0-9+/=]*)"', "tessel-map-chart.png"),
+    "the WebAssembly module": (rb'<script type="application/octet-stream" id="tessel-wasm">([A-Za-z0-9+/=]*)</script>',
+                               "wasm/tessel-map.wasm"),
+}
+for what, (pattern, built) in inlined.items():
+    found = re.findall(pattern, manual)
+    if len(found) != 1 or base64.b64decode(found[0]) != (build / built).read_bytes():
+        problems.append(f"{what} is not the one built ({len(found)} found)")
+if len(manual) > 1_000_000:
+    problems.append(f"the manual is {len(manual)} bytes, more than 1,000,000")
+for problem in problems:
+    print("  " + problem, file=sys.stderr)
+sys.exit(1 if problems else 0)
+PY
+# The zipped page itself, offline in headless Chromium: it starts, draws, plays, and asks nothing of the network.
+/usr/bin/python3 "$here/browser/page_tests.py" --smoke "$manual" || fail "the zipped manual in the browser"
 
 "$here/check_module_binary.sh" "$objdump" "$unpacked/Module.sep" "$build_a/win32/unstripped/Module.sep" \
   || fail "module binary checks"

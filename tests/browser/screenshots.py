@@ -1,0 +1,42 @@
+#!/usr/bin/python3
+"""Takes the README's screenshots of the explorer in headless Chromium: the
+page as it opens, and the chart zoomed in on the chaotic band around the
+usual a 1.4 V, b 0.3 V. Both wait for the chart to be complete.
+
+Usage: screenshots.py PAGE OUT_FOLDER
+"""
+import sys
+from pathlib import Path
+
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+
+from harness import Browser
+
+CHART_DONE = "const c = window.tesselExplorer.explorer.chart; return c.done === c.total"
+
+
+def main():
+    page, out = Path(sys.argv[1]), Path(sys.argv[2])
+    with Browser(width=1600, height=1000) as browser:
+        browser.open(page)
+        browser.wait_for("return window.tesselExplorer !== undefined")
+        browser.wait_for(CHART_DONE, timeout=300, interval=0.5)
+        explorer = browser.driver.find_element(By.ID, "explorer-app")
+        explorer.screenshot(str(out / "explorer.png"))
+
+        # From a 1.15 V, b 0.45 V to a 1.65 V, b 0.1 V: pixels (258, 110) to (318, 180) of the 600x400 chart.
+        canvas = browser.driver.find_element(By.ID, "chart")
+        ActionChains(browser.driver).move_to_element_with_offset(canvas, 258 - 300, 110 - 200).click_and_hold() \
+            .move_by_offset(30, 35).move_by_offset(30, 35).release().perform()
+        browser.wait_for(CHART_DONE, timeout=300, interval=0.5)
+        ActionChains(browser.driver).move_to_element_with_offset(canvas, 40, -60).perform()
+        browser.driver.find_element(By.CSS_SELECTOR, ".chart-view").screenshot(str(out / "explorer-zoomed.png"))
+        problems = browser.problems()
+    for problem in problems:
+        print(problem, file=sys.stderr)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

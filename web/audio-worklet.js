@@ -1,0 +1,57 @@
+// The audio worklet: the module itself, hosted in WebAssembly on the audio
+// thread, x to the left channel and y to the right, at the context's rate.
+// The page loads it from a data: URL (Chromium loads no blob: worklet into a
+// file:// page); its build points the import at a data: URL too.
+//
+// processorOptions: {wasm: ArrayBuffer, settings, resetFrames: [frame, ...]}, where settings are
+// {a, b, x0, y0 (volts), mode: "continuous" | "gated", gate (Hz), normalize (bool)} and each reset
+// frame, counted from the first frame this node renders, gets a Reset pulse.
+// Port messages: {settings} replaces the settings from the next frame rendered; {reset: true} resets there.
+import { loadTesselMapSync } from "./tessel.js";
+import { gateHzOf } from "./explorer-text.js";
+
+class TesselMapProcessor extends AudioWorkletProcessor {
+  constructor(options) {
+    super();
+    const { wasm, settings, resetFrames = [] } = options.processorOptions;
+    this.instance = loadTesselMapSync(wasm).newInstance({ rate: sampleRate });
+    this.apply(settings);
+    this.resetFrames = [...resetFrames].sort((p, q) => p - q);
+    this.frame = 0;
+    this.resetNow = false;
+    this.port.onmessage = (event) => {
+      if (event.data.settings) this.apply(event.data.settings);
+      if (event.data.reset) this.resetNow = true;
+    };
+  }
+
+  apply(settings) {
+    this.instance.set({ a: settings.a, b: settings.b, x0: settings.x0, y0: settings.y0 });
+    this.instance.setMode(settings.mode);
+    this.instance.setGateHz(gateHzOf(settings));
+    this.instance.setNormalize(settings.normalize);
+  }
+
+  // Renders the quantum in pieces that end where a scheduled reset falls.
+  process(inputs, outputs) {
+    const [left, right] = outputs[0];
+    if (this.resetNow) {
+      this.instance.reset();
+      this.resetNow = false;
+    }
+    for (let done = 0; done < left.length;) {
+      while (this.resetFrames.length > 0 && this.resetFrames[0] <= this.frame) {
+        this.resetFrames.shift();
+        this.instance.reset();
+      }
+      const untilReset = this.resetFrames.length > 0 ? this.resetFrames[0] - this.frame : Infinity;
+      const count = Math.min(left.length - done, untilReset);
+      this.instance.renderInto(left.subarray(done, done + count), right.subarray(done, done + count));
+      done += count;
+      this.frame += count;
+    }
+    return true;
+  }
+}
+
+registerProcessor("tessel-map", TesselMapProcessor);

@@ -1,0 +1,252 @@
+// The explorer's pictures in the look of tessel-render's: the attractor as a
+// log-density plot in the inferno colours, x and y over the first
+// milliseconds as staircases, and the chart's colours for each outcome.
+import { CHAOS_MARGIN, PERIOD_LIMIT, VOLTS_PER_UNIT } from "./explorer-text.js";
+
+export const PLOT_BACKGROUND = [0, 0, 4];
+const FRAME = "rgb(96,96,108)";
+const DIM_TEXT = "rgb(160,160,172)";
+const ZERO_LINE = "rgb(52,52,64)";
+export const X_TRACE = [249, 142, 9];
+export const Y_TRACE = [96, 196, 255];
+
+// The inferno colour map at nine even steps, dark to bright.
+const INFERNO = [[0, 0, 4], [31, 12, 72], [85, 15, 109], [136, 34, 106], [186, 54, 85], [227, 89, 51],
+  [249, 140, 10], [249, 201, 50], [252, 255, 164]];
+
+function mix(a, b, t) {
+  return [0, 1, 2].map((k) => Math.round(a[k] + (b[k] - a[k]) * t));
+}
+
+export function inferno(t) {
+  const scaled = Math.min(1, Math.max(0, t)) * (INFERNO.length - 1);
+  const low = Math.min(Math.floor(scaled), INFERNO.length - 2);
+  return mix(INFERNO[low], INFERNO[low + 1], scaled - low);
+}
+
+// --- the chart's colours, as in its picture ------------------------------------
+const STOP_SOONEST = [34, 34, 42];
+const STOP_LATEST = [118, 118, 132];
+const QUASI = [236, 236, 240];
+const CYCLE_COLOURS = [[40, 70, 150], [30, 120, 205], [20, 160, 210], [25, 190, 180], [50, 200, 130],
+  [110, 210, 95], [165, 220, 100], [200, 235, 160]];
+// Periods 1, 2, 3, 4, then 5-8, 9-16, 17-32, 33-512, one colour each.
+const CYCLE_CLASS_ENDS = [1, 2, 3, 4, 8, 16, 32, PERIOD_LIMIT];
+// The chaos colours span the exponents up to log 2, the 1-D map's at full chaos.
+const MOST_LYAPUNOV = 0.6931;
+const INFERNO_FROM = 0.35;
+
+// Rounding cycles: diagonal lines over the colour of their exponent.
+const HATCH = [16, 16, 24];
+const HATCH_PITCH = 4;
+const HATCH_WIDTH = 2;
+
+export function hatched(colour, column, row) {
+  return (column + row) % HATCH_PITCH < HATCH_WIDTH ? HATCH : colour;
+}
+
+export function chartColour(orbit, steps) {
+  switch (orbit.outcome) {
+    case "stops":
+      return mix(STOP_SOONEST, STOP_LATEST, Math.log1p(orbit.steps) / Math.log1p(steps));
+    case "cycle":
+      return CYCLE_COLOURS[CYCLE_CLASS_ENDS.findIndex((end) => orbit.period <= end)];
+    case "quasi":
+      return QUASI;
+    default: {
+      const share = (orbit.lyapunov - CHAOS_MARGIN) / (MOST_LYAPUNOV - CHAOS_MARGIN);
+      return inferno(INFERNO_FROM + (1 - INFERNO_FROM) * Math.min(1, Math.max(0, share)));
+    }
+  }
+}
+
+// --- the attractor ---------------------------------------------------------------
+// Where the colour map starts for a pixel visited once.
+const DENSITY_FLOOR = 0.3;
+
+// An opaque colour as one pixel of an ImageData seen as 32-bit words (little-endian: RGBA in memory).
+function packed([r, g, b]) {
+  return (255 << 24 | b << 16 | g << 8 | r) >>> 0;
+}
+
+// The inferno colours at 1024 steps, so a redraw computes no colour per pixel.
+const INFERNO_TABLE = Uint32Array.from({ length: 1024 }, (_, k) => packed(inferno(k / 1023)));
+
+// The outputs' extent with a margin, never of zero extent; signal scale.
+export function viewOf(x, y) {
+  const bounds = { xLow: Infinity, xHigh: -Infinity, yLow: Infinity, yHigh: -Infinity };
+  for (let i = 0; i < x.length; i++) {
+    if (!Number.isFinite(x[i]) || !Number.isFinite(y[i])) continue;
+    bounds.xLow = Math.min(bounds.xLow, x[i]);
+    bounds.xHigh = Math.max(bounds.xHigh, x[i]);
+    bounds.yLow = Math.min(bounds.yLow, y[i]);
+    bounds.yHigh = Math.max(bounds.yHigh, y[i]);
+  }
+  if (bounds.xLow > bounds.xHigh) Object.assign(bounds, { xLow: 0, xHigh: 0, yLow: 0, yHigh: 0 });
+  const pad = (low, high) => {
+    const span = high - low;
+    const least = Math.max(0.01, 1e-3 * Math.max(Math.abs(low), Math.abs(high)));
+    return span < least ? [low - least, high + least] : [low - span * 0.04, high + span * 0.04];
+  };
+  const [xLow, xHigh] = pad(bounds.xLow, bounds.xHigh);
+  const [yLow, yHigh] = pad(bounds.yLow, bounds.yHigh);
+  return { xLow, xHigh, yLow, yHigh };
+}
+
+// Plot area inside a canvas: room on the left and below for the axes.
+function plotArea(canvas) {
+  return { left: 56, top: 8, width: canvas.width - 64, height: canvas.height - 40 };
+}
+
+function ticks(low, high, wanted) {
+  const rough = (high - low) / wanted;
+  if (!(rough > 0) || !Number.isFinite(rough)) return { values: [], decimals: 0 };
+  const power = 10 ** Math.floor(Math.log10(rough));
+  let step = power;
+  for (const factor of [2, 5, 10]) {
+    if (Math.abs(Math.log(power * factor / rough)) < Math.abs(Math.log(step / rough))) step = power * factor;
+  }
+  const values = [];
+  for (let k = Math.ceil(low / step); k * step <= high; k++) values.push(k * step);
+  return { values, decimals: Math.max(0, -Math.floor(Math.log10(step) + 1e-9)) };
+}
+
+// Ticks in volts on the left and below a plot; low and high in volts.
+export function drawAxes(context, area, across, up, acrossName, upName) {
+  context.strokeStyle = FRAME;
+  context.strokeRect(area.left - 0.5, area.top - 0.5, area.width + 1, area.height + 1);
+  context.fillStyle = DIM_TEXT;
+  context.font = "11px ui-monospace, Consolas, monospace";
+  context.textAlign = "right";
+  context.textBaseline = "middle";
+  const upTicks = ticks(up.low, up.high, 5);
+  for (const v of upTicks.values) {
+    const y = area.top + area.height * (up.high - v) / (up.high - up.low);
+    context.fillRect(area.left - 5, Math.round(y), 4, 1);
+    context.fillText(v.toFixed(upTicks.decimals), area.left - 7, y);
+  }
+  context.textAlign = "center";
+  context.textBaseline = "top";
+  const acrossTicks = ticks(across.low, across.high, 6);
+  for (const v of acrossTicks.values) {
+    const x = area.left + area.width * (v - across.low) / (across.high - across.low);
+    context.fillRect(Math.round(x), area.top + area.height + 1, 1, 4);
+    context.fillText(v.toFixed(acrossTicks.decimals), x, area.top + area.height + 6);
+  }
+  context.fillText(acrossName, area.left + area.width / 2, area.top + area.height + 20);
+  context.save();
+  context.translate(12, area.top + area.height / 2);
+  context.rotate(-Math.PI / 2);
+  context.fillText(upName, 0, -6);
+  context.restore();
+}
+
+// y against x for every sample, log density: brighter where the outputs come more often.
+export function drawAttractor(canvas, x, y) {
+  const context = canvas.getContext("2d");
+  const area = plotArea(canvas);
+  const view = viewOf(x, y);
+  const density = new Uint32Array(area.width * area.height);
+  const xScale = area.width / (view.xHigh - view.xLow);
+  const yScale = area.height / (view.yHigh - view.yLow);
+  let most = 1;
+  for (let i = 0; i < x.length; i++) {
+    if (!Number.isFinite(x[i]) || !Number.isFinite(y[i])) continue;
+    const column = Math.min(area.width - 1, Math.max(0, Math.trunc((x[i] - view.xLow) * xScale)));
+    const row = Math.min(area.height - 1, Math.max(0, Math.trunc((view.yHigh - y[i]) * yScale)));
+    const count = ++density[row * area.width + column];
+    if (count > most) most = count;
+  }
+  const visited = [];
+  for (let pixel = 0; pixel < density.length; pixel++) if (density[pixel] > 0) visited.push(pixel);
+  // Few visited pixels would be lost as single dots, so they grow, the densest drawn last, on top.
+  const n = visited.length;
+  const radius = n < 200 ? 3 : n < 1000 ? 2 : n < 5000 ? 1 : 0;
+  if (radius > 0) visited.sort((p, q) => density[p] - density[q]);
+  const logMost = most > 1 ? Math.log(most) : 1;
+  const image = context.createImageData(area.width, area.height);
+  const pixels = new Uint32Array(image.data.buffer);
+  pixels.fill(packed(PLOT_BACKGROUND));
+  for (const pixel of visited) {
+    const colour = INFERNO_TABLE[Math.round((INFERNO_TABLE.length - 1) *
+      (DENSITY_FLOOR + (1 - DENSITY_FLOOR) * Math.log(density[pixel]) / logMost))];
+    const row = Math.floor(pixel / area.width);
+    const column = pixel % area.width;
+    for (let r = Math.max(0, row - radius); r <= Math.min(area.height - 1, row + radius); r++) {
+      for (let c = Math.max(0, column - radius); c <= Math.min(area.width - 1, column + radius); c++) {
+        pixels[r * area.width + c] = colour;
+      }
+    }
+  }
+  context.clearRect(0, 0, canvas.width, canvas.height);
+  context.putImageData(image, area.left, area.top);
+  const volts = (low, high) => ({ low: low * VOLTS_PER_UNIT, high: high * VOLTS_PER_UNIT });
+  drawAxes(context, area, volts(view.xLow, view.xHigh), volts(view.yLow, view.yHigh), "x (V)", "y (V)");
+  return { view, visited: n };
+}
+
+// Samples shown as traces: 5 ms, in Gated mode at least 16 clock periods.
+export function traceLength(settings, samples) {
+  let seconds = 0.005;
+  if (settings.mode === "gated") seconds = Math.max(seconds, 16 / settings.gate);
+  return Math.min(samples, Math.max(1, Math.ceil(seconds * settings.rate)));
+}
+
+// x above y, each a staircase over the first `count` samples, within the attractor's view.
+export function drawTraces(canvas, x, y, count, rate, view) {
+  const context = canvas.getContext("2d");
+  context.clearRect(0, 0, canvas.width, canvas.height);
+  const left = 56;
+  const width = canvas.width - 64;
+  const height = Math.floor((canvas.height - 44) / 2);
+  const strips = [
+    { samples: x, top: 4, low: view.xLow, high: view.xHigh, colour: X_TRACE, name: "x" },
+    { samples: y, top: 8 + height, low: view.yLow, high: view.yHigh, colour: Y_TRACE, name: "y" },
+  ];
+  for (const strip of strips) {
+    context.fillStyle = `rgb(${PLOT_BACKGROUND})`;
+    context.fillRect(left, strip.top, width, height);
+    const row = (v) => strip.top + (height - 2) * (strip.high - v) / (strip.high - strip.low);
+    if (strip.low < 0 && strip.high > 0) {
+      context.fillStyle = ZERO_LINE;
+      context.fillRect(left, Math.round(row(0)), width, 1);
+    }
+    context.fillStyle = `rgb(${strip.colour})`;
+    for (let column = 0; column < width; column++) {
+      const from = column * count / width;
+      const first = Math.min(count - 1, Math.floor(from));
+      const last = Math.max(first, Math.min(count - 1, Math.ceil((column + 1) * count / width) - 1));
+      const begin = column > 0 ? Math.min(first, Math.max(0, Math.ceil(from) - 1)) : first;
+      let low = Infinity;
+      let high = -Infinity;
+      for (let i = begin; i <= last; i++) {
+        if (!Number.isFinite(strip.samples[i])) continue;
+        low = Math.min(low, strip.samples[i]);
+        high = Math.max(high, strip.samples[i]);
+      }
+      if (low > high) continue;
+      const top = Math.floor(row(high));
+      context.fillRect(left + column, top, 1, Math.floor(row(low)) - top + 2);
+    }
+    context.strokeStyle = FRAME;
+    context.strokeRect(left - 0.5, strip.top - 0.5, width + 1, height + 1);
+    context.fillStyle = `rgb(${strip.colour})`;
+    context.font = "bold 14px system-ui, sans-serif";
+    context.textAlign = "center";
+    context.textBaseline = "middle";
+    context.fillText(strip.name, 24, strip.top + height / 2);
+  }
+  const milliseconds = 1000 * count / rate;
+  const area = { left, top: 8 + height, width, height };
+  context.fillStyle = DIM_TEXT;
+  context.font = "11px ui-monospace, Consolas, monospace";
+  context.textAlign = "center";
+  context.textBaseline = "top";
+  const marks = ticks(0, milliseconds, 6);
+  for (const v of marks.values) {
+    const px = left + width * v / milliseconds;
+    context.fillRect(Math.round(px), area.top + height + 1, 1, 4);
+    context.fillText(v.toFixed(marks.decimals), px, area.top + height + 6);
+  }
+  context.fillText(`time (ms), the first ${count} samples`, left + width / 2, area.top + height + 20);
+}

@@ -1,0 +1,72 @@
+// Play and Stop: the module through an audio worklet at the chosen rate, x
+// left and y right, through a volume control; and the same path rendered
+// offline, for exact samples.
+
+// How fast the volume follows its control: well within 100 ms, without clicks.
+const VOLUME_TIME_CONSTANT = 0.01;
+
+function tesselNode(context, wasm, settings, resetFrames) {
+  return new AudioWorkletNode(context, "tessel-map", {
+    numberOfInputs: 0,
+    numberOfOutputs: 1,
+    outputChannelCount: [2],
+    processorOptions: { wasm: wasm.slice(0), settings, resetFrames },
+  });
+}
+
+export function webAudioAvailable() {
+  return typeof AudioContext === "function" && typeof AudioWorkletNode === "function";
+}
+
+export class Player {
+  // workletUrl: a data: URL of the worklet's module.
+  constructor(wasm, workletUrl) {
+    this.wasm = wasm;
+    this.workletUrl = workletUrl;
+    this.context = null;
+  }
+
+  get playing() {
+    return this.context !== null;
+  }
+
+  async start(settings, volume) {
+    const context = new AudioContext({ sampleRate: settings.rate, latencyHint: "interactive" });
+    this.context = context;
+    await context.audioWorklet.addModule(this.workletUrl);
+    if (this.context !== context) return;  // stopped meanwhile
+    this.node = tesselNode(context, this.wasm, settings, []);
+    this.gain = new GainNode(context, { gain: volume });
+    this.node.connect(this.gain).connect(context.destination);
+    await context.resume();
+  }
+
+  async stop() {
+    const context = this.context;
+    this.context = null;
+    this.node = null;
+    if (context) await context.close();
+  }
+
+  follow(settings) {
+    if (this.node) this.node.port.postMessage({ settings });
+  }
+
+  reset() {
+    if (this.node) this.node.port.postMessage({ reset: true });
+  }
+
+  setVolume(volume) {
+    if (this.gain) this.gain.gain.setTargetAtTime(volume, this.context.currentTime, VOLUME_TIME_CONSTANT);
+  }
+}
+
+// The samples the player would play: `frames` of the same path, rendered offline.
+export async function renderOffline(wasm, workletUrl, settings, frames, resetFrames, volume) {
+  const context = new OfflineAudioContext({ numberOfChannels: 2, length: frames, sampleRate: settings.rate });
+  await context.audioWorklet.addModule(workletUrl);
+  const node = tesselNode(context, wasm, settings, resetFrames);
+  node.connect(new GainNode(context, { gain: volume })).connect(context.destination);
+  const rendered = await context.startRendering();
+  return { left: rendered.getChannelData(0), right: rendered.getChannelData(1) };
+}
