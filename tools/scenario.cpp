@@ -1,7 +1,6 @@
 #include "scenario.h"
 
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,18 +10,6 @@
 namespace render {
 
 using namespace tessel;
-
-// One rounding, so 1.4 V and 0.3 V become the floats nearest 0.14 and 0.03,
-// the values a host's own text-to-signal conversion gives for the pin defaults.
-float signalFromVolts(double volts) { return static_cast<float>(volts / kVoltsPerUnit); }
-
-float gateSample(const Scenario& scenario, int64_t sample)
-{
-    // Exact in double for every length the tool accepts, so the clock never drifts.
-    const double rate = scenario.sampleRate;
-    const double phase = std::fmod(static_cast<double>(sample) * scenario.gateHz, rate);
-    return phase < rate / 2.0 ? kGateHigh : 0.0f;
-}
 
 void refuseBrokenHostCalls()
 {

@@ -6,17 +6,15 @@
 #include <functional>
 #include <vector>
 
+#include "host/drive.h"
 #include "host/host_emulator.h"
 
 namespace render {
 
-// The signal scale: a pin's 1.0 is 10 V. The tool reads and reports volts;
-// the module sees and writes this scale.
-constexpr double kVoltsPerUnit = 10.0;
-
-// Input levels the tool drives, in the signal scale.
-constexpr float kGateHigh = 0.5f;   // 5 V
-constexpr float kResetPulse = 0.5f;  // 5 V
+using host::kGateHigh;
+using host::kResetPulse;
+using host::kVoltsPerUnit;
+using host::signalFromVolts;
 
 struct Scenario {
     int32_t sampleRate = 44100;
@@ -33,15 +31,14 @@ struct Scenario {
     std::vector<int64_t> resetSamples;  // sorted, each below `samples`
 };
 
-// The volts of a pin's text in the signal scale: divided in double, then rounded to float.
-float signalFromVolts(double volts);
-
 // A signal in volts, exactly: a float times 10 fits in a double.
 constexpr double voltsFromSignal(float signal) { return double{signal} * kVoltsPerUnit; }
 
-// Gate in gated mode: a square wave at gateHz, 5 V in the first half of each
-// period and 0 V in the second, so its first rising edge is sample 0.
-float gateSample(const Scenario& scenario, int64_t sample);
+// Gate in gated mode: the clock at gateHz, its first rising edge at sample 0.
+inline float gateSample(const Scenario& scenario, int64_t sample)
+{
+    return host::gateClockSample(scenario.sampleRate, scenario.gateHz, sample);
+}
 
 // What the module told the host while rendering.
 struct HostLog {

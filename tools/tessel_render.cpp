@@ -32,10 +32,10 @@ namespace {
 using render::Scenario;
 
 constexpr double kMaxSeconds = 600.0;
-constexpr int64_t kMinRate = 1000;
-constexpr int64_t kMaxRate = 768000;
-constexpr int64_t kMinBlock = 1;
-constexpr int64_t kMaxBlock = 65536;
+constexpr int64_t kMinRate = host::kLeastRate;
+constexpr int64_t kMaxRate = host::kMostRate;
+constexpr int64_t kMinBlock = host::kLeastBlock;
+constexpr int64_t kMaxBlock = host::kMostBlock;
 constexpr char kProgram[] = "tessel-render";
 
 // Bad input and failed writes: reported on one line, exit code 1.
@@ -327,7 +327,7 @@ std::unique_ptr<render::OutputFile> openOutput(const std::string& path)
 constexpr int64_t kLeastChartSide = 1;
 constexpr int64_t kMostChartSide = 4096;
 constexpr int64_t kLeastChartSteps = render::kLeastStepsToClassify;
-constexpr int64_t kMostChartSteps = 1000000;
+constexpr int64_t kMostChartSteps = host::kMostChartSteps;
 
 struct Range {
     double low, high;

@@ -4,6 +4,8 @@
 // tessel_judge_new for tessel_judge_free; null handles are ignored.
 #include <cstdint>
 
+#include "analysis/orbit_analysis.h"
+#include "host/drive.h"
 #include "point_judge.h"
 #include "web_host.h"
 
@@ -15,7 +17,7 @@ using web::PointVerdict;
 
 // A pin's volts in the signal scale the module sees (1.0 = 10 V): the value
 // divided by 10 in double, rounded once to float, as a host converts a pin text.
-WEB_EXPORT("tessel_signal_of") float signalOf(double volts) { return static_cast<float>(volts / 10.0); }
+WEB_EXPORT("tessel_signal_of") float signalOf(double volts) { return host::signalFromVolts(volts); }
 
 // A new opened instance, or null (rate 1000 to 768000 Hz, block 1 to 65536
 // samples, or out of memory). The caller owns it until tessel_free.
@@ -91,7 +93,7 @@ WEB_EXPORT("tessel_judge_free") void freeJudge(PointJudge* judge) { delete judge
 WEB_EXPORT("tessel_judge_point")
 const PointVerdict* judgePoint(PointJudge* judge, float a, float b, float x0, float y0, double steps)
 {
-    if (!judge || !(steps >= PointJudge::kLeastSteps && steps <= PointJudge::kMostSteps)) return nullptr;
+    if (!judge || !(steps >= analysis::kLeastStepsToClassify && steps <= host::kMostChartSteps)) return nullptr;
     const auto whole = static_cast<int64_t>(steps);
     if (static_cast<double>(whole) != steps) return nullptr;
     return judge->judge(a, b, x0, y0, whole);

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "analysis/orbit_analysis.h"
+#include "host/drive.h"
 
 namespace web {
 
@@ -34,7 +35,7 @@ PointJudge::~PointJudge() { delete instance; }
 
 const PointVerdict* PointJudge::judge(float a, float b, float x0, float y0, int64_t steps)
 {
-    if (steps < kLeastSteps || steps > kMostSteps) return nullptr;
+    if (steps < analysis::kLeastStepsToClassify || steps > host::kMostChartSteps) return nullptr;
     instance->setInputs(a, b, x0, y0);
     instance->requestReset();
     analysis::OrbitAnalysis orbit(a, b, steps);

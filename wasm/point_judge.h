@@ -31,16 +31,13 @@ static_assert(offsetof(PointVerdict, rounding) == 32);
 // next point.
 class PointJudge {
 public:
-    static constexpr int64_t kLeastSteps = 256;
-    static constexpr int64_t kMostSteps = 1000000;
-
     // Null for a rate out of range or when memory runs out. The caller owns it.
     static PointJudge* create(int32_t sampleRate);
     ~PointJudge();
     PointJudge(const PointJudge&) = delete;
     PointJudge& operator=(const PointJudge&) = delete;
 
-    // The orbit of `steps` iterates (kLeastSteps to kMostSteps) from x0, y0 at
+    // The orbit of `steps` iterates (kLeastStepsToClassify to kMostChartSteps) from x0, y0 at
     // a, b (signal scale); null for a step count out of range.
     const PointVerdict* judge(float a, float b, float x0, float y0, int64_t steps);
 

@@ -1,9 +1,10 @@
 #include "web_host.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <new>
+
+#include "host/drive.h"
 
 namespace web {
 
@@ -16,17 +17,14 @@ extern "C" ModuleRecord* makeModule(int32_t index, int32_t kind, HostCallback ca
 
 namespace {
 
-constexpr float kGateHigh = 0.5f;  // 5 V
-constexpr float kResetPulse = 0.5f;
-
 bool nonZero(float x, float y) { return x != 0.0f || y != 0.0f; }
 
 }  // namespace
 
 HostedMap* HostedMap::create(int32_t sampleRate, int32_t blockSize)
 {
-    if (sampleRate < kLeastRate || sampleRate > kMostRate) return nullptr;
-    if (blockSize < 1 || blockSize > kMostBlock) return nullptr;
+    if (sampleRate < host::kLeastRate || sampleRate > host::kMostRate) return nullptr;
+    if (blockSize < host::kLeastBlock || blockSize > host::kMostBlock) return nullptr;
     auto* hosted = new (std::nothrow) HostedMap(sampleRate, blockSize);
     if (!hosted) return nullptr;
     if (!hosted->record || !hosted->connect()) {
@@ -135,14 +133,6 @@ void HostedMap::requestReset()
     sendStatus(ResetPin, Streaming);
 }
 
-// 5 V in the first half of each period, 0 V in the second. Exact in double for
-// any take shorter than 2^53 / hz samples, so the clock never drifts.
-float HostedMap::gateSample(int64_t sample) const
-{
-    const double phase = std::fmod(static_cast<double>(sample) * gateHz, static_cast<double>(rate));
-    return phase < rate / 2.0 ? kGateHigh : 0.0f;
-}
-
 void HostedMap::fillGate(int32_t count)
 {
     float* gate = buffers[GatePin];
@@ -150,7 +140,7 @@ void HostedMap::fillGate(int32_t count)
         std::fill_n(gate, count, 0.0f);
         return;
     }
-    for (int32_t i = 0; i < count; ++i) gate[i] = gateSample(clock + i);
+    for (int32_t i = 0; i < count; ++i) gate[i] = host::gateClockSample(rate, gateHz, clock + i);
 }
 
 int32_t HostedMap::render(int32_t count)
@@ -160,7 +150,7 @@ int32_t HostedMap::render(int32_t count)
     fillGate(count);
     float* reset = buffers[ResetPin];
     const bool resetPulse = resetPending;
-    reset[0] = resetPulse ? kResetPulse : 0.0f;
+    reset[0] = resetPulse ? host::kResetPulse : 0.0f;
     resetPending = false;
 
     record->process(record->module, 0, count);

@@ -17,10 +17,6 @@ namespace web {
 // one thread a WebAssembly instance has; nothing here is shared.
 class HostedMap {
 public:
-    static constexpr int32_t kLeastRate = 1000;
-    static constexpr int32_t kMostRate = 768000;
-    static constexpr int32_t kMostBlock = 65536;
-
     // A new instance, opened, Continuous with Normalize on and every input at
     // 0 V; null for a rate or block size out of range, when memory runs out or
     // when the module makes no instance. The caller owns it.
@@ -61,7 +57,6 @@ private:
     void open();
     void sendStatus(int32_t pin, int32_t status);
     void announceGate();
-    float gateSample(int64_t sample) const;
     void fillGate(int32_t count);
     void noteSteps(int32_t count, bool resetPulse);
     void noteOutputs(int32_t count);

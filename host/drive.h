@@ -1,0 +1,42 @@
+// How this project's hosts drive the module: the volt scale, the Gate clock,
+// the Reset pulse and the limits they accept. tessel-render and the
+// WebAssembly host both drive it this way, so their takes and charts agree to
+// the bit. Header only and free of the emulator, so the WebAssembly build can
+// include it.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace host {
+
+// The signal scale: a pin's 1.0 is 10 V. Hosts read and report volts; the
+// module sees and writes this scale.
+constexpr double kVoltsPerUnit = 10.0;
+
+// Input levels, in the signal scale.
+constexpr float kGateHigh = 0.5f;    // 5 V
+constexpr float kResetPulse = 0.5f;  // 5 V
+
+// What a host here accepts.
+constexpr int32_t kLeastRate = 1000;
+constexpr int32_t kMostRate = 768000;
+constexpr int32_t kLeastBlock = 1;
+constexpr int32_t kMostBlock = 65536;
+constexpr int64_t kMostChartSteps = 1000000;  // map steps judged per chart point
+
+// One rounding, so 1.4 V and 0.3 V become the floats nearest 0.14 and 0.03,
+// the values a host's own text-to-signal conversion gives for the pin defaults.
+inline float signalFromVolts(double volts) { return static_cast<float>(volts / kVoltsPerUnit); }
+
+// The Gate clock: 5 V in the first half of each period, 0 V in the second,
+// rising at sample 0. Exact in double for any take shorter than 2^53 / hz
+// samples, so the clock never drifts.
+inline float gateClockSample(int32_t sampleRate, double gateHz, int64_t sample)
+{
+    const double rate = sampleRate;
+    const double phase = std::fmod(static_cast<double>(sample) * gateHz, rate);
+    return phase < rate / 2.0 ? kGateHigh : 0.0f;
+}
+
+}  // namespace host
