@@ -16,6 +16,18 @@ set(CMAKE_C_FLAGS_INIT "-ffp-contract=off")
 set(CMAKE_CXX_FLAGS_INIT "-ffp-contract=off -fno-exceptions -fno-rtti")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld")
 
+# GNU ar writes archives of wasm objects without a symbol index, which wasm-ld
+# then refuses; LLVM's archiver indexes them. Named here so that no build
+# depends on which ar comes first on the PATH.
+find_program(TESSEL_WASM_AR NAMES llvm-ar-14)
+find_program(TESSEL_WASM_RANLIB NAMES llvm-ranlib-14)
+if(NOT TESSEL_WASM_AR OR NOT TESSEL_WASM_RANLIB)
+  message(FATAL_ERROR "the WebAssembly build needs llvm-ar-14 and llvm-ranlib-14 "
+                      "(Debian package llvm-14, installed by scripts/setup)")
+endif()
+set(CMAKE_AR "${TESSEL_WASM_AR}" CACHE FILEPATH "archiver that indexes wasm objects" FORCE)
+set(CMAKE_RANLIB "${TESSEL_WASM_RANLIB}" CACHE FILEPATH "ranlib that indexes wasm objects" FORCE)
+
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
