@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +54,8 @@ struct Accepted {
     SignalTake take = kTake;
 };
 
+void PrintTo(const Accepted& value, std::ostream* out) { *out << value.text; }
+
 class GoodSignal : public testing::TestWithParam<Accepted> {};
 
 TEST_P(GoodSignal, ParsesToItsShape)
@@ -80,6 +83,8 @@ struct Refused {
     std::string text;
     std::string message;
 };
+
+void PrintTo(const Refused& value, std::ostream* out) { *out << value.text.substr(0, 40); }
 
 class BadSignal : public testing::TestWithParam<Refused> {};
 
@@ -130,6 +135,8 @@ struct Expected {
     SignalTake take;
     std::vector<std::pair<int64_t, double>> voltsAt;  // sample, volts
 };
+
+void PrintTo(const Expected& value, std::ostream* out) { *out << value.text; }
 
 class SignalSamples : public testing::TestWithParam<Expected> {};
 
@@ -221,6 +228,8 @@ struct Clock {
     double hz;
     std::vector<int64_t> pulses;  // within the first 100 samples
 };
+
+void PrintTo(const Clock& value, std::ostream* out) { *out << value.hz; }
 
 class ResetClockPulses : public testing::TestWithParam<Clock> {};
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ struct Option {
     int32_t channel;
 };
 
+void PrintTo(const Option& value, std::ostream* out) { *out << value.text; }
+
 class GoodInputOption : public testing::TestWithParam<Option> {};
 
 TEST_P(GoodInputOption, NamesPinFileAndChannel)
@@ -63,6 +66,8 @@ struct BadOption {
     std::string text;
     std::string message;
 };
+
+void PrintTo(const BadOption& value, std::ostream* out) { *out << value.text; }
 
 class BadInputOption : public testing::TestWithParam<BadOption> {};
 
@@ -128,6 +133,8 @@ struct Heard {
     bool holds;
 };
 
+void PrintTo(const Heard& value, std::ostream* out) { *out << value.name; }
+
 class WavChannel : public testing::TestWithParam<Heard> {};
 
 TEST_P(WavChannel, GivesThePinItsSamples)
@@ -184,6 +191,8 @@ struct BadWav {
     int32_t channel;
     std::string message;
 };
+
+void PrintTo(const BadWav& value, std::ostream* out) { *out << value.name; }
 
 class RefusedWav : public testing::TestWithParam<BadWav> {};
 
