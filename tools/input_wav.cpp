@@ -168,6 +168,10 @@ InputWavOpen openInputWav(const InputOption& option, int32_t sampleRate, int64_t
                 open.error = path + " has " + (std::isnan(*bad) ? "NaN" : "infinity") + " at sample " +
                              std::to_string(at + (bad - values.begin())) + " of channel " +
                              std::to_string(option.channel) + ": a pin takes finite samples";
+            const float first = at == 0 ? values.front() : input.lastSample;
+            input.changes = input.changes || std::any_of(values.begin(), values.begin() + count, [&](float value) {
+                                return std::memcmp(&value, &first, sizeof value) != 0;
+                            });
             input.lastSample = values[static_cast<size_t>(count - 1)];
         }
         if (!open.ok()) {

@@ -1,6 +1,6 @@
 // Inputs driven from a channel of a WAV file: --input PIN=FILE.wav[:CHANNEL].
 // A file sample is the pin's value as it stands (1.0 is 10 V; integer files
-// full scale). The file is checked whole before a take starts, then read
+// full scale). What the take hears of a file is checked before it starts, then read
 // block by block as the take goes, so a long take needs no long buffer.
 #pragma once
 
@@ -54,6 +54,9 @@ public:
     // Whether the take outlasts the file, which holds its last sample from
     // sample fileSamples() on.
     bool holdsLastSample() const { return frames < takeSamples; }
+    // Whether the take hears more than one value: a host announces such an
+    // input as streaming for the whole take, any other as static.
+    bool moves() const { return changes; }
 
     // Samples start to start + count - 1 of the take. Throws
     // std::runtime_error when the file can no longer be read.
@@ -72,6 +75,7 @@ private:
     int64_t takeSamples;
     int64_t position = 0;  // the file's next frame
     float lastSample = 0.0f;
+    bool changes = false;
     std::vector<float> interleaved;
 };
 

@@ -131,6 +131,7 @@ struct Heard {
     int32_t channel;
     std::vector<float> take;  // what the pin gets
     bool holds;
+    bool moves = true;
 };
 
 void PrintTo(const Heard& value, std::ostream* out) { *out << value.name; }
@@ -145,6 +146,7 @@ TEST_P(WavChannel, GivesThePinItsSamples)
     render::InputWavOpen open = openIn(folder, heard.wav, heard.channel, takeSamples);
     ASSERT_TRUE(open.ok()) << open.error;
     EXPECT_EQ(open.input->holdsLastSample(), heard.holds);
+    EXPECT_EQ(open.input->moves(), heard.moves);
     for (int32_t block : {1000, 2, 1}) {
         const std::vector<float> take = wholeTake(*open.input, takeSamples, block);
         for (size_t i = 0; i < take.size(); ++i)
@@ -169,7 +171,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Heard{"IntegerFullScaleIsTenVolts", {.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16,
                                                         .interleaved{16384, -32768, 32767}},
                           1, {0.5f, -1.0f, 32767.0f / 32768.0f}, false},
-                    Heard{"ManyChunks", {.interleaved = ramp(10000, 0.0001f)}, 1, ramp(10000, 0.0001f), false}),
+                    Heard{"ManyChunks", {.interleaved = ramp(10000, 0.0001f)}, 1, ramp(10000, 0.0001f), false},
+                    Heard{"OneValueHeld", {.interleaved{0.5f, 0.5f}}, 1, {0.5f, 0.5f, 0.5f}, true, false},
+                    Heard{"MovesBeyondTheTakeOnly", {.interleaved{-0.0f, -0.0f, 1}}, 1, {-0.0f, -0.0f}, false, false},
+                    Heard{"SignOfZero", {.interleaved{0.0f, -0.0f}}, 1, {0.0f, -0.0f}, false, true}),
     [](const testing::TestParamInfo<Heard>& info) { return info.param.name; });
 
 TEST(InputWav, ReadsWhereverTheTakeAsks)
