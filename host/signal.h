@@ -17,9 +17,8 @@
 // Values are not limited to a knob's range; every sample must be a finite
 // 32-bit float in the signal scale.
 //
-// The waves over one cycle, phase p from 0 to 1, all at CENTRE at p = 0 except
-// the saw:
-//   sine      rises from CENTRE, CENTRE + DEPTH at 1/4, CENTRE - DEPTH at 3/4
+// The waves over one cycle, phase p from 0 to 1:
+//   sine      rises from CENTRE at p = 0, CENTRE + DEPTH at 1/4, CENTRE - DEPTH at 3/4
 //   triangle  the same corners joined by straight lines
 //   square    CENTRE + DEPTH for p in [0, 1/2), CENTRE - DEPTH for [1/2, 1)
 //   saw       CENTRE - DEPTH at p = 0 rising straight towards CENTRE + DEPTH,
@@ -33,7 +32,8 @@
 // integer arithmetic: a 1000 Hz wave at 48000 Hz repeats every 48 samples
 // forever. The sine is an odd polynomial of degree 13 on a quarter cycle,
 // within 1e-13 of sine and never beyond +-1. A sample's volts go to the pin as
-// host::signalFromVolts converts them.
+// host::signalFromVolts converts them. The Reset clock follows the Gate
+// clock's rule in host/drive.h, whose one call into libm, fmod, is exact.
 #pragma once
 
 #include <cstdint>
