@@ -131,12 +131,13 @@ Scenario scenarioFrom(const Arguments& arguments, const CLI::App& app)
     const double seconds = parseNumber("--seconds", arguments.seconds);
     if (!(seconds > 0.0 && seconds <= kMaxSeconds))
         throw UsageError("--seconds: " + arguments.seconds + " is out of range: give more than 0 and at most " +
-                      shortNumber(kMaxSeconds) + " seconds");
+                         shortNumber(kMaxSeconds) + " seconds");
     scenario.sampleRate = static_cast<int32_t>(parseWhole("--rate", arguments.rate, kMinRate, kMaxRate, "Hz"));
     scenario.blockSize = static_cast<int32_t>(parseWhole("--block", arguments.block, kMinBlock, kMaxBlock, "samples"));
     scenario.samples = std::llround(seconds * scenario.sampleRate);
     if (scenario.samples < 1)
-        throw UsageError("--seconds: " + arguments.seconds + " s is shorter than one sample at " + arguments.rate + " Hz");
+        throw UsageError("--seconds: " + arguments.seconds + " s is shorter than one sample at " + arguments.rate +
+                         " Hz");
 
     scenario.gated = arguments.mode == "gated";
     if (!scenario.gated && app.count("--gate-hz") > 0)
@@ -144,8 +145,9 @@ Scenario scenarioFrom(const Arguments& arguments, const CLI::App& app)
     scenario.gateHz = parseNumber("--gate-hz", arguments.gateHz);
     const double highestGate = scenario.sampleRate / 2.0;
     if (scenario.gated && !(scenario.gateHz > 0.0 && scenario.gateHz <= highestGate))
-        throw UsageError("--gate-hz: " + arguments.gateHz + " is out of range: give more than 0 and at most half the rate, " +
-                      shortNumber(highestGate) + " Hz");
+        throw UsageError("--gate-hz: " + arguments.gateHz +
+                         " is out of range: give more than 0 and at most half the rate, " + shortNumber(highestGate) +
+                         " Hz");
 
     scenario.a = parseVolts("--a", arguments.a);
     scenario.b = parseVolts("--b", arguments.b);
@@ -158,7 +160,7 @@ Scenario scenarioFrom(const Arguments& arguments, const CLI::App& app)
         const int64_t sample = std::llround(at * scenario.sampleRate);
         if (at < 0.0 || sample >= scenario.samples)
             throw UsageError("--reset-at: " + text + " is outside the render: give 0 or more and less than " +
-                          arguments.seconds + " seconds");
+                             arguments.seconds + " seconds");
         scenario.resetSamples.push_back(sample);
     }
     std::sort(scenario.resetSamples.begin(), scenario.resetSamples.end());
@@ -462,7 +464,8 @@ render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::A
     const bool ab = arguments.plane == "ab";
     for (const char* option : ab ? std::vector<const char*>{"--x0-range", "--y0-range", "--a", "--b"}
                                  : std::vector<const char*>{"--a-range", "--b-range", "--x0", "--y0"})
-        if (app.count(option) > 0) throw UsageError(std::string(option) + " does not apply to --plane " + arguments.plane);
+        if (app.count(option) > 0)
+            throw UsageError(std::string(option) + " does not apply to --plane " + arguments.plane);
 
     render::ChartSettings settings;
     settings.plane = ab ? render::Plane::AB : render::Plane::XY;
