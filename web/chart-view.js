@@ -1,6 +1,6 @@
 // The a-b chart: computed by a pool of workers, one per core, coarse first
 // and refined in place; hovered, clicked, zoomed with a dragged rectangle and
-// out with a double click, down to the floats' resolution.
+// out with a double click or the buttons below it, down to the floats' resolution.
 import { CHART_STEPS, KNOBS, describeOrbit, pointVolts, signalOf, voltsText } from "./explorer-text.js";
 import { chartColour, hatched } from "./pictures.js";
 
@@ -60,7 +60,8 @@ function resolvable(centre, span, count, limits) {
 }
 
 export class ChartView {
-  // elements: canvas, overlay, progress, status, range, hover; onPick(a, b) gets the clicked point's volts.
+  // elements: canvas, overlay, progress, status, range, hover, zoomOut, zoomWhole;
+  // onPick(a, b) gets the clicked point's volts.
   constructor(elements, wasm, workerSource, onPick) {
     this.elements = elements;
     this.onPick = onPick;
@@ -137,6 +138,9 @@ export class ChartView {
     this.total = CHART_WIDTH * CHART_HEIGHT;
     this.timing = { started: performance.now() };
     for (let pixel = 0; pixel < this.image.data.length; pixel += 4) this.image.data.set([18, 18, 24, 255], pixel);
+    this.elements.zoomOut.disabled = this.zooms.length === 0;
+    this.elements.zoomWhole.disabled = this.zooms.length === 0;
+    this.drawOverlay();
     this.showRange();
     this.showProgress();
     for (const slot of this.workers) this.feed(slot);
@@ -290,6 +294,8 @@ export class ChartView {
     });
     canvas.addEventListener("dblclick", (event) => { event.preventDefault(); this.zoomOut(); });
     canvas.addEventListener("keydown", (event) => this.key(event));
+    this.elements.zoomOut.addEventListener("click", () => this.zoomOut());
+    this.elements.zoomWhole.addEventListener("click", () => this.zoomWhole());
   }
 
   dragged(event, drag = this.drag) {
