@@ -1,5 +1,5 @@
 // How this project's hosts drive the module: the volt scale, the Gate clock,
-// the Reset pulse and the limits they accept. tessel-render and the
+// the Reset pulse, the limits they accept and the chart's grid. tessel-render and the
 // WebAssembly host both drive it this way, so their takes and charts agree to
 // the bit. Header only and free of the emulator, so the WebAssembly build can
 // include it.
@@ -24,6 +24,7 @@ constexpr int32_t kMostRate = 768000;
 constexpr int32_t kLeastBlock = 1;
 constexpr int32_t kMostBlock = 65536;
 constexpr int64_t kMostChartSteps = 1000000;  // map steps judged per chart point
+constexpr int64_t kChartSteps = 8192;         // the same, unless asked otherwise
 
 // One rounding, so 1.4 V and 0.3 V become the floats nearest 0.14 and 0.03,
 // the values a host's own text-to-signal conversion gives for the pin defaults.
@@ -37,6 +38,13 @@ inline float gateClockSample(int32_t sampleRate, double gateHz, int64_t sample)
     const double rate = sampleRate;
     const double phase = std::fmod(static_cast<double>(sample) * gateHz, rate);
     return phase < rate / 2.0 ? kGateHigh : 0.0f;
+}
+
+// Point i of `count` across [low, high] in volts, at the middle of its cell:
+// the chart's grid, in one order of operations so that every host's floats agree.
+inline double pointVolts(double low, double high, int32_t count, int32_t i)
+{
+    return low + (i + 0.5) * (high - low) / count;
 }
 
 }  // namespace host
