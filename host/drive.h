@@ -18,13 +18,17 @@ constexpr double kVoltsPerUnit = 10.0;
 constexpr float kGateHigh = 0.5f;    // 5 V
 constexpr float kResetPulse = 0.5f;  // 5 V
 
-// What a host here accepts.
+// What a host here accepts, and what it takes unless asked otherwise.
 constexpr int32_t kLeastRate = 1000;
 constexpr int32_t kMostRate = 768000;
 constexpr int32_t kLeastBlock = 1;
 constexpr int32_t kMostBlock = 65536;
+constexpr int32_t kUsualRate = 44100;
+constexpr int32_t kUsualBlock = 1024;
 constexpr int64_t kMostChartSteps = 1000000;  // map steps judged per chart point
 constexpr int64_t kChartSteps = 8192;         // the same, unless asked otherwise
+constexpr int32_t kLeastChartSide = 1;        // chart points across or up
+constexpr int32_t kMostChartSide = 4096;
 
 // One rounding, so 1.4 V and 0.3 V become the floats nearest 0.14 and 0.03,
 // the values a host's own text-to-signal conversion gives for the pin defaults.

@@ -28,7 +28,7 @@ struct ChartSettings {
     int32_t width = 600;  // points across
     int32_t height = 400; // points up
     int64_t steps = host::kChartSteps; // iterates per point, from the first after the reset
-    int32_t sampleRate = 44100;
+    int32_t sampleRate = host::kUsualRate;
     // The inputs the plane leaves fixed, in the signal scale.
     float a = 0.0f, b = 0.0f, x0 = 0.0f, y0 = 0.0f;
 };

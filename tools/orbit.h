@@ -19,8 +19,6 @@ using analysis::OrbitAnalysis;
 using analysis::OrbitClass;
 using analysis::Outcome;
 using analysis::outcomeName;
-using verdict::describeOrbit;
-using verdict::toneText;
 
 // A continuous take's orbit after its last reset, or from its start, judged
 // the same way, with the Normalize gain undone.
@@ -42,6 +40,15 @@ private:
     OrbitAnalysis orbit;
     std::vector<float> stateX, stateY;
 };
+
+// The words of a verdict in Continuous mode at `sampleRate` (verdict/words.h).
+inline std::string describeOrbit(const OrbitClass& orbit, int32_t sampleRate)
+{
+    return verdict::describeOrbit(orbit, sampleRate).c_str();
+}
+
+// The tone of a cycle of `period` samples: "11025 Hz".
+inline std::string toneText(int32_t period, int32_t sampleRate) { return verdict::toneText(period, sampleRate).c_str(); }
 
 // The Normalize gain undone: the state whose scaled value the module wrote,
 // or the nearest float to it when rounding merged several states.

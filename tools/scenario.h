@@ -18,9 +18,9 @@ using host::kVoltsPerUnit;
 using host::signalFromVolts;
 
 struct Scenario {
-    int32_t sampleRate = 44100;
-    int64_t samples = 88200;
-    int32_t blockSize = 1024;
+    int32_t sampleRate = host::kUsualRate;
+    int64_t samples = 2 * int64_t{host::kUsualRate};
+    int32_t blockSize = host::kUsualBlock;
     bool gated = false;
     double gateHz = 1000.0;  // Gate clock in gated mode; at most sampleRate / 2
     // Input values in the signal scale.

@@ -51,8 +51,8 @@ extern "C" void onInterrupt(int) { interrupted = 1; }
 // gets the same kind of message.
 struct Arguments {
     std::string seconds = "2";
-    std::string rate = "44100";
-    std::string block = "1024";
+    std::string rate = std::to_string(host::kUsualRate);
+    std::string block = std::to_string(host::kUsualBlock);
     std::string mode = "continuous";
     std::string gateHz = "1000";
     std::string a = "1.4", b = "0.3", x0 = "0", y0 = "0";
@@ -314,8 +314,8 @@ std::unique_ptr<render::OutputFile> openOutput(const std::string& path)
 
 // --- the chart -------------------------------------------------------------------
 
-constexpr int64_t kLeastChartSide = 1;
-constexpr int64_t kMostChartSide = 4096;
+constexpr int64_t kLeastChartSide = host::kLeastChartSide;
+constexpr int64_t kMostChartSide = host::kMostChartSide;
 constexpr int64_t kLeastChartSteps = render::kLeastStepsToClassify;
 constexpr int64_t kMostChartSteps = host::kMostChartSteps;
 

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "analysis/orbit_analysis.h"
+#include "text.h"
 
 namespace verdict {
+
 
 // Where the map's steps come from, which sets the tone a cycle sounds.
 enum class Stepping {
@@ -19,13 +20,13 @@ enum class Stepping {
 // A cycle of `period` steps at `stepsPerSecond` steps a second, as a tone:
 // at the sample rate in whole hertz, rounded as printf rounds ("5512 Hz"); at
 // a Gate clock to three significant digits ("66.7 Hz", "1000 Hz").
-std::string toneText(int32_t period, double stepsPerSecond, Stepping stepping = Stepping::EverySample);
+Text toneText(int32_t period, double stepsPerSecond, Stepping stepping = Stepping::EverySample);
 
 // An orbit in words, a cycle with what it sounds like and from which step:
 // "a cycle of period 4: a tone of 11025 Hz from step 31", "chaos: a rounding
 // cycle of period 10 (a tone of 4410 Hz from step 3947) that the map has only
 // as an unstable cycle, or not at all; largest Lyapunov exponent 0.210000 per step".
-std::string describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
-                          Stepping stepping = Stepping::EverySample);
+Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
+                    Stepping stepping = Stepping::EverySample);
 
 }  // namespace verdict

@@ -13,7 +13,7 @@ import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
-import { loadTesselMap, pointVolts } from '../../web/tessel.js';
+import { loadTesselMap } from '../../web/tessel.js';
 
 const [wasmPath, renderPath] = process.argv.slice(2);
 if (!wasmPath || !renderPath) {
@@ -211,7 +211,7 @@ function compareChart(map, chart, csv) {
   if (unknown.length) return `unknown columns ${unknown.join(', ')}`;
   if (rows.length !== chart.width * chart.height) return `${rows.length} rows for ${chart.width}x${chart.height}`;
   for (let j = 0; j < chart.height; ++j) {
-    const fixed = pointVolts(chart.up[0], chart.up[1], chart.height, j);
+    const fixed = map.pointVolts(chart.up[0], chart.up[1], chart.height, j);
     const judged = map.chartRow({ plane: chart.plane, lo: chart.across[0], hi: chart.across[1], fixed,
       width: chart.width, steps: chart.steps, a: chart.a, b: chart.b, x0: chart.x0 ?? 0, y0: chart.y0 ?? 0 });
     for (let i = 0; i < chart.width; ++i) {
