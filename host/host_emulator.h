@@ -1,7 +1,9 @@
 // A host for one module library, written from what a host does and relies on:
 // it loads the library, creates instances, reads their pin declarations, owns
-// the pin buffers, sends commands and events and calls the process entry.
-// Tests, the render tool and the benchmarks all drive the module through it.
+// the pin buffers, sends commands and events, calls the process entry, and
+// checks every call the module makes back. Tests and the benchmarks drive the
+// module through it directly; the render tool drives its instances through a
+// session (session.h).
 #pragma once
 
 #include <cstdint>
