@@ -1,6 +1,6 @@
 // The a-b chart: computed by a pool of workers, one per core, coarse first
 // and refined in place; hovered, clicked, zoomed with a dragged rectangle and
-// out with a double click, down to the floats' resolution.
+// out with a double click or the buttons below it, down to the floats' resolution.
 import { KNOBS, voltsText } from "./explorer-text.js";
 
 export const CHART_WIDTH = 600;
@@ -58,8 +58,8 @@ function resolvable(tessel, centre, span, count, limits) {
 }
 
 export class ChartView {
-  // elements: canvas, overlay, progress, status, range, hover; tessel: the loaded module (tessel.js);
-  // onPick(a, b) gets the clicked point's volts.
+  // elements: canvas, overlay, progress, status, range, hover, zoomOut, zoomWhole; tessel: the loaded
+  // module (tessel.js); onPick(a, b) gets the clicked point's volts.
   constructor(elements, tessel, wasm, workerSource, onPick) {
     this.elements = elements;
     this.tessel = tessel;
@@ -140,6 +140,9 @@ export class ChartView {
     this.total = CHART_WIDTH * CHART_HEIGHT;
     this.timing = { started: performance.now() };
     for (let pixel = 0; pixel < this.image.data.length; pixel += 4) this.image.data.set([18, 18, 24, 255], pixel);
+    this.elements.zoomOut.disabled = this.zooms.length === 0;
+    this.elements.zoomWhole.disabled = this.zooms.length === 0;
+    this.drawOverlay();
     this.showRange();
     this.showProgress();
     for (const slot of this.workers) this.feed(slot);
@@ -294,6 +297,8 @@ export class ChartView {
     });
     canvas.addEventListener("dblclick", (event) => { event.preventDefault(); this.zoomOut(); });
     canvas.addEventListener("keydown", (event) => this.key(event));
+    this.elements.zoomOut.addEventListener("click", () => this.zoomOut());
+    this.elements.zoomWhole.addEventListener("click", () => this.zoomWhole());
   }
 
   dragged(event, drag = this.drag) {

@@ -40,7 +40,8 @@ class Explorer {
     this.player = webAudioAvailable() ? new Player(wasm, dataUrl(element("audio-worklet-source").textContent)) : null;
     this.chart = new ChartView(
       { canvas: element("chart"), overlay: element("chart-overlay"), progress: element("chart-progress"),
-        status: element("chart-status"), range: element("chart-range"), hover: element("chart-hover") },
+        status: element("chart-status"), range: element("chart-range"), hover: element("chart-hover"),
+        zoomOut: element("zoom-out"), zoomWhole: element("zoom-whole") },
       tessel, wasm, element("chart-worker-source").textContent,
       (a, b) => this.change({ a, b }, ["a", "b"]));
     this.bindKnobs();

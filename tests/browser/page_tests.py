@@ -101,6 +101,15 @@ def check_no_problems(browser):
     assert not problems, "\n".join(problems)
 
 
+# The page's buttons the tests have pressed, by id.
+PRESSED = set()
+
+
+def press(browser, button_id):
+    browser.driver.find_element(By.ID, button_id).click()
+    PRESSED.add(button_id)
+
+
 # --- the tests ----------------------------------------------------------------------
 def harness_catches_leaks(context):
     """The harness sees a console warning and error and a request that leaves the file."""
@@ -392,14 +401,14 @@ def play_and_stop(context):
     with Browser() as browser:
         browser.open(context.page, "rate=48000")
         browser.wait_for(READY)
-        browser.driver.find_element(By.ID, "copy").click()
+        press(browser, "copy")
         copied = browser.wait_for("const t = document.getElementById('copy').textContent; return t !== 'Copy' && t")
-        browser.driver.find_element(By.ID, "play").click()
+        press(browser, "play")
         state = browser.wait_for("const p = window.tesselExplorer.explorer.player;"
                                  "return p.context && p.node && p.context.state === 'running'"
                                  " && [p.context.sampleRate, p.context.state]")
-        browser.driver.find_element(By.ID, "reset").click()
-        browser.driver.find_element(By.ID, "play").click()
+        press(browser, "reset")
+        press(browser, "play")
         stopped = browser.wait_for("return !window.tesselExplorer.explorer.player.playing")
         check_no_problems(browser)
     assert state == [48000, "running"], state
@@ -407,9 +416,53 @@ def play_and_stop(context):
     assert copied in ("Copied", "Selected: copy it"), copied
 
 
+def zoom_buttons(context):
+    """Zoom out goes back one zoom, Whole plane to the pins' ranges; neither moves a and b, nor offers itself unzoomed."""
+    view = "return window.tesselExplorer.explorer.chart.view"
+    a_b = "const s = window.tesselExplorer.settings; return [s.a, s.b]"
+    offered = "return ['zoom-out', 'zoom-whole'].map((id) => !document.getElementById(id).disabled)"
+    with Browser() as browser:
+        browser.open(context.page, "a=1.2&b=0.25")
+        wait_for_chart(browser)
+        canvas = browser.driver.find_element(By.ID, "chart")
+        box = browser.driver.execute_script(
+            "const r = arguments[0].getBoundingClientRect(); return [r.width, r.height];", canvas)
+        whole, unzoomed_offers = browser.driver.execute_script(view), browser.driver.execute_script(offered)
+        views = []
+        for _ in range(2):
+            drag(browser, canvas, box, int(box[0] / 10), int(box[1] / 10))
+            views.append(browser.driver.execute_script(view))
+        zoomed_offers = browser.driver.execute_script(offered)
+        press(browser, "zoom-out")
+        out = browser.driver.execute_script(view)
+        drag(browser, canvas, box, int(box[0] / 10), int(box[1] / 10))
+        press(browser, "zoom-whole")
+        back, after_offers = browser.driver.execute_script(view), browser.driver.execute_script(offered)
+        settings = browser.driver.execute_script(a_b)
+        browser.wait_for(COARSE_DONE, timeout=60)
+        check_no_problems(browser)
+    assert views[0] != whole and views[1] != views[0], f"the drags did not zoom: {views}"
+    assert out == views[0], f"Zoom out did not go back one zoom: {out}, expected {views[0]}"
+    assert back == whole, f"Whole plane did not show the whole plane: {back}"
+    assert settings == [1.2, 0.25], f"the buttons moved a and b: {settings}"
+    assert unzoomed_offers == [False, False] and after_offers == [False, False], \
+        f"unzoomed, the buttons are offered: {unzoomed_offers}, {after_offers}"
+    assert zoomed_offers == [True, True], f"zoomed in, the buttons are not offered: {zoomed_offers}"
+
+
+def every_button_pressed(context):
+    """The tests before this one pressed every button of the page."""
+    with Browser() as browser:
+        browser.open(context.page)
+        browser.wait_for(READY)
+        buttons = set(browser.driver.execute_script(
+            "return Array.from(document.querySelectorAll('button'), (button) => button.id)"))
+    assert buttons - PRESSED == set(), f"no test presses {sorted(buttons - PRESSED)}"
+
+
 TESTS = [harness_catches_leaks, opens_offline, reads_without_what_it_needs, samples_equal_native, chart_clicks_agree,
-         attractor_follows_a,
-         bad_input_refused_or_clamped, zoom_stops_at_floats, play_and_stop]
+         attractor_follows_a, bad_input_refused_or_clamped, zoom_stops_at_floats, zoom_buttons, play_and_stop,
+         every_button_pressed]
 # What runs on a page with no tool beside it: the release's zipped manual.
 SMOKE = [opens_offline, reads_without_what_it_needs, attractor_follows_a, play_and_stop]
 
