@@ -69,8 +69,8 @@ extern "C" void onInterrupt(int) { interrupted = 1; }
 // gets the same kind of message.
 struct Arguments {
     std::string seconds = "2";
-    std::string rate = "44100";
-    std::string block = "1024";
+    std::string rate = std::to_string(host::kUsualRate);
+    std::string block = std::to_string(host::kUsualBlock);
     std::string mode = "continuous";
     std::string gateHz = "1000";
     std::string a = "1.4", b = "0.3", x0 = "0", y0 = "0";
@@ -84,7 +84,7 @@ struct Arguments {
     std::string plane = "ab";
     std::string aRange = "-1:4", bRange = "-1:1", x0Range = "-2:2", y0Range = "-2:2";
     std::string size = "600x400";
-    std::string steps = "8192";
+    std::string steps = std::to_string(host::kChartSteps);
 };
 
 double parseNumber(const std::string& option, const std::string& text)
@@ -180,16 +180,6 @@ std::string describeResets(const Arguments& arguments)
     std::string text = "reset at ";
     for (size_t i = 0; i < arguments.resetAt.size(); ++i) text += (i ? ", " : "") + arguments.resetAt[i];
     return text + " s";
-}
-
-// Whether the module runs a map step after `sample` and before the end: every
-// sample in continuous mode, at each rising Gate edge in gated mode.
-bool iteratesAfter(const Scenario& scenario, int64_t sample)
-{
-    if (!scenario.gated) return sample + 1 < scenario.samples;
-    for (int64_t i = sample + 1; i < scenario.samples; ++i)
-        if (render::gateSample(scenario, i) > 0.0f && !(render::gateSample(scenario, i - 1) > 0.0f)) return true;
-    return false;
 }
 
 // "40 s", "12 min", "21 h", "3 days": how long, to the precision a wait is planned with.
@@ -433,8 +423,8 @@ void refuseOptionsOfTheOtherKind(const CLI::App& app, bool chart)
 
 // --- the chart -------------------------------------------------------------------
 
-constexpr int64_t kLeastChartSide = 1;
-constexpr int64_t kMostChartSide = 4096;
+constexpr int64_t kLeastChartSide = host::kLeastChartSide;
+constexpr int64_t kMostChartSide = host::kMostChartSide;
 constexpr int64_t kLeastChartSteps = render::kLeastStepsToClassify;
 constexpr int64_t kMostChartSteps = host::kMostChartSteps;
 // Work beyond which a chart says beforehand how long it will take.
@@ -570,7 +560,6 @@ int runChart(const Arguments& arguments, const render::ChartSettings& settings)
 // What a take's outputs showed, gathered block by block as they were rendered.
 struct TakeSums {
     float peakX = 0.0f, peakY = 0.0f;  // in the signal scale
-    int64_t zerosFrom = 0;             // x and y are both exactly 0 from here on; the length if never
     render::HostLog log;
 };
 
@@ -612,13 +601,11 @@ TakeSums renderInto(const host::ModuleLibrary& library, const Scenario& scenario
                     render::Picture* picture, render::TakeOrbit* orbit, Progress& progress)
 {
     TakeSums sums;
-    int64_t lastNonZero = -1;
     const render::BlockSink sink = [&](int64_t start, const float* x, const float* y, int32_t count) {
         checkInterrupt();
         for (int32_t i = 0; i < count; ++i) {
             sums.peakX = std::max(sums.peakX, std::abs(x[i]));
             sums.peakY = std::max(sums.peakY, std::abs(y[i]));
-            if (x[i] != 0.0f || y[i] != 0.0f) lastNonZero = start + i;
         }
         if (wav) wav->write(x, y, count);
         if (picture) picture->add(start, x, y, count);
@@ -626,19 +613,18 @@ TakeSums renderInto(const host::ModuleLibrary& library, const Scenario& scenario
         progress.advance(count);
     };
     sums.log = render::renderScenario(library, scenario, sink);
-    sums.zerosFrom = lastNonZero + 1;
     return sums;
 }
 
 // Exact zeros on both outputs are what the divergence guard leaves; the
 // zeros are a stop only if a map step came after their start and kept them.
-std::string stopText(const Scenario& scenario, int64_t zerosFrom)
+std::string stopText(const Scenario& scenario, const render::HostLog& log)
 {
-    if (zerosFrom == scenario.samples) return "the map ran to the end without stopping itself";
-    if (iteratesAfter(scenario, zerosFrom))
-        return "the map stopped itself at sample " + std::to_string(zerosFrom) + " (" +
-               shortNumber(double(zerosFrom) / scenario.sampleRate) + " s): x and y stay exactly 0";
-    return "x and y are exactly 0 from sample " + std::to_string(zerosFrom) +
+    if (log.stoppedAt >= 0)
+        return "the map stopped itself at sample " + std::to_string(log.stoppedAt) + " (" +
+               shortNumber(double(log.stoppedAt) / scenario.sampleRate) + " s): x and y stay exactly 0";
+    if (log.zerosFrom == scenario.samples) return "the map ran to the end without stopping itself";
+    return "x and y are exactly 0 from sample " + std::to_string(log.zerosFrom) +
            " on, too close to the end to tell whether the map stopped";
 }
 
@@ -667,7 +653,7 @@ void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const A
 TakeStory tell(const Scenario& scenario, const Arguments& arguments, const TakeSums& sums,
                const render::TakeOrbit* orbit)
 {
-    TakeStory story{stopText(scenario, sums.zerosFrom), "", "", sleepText(sums.log)};
+    TakeStory story{stopText(scenario, sums.log), "", "", sleepText(sums.log)};
     if (orbit) tellOrbit(*orbit, scenario, arguments, story);
     return story;
 }

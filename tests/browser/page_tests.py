@@ -30,6 +30,7 @@ READY = "return window.tesselExplorer !== undefined"
 COARSE_DONE = "const c = window.tesselExplorer.explorer.chart; return c.pending[0] === 0"
 CHART_DONE = "const c = window.tesselExplorer.explorer.chart; return c.done === c.total"
 CHART_WIDTH, CHART_HEIGHT = 600, 400
+CHART_STEPS = 8192
 
 
 def fround(value):
@@ -219,21 +220,19 @@ def samples_equal_native(context):
     assert not failures, "\n".join(failures)
 
 
-def describe_orbit(row, rate):
-    """tessel-render's words for a CSV row (whose `outcome` and `period` tell a rounding cycle)."""
-    exponent = f"largest Lyapunov exponent {row['lyapunov']} per step"
-    period = int(row["period"])
-    tone = "a constant" if period == 1 else f"a tone of {rate / max(period, 1):.0f} Hz"
-    if row["outcome"] == "stops":
-        return f"stops: the guard stopped the map after {row['steps']} iterates"
-    if row["outcome"] == "cycle":
-        return f"a cycle of period {period}: {tone} from step {row['settle']}"
-    if period > 0:
-        return (f"{row['outcome']}: a rounding cycle of period {period} ({tone} from step {row['settle']}) "
-                f"that the map has only as an unstable one, or not at all, {exponent}")
-    if row["outcome"] == "quasi":
-        return f"quasi: no cycle up to period 512, {exponent}"
-    return f"chaos: {exponent}"
+def tool_words(context, row, rate):
+    """tessel-render's words for a CSV row's point: its report on a take of the chart's steps there.
+
+    From its start a take's orbit is the chart's orbit after its reset; with Normalize off the report
+    judges the outputs themselves.
+    """
+    seconds = repr(CHART_STEPS / rate)
+    inputs = [option for name in ("a", "b", "x0", "y0") for option in (f"--{name}", row[name])]
+    command = [context.render, "--out", str(context.folder / "point.wav"), "--seconds", seconds, "--rate", str(rate),
+               "--normalize", "off", *inputs]
+    report = subprocess.run(command, check=True, capture_output=True, text=True).stderr
+    said = "tessel-render: the orbit: "
+    return next(line[len(said):] for line in report.splitlines() if line.startswith(said))
 
 
 # Chart points (across, up) of the default chart: chaos by a 1.4 V, b 0.3 V; a constant; a tone of period 8;
@@ -259,7 +258,7 @@ def click_point(browser, canvas, i, j):
 
 
 def chart_clicks_agree(context):
-    """Clicking the chart sets a and b to the points' floats; the verdict is tessel-render's for that point."""
+    """Clicking the chart sets a and b to the points' floats; the verdict is in tessel-render's words for that point."""
     table = context.folder / "chart.csv"
     subprocess.run([context.render, "--quiet", "--chart-data", str(table)], check=True)
     with open(table, newline="") as rows:
@@ -278,9 +277,9 @@ def chart_clicks_agree(context):
                 if signal_of(settings[name]) != signal_of(float(row[name])):
                     failures.append(f"point {i},{j}: {name} is {settings[name]} V in the page, "
                                     f"{row[name]} V in the CSV")
-            expected = "Continuous: " + describe_orbit(row, 44100)
+            expected = "Continuous: " + tool_words(context, row, 44100)
             if verdict != expected:
-                failures.append(f"point {i},{j}: the page says {verdict!r}, the CSV {expected!r}")
+                failures.append(f"point {i},{j}: the page says {verdict!r}, tessel-render {expected!r}")
         check_no_problems(browser)
     assert not failures, "\n".join(failures)
 

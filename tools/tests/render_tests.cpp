@@ -1,6 +1,6 @@
 // tessel-render run as a user runs it, a separate process: its WAV against the
-// same scenario driven here through the host emulator, its picture, its report
-// and its refusals of bad input.
+// scenario its options name, rendered here, its picture, its report and its
+// refusals of bad input.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -24,16 +24,15 @@
 #include <png.h>
 #include <sndfile.h>
 
-#include "generator/map_pins.h"
 #include "host/host_emulator.h"
 #include "output_file.h"
+#include "scenario.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using namespace tessel;
 using namespace tool_run;
 
 uint32_t bitsOf(float value)
@@ -67,41 +66,16 @@ Wav readWav(const std::string& path)
     return wav;
 }
 
-// What the tool is documented to do, driven here directly through the emulator.
-struct Reference {
-    int32_t rate = 44100;
-    int32_t block = 1024;
-    int64_t samples = 88200;
-    float a = 0.14f, b = 0.03f, x0 = 0.0f, y0 = 0.0f;
-    int16_t normalize = 1;
-    std::vector<int64_t> resets;
-
-    void render(std::vector<float>& x, std::vector<float>& y) const
-    {
-        host::HostedModule module;
-        module.connect(block);
-        module.setList(ModePin, Continuous);
-        module.setList(NormalizePin, normalize);
-        module.fill(APin, a);
-        module.fill(BPin, b);
-        module.fill(X0Pin, x0);
-        module.fill(Y0Pin, y0);
-        module.dispatch(sep::SetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
-        module.dispatch(sep::SetBlockSize, 0, block);
-        module.open();
-        if (!resets.empty()) module.sendStatus(ResetPin, sep::Streaming);
-        for (int64_t start = 0; start < samples; start += block) {
-            const auto count = static_cast<int32_t>(std::min<int64_t>(block, samples - start));
-            float* reset = module.buffer(ResetPin);
-            std::fill(reset, reset + block, 0.0f);
-            for (int64_t at : resets)
-                if (at >= start && at < start + count) reset[at - start] = 0.5f;
-            module.process(0, count);
-            x.insert(x.end(), module.buffer(XPin), module.buffer(XPin) + count);
-            y.insert(y.end(), module.buffer(YPin), module.buffer(YPin) + count);
-        }
-    }
-};
+// The take a scenario gives, rendered here through the emulator and a
+// session, as the tool is documented to render it.
+void renderHere(const render::Scenario& scenario, std::vector<float>& x, std::vector<float>& y)
+{
+    render::renderScenario(host::builtModuleLibrary(), scenario,
+                           [&](int64_t, const float* xs, const float* ys, int32_t count) {
+                               x.insert(x.end(), xs, xs + count);
+                               y.insert(y.end(), ys, ys + count);
+                           });
+}
 
 void expectSameBits(const std::vector<float>& actual, const std::vector<float>& expected, const char* name)
 {
@@ -127,8 +101,11 @@ TEST(RenderedWav, DefaultsMatchTheEmulatorBitForBit)
     EXPECT_EQ(wav.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
     EXPECT_EQ(wav.info.frames, 88200);
 
+    render::Scenario scenario;
+    scenario.a = render::signalFromVolts(1.4);
+    scenario.b = render::signalFromVolts(0.3);
     std::vector<float> x, y;
-    Reference{}.render(x, y);
+    renderHere(scenario, x, y);
     expectSameBits(wav.x, x, "x");
     expectSameBits(wav.y, y, "y");
 }
@@ -141,19 +118,19 @@ TEST(RenderedWav, SettingsResetsAndOddBlocksMatchTheEmulatorBitForBit)
                                    "--reset-at", "0.1", "--out", folder / "map.wav", "--quiet"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
 
-    Reference reference;
-    reference.rate = 48000;
-    reference.block = 300;
-    reference.samples = 12000;
-    reference.a = 0.135f;
-    reference.b = 0.028f;
-    reference.x0 = 0.05f;
-    reference.y0 = -0.02f;
-    reference.normalize = 0;
-    reference.resets = {4800, 9600};
+    render::Scenario scenario;
+    scenario.sampleRate = 48000;
+    scenario.blockSize = 300;
+    scenario.samples = 12000;
+    scenario.a = render::signalFromVolts(1.35);
+    scenario.b = render::signalFromVolts(0.28);
+    scenario.x0 = render::signalFromVolts(0.5);
+    scenario.y0 = render::signalFromVolts(-0.2);
+    scenario.normalize = false;
+    scenario.resetSamples = {4800, 9600};
     std::vector<float> x, y;
-    reference.render(x, y);
-    ASSERT_EQ(x[4800], reference.x0) << "the scenario must show its resets";
+    renderHere(scenario, x, y);
+    ASSERT_EQ(x[4800], scenario.x0) << "the scenario must show its resets";
 
     const Wav wav = readWav(folder / "map.wav");
     EXPECT_EQ(wav.info.samplerate, 48000);
@@ -170,11 +147,13 @@ TEST(RenderedWav, GatedModeStepsOncePerGateClockPeriod)
                                    "--block", "256", "--out", folder / "gated.wav", "--quiet"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
 
-    Reference reference;
-    reference.rate = 48000;
-    reference.samples = 100;
+    render::Scenario scenario;
+    scenario.sampleRate = 48000;
+    scenario.samples = 100;
+    scenario.a = render::signalFromVolts(1.4);
+    scenario.b = render::signalFromVolts(0.3);
     std::vector<float> x, y;
-    reference.render(x, y);
+    renderHere(scenario, x, y);
 
     const Wav wav = readWav(folder / "gated.wav");
     ASSERT_EQ(wav.x.size(), 4800u);
