@@ -1,5 +1,5 @@
 // How this project's hosts drive the module: the volt scale, the Gate clock,
-// the Reset pulse and the limits they accept. tessel-render and the
+// the Reset pulse, the limits they accept and the chart's grid. tessel-render and the
 // WebAssembly host both drive it this way, so their takes and charts agree to
 // the bit. Header only and free of the emulator, so the WebAssembly build can
 // include it.
@@ -18,12 +18,17 @@ constexpr double kVoltsPerUnit = 10.0;
 constexpr float kGateHigh = 0.5f;    // 5 V
 constexpr float kResetPulse = 0.5f;  // 5 V
 
-// What a host here accepts.
+// What a host here accepts, and what it takes unless asked otherwise.
 constexpr int32_t kLeastRate = 1000;
 constexpr int32_t kMostRate = 768000;
 constexpr int32_t kLeastBlock = 1;
 constexpr int32_t kMostBlock = 65536;
+constexpr int32_t kUsualRate = 44100;
+constexpr int32_t kUsualBlock = 1024;
 constexpr int64_t kMostChartSteps = 1000000;  // map steps judged per chart point
+constexpr int64_t kChartSteps = 8192;         // the same, unless asked otherwise
+constexpr int32_t kLeastChartSide = 1;        // chart points across or up
+constexpr int32_t kMostChartSide = 4096;
 
 // One rounding, so 1.4 V and 0.3 V become the floats nearest 0.14 and 0.03,
 // the values a host's own text-to-signal conversion gives for the pin defaults.
@@ -37,6 +42,13 @@ inline float gateClockSample(int32_t sampleRate, double gateHz, int64_t sample)
     const double rate = sampleRate;
     const double phase = std::fmod(static_cast<double>(sample) * gateHz, rate);
     return phase < rate / 2.0 ? kGateHigh : 0.0f;
+}
+
+// Point i of `count` across [low, high] in volts, at the middle of its cell:
+// the chart's grid, in one order of operations so that every host's floats agree.
+inline double pointVolts(double low, double high, int32_t count, int32_t i)
+{
+    return low + (i + 0.5) * (high - low) / count;
 }
 
 }  // namespace host

@@ -210,39 +210,10 @@ int32_t HostedModule::close()
     return result;
 }
 
-void HostedModule::connect(int32_t bufferLength)
-{
-    pins.clear();
-    buffers.clear();
-    for (int32_t index = 0;; ++index) {
-        PinProperties declaration{};
-        if (!dispatch(sep::GetPinProperties, index, 0, &declaration)) break;
-        pins.push_back(declaration);
-    }
-    buffers.resize(pins.size());
-    for (size_t index = 0; index < pins.size(); ++index) {
-        const PinProperties& pin = pins[index];
-        if (!pin.variable) continue;
-        if (pin.dataType == sep::Audio) {
-            buffers[index].assign(bufferLength, 0.0f);
-            *static_cast<float**>(pin.variable) = buffers[index].data();
-        } else if (pin.dataType == sep::Enum) {
-            const int16_t item = pin.defaultText ? static_cast<int16_t>(std::atoi(pin.defaultText)) : 0;
-            *static_cast<int16_t*>(pin.variable) = item;
-        }
-    }
-}
-
 void HostedModule::connectAndOpen(int32_t bufferLength)
 {
     connect(bufferLength);
     open();
-}
-
-float* HostedModule::buffer(int32_t pin)
-{
-    if (pin < 0 || static_cast<size_t>(pin) >= buffers.size() || buffers[pin].empty()) return nullptr;
-    return buffers[pin].data();
 }
 
 float* HostedModule::requestedBuffer(int32_t pin)
@@ -251,30 +222,20 @@ float* HostedModule::requestedBuffer(int32_t pin)
     return found == requestedBuffers.end() ? nullptr : found->second.data();
 }
 
-void HostedModule::setList(int32_t pin, int16_t item)
+void HostedModule::sendEvent(const Event& event)
 {
-    *static_cast<int16_t*>(pins.at(pin).variable) = item;
-}
-
-void HostedModule::fill(int32_t pin, float value)
-{
-    std::fill(buffers.at(pin).begin(), buffers.at(pin).end(), value);
-}
-
-void HostedModule::sendEvent(const Event& event) { record->event(record->module, &event); }
-
-void HostedModule::sendStatus(int32_t pin, int32_t status)
-{
-    Event event{};
-    event.type = sep::PinStatusChange;
-    event.value = status;
-    event.target = pin;
-    sendEvent(event);
+    events.push_back(event);
+    record->event(record->module, &event);
 }
 
 void HostedModule::process(int32_t offset, int32_t count)
 {
     record->process(record->module, offset, count);
+}
+
+int32_t HostedModule::pinCount() const
+{
+    return hostPinCount.value_or(static_cast<int32_t>(declarations().size()));
 }
 
 int32_t HostedModule::countCalls(int32_t opcode) const
@@ -292,7 +253,7 @@ void HostedModule::check(const HostCall& call) const
     if (!checkCalls) return;
     const auto broken = [&call](HostCallRule rule) { recordViolation(call, rule); };
     const bool onlyZeros = call.index == 0 && call.value == 0 && call.pointer == 0;
-    const int32_t pinLimit = std::max(hostPinCount, static_cast<int32_t>(pins.size()));
+    const int32_t pinLimit = std::max(pinCount(), static_cast<int32_t>(declarations().size()));
     const bool knownPin = call.index >= 0 && call.index < pinLimit;
 
     if (std::bit_cast<uint32_t>(call.floatValue) != 0) broken(HostCallRule::FloatValueZero);
@@ -341,7 +302,7 @@ int32_t SEP_CALL HostedModule::callback(ModuleRecord* record, int32_t opcode, in
     if (self.onCall) self.onCall(call);
     switch (opcode) {
     case sep::GetPinCount:
-        return self.hostPinCount;
+        return self.pinCount();
     case sep::GetSampleClock:
         self.lastSampleClock = self.sampleClock;
         return self.sampleClock;

@@ -1,7 +1,9 @@
 // A host for one module library, written from what a host does and relies on:
 // it loads the library, creates instances, reads their pin declarations, owns
-// the pin buffers, sends commands and events and calls the process entry.
-// Tests, the render tool and the benchmarks all drive the module through it.
+// the pin buffers, sends commands and events, calls the process entry, and
+// checks every call the module makes back. Tests and the benchmarks drive the
+// module through it directly; the render tool drives its instances through a
+// session (session.h).
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "framework/boundary.h"
+#include "instance.h"
 
 namespace host {
 
@@ -95,9 +98,10 @@ using ModuleFactory = std::function<ModuleRecord*(HostCallback callback, int32_t
 ModuleFactory factoryOf(const ModuleLibrary& library);
 
 // One instance as the host holds it. The host's answers: GetPinCount gives
-// `hostPinCount`, GetSampleClock gives `sampleClock`, GetPinBuffer a buffer
-// the host keeps for that pin, everything else 0.
-class HostedModule {
+// `hostPinCount` (by default one pin per declaration connect() read),
+// GetSampleClock gives `sampleClock`, GetPinBuffer a buffer the host keeps
+// for that pin, everything else 0.
+class HostedModule : public Instance {
 public:
     static constexpr int32_t kDefaultHandle = 0x600DF00D;
     static constexpr int32_t kBufferLength = 4096;
@@ -106,39 +110,28 @@ public:
                           bool withCallback = true);
     explicit HostedModule(const ModuleLibrary& library = builtModuleLibrary())
         : HostedModule(factoryOf(library)) {}
-    ~HostedModule();  // closes the instance if it is still alive
-    HostedModule(const HostedModule&) = delete;
-    HostedModule& operator=(const HostedModule&) = delete;
+    ~HostedModule() override;  // closes the instance if it is still alive
 
     bool valid() const { return record != nullptr; }
     ModuleRecord* getRecord() const { return record; }
 
     int32_t dispatch(int32_t opcode, int32_t index = 0, int32_t value = 0, void* pointer = nullptr,
-                     float floatValue = 0.0f);
+                     float floatValue = 0.0f) override;
+    void sendEvent(const Event& event) override;
+    void process(int32_t offset, int32_t count) override;
 
-    // Reads every declaration through GetPinProperties, allocates a buffer of
-    // `bufferLength` samples for each audio pin and writes the addresses and
-    // the default list indexes into the declared variables.
-    void connect(int32_t bufferLength = kBufferLength);
+    // Connects every pin to a buffer of `bufferLength` samples (see Instance).
+    bool connect(int32_t bufferLength = kBufferLength) { return Instance::connect(bufferLength); }
     void connectAndOpen(int32_t bufferLength = kBufferLength);
-    void open() { dispatch(sep::Open); }
     int32_t close();  // sends Close; the record is gone afterwards
 
-    float* buffer(int32_t pin);  // null for a pin without a buffer
     float* requestedBuffer(int32_t pin);  // what GetPinBuffer answered for it, or null
-    void setList(int32_t pin, int16_t item);
-    void fill(int32_t pin, float value);
-    const std::vector<PinProperties>& declarations() const { return pins; }
-
-    void sendEvent(const Event& event);
-    void sendStatus(int32_t pin, int32_t status);
-    void process(int32_t offset, int32_t count);
     sep::ProcessEntry currentProcess() const { return record->process; }
 
-    // Host configuration and log.
-    int32_t hostPinCount = 10;
-    int32_t sampleClock = 0;
+    // Host configuration and logs.
+    std::optional<int32_t> hostPinCount;
     std::vector<HostCall> calls;
+    std::vector<Event> events;  // every event the host sent, in order
     std::function<void(const HostCall&)> onCall;  // sees each call as it happens
     // Off only for a test that makes host calls itself with values of its choosing.
     bool checkCalls = true;
@@ -151,11 +144,10 @@ private:
                                      int32_t value, void* pointer, float floatValue);
 
     ModuleRecord* record = nullptr;
-    std::vector<PinProperties> pins;
-    std::vector<std::vector<float>> buffers;
     std::map<int32_t, std::vector<float>> requestedBuffers;  // answers to GetPinBuffer
     std::optional<int32_t> lastSampleClock;  // the last answer to GetSampleClock
 
+    int32_t pinCount() const;
     void check(const HostCall& call) const;
 };
 

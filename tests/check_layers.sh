@@ -1,24 +1,63 @@
 #!/usr/bin/env bash
-# The layers depend one way: the framework includes nothing of the generator,
-# and the host side (emulator, tools, benchmarks, fuzzer, the WebAssembly host,
-# test support) sees the map module only through its narrow headers, never the
-# class itself; the analysis stands on the map's step alone.
-# Usage: check_layers.sh SOURCE_DIR
+# The layers depend one way. In the sources: the framework includes nothing of
+# the generator; the host side (emulator, session, tools, benchmarks, fuzzer,
+# the WebAssembly host, test support) sees the map module only through its
+# narrow headers, never the class itself; the session, which both hosts drive
+# the module through, knows neither the emulator nor a module's code; the
+# WebAssembly host never the emulator; a verdict's words and colours stand on
+# the analysis alone, and the analysis on the map's step alone. In the built
+# archives (when given): what each leaves for the linker to find, so that no
+# dependency comes in by a path the includes do not show.
+# Usage: check_layers.sh SOURCE_DIR [NM SESSION.a POINT_JUDGE.a VERDICT.a ANALYSIS.a]
 set -uo pipefail
-cd "$1" || exit 1
+source_dir=$1
+archives=()
+for archive in "${@:3}"; do archives+=("$(realpath "$archive")"); done
 failures=0
 report() { [ -z "$2" ] || { echo "FAIL: $1:" >&2; echo "$2" >&2; failures=$((failures + 1)); }; }
+
+cd "$source_dir" || exit 1
+session_sources=(host/drive.h host/instance.* host/source.* host/session.* host/point_judge.*)
 
 report "the framework includes the generator" \
   "$(grep -rnE '#include.*generator/' framework/)"
 # A test-only module library (tools/tests/*_module.cpp) is a module, not a host.
 report "the host side compiles against MapModule" \
   "$(grep -rnE --exclude='*_module.cpp' '#include.*(generator/)?map_module\.h' host/ tools/ bench/ fuzz/ wasm/ tests/test_support.h)"
-
+report "the session includes the emulator, a host of its own or a verdict" \
+  "$(grep -nE '#include.*(host_emulator\.h|tools/|wasm/|verdict/|framework/(module_base|pin|exports))' "${session_sources[@]}")"
+report "the WebAssembly host includes the emulator" \
+  "$(grep -rnE '#include.*host_emulator\.h' wasm/)"
+report "the WebAssembly build links the emulator" \
+  "$(grep -nE 'tessel_host\b' wasm/CMakeLists.txt)"
+report "a verdict includes more than the analysis" \
+  "$(grep -rnE '#include.*(host|tools|framework|generator|wasm)/' verdict/)"
 # The analysis is plain C++ over the map's step: a chart, a take, a benchmark
 # and a WebAssembly page all use it, so it sees none of them.
 report "the analysis includes the host side" \
-  "$(grep -rnE '#include.*(host|tools|framework)/' analysis/)"
+  "$(grep -rnE '#include.*(host|tools|framework|verdict|wasm)/' analysis/)"
+
+# The symbols an archive needs from elsewhere that match a pattern.
+needs() { "$nm" -C --undefined-only "$1" 2>/dev/null | grep -E "$2" | sort -u; }
+
+if [ $# -ge 6 ]; then
+  nm=$2
+  session=${archives[0]} point_judge=${archives[1]} verdict=${archives[2]} analysis=${archives[3]}
+  loading='dlopen|dlsym|LoadLibrary|GetProcAddress'
+  emulator='host::(HostedModule|ModuleLibrary|builtModule|hostCallViolations|takeHostCallViolations|factoryOf)'
+  module='makeModule|getModuleProperties|tessel::MapModule|sep::ModuleBase'
+  report "the session needs a library loader, the emulator, a module or the analysis" \
+    "$(needs "$session" "$loading|$emulator|$module|analysis::")"
+  report "the chart's judge needs a library loader, the emulator or a module" \
+    "$(needs "$point_judge" "$loading|$emulator|$module")"
+  report "a verdict needs more than the analysis" \
+    "$(needs "$verdict" "host::|sep::|tessel::|render::|web::|$loading")"
+  report "the analysis needs the host side" \
+    "$(needs "$analysis" "host::|sep::|tessel::|render::|web::|verdict::|$loading")"
+  for archive in "$session" "$point_judge" "$verdict" "$analysis"; do
+    "$nm" "$archive" >/dev/null 2>&1 || report "cannot read $archive" "$nm $archive"
+  done
+fi
 
 # The signals a host patches into the inputs build for every host, the
 # WebAssembly one included: nothing of the emulator, the tools or the module.

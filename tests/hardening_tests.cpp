@@ -452,6 +452,7 @@ TEST(NullBuffers, PinVariablesStartZeroed)
 TEST(NullBuffers, UnconnectedOpenedInstanceWritesNothing)
 {
     HostedModule module;
+    module.hostPinCount = tessel::MapPinCount;  // a host holding the pins without reading them
     module.open();
     module.clearCalls();
     const ModuleRecord before = *module.getRecord();

@@ -11,74 +11,43 @@
 #include <thread>
 
 #include "drawing.h"
-#include "generator/map_pins.h"
+#include "host/point_judge.h"
 #include "scenario.h"
 
 namespace render {
 
 namespace {
 
-using namespace tessel;
-
-// Host block size while charting. A point that stops early costs one block of
-// the stopped module's held output, which is cheap.
-constexpr int32_t kChartBlock = 1024;
 // Points a thread takes at a time: rows cost very different amounts, so the
 // work is dealt out in small pieces.
 constexpr size_t kPointsPerTask = 64;
 
-// One hosted instance, Continuous and Normalize off, restarted for each point
-// by a Reset pulse on the first sample of its first block.
+// One hosted instance judging point after point.
 class PointRunner {
 public:
-    PointRunner(const host::ModuleLibrary& library, int32_t sampleRate) : module(library)
+    PointRunner(const host::ModuleLibrary& library, int32_t sampleRate)
+        : module(library), judge(made(module), sampleRate)
     {
-        if (!module.valid()) throw std::runtime_error("the module library made no instance");
-        Scenario scenario;
-        scenario.sampleRate = sampleRate;
-        scenario.blockSize = kChartBlock;
-        scenario.normalize = false;
-        scenario.resetSamples = {0};
-        openFor(module, scenario);
-        reset = module.buffer(ResetPin);
-        x = module.buffer(XPin);
-        y = module.buffer(YPin);
+        if (!judge.ready()) throw std::runtime_error("the module library's instance offers no map to drive");
     }
 
     OrbitClass run(const ChartInputs& inputs, int64_t steps)
     {
-        module.fill(APin, inputs.a);
-        module.fill(BPin, inputs.b);
-        module.fill(X0Pin, inputs.x0);
-        module.fill(Y0Pin, inputs.y0);
-        OrbitAnalysis analysis(inputs.a, inputs.b, steps);
-        // The reset sample shows x0 and y0; the iterates follow it.
-        reset[0] = kResetPulse;
-        int64_t left = steps + 1;
-        int32_t skip = 1;
-        for (bool more = true; more && left > 0; skip = 0) {
-            const auto count = static_cast<int32_t>(std::min<int64_t>(kChartBlock, left));
-            module.process(0, count);
-            reset[0] = 0.0f;
-            more = analysis.add(x + skip, y + skip, count - skip);
-            left -= count;
-        }
-        return analysis.result();
+        return judge.judge(inputs.a, inputs.b, inputs.x0, inputs.y0, steps);
     }
 
 private:
+    static host::HostedModule& made(host::HostedModule& instance)
+    {
+        if (!instance.valid()) throw std::runtime_error("the module library made no instance");
+        return instance;
+    }
+
     host::HostedModule module;
-    float* reset;
-    const float* x;
-    const float* y;
+    host::PointJudge judge;
 };
 
 }  // namespace
-
-double pointVolts(double low, double high, int32_t count, int32_t i)
-{
-    return low + (i + 0.5) * (high - low) / count;
-}
 
 std::string voltsText(float signal)
 {

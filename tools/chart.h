@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/drive.h"
 #include "host/host_emulator.h"
 #include "orbit.h"
 
@@ -26,14 +27,13 @@ struct ChartSettings {
     double upLow = -1.0, upHigh = 1.0;
     int32_t width = 600;  // points across
     int32_t height = 400; // points up
-    int64_t steps = 8192; // iterates per point, from the first after the reset
-    int32_t sampleRate = 44100;
+    int64_t steps = host::kChartSteps; // iterates per point, from the first after the reset
+    int32_t sampleRate = host::kUsualRate;
     // The inputs the plane leaves fixed, in the signal scale.
     float a = 0.0f, b = 0.0f, x0 = 0.0f, y0 = 0.0f;
 };
 
-// Point i of `count` across [low, high] sits at the middle of its cell.
-double pointVolts(double low, double high, int32_t count, int32_t i);
+using host::pointVolts;
 
 // The shortest decimal text of volts that reads back, through the tool's
 // volts-to-signal conversion, to `signal`.

@@ -22,71 +22,18 @@ constexpr int kLegendRow = 30;
 constexpr int kSwatch = 14;
 constexpr int kBarWidth = 160;
 
-// Stops are shades of grey, darker the sooner: silence, and how close it was.
-constexpr Colour kStopSoonest{34, 34, 42};
-constexpr Colour kStopLatest{118, 118, 132};
-constexpr Colour kQuasi{236, 236, 240};
 constexpr Colour kMark{255, 255, 255};
-// Rounding cycles: diagonal lines over the colour of their exponent.
-constexpr Colour kHatch{16, 16, 24};
-constexpr int kHatchPitch = 4;  // pixels from one line to the next, across
-constexpr int kHatchWidth = 2;
 const std::array<std::string, 2> kRoundingCycleWords{
     "the floats fall into a cycle that the map has only as an unstable one,",
     "or not at all: another start or a reset may give another tone or none"};
-// Cycles in cool colours, from the constant's deep blue to the longest tones'
-// pale green, apart from chaos in the inferno colours of the attractor.
-constexpr std::array<Colour, 8> kCycleColours{{{40, 70, 150},
-                                               {30, 120, 205},
-                                               {20, 160, 210},
-                                               {25, 190, 180},
-                                               {50, 200, 130},
-                                               {110, 210, 95},
-                                               {165, 220, 100},
-                                               {200, 235, 160}}};
-// Periods 1, 2, 3, 4, then 5-8, 9-16, 17-32, 33-512, one colour each.
-constexpr std::array<int32_t, 8> kCycleClassEnds{1, 2, 3, 4, 8, 16, 32, 512};
-static_assert(kCycleClassEnds.back() == kPeriodLimit);
 
-// The chaos colours span the exponents up to log 2, the 1-D map's at full chaos.
-constexpr double kMostLyapunov = 0.6931;
-constexpr double kInfernoFrom = 0.35;
-
-Colour mix(Colour a, Colour b, double t)
-{
-    auto channel = [t](uint8_t u, uint8_t v) { return static_cast<uint8_t>(std::lround(u + (v - u) * t)); };
-    return {channel(a.r, b.r), channel(a.g, b.g), channel(a.b, b.b)};
-}
-
-size_t cycleClass(int32_t period)
-{
-    return static_cast<size_t>(std::lower_bound(kCycleClassEnds.begin(), kCycleClassEnds.end(), period) -
-                               kCycleClassEnds.begin());
-}
-
-Colour stopColour(double share) { return mix(kStopSoonest, kStopLatest, share); }
-
-Colour chaosColour(double share) { return inferno(kInfernoFrom + (1.0 - kInfernoFrom) * std::clamp(share, 0.0, 1.0)); }
-
-Colour colourOf(const OrbitClass& orbit, int64_t steps)
-{
-    switch (orbit.outcome) {
-    case Outcome::Stops:
-        return stopColour(std::log1p(double(orbit.steps)) / std::log1p(double(steps)));
-    case Outcome::Cycle:
-        return kCycleColours[cycleClass(orbit.period)];
-    case Outcome::Quasi:
-        return kQuasi;
-    case Outcome::Chaos:
-        return chaosColour((orbit.lyapunov - kChaosMargin) / (kMostLyapunov - kChaosMargin));
-    }
-    return kPlotBackground;
-}
-
-Colour hatched(Colour colour, int column, int row)
-{
-    return (column + row) % kHatchPitch < kHatchWidth ? kHatch : colour;
-}
+using verdict::chaosColour;
+using verdict::hatched;
+using verdict::kCycleClassEnds;
+using verdict::kCycleColours;
+using verdict::kMostLyapunov;
+using verdict::kQuasi;
+using verdict::stopColour;
 
 // Legend entries laid out left to right, wrapping at the right edge.
 class Legend {
@@ -227,7 +174,7 @@ void writeChartPng(std::FILE* file, const Chart& chart, const ChartCaption& capt
         for (int column = 0; column < plotWidth; ++column) {
             const int across = std::min(width - 1, column * width / plotWidth);
             const OrbitClass& orbit = chart.points[size_t(up) * width + across];
-            const Colour colour = colourOf(orbit, s.steps);
+            const Colour colour = verdict::chartColour(orbit, s.steps);
             canvas.set(plotLeft + column, kPlotTop + row, orbit.roundingCycle ? hatched(colour, column, row) : colour);
         }
     }

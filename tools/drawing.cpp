@@ -13,18 +13,6 @@ namespace render {
 
 namespace {
 
-// The inferno colour map at nine even steps: dark to bright, monotonic in
-// lightness, so the densest places read as the brightest.
-constexpr std::array<Colour, 9> kInferno{{{0, 0, 4},
-                                          {31, 12, 72},
-                                          {85, 15, 109},
-                                          {136, 34, 106},
-                                          {186, 54, 85},
-                                          {227, 89, 51},
-                                          {249, 140, 10},
-                                          {249, 201, 50},
-                                          {252, 255, 164}}};
-
 // Tick values at a step of 1, 2 or 5 times a power of ten, about `wanted` of
 // them; labels with the decimals the step needs, or in exponent form for
 // values too large for plain digits.
@@ -55,17 +43,6 @@ Ticks ticksFor(double low, double high, int wanted)
 }
 
 }  // namespace
-
-Colour inferno(double t)
-{
-    t = std::clamp(t, 0.0, 1.0) * (kInferno.size() - 1);
-    const size_t low = std::min(static_cast<size_t>(t), kInferno.size() - 2);
-    const double f = t - low;
-    const Colour& a = kInferno[low];
-    const Colour& b = kInferno[low + 1];
-    auto mix = [f](uint8_t u, uint8_t v) { return static_cast<uint8_t>(std::lround(u + (v - u) * f)); };
-    return {mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b)};
-}
 
 Canvas::Canvas(int width, int height, Colour background) : width(width), height(height), rgb(size_t(width) * height * 3)
 {

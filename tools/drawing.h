@@ -1,5 +1,5 @@
 // The drawing shared by the take's picture and the chart: colours, a canvas
-// with the bitmap font, the inferno colour map, and axes with ticks in volts.
+// with the bitmap font, and axes with ticks in volts.
 #pragma once
 
 #include <cstdint>
@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "verdict/colours.h"
+
 namespace render {
 
-struct Colour {
-    uint8_t r, g, b;
-};
+using verdict::Colour;
+using verdict::inferno;
 
 constexpr Colour kPage{18, 18, 24};
 constexpr Colour kPlotBackground{0, 0, 4};
@@ -26,9 +27,6 @@ constexpr int kPageWidth = 1200;
 constexpr int kPanelLeft = 150;
 constexpr int kPanelRight = kPageWidth - 30;
 constexpr int kBelowCaption = 112;
-
-// The inferno colour map, t from 0 (dark) to 1 (bright).
-Colour inferno(double t);
 
 class Canvas {
 public:

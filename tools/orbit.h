@@ -1,5 +1,5 @@
 // A take's orbit judged by the analysis, with the Normalize gain undone and
-// the last reset found, and the words the tool says of an orbit.
+// the last reset found.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 
 #include "analysis/orbit_analysis.h"
 #include "scenario.h"
+#include "verdict/words.h"
 
 namespace render {
 
@@ -40,13 +41,14 @@ private:
     std::vector<float> stateX, stateY;
 };
 
-// In words, with what a cycle sounds like in Continuous mode at `sampleRate`
-// and from which step: "a cycle of period 4: a tone of 11025 Hz from step 31";
-// a rounding cycle as "chaos: a rounding cycle of period 10, a tone of ...".
-std::string describeOrbit(const OrbitClass& orbit, int32_t sampleRate);
+// The words of a verdict in Continuous mode at `sampleRate` (verdict/words.h).
+inline std::string describeOrbit(const OrbitClass& orbit, int32_t sampleRate)
+{
+    return verdict::describeOrbit(orbit, sampleRate).c_str();
+}
 
-// The frequency of a cycle's tone: one period every `period` samples.
-std::string toneText(int32_t period, int32_t sampleRate);
+// The tone of a cycle of `period` samples: "11025 Hz".
+inline std::string toneText(int32_t period, int32_t sampleRate) { return verdict::toneText(period, sampleRate).c_str(); }
 
 // The Normalize gain undone: the state whose scaled value the module wrote,
 // or the nearest float to it when rounding merged several states.

@@ -1,5 +1,6 @@
 // What tessel-render asks of the module, and the host side that drives it:
-// one instance, hosted through the emulator exactly as a host would hold it.
+// one instance, hosted through the emulator exactly as a host would hold it,
+// driven by a session fed from the scenario's sources.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +18,9 @@ using host::kVoltsPerUnit;
 using host::signalFromVolts;
 
 struct Scenario {
-    int32_t sampleRate = 44100;
-    int64_t samples = 88200;
-    int32_t blockSize = 1024;
+    int32_t sampleRate = host::kUsualRate;
+    int64_t samples = 2 * int64_t{host::kUsualRate};
+    int32_t blockSize = host::kUsualBlock;
     bool gated = false;
     double gateHz = 1000.0;  // Gate clock in gated mode; at most sampleRate / 2
     // Input values in the signal scale.
@@ -34,16 +35,12 @@ struct Scenario {
 // A signal in volts, exactly: a float times 10 fits in a double.
 constexpr double voltsFromSignal(float signal) { return double{signal} * kVoltsPerUnit; }
 
-// Gate in gated mode: the clock at gateHz, its first rising edge at sample 0.
-inline float gateSample(const Scenario& scenario, int64_t sample)
-{
-    return host::gateClockSample(scenario.sampleRate, scenario.gateHz, sample);
-}
-
-// What the module told the host while rendering.
+// What the module told the host while rendering, and where it stopped.
 struct HostLog {
     int64_t sleepRequests = 0;
     int64_t firstSleepSample = -1;  // start of the first block whose call asked; -1: never
+    int64_t zerosFrom = 0;   // the final run of exact zeros on both outputs starts here; `samples` when none
+    int64_t stoppedAt = -1;  // where the guard stopped the map, kept by a later step; -1: not seen
 };
 
 // Receives each rendered block; `start` is its first sample's number.
@@ -53,13 +50,9 @@ using BlockSink = std::function<void(int64_t start, const float* x, const float*
 // made that broke the host interface: a render or chart with one is worthless.
 void refuseBrokenHostCalls();
 
-// Connects a new instance to buffers of the scenario's block size, fills the
-// constant inputs, opens it, and announces Gate and Reset as streaming where
-// the scenario moves them.
-void openFor(host::HostedModule& module, const Scenario& scenario);
-
-// Creates an instance from `library`, configures and opens it, and calls it
-// block by block over the whole scenario. Throws std::runtime_error when the
+// Creates an instance from `library` and renders the whole scenario through a
+// session: the inputs fed constant, Gate by its clock in gated mode and Reset
+// by the scenario's pulses. Throws std::runtime_error when the
 // library makes no instance or the module makes a host call that breaks the
 // host interface.
 HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario,

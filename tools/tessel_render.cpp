@@ -2,16 +2,19 @@
 // x and y outputs to a stereo WAV file and a picture, so the module can be
 // heard and seen without a host application.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -37,10 +40,25 @@ constexpr int64_t kMaxRate = host::kMostRate;
 constexpr int64_t kMinBlock = host::kLeastBlock;
 constexpr int64_t kMaxBlock = host::kMostBlock;
 constexpr char kProgram[] = "tessel-render";
+// A stereo float WAV's bytes per frame, and room for its header and texts.
+constexpr int64_t kWavFrameBytes = 2 * sizeof(float);
+constexpr int64_t kWavHeaderBytes = 4096;
+static_assert(kMaxSeconds * kMaxRate * kWavFrameBytes + kWavHeaderBytes < 4294967296.0,
+              "every take the limits allow fits the 32-bit sizes of a RIFF file");
 
-// Bad input and failed writes: reported on one line, exit code 1.
+// What the tool exits with, besides 0 for done.
+constexpr int kFailureExit = 1;  // the work failed: a module, a file, an interrupt
+constexpr int kUsageExit = 2;    // the command line asks what the tool cannot do
+
+// A failure of the work, reported on one line.
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
+};
+
+// A command line the tool cannot follow, reported on one line that names the
+// option and what it expects.
+struct UsageError : Failure {
+    using Failure::Failure;
 };
 
 volatile std::sig_atomic_t interrupted = 0;
@@ -51,8 +69,8 @@ extern "C" void onInterrupt(int) { interrupted = 1; }
 // gets the same kind of message.
 struct Arguments {
     std::string seconds = "2";
-    std::string rate = "44100";
-    std::string block = "1024";
+    std::string rate = std::to_string(host::kUsualRate);
+    std::string block = std::to_string(host::kUsualBlock);
     std::string mode = "continuous";
     std::string gateHz = "1000";
     std::string a = "1.4", b = "0.3", x0 = "0", y0 = "0";
@@ -66,7 +84,7 @@ struct Arguments {
     std::string plane = "ab";
     std::string aRange = "-1:4", bRange = "-1:1", x0Range = "-2:2", y0Range = "-2:2";
     std::string size = "600x400";
-    std::string steps = "8192";
+    std::string steps = std::to_string(host::kChartSteps);
 };
 
 double parseNumber(const std::string& option, const std::string& text)
@@ -76,8 +94,8 @@ double parseNumber(const std::string& option, const std::string& text)
     errno = 0;
     const double value = std::strtod(begin, &end);
     if (text.empty() || end == begin || *end != '\0')
-        throw Failure(option + ": '" + text + "' is not a number");
-    if (!std::isfinite(value) || errno == ERANGE) throw Failure(option + ": '" + text + "' is not a finite number");
+        throw UsageError(option + ": '" + text + "' is not a number");
+    if (!std::isfinite(value) || errno == ERANGE) throw UsageError(option + ": '" + text + "' is not a finite number");
     return value;
 }
 
@@ -87,16 +105,16 @@ std::string between(int64_t low, int64_t high) { return std::to_string(low) + " 
 int64_t parseWhole(const std::string& option, const std::string& text, int64_t low, int64_t high, const char* unit)
 {
     const double value = parseNumber(option, text);
-    if (value != std::floor(value)) throw Failure(option + ": '" + text + "' is not a whole number");
+    if (value != std::floor(value)) throw UsageError(option + ": '" + text + "' is not a whole number");
     if (value < double(low) || value > double(high))
-        throw Failure(option + ": " + text + " is out of range: give " + between(low, high) + " " + unit);
+        throw UsageError(option + ": " + text + " is out of range: give " + between(low, high) + " " + unit);
     return static_cast<int64_t>(value);
 }
 
 float parseVolts(const std::string& option, const std::string& text)
 {
     const float signal = render::signalFromVolts(parseNumber(option, text));
-    if (!std::isfinite(signal)) throw Failure(option + ": " + text + " V is too large for a 32-bit sample");
+    if (!std::isfinite(signal)) throw UsageError(option + ": " + text + " V is too large for a 32-bit sample");
     return signal;
 }
 
@@ -107,25 +125,29 @@ std::string shortNumber(double value)
     return text;
 }
 
-Scenario scenarioFrom(const Arguments& arguments)
+Scenario scenarioFrom(const Arguments& arguments, const CLI::App& app)
 {
     Scenario scenario;
     const double seconds = parseNumber("--seconds", arguments.seconds);
     if (!(seconds > 0.0 && seconds <= kMaxSeconds))
-        throw Failure("--seconds: " + arguments.seconds + " is out of range: give more than 0 and at most " +
-                      shortNumber(kMaxSeconds) + " seconds");
+        throw UsageError("--seconds: " + arguments.seconds + " is out of range: give more than 0 and at most " +
+                         shortNumber(kMaxSeconds) + " seconds");
     scenario.sampleRate = static_cast<int32_t>(parseWhole("--rate", arguments.rate, kMinRate, kMaxRate, "Hz"));
     scenario.blockSize = static_cast<int32_t>(parseWhole("--block", arguments.block, kMinBlock, kMaxBlock, "samples"));
     scenario.samples = std::llround(seconds * scenario.sampleRate);
     if (scenario.samples < 1)
-        throw Failure("--seconds: " + arguments.seconds + " s is shorter than one sample at " + arguments.rate + " Hz");
+        throw UsageError("--seconds: " + arguments.seconds + " s is shorter than one sample at " + arguments.rate +
+                         " Hz");
 
     scenario.gated = arguments.mode == "gated";
+    if (!scenario.gated && app.count("--gate-hz") > 0)
+        throw UsageError("--gate-hz is for gated mode: give --mode gated with it");
     scenario.gateHz = parseNumber("--gate-hz", arguments.gateHz);
     const double highestGate = scenario.sampleRate / 2.0;
     if (scenario.gated && !(scenario.gateHz > 0.0 && scenario.gateHz <= highestGate))
-        throw Failure("--gate-hz: " + arguments.gateHz + " is out of range: give more than 0 and at most half the rate, " +
-                      shortNumber(highestGate) + " Hz");
+        throw UsageError("--gate-hz: " + arguments.gateHz +
+                         " is out of range: give more than 0 and at most half the rate, " + shortNumber(highestGate) +
+                         " Hz");
 
     scenario.a = parseVolts("--a", arguments.a);
     scenario.b = parseVolts("--b", arguments.b);
@@ -137,8 +159,8 @@ Scenario scenarioFrom(const Arguments& arguments)
         const double at = parseNumber("--reset-at", text);
         const int64_t sample = std::llround(at * scenario.sampleRate);
         if (at < 0.0 || sample >= scenario.samples)
-            throw Failure("--reset-at: " + text + " is outside the render: give 0 or more and less than " +
-                          arguments.seconds + " seconds");
+            throw UsageError("--reset-at: " + text + " is outside the render: give 0 or more and less than " +
+                             arguments.seconds + " seconds");
         scenario.resetSamples.push_back(sample);
     }
     std::sort(scenario.resetSamples.begin(), scenario.resetSamples.end());
@@ -160,19 +182,25 @@ std::string describeResets(const Arguments& arguments)
     return text + " s";
 }
 
-// Whether the module runs a map step after `sample` and before the end: every
-// sample in continuous mode, at each rising Gate edge in gated mode.
-bool iteratesAfter(const Scenario& scenario, int64_t sample)
+// "40 s", "12 min", "21 h", "3 days": how long, to the precision a wait is planned with.
+std::string durationText(double seconds)
 {
-    if (!scenario.gated) return sample + 1 < scenario.samples;
-    for (int64_t i = sample + 1; i < scenario.samples; ++i)
-        if (render::gateSample(scenario, i) > 0.0f && !(render::gateSample(scenario, i - 1) > 0.0f)) return true;
-    return false;
+    const auto rounded = [](double count, const char* unit) {
+        return std::to_string(std::max(1LL, std::llround(count))) + unit;
+    };
+    if (seconds < 90) return rounded(seconds, " s");
+    if (seconds < 90 * 60) return rounded(seconds / 60, " min");
+    if (seconds < 48 * 3600) return rounded(seconds / 3600, " h");
+    return rounded(seconds / 86400, " days");
 }
+
+// How progress shows on stderr: on a terminal, one line redrawn in place; in a
+// log or a pipe, a line every ten seconds or so; with --quiet, not at all.
+enum class ProgressShown { None, InPlace, Lines };
 
 class Progress {
 public:
-    Progress(int64_t total, bool shown, const char* doing = "rendering")
+    Progress(int64_t total, ProgressShown shown, const char* doing = "rendering")
         : total(total), shown(shown), doing(doing), started(Clock::now()), last(started)
     {
     }
@@ -181,12 +209,19 @@ public:
     void advance(int64_t count)
     {
         done += count;
-        if (!shown) return;
+        if (shown == ProgressShown::None) return;
         const auto now = Clock::now();
-        if (now - started < std::chrono::milliseconds(300) || now - last < std::chrono::milliseconds(100)) return;
+        const auto interval = shown == ProgressShown::InPlace ? Clock::duration(std::chrono::milliseconds(100))
+                                                              : Clock::duration(std::chrono::seconds(10));
+        if (now - started < std::chrono::milliseconds(300) || now - last < interval) return;
         last = now;
-        std::fprintf(stderr, "\r%s: %s... %3d%%", kProgram, doing, static_cast<int>(100 * done / total));
-        drawn = true;
+        const int percent = static_cast<int>(100 * done / total);
+        if (shown == ProgressShown::InPlace) {
+            std::fprintf(stderr, "\r%s: %s... %3d%%%s\033[K", kProgram, doing, percent, timeLeft(now).c_str());
+            drawn = true;
+        } else {
+            std::fprintf(stderr, "%s: %s... %d%%%s\n", kProgram, doing, percent, timeLeft(now).c_str());
+        }
     }
 
     void finish()
@@ -197,9 +232,18 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    // At the pace so far; nothing until there is a pace.
+    std::string timeLeft(Clock::time_point now) const
+    {
+        if (done == 0) return "";
+        const std::chrono::duration<double> elapsed = now - started;
+        return ", about " + durationText(elapsed.count() * double(total - done) / double(done)) + " left";
+    }
+
     int64_t total;
     int64_t done = 0;
-    bool shown;
+    ProgressShown shown;
     const char* doing;
     bool drawn = false;
     Clock::time_point started, last;
@@ -274,12 +318,18 @@ void writeThrough(render::OutputFile& output, const std::function<bool(std::FILE
 
 void say(const std::string& line) { std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str()); }
 
-bool showsProgress(const Arguments& arguments) { return !arguments.quiet && isatty(STDERR_FILENO); }
+ProgressShown progressShown(const Arguments& arguments)
+{
+    if (arguments.quiet) return ProgressShown::None;
+    return isatty(STDERR_FILENO) ? ProgressShown::InPlace : ProgressShown::Lines;
+}
 
-void catchInterrupts()
+void catchSignals()
 {
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
+    // A write beyond the file size limit then fails as an error, not a crash.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 // --- what a take and the chart share ---------------------------------------------
@@ -322,12 +372,65 @@ std::unique_ptr<render::OutputFile> openOutput(const std::string& path)
     return path.empty() ? nullptr : std::make_unique<render::OutputFile>(path);
 }
 
+// Each output option writes one format, and its file is named for it.
+struct OutputFormat {
+    const char* option;
+    const char* extension;  // in lower case; any case is accepted
+    const char* format;
+};
+constexpr OutputFormat kOutputFormats[] = {
+    {"--out", ".wav", "a WAV file"},
+    {"--plot", ".png", "a PNG picture"},
+    {"--chart", ".png", "a PNG picture"},
+    {"--chart-data", ".csv", "a CSV table"},
+};
+
+// Refuses an output named for another format, and standard output.
+void refuseMisnamedOutput(const CLI::App& app, const OutputFormat& output)
+{
+    if (app.count(output.option) == 0) return;
+    const std::string path = app.get_option(output.option)->as<std::string>();
+    const std::string file = std::string("FILE") + output.extension;
+    const std::string example = std::string(output.option) + " " + file;
+    if (path == "-")
+        throw UsageError(std::string(output.option) + " -: tessel-render writes files, not standard output; to pipe, "
+                         "write a file and read that: " + example + " && cat " + file + " | ...");
+    std::string ending = path.substr(path.size() - std::min(path.size(), std::strlen(output.extension)));
+    std::transform(ending.begin(), ending.end(), ending.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ending != output.extension)
+        throw UsageError(std::string(output.option) + " " + path + ": it writes " + output.format + ", so give " +
+                         example);
+}
+
+// Options a take or a chart takes alone; the rest go with both.
+constexpr const char* kTakeOptions[] = {"--seconds", "--block",    "--mode", "--gate-hz",
+                                        "--normalize", "--reset-at", "--out",  "--plot"};
+constexpr const char* kChartOptions[] = {"--plane", "--a-range", "--b-range", "--x0-range",
+                                         "--y0-range", "--size", "--steps"};
+
+void refuseOptionsOfTheOtherKind(const CLI::App& app, bool chart)
+{
+    if (chart) {
+        for (const char* option : kTakeOptions)
+            if (app.count(option) > 0)
+                throw UsageError(std::string(option) + " is for a take: it does not go with --chart or --chart-data");
+        return;
+    }
+    for (const char* option : kChartOptions)
+        if (app.count(option) > 0)
+            throw UsageError(std::string(option) + " is for a chart: give --chart FILE.png or --chart-data FILE.csv");
+}
+
 // --- the chart -------------------------------------------------------------------
 
-constexpr int64_t kLeastChartSide = 1;
-constexpr int64_t kMostChartSide = 4096;
+constexpr int64_t kLeastChartSide = host::kLeastChartSide;
+constexpr int64_t kMostChartSide = host::kMostChartSide;
 constexpr int64_t kLeastChartSteps = render::kLeastStepsToClassify;
 constexpr int64_t kMostChartSteps = host::kMostChartSteps;
+// Work beyond which a chart says beforehand how long it will take.
+constexpr double kLongWorkSeconds = 60.0;
+// Map steps judged, some tens of milliseconds, to time a chart beforehand.
+constexpr int64_t kTimingSteps = int64_t{1} << 22;
 
 struct Range {
     double low, high;
@@ -337,20 +440,13 @@ Range parseRange(const std::string& option, const std::string& text)
 {
     const size_t colon = text.find(':');
     if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos)
-        throw Failure(option + ": '" + text + "' is not a range: give LO:HI in volts");
+        throw UsageError(option + ": '" + text + "' is not a range: give LO:HI in volts");
     const Range range{parseNumber(option, text.substr(0, colon)), parseNumber(option, text.substr(colon + 1))};
-    if (!(range.low < range.high)) throw Failure(option + ": " + text + " is empty: give LO below HI");
+    if (!(range.low < range.high)) throw UsageError(option + ": " + text + " is empty: give LO below HI");
     for (const double volts : {range.low, range.high})
         if (!std::isfinite(render::signalFromVolts(volts)))
-            throw Failure(option + ": " + text + " V is too large for a 32-bit sample");
+            throw UsageError(option + ": " + text + " V is too large for a 32-bit sample");
     return range;
-}
-
-void refuseChartOptions(const CLI::App& app)
-{
-    for (const char* option : {"--plane", "--a-range", "--b-range", "--x0-range", "--y0-range", "--size", "--steps"})
-        if (app.count(option) > 0)
-            throw Failure(std::string(option) + " is for a chart: give --chart FILE.png or --chart-data FILE.csv");
 }
 
 render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::App& app)
@@ -358,7 +454,8 @@ render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::A
     const bool ab = arguments.plane == "ab";
     for (const char* option : ab ? std::vector<const char*>{"--x0-range", "--y0-range", "--a", "--b"}
                                  : std::vector<const char*>{"--a-range", "--b-range", "--x0", "--y0"})
-        if (app.count(option) > 0) throw Failure(std::string(option) + " does not apply to --plane " + arguments.plane);
+        if (app.count(option) > 0)
+            throw UsageError(std::string(option) + " does not apply to --plane " + arguments.plane);
 
     render::ChartSettings settings;
     settings.plane = ab ? render::Plane::AB : render::Plane::XY;
@@ -370,7 +467,7 @@ render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::A
     settings.upHigh = up.high;
     const size_t times = arguments.size.find('x');
     if (times == std::string::npos)
-        throw Failure("--size: '" + arguments.size + "' is not a size: give WxH in points, e.g. 600x400");
+        throw UsageError("--size: '" + arguments.size + "' is not a size: give WxH in points, e.g. 600x400");
     settings.width = static_cast<int32_t>(
         parseWhole("--size", arguments.size.substr(0, times), kLeastChartSide, kMostChartSide, "points a side"));
     settings.height = static_cast<int32_t>(
@@ -384,17 +481,42 @@ render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::A
     return settings;
 }
 
+// Says, before a chart starts, how long it will take where that is more than
+// about a minute: a sample of its own plane, timed on one core, scaled to its
+// points and this machine's cores. A chart no bigger than the sample is quick.
+void tellLongChart(const host::ModuleLibrary& library, const render::ChartSettings& settings)
+{
+    const auto side = static_cast<int32_t>(std::sqrt(double(std::max<int64_t>(1, kTimingSteps / settings.steps))));
+    render::ChartSettings sample = settings;
+    sample.width = std::min(settings.width, side);
+    sample.height = std::min(settings.height, side);
+    const int64_t samplePoints = int64_t{sample.width} * sample.height;
+    const int64_t points = int64_t{settings.width} * settings.height;
+    if (points <= samplePoints) return;
+
+    const auto started = std::chrono::steady_clock::now();
+    render::computeChart(library, sample, 1, [](int64_t) { checkInterrupt(); });
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const double seconds = took.count() / double(samplePoints) * double(points) / cores;
+    if (seconds > kLongWorkSeconds)
+        say(std::to_string(settings.width) + "x" + std::to_string(settings.height) + " points of " +
+            std::to_string(settings.steps) + " steps will take about " + durationText(seconds) + " on " +
+            std::to_string(cores) + (cores == 1 ? " core" : " cores") + "; Ctrl-C stops it");
+}
+
 int runChart(const Arguments& arguments, const render::ChartSettings& settings)
 {
     refuseSharedOutputs({"--chart", arguments.chart}, {"--chart-data", arguments.chartData}, arguments.module);
-    const HostedLibrary hosted(arguments.module);
     const std::unique_ptr<render::OutputFile> pngFile = openOutput(arguments.chart);
     const std::unique_ptr<render::OutputFile> csvFile = openOutput(arguments.chartData);
-    catchInterrupts();
+    const HostedLibrary hosted(arguments.module);
+    catchSignals();
+    if (!arguments.quiet) tellLongChart(hosted.library, settings);
 
     const bool ab = settings.plane == render::Plane::AB;
     const int64_t points = int64_t{settings.width} * settings.height;
-    Progress progress(points, showsProgress(arguments), "charting");
+    Progress progress(points, progressShown(arguments), "charting");
     int64_t reported = 0;
     const auto started = std::chrono::steady_clock::now();
     const render::Chart chart = render::computeChart(hosted.library, settings, 0, [&](int64_t done) {
@@ -438,7 +560,6 @@ int runChart(const Arguments& arguments, const render::ChartSettings& settings)
 // What a take's outputs showed, gathered block by block as they were rendered.
 struct TakeSums {
     float peakX = 0.0f, peakY = 0.0f;  // in the signal scale
-    int64_t zerosFrom = 0;             // x and y are both exactly 0 from here on; the length if never
     render::HostLog log;
 };
 
@@ -480,13 +601,11 @@ TakeSums renderInto(const host::ModuleLibrary& library, const Scenario& scenario
                     render::Picture* picture, render::TakeOrbit* orbit, Progress& progress)
 {
     TakeSums sums;
-    int64_t lastNonZero = -1;
     const render::BlockSink sink = [&](int64_t start, const float* x, const float* y, int32_t count) {
         checkInterrupt();
         for (int32_t i = 0; i < count; ++i) {
             sums.peakX = std::max(sums.peakX, std::abs(x[i]));
             sums.peakY = std::max(sums.peakY, std::abs(y[i]));
-            if (x[i] != 0.0f || y[i] != 0.0f) lastNonZero = start + i;
         }
         if (wav) wav->write(x, y, count);
         if (picture) picture->add(start, x, y, count);
@@ -494,19 +613,18 @@ TakeSums renderInto(const host::ModuleLibrary& library, const Scenario& scenario
         progress.advance(count);
     };
     sums.log = render::renderScenario(library, scenario, sink);
-    sums.zerosFrom = lastNonZero + 1;
     return sums;
 }
 
 // Exact zeros on both outputs are what the divergence guard leaves; the
 // zeros are a stop only if a map step came after their start and kept them.
-std::string stopText(const Scenario& scenario, int64_t zerosFrom)
+std::string stopText(const Scenario& scenario, const render::HostLog& log)
 {
-    if (zerosFrom == scenario.samples) return "the map ran to the end without stopping itself";
-    if (iteratesAfter(scenario, zerosFrom))
-        return "the map stopped itself at sample " + std::to_string(zerosFrom) + " (" +
-               shortNumber(double(zerosFrom) / scenario.sampleRate) + " s): x and y stay exactly 0";
-    return "x and y are exactly 0 from sample " + std::to_string(zerosFrom) +
+    if (log.stoppedAt >= 0)
+        return "the map stopped itself at sample " + std::to_string(log.stoppedAt) + " (" +
+               shortNumber(double(log.stoppedAt) / scenario.sampleRate) + " s): x and y stay exactly 0";
+    if (log.zerosFrom == scenario.samples) return "the map ran to the end without stopping itself";
+    return "x and y are exactly 0 from sample " + std::to_string(log.zerosFrom) +
            " on, too close to the end to tell whether the map stopped";
 }
 
@@ -535,7 +653,7 @@ void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const A
 TakeStory tell(const Scenario& scenario, const Arguments& arguments, const TakeSums& sums,
                const render::TakeOrbit* orbit)
 {
-    TakeStory story{stopText(scenario, sums.zerosFrom), "", "", sleepText(sums.log)};
+    TakeStory story{stopText(scenario, sums.log), "", "", sleepText(sums.log)};
     if (orbit) tellOrbit(*orbit, scenario, arguments, story);
     return story;
 }
@@ -558,7 +676,7 @@ render::Caption pictureCaption(const char* moduleName, const Scenario& scenario,
 Take renderTake(const HostedLibrary& hosted, const Scenario& scenario, const Arguments& arguments,
                 render::OutputFile* wavFile, render::OutputFile* pngFile)
 {
-    Progress progress(scenario.samples * (pngFile ? 2 : 1), showsProgress(arguments));
+    Progress progress(scenario.samples * (pngFile ? 2 : 1), progressShown(arguments));
     const render::Bounds bounds = pngFile ? surveyBounds(hosted.library, scenario, progress) : render::Bounds{};
 
     std::unique_ptr<WavWriter> wav;
@@ -606,12 +724,13 @@ void reportTake(const HostedLibrary& hosted, const Scenario& scenario, const Arg
 int runTake(const Arguments& arguments, const Scenario& scenario)
 {
     if (arguments.out.empty() && arguments.plot.empty())
-        throw Failure("nothing to write: give --out FILE.wav, --plot FILE.png or both");
+        throw UsageError("nothing to write: give --out FILE.wav, --plot FILE.png or both");
     refuseSharedOutputs({"--out", arguments.out}, {"--plot", arguments.plot}, arguments.module);
-    const HostedLibrary hosted(arguments.module);
     const std::unique_ptr<render::OutputFile> wavFile = openOutput(arguments.out);
     const std::unique_ptr<render::OutputFile> pngFile = openOutput(arguments.plot);
-    catchInterrupts();
+    if (wavFile) wavFile->checkRoomFor(scenario.samples * kWavFrameBytes + kWavHeaderBytes);
+    const HostedLibrary hosted(arguments.module);
+    catchSignals();
 
     const Take take = renderTake(hosted, scenario, arguments, wavFile.get(), pngFile.get());
     if (wavFile) wavFile->commit();
@@ -666,16 +785,15 @@ void addTakeOptions(CLI::App& app, Arguments& arguments)
     app.add_flag("--quiet", arguments.quiet, "no report on stderr, only errors");
 }
 
-// The chart instead of a take: every take-only option excludes it.
+// The chart instead of a take: no take-only option goes with it.
 void addChartOptions(CLI::App& app, Arguments& arguments)
 {
-    CLI::Option* chart = app.add_option("--chart", arguments.chart,
-                                        "draw the chart of the plane instead of a take: the PNG picture to write")
-                             ->type_name("FILE.png");
-    CLI::Option* chartData =
-        app.add_option("--chart-data", arguments.chartData,
-                       "the chart's table: one CSV row per point, another file than --chart")
-            ->type_name("FILE.csv");
+    app.add_option("--chart", arguments.chart,
+                   "draw the chart of the plane instead of a take: the PNG picture to write")
+        ->type_name("FILE.png");
+    app.add_option("--chart-data", arguments.chartData,
+                   "the chart's table: one CSV row per point, another file than --chart")
+        ->type_name("FILE.csv");
     app.add_option("--plane", arguments.plane, "chart over ab: a across, b up (x0, y0 fixed); xy: x0 across, y0 up "
                                                "(a, b fixed): which starting points run and which stop")
         ->check(CLI::IsMember({"ab", "xy"}))->type_name("ab|xy")->capture_default_str();
@@ -690,11 +808,24 @@ void addChartOptions(CLI::App& app, Arguments& arguments)
     app.add_option("--steps", arguments.steps,
                    "chart: map steps per point, " + between(kLeastChartSteps, kMostChartSteps))
         ->type_name("N")->capture_default_str();
-    for (const char* takeOnly : {"--seconds", "--block", "--mode", "--gate-hz", "--normalize", "--reset-at", "--out",
-                                 "--plot"}) {
-        chart->excludes(takeOnly);
-        chartData->excludes(takeOnly);
+}
+
+// The parser's complaint in one line that names the option and what it expects.
+std::string usageLine(const CLI::App& app, const CLI::ParseError& error)
+{
+    const std::vector<std::string> extra = app.remaining();
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) && !extra.empty()) {
+        if (extra.front().starts_with("-")) return extra.front() + " is no option of tessel-render: --help lists them";
+        return "'" + extra.front() + "' follows no option: give each value after its option, e.g. --seconds 2";
     }
+    const std::string text = error.what();
+    const CLI::Option* option = app.get_option_no_throw(text.substr(0, text.find(':')));
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) && option) {
+        if (option->count() > 1)
+            return option->get_name() + " is given " + std::to_string(option->count()) + " times: give it once";
+        return option->get_name() + " expects " + option->get_type_name() + " after it";
+    }
+    return text;
 }
 
 // The exit code when parsing ends the run (help, version, a parse error);
@@ -706,8 +837,8 @@ std::optional<int> parseCommandLine(CLI::App& app, int argc, char** argv)
     } catch (const CLI::Success& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
-        return e.get_exit_code() != 0 ? e.get_exit_code() : 1;
+        std::fprintf(stderr, "%s: %s\n", kProgram, usageLine(app, e).c_str());
+        return kUsageExit;
     }
     return std::nullopt;
 }
@@ -717,14 +848,20 @@ int run(int argc, char** argv)
     Arguments arguments;
     CLI::App app{toolDescription(), kProgram};
     app.set_version_flag("--version", std::string(kProgram) + " " + TESSEL_RENDER_VERSION);
+    app.footer("Outputs are files named for their format, written under a temporary name and renamed at the end. "
+               "A symbolic link is written where it points and stays a link. A folder, device, FIFO, socket or "
+               "read-only file is refused, and so is - : a WAV's header is completed last, so to pipe, write a "
+               "file and read that (tessel-render --out t.wav && cat t.wav | ...).\n"
+               "Exit codes: 0 done; 1 the work failed (the module, a file, Ctrl-C); 2 the command line is wrong.");
     addTakeOptions(app, arguments);
     addChartOptions(app, arguments);
     if (const std::optional<int> exitCode = parseCommandLine(app, argc, argv)) return *exitCode;
 
-    if (!arguments.chart.empty() || !arguments.chartData.empty())
-        return runChart(arguments, chartSettingsFrom(arguments, app));
-    refuseChartOptions(app);
-    return runTake(arguments, scenarioFrom(arguments));
+    const bool chart = app.count("--chart") > 0 || app.count("--chart-data") > 0;
+    refuseOptionsOfTheOtherKind(app, chart);
+    for (const OutputFormat& output : kOutputFormats) refuseMisnamedOutput(app, output);
+    if (chart) return runChart(arguments, chartSettingsFrom(arguments, app));
+    return runTake(arguments, scenarioFrom(arguments, app));
 }
 
 }  // namespace
@@ -733,8 +870,11 @@ int main(int argc, char** argv)
 {
     try {
         return run(argc, argv);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
+        return kUsageExit;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
-        return 1;
+        return kFailureExit;
     }
 }

@@ -1,12 +1,16 @@
 // The functions JavaScript calls (web/tessel.js wraps them). Every one runs on
 // the WebAssembly instance's one thread. A handle is a HostedMap the caller got
 // from tessel_new and gives back to tessel_free once, or a PointJudge from
-// tessel_judge_new for tessel_judge_free; null handles are ignored.
+// tessel_judge_new for tessel_judge_free; null handles are ignored. Texts are
+// NUL-terminated ASCII.
 #include <cstdint>
 
 #include "analysis/orbit_analysis.h"
 #include "host/drive.h"
 #include "point_judge.h"
+#include "verdict/colours.h"
+#include "verdict/text.h"
+#include "verdict/words.h"
 #include "web_host.h"
 
 #define WEB_EXPORT(name) extern "C" __attribute__((export_name(name)))
@@ -14,6 +18,86 @@
 using web::HostedMap;
 using web::PointJudge;
 using web::PointVerdict;
+
+namespace {
+
+// The limits the page checks its arguments against, with what it takes unless told.
+struct Limit {
+    const char* name;
+    int64_t least, most;
+    const char* otherwise;  // the name of the value taken unless told, or null
+    int64_t value;
+};
+
+constexpr Limit kLimits[] = {
+    {"rate", host::kLeastRate, host::kMostRate, "usual", host::kUsualRate},
+    {"block", host::kLeastBlock, host::kMostBlock, "usual", host::kUsualBlock},
+    {"steps", analysis::kLeastStepsToClassify, host::kMostChartSteps, "chart", host::kChartSteps},
+    {"chartSide", host::kLeastChartSide, host::kMostChartSide, nullptr, 0},
+};
+
+// The facts the page takes from here rather than keeping copies: the volt
+// scale, the limits, the outcomes' names in code order and the verdict
+// record's layout.
+verdict::Text factsJson()
+{
+    verdict::Text json;
+    (json << "{\"voltsPerUnit\":").whole(static_cast<int64_t>(host::kVoltsPerUnit));
+    for (const Limit& limit : kLimits) {
+        (json << ",\"" << limit.name << "\":{\"least\":").whole(limit.least);
+        (json << ",\"most\":").whole(limit.most);
+        if (limit.otherwise) (json << ",\"" << limit.otherwise << "\":").whole(limit.value);
+        json << "}";
+    }
+    json << ",\"outcomes\":[";
+    for (int32_t code = 0; code <= static_cast<int32_t>(analysis::Outcome::Chaos); ++code)
+        json << (code ? ",\"" : "\"") << analysis::outcomeName(static_cast<analysis::Outcome>(code)) << "\"";
+    (json << "],\"verdict\":{\"size\":").whole(sizeof(PointVerdict)) << ",\"fields\":[";
+    for (const web::VerdictField& field : web::kVerdictFields) {
+        (json << (&field == web::kVerdictFields ? "{" : ",{") << "\"name\":\"" << field.name << "\",\"offset\":")
+            .whole(static_cast<int64_t>(field.offset));
+        json << ",\"type\":\"" << (field.isDouble ? "float64" : "int32") << "\"}";
+    }
+    json << "]}}";
+    return json;
+}
+
+// An orbit as the words and colours take it, from a verdict's fields; the
+// outcome is a valid code.
+analysis::OrbitClass orbitOf(int32_t outcome, int32_t period, double steps, double settle, double lyapunov,
+                             int32_t rounding)
+{
+    analysis::OrbitClass orbit;
+    orbit.outcome = static_cast<analysis::Outcome>(outcome);
+    orbit.period = period;
+    orbit.steps = static_cast<int64_t>(steps);
+    orbit.settle = static_cast<int64_t>(settle);
+    orbit.lyapunov = lyapunov;
+    orbit.roundingCycle = rounding != 0;
+    return orbit;
+}
+
+bool knownOutcome(int32_t outcome)
+{
+    return outcome >= static_cast<int32_t>(analysis::Outcome::Stops) &&
+           outcome <= static_cast<int32_t>(analysis::Outcome::Chaos);
+}
+
+uint32_t packed(verdict::Colour colour) { return uint32_t{colour.r} << 16 | uint32_t{colour.g} << 8 | colour.b; }
+
+verdict::Colour unpacked(uint32_t colour)
+{
+    return {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8), static_cast<uint8_t>(colour)};
+}
+
+}  // namespace
+
+// The page's facts as one JSON text (see factsJson).
+WEB_EXPORT("tessel_facts") const char* facts()
+{
+    static const verdict::Text json = factsJson();
+    return json.c_str();
+}
 
 // A pin's volts in the signal scale the module sees (1.0 = 10 V): the value
 // divided by 10 in double, rounded once to float, as a host converts a pin text.
@@ -98,3 +182,44 @@ const PointVerdict* judgePoint(PointJudge* judge, float a, float b, float x0, fl
     if (static_cast<double>(whole) != steps) return nullptr;
     return judge->judge(a, b, x0, y0, whole);
 }
+
+// Point i of `count` across [lo, hi], in volts: the chart's grid.
+WEB_EXPORT("tessel_point_volts") double pointVolts(double low, double high, int32_t count, int32_t i)
+{
+    return host::pointVolts(low, high, count, i);
+}
+
+// --- what a verdict says and shows ----------------------------------------------
+
+// A verdict's words, its cycles sounding at `stepsPerSecond` steps a second,
+// from a Gate clock when `clocked` is not 0; valid until the next call. Null
+// for an unknown outcome.
+WEB_EXPORT("tessel_describe")
+const char* describe(int32_t outcome, int32_t period, double steps, double settle, double lyapunov, int32_t rounding,
+                     double stepsPerSecond, int32_t clocked)
+{
+    if (!knownOutcome(outcome)) return nullptr;
+    static verdict::Text words;
+    words = verdict::describeOrbit(orbitOf(outcome, period, steps, settle, lyapunov, rounding), stepsPerSecond,
+                                   clocked ? verdict::Stepping::GateClock : verdict::Stepping::EverySample);
+    return words.c_str();
+}
+
+// Colours as 0xRRGGBB. A verdict's colour on a chart of `chartSteps` steps a
+// point; 0 for an unknown outcome.
+WEB_EXPORT("tessel_chart_colour")
+uint32_t chartColour(int32_t outcome, int32_t period, double steps, double lyapunov, double chartSteps)
+{
+    if (!knownOutcome(outcome)) return 0;
+    const analysis::OrbitClass orbit = orbitOf(outcome, period, steps, -1.0, lyapunov, 0);
+    return packed(verdict::chartColour(orbit, static_cast<int64_t>(chartSteps)));
+}
+
+// A rounding cycle's pixel of `colour` at `column`, `row` of the chart.
+WEB_EXPORT("tessel_hatched") uint32_t hatched(uint32_t colour, int32_t column, int32_t row)
+{
+    return packed(verdict::hatched(unpacked(colour), column, row));
+}
+
+// The inferno colour map, t from 0 (dark) to 1 (bright).
+WEB_EXPORT("tessel_inferno") uint32_t inferno(double t) { return packed(verdict::inferno(t)); }

@@ -1,19 +1,20 @@
-// The chart's judgement of one point, made as tessel-render's chart makes it:
-// a hosted instance, Continuous with Normalize off, restarted at the point by
-// a Reset pulse, its outputs after the pulse fed to the orbit analysis block
-// by block.
+// The chart's judgement of one point in the WebAssembly build: the judge every
+// host shares, on an instance of the linked-in module, its verdict in a record
+// JavaScript reads from memory.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "host/point_judge.h"
 #include "web_host.h"
 
 namespace web {
 
-// The verdict as JavaScript reads it from memory: fixed offsets, little-endian.
+// The verdict as JavaScript reads it from memory, little-endian, by the
+// layout in kVerdictFields.
 struct PointVerdict {
-    int32_t outcome;   // 0 stops, 1 cycle, 2 quasi, 3 chaos
+    int32_t outcome;   // analysis::Outcome: 0 stops, 1 cycle, 2 quasi, 3 chaos
     int32_t period;    // cycle or rounding cycle; else 0
     double steps;      // stops: the iterates that stood; else all of them
     double settle;     // the iterate from which the cycle sounds, or -1
@@ -21,11 +22,18 @@ struct PointVerdict {
     int32_t rounding;  // 1: the floats repeat exactly on no attracting cycle of the map
     int32_t reserved;
 };
-static_assert(sizeof(PointVerdict) == 40);
-static_assert(offsetof(PointVerdict, steps) == 8);
-static_assert(offsetof(PointVerdict, settle) == 16);
-static_assert(offsetof(PointVerdict, lyapunov) == 24);
-static_assert(offsetof(PointVerdict, rounding) == 32);
+
+struct VerdictField {
+    const char* name;
+    size_t offset;
+    bool isDouble;  // else int32
+};
+
+constexpr VerdictField kVerdictFields[] = {
+    {"outcome", offsetof(PointVerdict, outcome), false},   {"period", offsetof(PointVerdict, period), false},
+    {"steps", offsetof(PointVerdict, steps), true},        {"settle", offsetof(PointVerdict, settle), true},
+    {"lyapunov", offsetof(PointVerdict, lyapunov), true},  {"rounding", offsetof(PointVerdict, rounding), false},
+};
 
 // One instance charting point after point; the verdict lives in it until the
 // next point.
@@ -33,7 +41,6 @@ class PointJudge {
 public:
     // Null for a rate out of range or when memory runs out. The caller owns it.
     static PointJudge* create(int32_t sampleRate);
-    ~PointJudge();
     PointJudge(const PointJudge&) = delete;
     PointJudge& operator=(const PointJudge&) = delete;
 
@@ -42,9 +49,10 @@ public:
     const PointVerdict* judge(float a, float b, float x0, float y0, int64_t steps);
 
 private:
-    explicit PointJudge(HostedMap* instance) : instance(instance) {}
+    explicit PointJudge(int32_t sampleRate) : judgement(instance, sampleRate) {}
 
-    HostedMap* instance;  // owned
+    LinkedInstance instance;
+    host::PointJudge judgement;
     PointVerdict verdict{};
 };
 

@@ -1,15 +1,13 @@
 // The a-b chart: computed by a pool of workers, one per core, coarse first
 // and refined in place; hovered, clicked, zoomed with a dragged rectangle and
-// out with a double click, down to the floats' resolution.
-import { CHART_STEPS, KNOBS, describeOrbit, pointVolts, signalOf, voltsText } from "./explorer-text.js";
-import { chartColour, hatched } from "./pictures.js";
+// out with a double click or the buttons below it, down to the floats' resolution.
+import { KNOBS, voltsText } from "./explorer-text.js";
 
 export const CHART_WIDTH = 600;
 export const CHART_HEIGHT = 400;
 export const WHOLE_PLANE = Object.freeze({
   aLow: KNOBS.a.low, aHigh: KNOBS.a.high, bLow: KNOBS.b.low, bHigh: KNOBS.b.high,
 });
-const OUTCOMES = ["stops", "cycle", "quasi", "chaos"];
 // Passes over the grid: every 8th point each way, then the points between.
 const STRIDES = [8, 4, 2, 1];
 // Points per task: small enough that a new chart waits little for stale work.
@@ -31,10 +29,10 @@ function passPoints(stride) {
 const PASSES = STRIDES.map((stride) => ({ stride, points: passPoints(stride) }));
 
 // Whether `count` points across [low, high] each get a float of their own.
-function distinctFloats(low, high, count) {
-  let previous = signalOf(pointVolts(low, high, count, 0));
+function distinctFloats(tessel, low, high, count) {
+  let previous = tessel.signalOf(tessel.pointVolts(low, high, count, 0));
   for (let i = 1; i < count; i++) {
-    const next = signalOf(pointVolts(low, high, count, i));
+    const next = tessel.signalOf(tessel.pointVolts(low, high, count, i));
     if (next === previous) return false;
     previous = next;
   }
@@ -42,13 +40,13 @@ function distinctFloats(low, high, count) {
 }
 
 // The range around `centre` no narrower than `span` and wide enough for distinct floats.
-function resolvable(centre, span, count, limits) {
+function resolvable(tessel, centre, span, count, limits) {
   // A rectangle one point wide has no span; start from the doubles' own resolution there.
   if (!(span > 0)) span = Number.EPSILON * Math.max(1, Math.abs(centre));
   let low = centre - span / 2;
   let high = centre + span / 2;
   let widened = false;
-  while (!distinctFloats(low, high, count) && high - low < limits.high - limits.low) {
+  while (!distinctFloats(tessel, low, high, count) && high - low < limits.high - limits.low) {
     span *= 2;
     low = centre - span / 2;
     high = centre + span / 2;
@@ -60,9 +58,12 @@ function resolvable(centre, span, count, limits) {
 }
 
 export class ChartView {
-  // elements: canvas, overlay, progress, status, range, hover; onPick(a, b) gets the clicked point's volts.
-  constructor(elements, wasm, workerSource, onPick) {
+  // elements: canvas, overlay, progress, status, range, hover, zoomOut, zoomWhole; tessel: the loaded
+  // module (tessel.js); onPick(a, b) gets the clicked point's volts.
+  constructor(elements, tessel, wasm, workerSource, onPick) {
     this.elements = elements;
+    this.tessel = tessel;
+    this.steps = tessel.facts.steps.chart;
     this.onPick = onPick;
     this.wasm = wasm;
     this.workerSource = workerSource;
@@ -122,8 +123,10 @@ export class ChartView {
     this.results.shownFrom.fill(-1);
     this.results.shownStride.fill(STRIDES[0] + 1);
     const v = this.view;
-    this.across = Float64Array.from({ length: CHART_WIDTH }, (_, i) => pointVolts(v.aLow, v.aHigh, CHART_WIDTH, i));
-    this.up = Float64Array.from({ length: CHART_HEIGHT }, (_, j) => pointVolts(v.bLow, v.bHigh, CHART_HEIGHT, j));
+    const points = (low, high, count) => Float64Array.from({ length: count },
+      (_, i) => this.tessel.pointVolts(low, high, count, i));
+    this.across = points(v.aLow, v.aHigh, CHART_WIDTH);
+    this.up = points(v.bLow, v.bHigh, CHART_HEIGHT);
     this.tasks = [];
     PASSES.forEach((pass, passIndex) => {
       for (let from = 0; from < pass.points.length; from += POINTS_PER_TASK) {
@@ -137,6 +140,9 @@ export class ChartView {
     this.total = CHART_WIDTH * CHART_HEIGHT;
     this.timing = { started: performance.now() };
     for (let pixel = 0; pixel < this.image.data.length; pixel += 4) this.image.data.set([18, 18, 24, 255], pixel);
+    this.elements.zoomOut.disabled = this.zooms.length === 0;
+    this.elements.zoomWhole.disabled = this.zooms.length === 0;
+    this.drawOverlay();
     this.showRange();
     this.showProgress();
     for (const slot of this.workers) this.feed(slot);
@@ -149,7 +155,7 @@ export class ChartView {
     const a = Float64Array.from(task.points, (point) => this.across[point % CHART_WIDTH]);
     const b = Float64Array.from(task.points, (point) => this.up[Math.floor(point / CHART_WIDTH)]);
     slot.worker.postMessage({ type: "points", task: this.nextTask - 1, a, b, x0: this.x0, y0: this.y0,
-      steps: CHART_STEPS, rate: this.rate }, [a.buffer, b.buffer]);
+      steps: this.steps, rate: this.rate }, [a.buffer, b.buffer]);
   }
 
   heard(slot, message) {
@@ -193,7 +199,7 @@ export class ChartView {
 
   orbitAt(point) {
     const r = this.results;
-    return { outcome: OUTCOMES[r.outcome[point]], period: r.period[point], steps: r.steps[point],
+    return { outcome: this.tessel.facts.outcomes[r.outcome[point]], period: r.period[point], steps: r.steps[point],
       settle: r.settle[point], lyapunov: r.lyapunov[point], rounding: r.rounding[point] === 1 };
   }
 
@@ -201,7 +207,7 @@ export class ChartView {
   // are dealt out in order, but two workers may finish them out of order.
   paint(point, stride) {
     const orbit = this.orbitAt(point);
-    const colour = chartColour(orbit, CHART_STEPS);
+    const colour = this.tessel.chartColour(orbit, this.steps);
     const i0 = point % CHART_WIDTH;
     const j0 = Math.floor(point / CHART_WIDTH);
     for (let j = j0; j < Math.min(CHART_HEIGHT, j0 + stride); j++) {
@@ -212,7 +218,7 @@ export class ChartView {
         this.results.shownStride[cell] = cell === point ? 0 : stride;
         const row = CHART_HEIGHT - 1 - j;
         const pixel = 4 * (row * CHART_WIDTH + i);
-        this.image.data.set(orbit.rounding ? hatched(colour, i, row) : colour, pixel);
+        this.image.data.set(orbit.rounding ? this.tessel.hatched(colour, i, row) : colour, pixel);
         this.image.data[pixel + 3] = 255;
       }
     }
@@ -230,13 +236,13 @@ export class ChartView {
 
   showRange() {
     const v = this.view;
-    const text = (volts) => voltsText(signalOf(volts));
+    const text = (volts) => voltsText(this.tessel, volts);
     for (const [name, volts] of [["a-low", v.aLow], ["a-high", v.aHigh], ["b-low", v.bLow], ["b-high", v.bHigh]]) {
       document.getElementById(`chart-${name}`).textContent = text(volts);
     }
     this.elements.range.textContent = `a ${text(v.aLow)} to ${text(v.aHigh)} V across, ` +
       `b ${text(v.bLow)} to ${text(v.bHigh)} V up, ` +
-      `${CHART_WIDTH}×${CHART_HEIGHT} points, ${CHART_STEPS} steps each, ` +
+      `${CHART_WIDTH}×${CHART_HEIGHT} points, ${this.steps} steps each, ` +
       `from x0 ${text(this.x0)} V, y0 ${text(this.y0)} V` +
       (this.zoomNote ? `. ${this.zoomNote}` : "");
   }
@@ -253,15 +259,16 @@ export class ChartView {
   // "a 1.2 V, b 0.3 V: chaos: ..." for a point; "(coarse)" while its own result is not in.
   describePoint(i, j) {
     const point = j * CHART_WIDTH + i;
-    const where = `a ${voltsText(signalOf(this.across[i]))} V, b ${voltsText(signalOf(this.up[j]))} V`;
-    if (this.results.outcome[point] >= 0) return `${where}: ${describeOrbit(this.orbitAt(point), this.rate)}`;
+    const where = `a ${voltsText(this.tessel, this.across[i])} V, b ${voltsText(this.tessel, this.up[j])} V`;
+    const words = (at) => this.tessel.describeOrbit(this.orbitAt(at), { rate: this.rate });
+    if (this.results.outcome[point] >= 0) return `${where}: ${words(point)}`;
     const shown = this.results.shownFrom[point];
     if (shown < 0) return `${where}: not computed yet`;
-    return `${where}: near a point that does this: ${describeOrbit(this.orbitAt(shown), this.rate)}`;
+    return `${where}: near a point that does this: ${words(shown)}`;
   }
 
   pick(i, j) {
-    this.onPick(Number(voltsText(signalOf(this.across[i]))), Number(voltsText(signalOf(this.up[j]))));
+    this.onPick(Number(voltsText(this.tessel, this.across[i])), Number(voltsText(this.tessel, this.up[j])));
   }
 
   listen() {
@@ -290,6 +297,8 @@ export class ChartView {
     });
     canvas.addEventListener("dblclick", (event) => { event.preventDefault(); this.zoomOut(); });
     canvas.addEventListener("keydown", (event) => this.key(event));
+    this.elements.zoomOut.addEventListener("click", () => this.zoomOut());
+    this.elements.zoomWhole.addEventListener("click", () => this.zoomWhole());
   }
 
   dragged(event, drag = this.drag) {
@@ -328,8 +337,8 @@ export class ChartView {
     const bAt = (j) => v.bLow + (v.bHigh - v.bLow) * (j + 0.5) / CHART_HEIGHT;
     const [aLow, aHigh] = [aAt(Math.min(from.i, to.i)), aAt(Math.max(from.i, to.i))];
     const [bLow, bHigh] = [bAt(Math.min(from.j, to.j)), bAt(Math.max(from.j, to.j))];
-    const a = resolvable((aLow + aHigh) / 2, aHigh - aLow, CHART_WIDTH, KNOBS.a);
-    const b = resolvable((bLow + bHigh) / 2, bHigh - bLow, CHART_HEIGHT, KNOBS.b);
+    const a = resolvable(this.tessel, (aLow + aHigh) / 2, aHigh - aLow, CHART_WIDTH, KNOBS.a);
+    const b = resolvable(this.tessel, (bLow + bHigh) / 2, bHigh - bLow, CHART_HEIGHT, KNOBS.b);
     const next = { aLow: a.low, aHigh: a.high, bLow: b.low, bHigh: b.high };
     const stopped = [a.widened ? "a" : "", b.widened ? "b" : ""].filter(Boolean).join(" and ");
     this.zoomNote = stopped ? `Zoom stops at the floats' resolution of ${stopped}: ` +

@@ -5,12 +5,11 @@
 //
 // Messages in:  {type: "load", wasm: ArrayBuffer}, then any number of
 //               {type: "points", task, a: Float64Array, b: Float64Array (volts), x0, y0, steps, rate}.
-// Messages out: {type: "ready"} once loaded; {type: "points", task, outcome: Int8Array (0 stops, 1 cycle,
-//               2 quasi, 3 chaos), period, steps, settle: Int32Array, lyapunov: Float64Array,
+// Messages out: {type: "ready"} once loaded; {type: "points", task, outcome: Int8Array (an index of
+//               the module's facts.outcomes), period, steps, settle: Int32Array, lyapunov: Float64Array,
 //               rounding: Uint8Array} per task, in the order the tasks came; {type: "failed", message}.
 "use strict";
 
-const OUTCOMES = ["stops", "cycle", "quasi", "chaos"];
 let tessel = null;
 // Messages are handled one after another, the first (the load) included.
 let queue = Promise.resolve();
@@ -37,7 +36,7 @@ function judge(message) {
     const orbit = tessel.analysePoint({
       a: message.a[i], b: message.b[i], x0: message.x0, y0: message.y0, steps: message.steps, rate: message.rate,
     });
-    answer.outcome[i] = OUTCOMES.indexOf(orbit.outcome);
+    answer.outcome[i] = tessel.facts.outcomes.indexOf(orbit.outcome);
     answer.period[i] = orbit.period;
     answer.steps[i] = orbit.steps;
     answer.settle[i] = orbit.settle || 0;

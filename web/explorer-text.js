@@ -1,9 +1,8 @@
-// The explorer's numbers and words: volts and the floats the module sees,
-// the pins' ranges, what a number field accepts, the settings in the URL
-// fragment, and what an orbit does, in the words of tessel-render's report.
-// No DOM: the page, the tests and Node can all use it.
-
-export const VOLTS_PER_UNIT = 10;
+// The explorer's numbers and words: the pins' ranges, what a number field
+// accepts, the settings in the URL fragment, and what the settings do. What
+// the module itself says and computes (volts and the floats it sees, a
+// verdict's words) comes from its WebAssembly build, `tessel`, a loaded
+// TesselMap (tessel.js). No DOM: the page, the tests and Node can all use it.
 
 // The pins' ranges and defaults, in volts; the Gate clock's in Hz.
 export const KNOBS = {
@@ -15,30 +14,9 @@ export const KNOBS = {
 };
 export const RATES = [44100, 48000];
 
-// The chart's defaults, as tessel-render draws it.
-export const CHART_STEPS = 8192;
-export const PERIOD_LIMIT = 512;
-export const CHAOS_MARGIN = 0.01;
-
-// The float the module sees for a voltage, as tessel-render computes it.
-export function signalOf(volts) {
-  return Math.fround(volts / VOLTS_PER_UNIT);
-}
-
-// The shortest decimal volts that read back to the same float.
-export function voltsText(signal) {
-  const volts = signal * VOLTS_PER_UNIT;
-  for (let digits = 1; digits <= 17; digits++) {
-    const text = String(Number(volts.toPrecision(digits)));
-    if (signalOf(Number(text)) === signal) return text;
-  }
-  return String(volts);
-}
-
-// Point i of `count` across [low, high] sits in the middle of its cell,
-// computed in the same order as tessel-render, so the floats agree.
-export function pointVolts(low, high, count, i) {
-  return low + (i + 0.5) * (high - low) / count;
+// The shortest decimal volts that read back to the float the module sees for `volts`.
+export function voltsText(tessel, volts) {
+  return String(tessel.voltsOf(tessel.signalOf(volts)));
 }
 
 const DECIMAL = /^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/;
@@ -58,43 +36,12 @@ export function readField(text, low, high, unit) {
   return { ok: true, value, message: "" };
 }
 
-// printf's "%.0f": ties go to the even neighbour.
-function roundHalfEven(value) {
-  const rounded = Math.round(value);
-  return Math.abs(value % 1) === 0.5 ? 2 * Math.round(value / 2) : rounded;
-}
-
-export function toneText(period, rate) {
-  return `${roundHalfEven(rate / period)} Hz`;
-}
-
-// tessel-render's words for an orbit: "a cycle of period 4: a tone of 11025 Hz from step 310".
-// `nameTone(period)` names a cycle's tone; by default at `rate`, rounded as tessel-render rounds it.
-export function describeOrbit(orbit, rate, nameTone = (period) => toneText(period, rate)) {
-  const tone = () => (orbit.period === 1 ? "a constant" : `a tone of ${nameTone(orbit.period)}`);
-  switch (orbit.outcome) {
-    case "stops":
-      return `stops: the guard stopped the map after ${orbit.steps} iterates`;
-    case "cycle":
-      return `a cycle of period ${orbit.period}: ${tone()} from step ${orbit.settle}`;
-    default: {
-      const exponent = `largest Lyapunov exponent ${orbit.lyapunov.toFixed(6)} per step`;
-      if (orbit.rounding) {
-        return `${orbit.outcome}: a rounding cycle of period ${orbit.period} (${tone()} from step ${orbit.settle}) ` +
-          `that the map has only as an unstable one, or not at all, ${exponent}`;
-      }
-      if (orbit.outcome === "quasi") return `quasi: no cycle up to period ${PERIOD_LIMIT}, ${exponent}`;
-      return `chaos: ${exponent}`;
-    }
-  }
-}
-
-// What the settings do, in Continuous or Gated mode.
-export function describeSettings(orbit, settings) {
-  if (settings.mode === "continuous") return `Continuous: ${describeOrbit(orbit, settings.rate)}`;
-  // One step per clock tick: a cycle of period p is a tone of the clock's rate over p.
-  const clockTone = (period) => `${Number((settings.gate / period).toPrecision(3))} Hz`;
-  return `Gated by a ${settings.gate} Hz clock, one step per tick: ${describeOrbit(orbit, settings.rate, clockTone)}`;
+// What the settings do, in Continuous or Gated mode; in Gated mode a cycle of
+// period p is a tone of the clock's rate over p.
+export function describeSettings(tessel, orbit, settings) {
+  if (settings.mode === "continuous") return `Continuous: ${tessel.describeOrbit(orbit, { rate: settings.rate })}`;
+  return `Gated by a ${settings.gate} Hz clock, one step per tick: ` +
+    tessel.describeOrbit(orbit, { clock: settings.gate });
 }
 
 export const DEFAULT_SETTINGS = Object.freeze({
@@ -108,16 +55,16 @@ export function gateHzOf(settings) {
 }
 
 // The patch as the musician sets it on the module.
-export function patchText(settings) {
-  const volts = (name) => `${name} ${voltsText(signalOf(settings[name]))} V`;
+export function patchText(tessel, settings) {
+  const volts = (name) => `${name} ${voltsText(tessel, settings[name])} V`;
   const mode = settings.mode === "gated" ? `Gated (clock ${settings.gate} Hz)` : "Continuous";
   const normalize = `Normalize ${settings.normalize ? "On" : "Off"}`;
   return `${volts("a")}, ${volts("b")}, ${volts("x0")}, ${volts("y0")}, ${mode}, ${normalize}`;
 }
 
 // "a=1.4&b=0.3&x0=0&y0=0&mode=continuous&gate=1000&normalize=on&rate=44100"
-export function fragmentOf(settings) {
-  const parts = ["a", "b", "x0", "y0"].map((name) => `${name}=${voltsText(signalOf(settings[name]))}`);
+export function fragmentOf(tessel, settings) {
+  const parts = ["a", "b", "x0", "y0"].map((name) => `${name}=${voltsText(tessel, settings[name])}`);
   parts.push(`mode=${settings.mode}`, `gate=${settings.gate}`, `normalize=${settings.normalize ? "on" : "off"}`,
     `rate=${settings.rate}`);
   return parts.join("&");

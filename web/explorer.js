@@ -4,8 +4,7 @@
 // the worker's and worklet's sources sit in the page as text.
 import { loadTesselMap } from "./tessel.js";
 import {
-  CHART_STEPS, KNOBS, VOLTS_PER_UNIT, describeSettings, fragmentOf, gateHzOf, patchText, readField,
-  settingsOfFragment, signalOf, voltsText,
+  KNOBS, describeSettings, fragmentOf, gateHzOf, patchText, readField, settingsOfFragment, voltsText,
 } from "./explorer-text.js";
 import { drawAttractor, drawTraces, traceLength } from "./pictures.js";
 import { ChartView } from "./chart-view.js";
@@ -41,8 +40,9 @@ class Explorer {
     this.player = webAudioAvailable() ? new Player(wasm, dataUrl(element("audio-worklet-source").textContent)) : null;
     this.chart = new ChartView(
       { canvas: element("chart"), overlay: element("chart-overlay"), progress: element("chart-progress"),
-        status: element("chart-status"), range: element("chart-range"), hover: element("chart-hover") },
-      wasm, element("chart-worker-source").textContent,
+        status: element("chart-status"), range: element("chart-range"), hover: element("chart-hover"),
+        zoomOut: element("zoom-out"), zoomWhole: element("zoom-whole") },
+      tessel, wasm, element("chart-worker-source").textContent,
       (a, b) => this.change({ a, b }, ["a", "b"]));
     this.bindKnobs();
     this.bindSettings();
@@ -50,7 +50,7 @@ class Explorer {
     this.chart.compute(this.settings.x0, this.settings.y0, this.settings.rate);
     // A link edited or pasted into the address bar, or history.
     addEventListener("hashchange", () => {
-      if (location.hash.slice(1) !== fragmentOf(this.settings)) {
+      if (location.hash.slice(1) !== fragmentOf(this.tessel, this.settings)) {
         this.change(settingsOfFragment(location.hash), Object.keys(KNOBS));
       }
     });
@@ -157,7 +157,7 @@ class Explorer {
   }
 
   async copy() {
-    const text = patchText(this.settings);
+    const text = patchText(this.tessel, this.settings);
     try {
       await navigator.clipboard.writeText(text);
       element("copy").textContent = "Copied";
@@ -190,7 +190,7 @@ class Explorer {
   show(fields) {
     const s = this.settings;
     for (const name of fields) {
-      const value = name === "gate" ? s.gate : voltsText(signalOf(s[name]));
+      const value = name === "gate" ? s.gate : voltsText(this.tessel, s[name]);
       this.shown[name] = String(value);
       element(`${name}-number`).value = this.shown[name];
       element(`${name}-slider`).value = this.sliderOf(name, s[name]);
@@ -200,8 +200,8 @@ class Explorer {
     element("gate-slider").disabled = s.mode !== "gated";
     element("normalize").checked = s.normalize;
     element("rate").value = String(s.rate);
-    element("patch-text").textContent = patchText(s);
-    history.replaceState(null, "", `#${fragmentOf(s)}`);
+    element("patch-text").textContent = patchText(this.tessel, s);
+    history.replaceState(null, "", `#${fragmentOf(this.tessel, s)}`);
     this.chart.mark(s.a, s.b);
     this.draw();
   }
@@ -219,11 +219,12 @@ class Explorer {
     const stoppedAt = instance.stoppedAt;
     instance.free();
     this.take = take;
-    const { view } = drawAttractor(element("attractor"), take.x, take.y);
+    const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
     drawTraces(element("traces"), take.x, take.y, traceLength(s, take.x.length), s.rate, view);
-    const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, steps: CHART_STEPS, rate: s.rate });
-    element("verdict").textContent = describeSettings(orbit, s);
-    const peak = (samples) => (VOLTS_PER_UNIT * samples.reduce((most, v) => Math.max(most, Math.abs(v)), 0)).toFixed(3);
+    const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate });
+    element("verdict").textContent = describeSettings(this.tessel, orbit, s);
+    const { voltsPerUnit } = this.tessel.facts;
+    const peak = (samples) => (voltsPerUnit * samples.reduce((most, v) => Math.max(most, Math.abs(v)), 0)).toFixed(3);
     element("take-text").textContent = `${take.x.length} samples at ${s.rate} Hz from a reset; ` +
       `peaks x ${peak(take.x)} V, y ${peak(take.y)} V` +
       (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : "");

@@ -1,7 +1,7 @@
 // The explorer's pictures in the look of tessel-render's: the attractor as a
-// log-density plot in the inferno colours, x and y over the first
-// milliseconds as staircases, and the chart's colours for each outcome.
-import { CHAOS_MARGIN, PERIOD_LIMIT, VOLTS_PER_UNIT } from "./explorer-text.js";
+// log-density plot in the inferno colours, and x and y over the first
+// milliseconds as staircases. The colours of the module's own verdicts come
+// from its WebAssembly build (`tessel`, a loaded TesselMap).
 
 export const PLOT_BACKGROUND = [0, 0, 4];
 const FRAME = "rgb(96,96,108)";
@@ -9,56 +9,6 @@ const DIM_TEXT = "rgb(160,160,172)";
 const ZERO_LINE = "rgb(52,52,64)";
 export const X_TRACE = [249, 142, 9];
 export const Y_TRACE = [96, 196, 255];
-
-// The inferno colour map at nine even steps, dark to bright.
-const INFERNO = [[0, 0, 4], [31, 12, 72], [85, 15, 109], [136, 34, 106], [186, 54, 85], [227, 89, 51],
-  [249, 140, 10], [249, 201, 50], [252, 255, 164]];
-
-function mix(a, b, t) {
-  return [0, 1, 2].map((k) => Math.round(a[k] + (b[k] - a[k]) * t));
-}
-
-export function inferno(t) {
-  const scaled = Math.min(1, Math.max(0, t)) * (INFERNO.length - 1);
-  const low = Math.min(Math.floor(scaled), INFERNO.length - 2);
-  return mix(INFERNO[low], INFERNO[low + 1], scaled - low);
-}
-
-// --- the chart's colours, as in its picture ------------------------------------
-const STOP_SOONEST = [34, 34, 42];
-const STOP_LATEST = [118, 118, 132];
-const QUASI = [236, 236, 240];
-const CYCLE_COLOURS = [[40, 70, 150], [30, 120, 205], [20, 160, 210], [25, 190, 180], [50, 200, 130],
-  [110, 210, 95], [165, 220, 100], [200, 235, 160]];
-// Periods 1, 2, 3, 4, then 5-8, 9-16, 17-32, 33-512, one colour each.
-const CYCLE_CLASS_ENDS = [1, 2, 3, 4, 8, 16, 32, PERIOD_LIMIT];
-// The chaos colours span the exponents up to log 2, the 1-D map's at full chaos.
-const MOST_LYAPUNOV = 0.6931;
-const INFERNO_FROM = 0.35;
-
-// Rounding cycles: diagonal lines over the colour of their exponent.
-const HATCH = [16, 16, 24];
-const HATCH_PITCH = 4;
-const HATCH_WIDTH = 2;
-
-export function hatched(colour, column, row) {
-  return (column + row) % HATCH_PITCH < HATCH_WIDTH ? HATCH : colour;
-}
-
-export function chartColour(orbit, steps) {
-  switch (orbit.outcome) {
-    case "stops":
-      return mix(STOP_SOONEST, STOP_LATEST, Math.log1p(orbit.steps) / Math.log1p(steps));
-    case "cycle":
-      return CYCLE_COLOURS[CYCLE_CLASS_ENDS.findIndex((end) => orbit.period <= end)];
-    case "quasi":
-      return QUASI;
-    default: {
-      const share = (orbit.lyapunov - CHAOS_MARGIN) / (MOST_LYAPUNOV - CHAOS_MARGIN);
-      return inferno(INFERNO_FROM + (1 - INFERNO_FROM) * Math.min(1, Math.max(0, share)));
-    }
-  }
-}
 
 // --- the attractor ---------------------------------------------------------------
 // Where the colour map starts for a pixel visited once.
@@ -69,8 +19,14 @@ function packed([r, g, b]) {
   return (255 << 24 | b << 16 | g << 8 | r) >>> 0;
 }
 
-// The inferno colours at 1024 steps, so a redraw computes no colour per pixel.
-const INFERNO_TABLE = Uint32Array.from({ length: 1024 }, (_, k) => packed(inferno(k / 1023)));
+// The inferno colours at 1024 steps, made once per loaded module, so a redraw computes no colour per pixel.
+const infernoTables = new WeakMap();
+function infernoTable(tessel) {
+  if (!infernoTables.has(tessel)) {
+    infernoTables.set(tessel, Uint32Array.from({ length: 1024 }, (_, k) => packed(tessel.inferno(k / 1023))));
+  }
+  return infernoTables.get(tessel);
+}
 
 // The outputs' extent with a margin, never of zero extent; signal scale.
 export function viewOf(x, y) {
@@ -142,7 +98,8 @@ export function drawAxes(context, area, across, up, acrossName, upName) {
 }
 
 // y against x for every sample, log density: brighter where the outputs come more often.
-export function drawAttractor(canvas, x, y) {
+export function drawAttractor(canvas, x, y, tessel) {
+  const colours = infernoTable(tessel);
   const context = canvas.getContext("2d");
   const area = plotArea(canvas);
   const view = viewOf(x, y);
@@ -168,7 +125,7 @@ export function drawAttractor(canvas, x, y) {
   const pixels = new Uint32Array(image.data.buffer);
   pixels.fill(packed(PLOT_BACKGROUND));
   for (const pixel of visited) {
-    const colour = INFERNO_TABLE[Math.round((INFERNO_TABLE.length - 1) *
+    const colour = colours[Math.round((colours.length - 1) *
       (DENSITY_FLOOR + (1 - DENSITY_FLOOR) * Math.log(density[pixel]) / logMost))];
     const row = Math.floor(pixel / area.width);
     const column = pixel % area.width;
@@ -180,7 +137,8 @@ export function drawAttractor(canvas, x, y) {
   }
   context.clearRect(0, 0, canvas.width, canvas.height);
   context.putImageData(image, area.left, area.top);
-  const volts = (low, high) => ({ low: low * VOLTS_PER_UNIT, high: high * VOLTS_PER_UNIT });
+  const { voltsPerUnit } = tessel.facts;
+  const volts = (low, high) => ({ low: low * voltsPerUnit, high: high * voltsPerUnit });
   drawAxes(context, area, volts(view.xLow, view.xHigh), volts(view.yLow, view.yHigh), "x (V)", "y (V)");
   return { view, visited: n };
 }

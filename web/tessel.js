@@ -15,39 +15,50 @@
 //   take.free();
 //
 // TesselMap
-//   newInstance({ rate = 44100, block = 1024 }) -> MapInstance
+//   facts                  what the page takes from the C++ rather than copying it:
+//       { voltsPerUnit, rate: { least, most, usual }, block: { least, most, usual },
+//         steps: { least, most, chart }, chartSide: { least, most },
+//         outcomes: ['stops', ...] in code order,
+//         verdict: { size, fields: [{ name, offset, type: 'int32' | 'float64' }] } }
+//   newInstance({ rate = facts.rate.usual, block = facts.block.usual }) -> MapInstance
 //       one hosted instance, opened: Continuous, Normalize on, every input 0 V,
 //       Gate clock 0 Hz (Gate at 0 V). `block`: the most samples per process
-//       call. RangeError for a rate outside 1000..768000 Hz or a block outside
-//       1..65536.
+//       call. RangeError for a rate or a block outside the facts' limits.
 //   signalOf(volts) -> the float the module sees for a voltage: float(volts / 10)
 //   voltsOf(signal) -> the shortest decimal volts whose signalOf is `signal`
-//   analysePoint({ a, b, x0 = 0, y0 = 0, steps = 8192, rate = 44100 })
+//   pointVolts(lo, hi, count, i) -> point i of `count` across [lo, hi], as the chart computes it
+//   analysePoint({ a, b, x0 = 0, y0 = 0, steps = facts.steps.chart, rate = facts.rate.usual })
 //       -> { a, b, x0, y0, outcome, period, steps, lyapunov, settle, rounding }
 //       the chart's judgement of one point, as a row of tessel-render
 //       --chart-data: a hosted instance, Continuous with Normalize off, reset
-//       to x0, y0, and its next `steps` outputs (256 to 1000000) judged.
+//       to x0, y0, and its next `steps` outputs judged.
 //       a, b, x0, y0: the volts that read back to the inputs' floats, as the
-//       CSV prints them; outcome 'stops' | 'cycle' | 'quasi' | 'chaos';
-//       period: of the cycle or rounding cycle, else 0; steps: stops: the
-//       iterates that stood before the trip, else all; lyapunov: quasi and
-//       chaos, else 0 (the CSV leaves it empty); settle: the iterate from
-//       which the cycle sounds, -1 where the CSV leaves it empty; rounding:
-//       the floats repeat exactly on no attracting cycle of the map.
+//       CSV prints them; outcome one of facts.outcomes; period: of the cycle
+//       or rounding cycle, else 0; steps: stops: the iterates that stood
+//       before the trip, else all; lyapunov: quasi and chaos, else 0 (the CSV
+//       leaves it empty); settle: the iterate from which the cycle sounds, -1
+//       where the CSV leaves it empty; rounding: the floats repeat exactly on
+//       no attracting cycle of the map.
 //   chartRow({ plane = 'ab', lo, hi, fixed, width, steps, rate, a = 1.4, b = 0.3, x0 = 0, y0 = 0 })
 //       -> `width` analysePoint results: point i across at pointVolts(lo, hi,
 //       width, i). Plane 'ab': a across, b = fixed, from x0, y0. Plane 'xy':
 //       x0 across, y0 = fixed, at a, b. For row j of a chart of height H give
 //       fixed = pointVolts(upLo, upHi, H, j): the rows of tessel-render
 //       --chart-data --size {width}xH, bottom row first.
-//
-// pointVolts(lo, hi, count, i) -> lo + (i + 0.5)(hi − lo)/count, as the chart computes it
+//   describeOrbit(orbit, { rate } | { clock }) -> tessel-render's words for an
+//       analysePoint result, a cycle's tone at the sample rate `rate`
+//       (Continuous) or at a Gate clock of `clock` Hz (Gated, one step per tick)
+//   chartColour(orbit, steps) -> [r, g, b]: the chart's colour of an orbit judged over `steps`
+//   hatched(colour, column, row) -> [r, g, b]: a rounding cycle's pixel of that colour
+//   inferno(t) -> [r, g, b]: the inferno colour map, t from 0 (dark) to 1 (bright)
 //
 // MapInstance
 //   set({ a, b, x0, y0 })  volts, any subset; a and b act from the next sample,
 //                          x0 and y0 at the next reset (and at the first sample).
 //                          RangeError for a value that is no finite 32-bit sample.
 //   setMode('continuous' | 'gated')
+//                          announced to the module as a setting change only when
+//                          it changes, as is setNormalize
 //   setGateHz(hz)          Gated: Gate is a 0/5 V square wave of `hz` rising at
 //                          sample 0 of the take (the instance's first sample),
 //                          like tessel-render --gate-hz; 0 holds Gate at 0 V.
@@ -65,13 +76,6 @@
 //   samples                samples rendered so far
 //   free()                 closes the instance; any later call throws
 
-const kDefaultRate = 44100;
-const kDefaultBlock = 1024;
-const kDefaultSteps = 8192;
-const kLeastSteps = 256;
-const kMostSteps = 1000000;
-const kOutcomes = ['stops', 'cycle', 'quasi', 'chaos'];
-
 function bytesOf(bytes) {
   if (bytes instanceof ArrayBuffer || ArrayBuffer.isView(bytes)) return bytes;
   throw new TypeError('tessel-map.wasm: give its bytes as an ArrayBuffer or a Uint8Array');
@@ -87,6 +91,17 @@ export function loadTesselMapSync(bytes) {
   return new TesselMap(new WebAssembly.Instance(module, {}));
 }
 
+// A NUL-terminated ASCII text in the instance's memory (an audio worklet has no TextDecoder).
+function textAt(exports, address) {
+  const bytes = new Uint8Array(exports.memory.buffer, address);
+  let text = '';
+  for (let i = 0; bytes[i] !== 0; ++i) text += String.fromCharCode(bytes[i]);
+  return text;
+}
+
+const rgbOf = (colour) => [(colour >>> 16) & 255, (colour >>> 8) & 255, colour & 255];
+const packed = ([r, g, b]) => ((r << 16) | (g << 8) | b) >>> 0;
+
 function wholeNumber(name, value, low, high) {
   if (!Number.isInteger(value) || value < low || value > high) {
     throw new RangeError(`${name}: ${value} is not a whole number from ${low} to ${high}`);
@@ -101,11 +116,12 @@ export class TesselMap {
   constructor(instance) {
     this.#exports = instance.exports;
     this.#exports._initialize();
+    this.facts = Object.freeze(JSON.parse(textAt(this.#exports, this.#exports.tessel_facts())));
   }
 
-  newInstance({ rate = kDefaultRate, block = kDefaultBlock } = {}) {
-    wholeNumber('rate', rate, 1000, 768000);
-    wholeNumber('block', block, 1, 65536);
+  newInstance({ rate = this.facts.rate.usual, block = this.facts.block.usual } = {}) {
+    wholeNumber('rate', rate, this.facts.rate.least, this.facts.rate.most);
+    wholeNumber('block', block, this.facts.block.least, this.facts.block.most);
     const handle = this.#exports.tessel_new(rate, block);
     if (handle === 0) throw new Error('tessel-map.wasm made no instance (out of memory?)');
     return new MapInstance(this.#exports, handle, this);
@@ -142,46 +158,73 @@ export class TesselMap {
     return signal;
   }
 
-  analysePoint({ a, b, x0 = 0, y0 = 0, steps = kDefaultSteps, rate = kDefaultRate }) {
-    wholeNumber('steps', steps, kLeastSteps, kMostSteps);
-    wholeNumber('rate', rate, 1000, 768000);
+  pointVolts(lo, hi, count, i) {
+    return this.#exports.tessel_point_volts(lo, hi, count, i);
+  }
+
+  analysePoint({ a, b, x0 = 0, y0 = 0, steps = this.facts.steps.chart, rate = this.facts.rate.usual }) {
+    wholeNumber('steps', steps, this.facts.steps.least, this.facts.steps.most);
+    wholeNumber('rate', rate, this.facts.rate.least, this.facts.rate.most);
     const inputs = [this.#signal('a', a), this.#signal('b', b), this.#signal('x0', x0), this.#signal('y0', y0)];
     const at = this.#exports.tessel_judge_point(this.#judge(rate), ...inputs, steps);
-    // PointVerdict (wasm/point_judge.h): outcome, period, steps, settle, lyapunov, rounding.
-    const verdict = new DataView(this.#exports.memory.buffer, at, 40);
+    const record = new DataView(this.#exports.memory.buffer, at, this.facts.verdict.size);
+    const verdict = {};
+    for (const { name, offset, type } of this.facts.verdict.fields) {
+      verdict[name] = type === 'float64' ? record.getFloat64(offset, true) : record.getInt32(offset, true);
+    }
     return {
       a: this.voltsOf(inputs[0]),
       b: this.voltsOf(inputs[1]),
       x0: this.voltsOf(inputs[2]),
       y0: this.voltsOf(inputs[3]),
-      outcome: kOutcomes[verdict.getInt32(0, true)],
-      period: verdict.getInt32(4, true),
-      steps: verdict.getFloat64(8, true),
-      lyapunov: verdict.getFloat64(24, true),
-      settle: verdict.getFloat64(16, true),
-      rounding: verdict.getInt32(32, true) !== 0,
+      outcome: this.facts.outcomes[verdict.outcome],
+      period: verdict.period,
+      steps: verdict.steps,
+      lyapunov: verdict.lyapunov,
+      settle: verdict.settle,
+      rounding: verdict.rounding !== 0,
     };
   }
 
-  chartRow({ plane = 'ab', lo, hi, fixed, width, steps = kDefaultSteps, rate = kDefaultRate,
+  describeOrbit(orbit, { rate, clock }) {
+    const gated = clock !== undefined;
+    const at = this.#exports.tessel_describe(this.#outcomeCode(orbit), orbit.period ?? 0, orbit.steps ?? 0,
+      orbit.settle ?? -1, orbit.lyapunov ?? 0, orbit.rounding ? 1 : 0, gated ? clock : rate, gated ? 1 : 0);
+    return textAt(this.#exports, at);
+  }
+
+  chartColour(orbit, steps) {
+    return rgbOf(this.#exports.tessel_chart_colour(this.#outcomeCode(orbit), orbit.period ?? 0, orbit.steps ?? 0,
+      orbit.lyapunov ?? 0, steps));
+  }
+
+  hatched(colour, column, row) {
+    return rgbOf(this.#exports.tessel_hatched(packed(colour), column, row));
+  }
+
+  inferno(t) {
+    return rgbOf(this.#exports.tessel_inferno(t));
+  }
+
+  #outcomeCode(orbit) {
+    const code = this.facts.outcomes.indexOf(orbit.outcome);
+    if (code < 0) throw new RangeError(`outcome: '${orbit.outcome}' is none of ${this.facts.outcomes.join(', ')}`);
+    return code;
+  }
+
+  chartRow({ plane = 'ab', lo, hi, fixed, width, steps = this.facts.steps.chart, rate = this.facts.rate.usual,
     a = 1.4, b = 0.3, x0 = 0, y0 = 0 }) {
     if (plane !== 'ab' && plane !== 'xy') throw new RangeError(`plane: '${plane}' is neither 'ab' nor 'xy'`);
-    wholeNumber('width', width, 1, 4096);
+    wholeNumber('width', width, this.facts.chartSide.least, this.facts.chartSide.most);
     const row = [];
     for (let i = 0; i < width; ++i) {
-      const across = pointVolts(lo, hi, width, i);
+      const across = this.pointVolts(lo, hi, width, i);
       row.push(plane === 'ab'
         ? this.analysePoint({ a: across, b: fixed, x0, y0, steps, rate })
         : this.analysePoint({ a, b, x0: across, y0: fixed, steps, rate }));
     }
     return row;
   }
-}
-
-// Point i of `count` across [lo, hi], in volts, at the middle of its cell:
-// the same double arithmetic as tessel-render's chart.
-export function pointVolts(lo, hi, count, i) {
-  return lo + ((i + 0.5) * (hi - lo)) / count;
 }
 
 export class MapInstance {

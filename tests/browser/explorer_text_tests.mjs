@@ -1,11 +1,19 @@
-// The explorer's numbers and words in Node, against what tessel-render
-// computes and prints: volts and their floats, tone names rounded like printf,
-// what a number field accepts, and the settings in the URL fragment.
-// Usage: node tests/browser/explorer_text_tests.mjs
+// The explorer's numbers and words in Node, on the module's WebAssembly build
+// as the page loads it: volts and their floats, a verdict's words (tones
+// rounded like printf, a rounding cycle, Gated mode), what a number field
+// accepts, and the settings in the URL fragment.
+// Usage: node tests/browser/explorer_text_tests.mjs [TESSEL-MAP.WASM]
+// (by default build/wasm/tessel-map.wasm, from the wasm preset).
 // Prints one line per failure and, last, "explorer-text tests: N passed, M failed".
+import { readFileSync } from "node:fs";
+
 import {
-  describeOrbit, describeSettings, fragmentOf, pointVolts, readField, settingsOfFragment, signalOf, toneText, voltsText,
+  describeSettings, fragmentOf, readField, settingsOfFragment, voltsText,
 } from "../../web/explorer-text.js";
+import { loadTesselMap } from "../../web/tessel.js";
+
+const wasmPath = process.argv[2] ?? new URL("../../build/wasm/tessel-map.wasm", import.meta.url);
+const tessel = await loadTesselMap(readFileSync(wasmPath));
 
 const failures = [];
 let passed = 0;
@@ -16,15 +24,19 @@ function check(name, actual, expected) {
 
 // Shortest volts that read back to the same float, as tessel-render's CSV prints them.
 for (const [volts, text] of [[1.4, "1.4"], [0.3, "0.3"], [-1, "-1"], [0, "0"], [1.3958333333, "1.3958333"],
-  [pointVolts(-1, 4, 600, 287), "1.3958333"], [pointVolts(-1, 1, 400, 259), "0.2975"], [1e-37, "1e-37"]]) {
-  check(`voltsText(${volts})`, voltsText(signalOf(volts)), text);
-  check(`voltsText(${volts}) reads back`, signalOf(Number(voltsText(signalOf(volts)))), signalOf(volts));
+  [tessel.pointVolts(-1, 4, 600, 287), "1.3958333"], [tessel.pointVolts(-1, 1, 400, 259), "0.2975"],
+  [1e-37, "1e-37"]]) {
+  check(`voltsText(${volts})`, voltsText(tessel, volts), text);
+  check(`voltsText(${volts}) reads back`, tessel.signalOf(Number(voltsText(tessel, volts))), tessel.signalOf(volts));
 }
 
-// printf's "%.0f" sends ties to the even neighbour: 44100 / 8 = 5512.5 is "5512".
-for (const [period, rate, text] of [[8, 44100, "5512 Hz"], [40, 44100, "1102 Hz"], [3, 44100, "14700 Hz"],
-  [7, 48000, "6857 Hz"], [64, 48000, "750 Hz"], [2, 44100, "22050 Hz"], [24, 44100, "1838 Hz"]]) {
-  check(`toneText(${period}, ${rate})`, toneText(period, rate), text);
+// A cycle's tone at the sample rate, in whole hertz as printf's "%.0f" rounds:
+// ties go to the even neighbour, so 44100 / 8 = 5512.5 is "5512".
+for (const [period, rate, hz] of [[8, 44100, "5512"], [40, 44100, "1102"], [3, 44100, "14700"],
+  [7, 48000, "6857"], [64, 48000, "750"], [2, 44100, "22050"], [24, 44100, "1838"]]) {
+  check(`the tone of period ${period} at ${rate} Hz`,
+    tessel.describeOrbit({ outcome: "cycle", period, settle: 0 }, { rate }),
+    `a cycle of period ${period}: a tone of ${hz} Hz from step 0`);
 }
 
 // (typed, accepted, value) for a over -1..4 V
@@ -40,11 +52,11 @@ for (const [typed, ok, value] of [["1.4", true, 1.4], [" 2 ", true, 2], ["+.5", 
 
 // The fragment keeps every setting, and bad values in a link fall back or clamp.
 const settings = { a: 1.2, b: -0.25, x0: 0.5, y0: -2, mode: "gated", gate: 440, normalize: false, rate: 48000 };
-check("fragment round trip", settingsOfFragment(`#${fragmentOf(settings)}`), settings);
+check("fragment round trip", settingsOfFragment(`#${fragmentOf(tessel, settings)}`), settings);
 check("fragment with bad values", settingsOfFragment("#a=9&b=x&x0=NaN&mode=odd&gate=30000&rate=96000&normalize=on"),
   { a: 4, b: 0.3, x0: 0, y0: 0, mode: "continuous", gate: 22050, normalize: true, rate: 44100 });
 
-// The report's words.
+// A verdict's words, one family each.
 for (const [orbit, words] of [
   [{ outcome: "stops", steps: 17 }, "stops: the guard stopped the map after 17 iterates"],
   [{ outcome: "cycle", period: 1, settle: 1684 }, "a cycle of period 1: a constant from step 1684"],
@@ -54,16 +66,22 @@ for (const [orbit, words] of [
     "quasi: no cycle up to period 512, largest Lyapunov exponent -0.000000 per step"],
   [{ outcome: "chaos", lyapunov: 0.21, period: 10, settle: 3947, rounding: true },
     "chaos: a rounding cycle of period 10 (a tone of 4410 Hz from step 3947) that the map has only as an " +
-    "unstable one, or not at all, largest Lyapunov exponent 0.210000 per step"],
+    "unstable cycle, or not at all; largest Lyapunov exponent 0.210000 per step"],
 ]) {
-  check(`describeOrbit(${orbit.outcome})`, describeOrbit(orbit, 44100), words);
+  check(`describeOrbit(${orbit.outcome}${orbit.rounding ? ", rounding" : ""})`,
+    tessel.describeOrbit(orbit, { rate: 44100 }), words);
 }
 
-// What the settings do: in Gated mode a cycle is a tone of the clock's rate over its period.
+// What the settings do: in Gated mode a cycle is a tone of the clock's rate
+// over its period, to three significant digits.
 const gated = { mode: "gated", gate: 200, rate: 44100 };
-check("describeSettings, gated cycle", describeSettings({ outcome: "cycle", period: 3, settle: 40 }, gated),
-  "Gated by a 200 Hz clock, one step per tick: a cycle of period 3: a tone of 66.7 Hz from step 40");
-check("describeSettings, continuous cycle", describeSettings({ outcome: "cycle", period: 3, settle: 40 },
+for (const [gate, period, hz] of [[200, 3, "66.7"], [2000, 2, "1000"], [22050, 2, "11000"], [0.1, 512, "0.000195"],
+  [1000, 7, "143"]]) {
+  check(`describeSettings, gated at ${gate} Hz, period ${period}`,
+    describeSettings(tessel, { outcome: "cycle", period, settle: 40 }, { ...gated, gate }),
+    `Gated by a ${gate} Hz clock, one step per tick: a cycle of period ${period}: a tone of ${hz} Hz from step 40`);
+}
+check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: "cycle", period: 3, settle: 40 },
   { ...gated, mode: "continuous" }), "Continuous: a cycle of period 3: a tone of 14700 Hz from step 40");
 
 for (const failure of failures) console.log(`FAIL ${failure}`);

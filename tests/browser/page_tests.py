@@ -30,6 +30,7 @@ READY = "return window.tesselExplorer !== undefined"
 COARSE_DONE = "const c = window.tesselExplorer.explorer.chart; return c.pending[0] === 0"
 CHART_DONE = "const c = window.tesselExplorer.explorer.chart; return c.done === c.total"
 CHART_WIDTH, CHART_HEIGHT = 600, 400
+CHART_STEPS = 8192
 
 
 def fround(value):
@@ -98,6 +99,15 @@ def wait_for_chart(browser):
 def check_no_problems(browser):
     problems = browser.problems()
     assert not problems, "\n".join(problems)
+
+
+# The page's buttons the tests have pressed, by id.
+PRESSED = set()
+
+
+def press(browser, button_id):
+    browser.driver.find_element(By.ID, button_id).click()
+    PRESSED.add(button_id)
 
 
 # --- the tests ----------------------------------------------------------------------
@@ -210,21 +220,19 @@ def samples_equal_native(context):
     assert not failures, "\n".join(failures)
 
 
-def describe_orbit(row, rate):
-    """tessel-render's words for a CSV row (whose `outcome` and `period` tell a rounding cycle)."""
-    exponent = f"largest Lyapunov exponent {row['lyapunov']} per step"
-    period = int(row["period"])
-    tone = "a constant" if period == 1 else f"a tone of {rate / max(period, 1):.0f} Hz"
-    if row["outcome"] == "stops":
-        return f"stops: the guard stopped the map after {row['steps']} iterates"
-    if row["outcome"] == "cycle":
-        return f"a cycle of period {period}: {tone} from step {row['settle']}"
-    if period > 0:
-        return (f"{row['outcome']}: a rounding cycle of period {period} ({tone} from step {row['settle']}) "
-                f"that the map has only as an unstable one, or not at all, {exponent}")
-    if row["outcome"] == "quasi":
-        return f"quasi: no cycle up to period 512, {exponent}"
-    return f"chaos: {exponent}"
+def tool_words(context, row, rate):
+    """tessel-render's words for a CSV row's point: its report on a take of the chart's steps there.
+
+    From its start a take's orbit is the chart's orbit after its reset; with Normalize off the report
+    judges the outputs themselves.
+    """
+    seconds = repr(CHART_STEPS / rate)
+    inputs = [option for name in ("a", "b", "x0", "y0") for option in (f"--{name}", row[name])]
+    command = [context.render, "--out", str(context.folder / "point.wav"), "--seconds", seconds, "--rate", str(rate),
+               "--normalize", "off", *inputs]
+    report = subprocess.run(command, check=True, capture_output=True, text=True).stderr
+    said = "tessel-render: the orbit: "
+    return next(line[len(said):] for line in report.splitlines() if line.startswith(said))
 
 
 # Chart points (across, up) of the default chart: chaos by a 1.4 V, b 0.3 V; a constant; a tone of period 8;
@@ -250,7 +258,7 @@ def click_point(browser, canvas, i, j):
 
 
 def chart_clicks_agree(context):
-    """Clicking the chart sets a and b to the points' floats; the verdict is tessel-render's for that point."""
+    """Clicking the chart sets a and b to the points' floats; the verdict is in tessel-render's words for that point."""
     table = context.folder / "chart.csv"
     subprocess.run([context.render, "--quiet", "--chart-data", str(table)], check=True)
     with open(table, newline="") as rows:
@@ -269,9 +277,9 @@ def chart_clicks_agree(context):
                 if signal_of(settings[name]) != signal_of(float(row[name])):
                     failures.append(f"point {i},{j}: {name} is {settings[name]} V in the page, "
                                     f"{row[name]} V in the CSV")
-            expected = "Continuous: " + describe_orbit(row, 44100)
+            expected = "Continuous: " + tool_words(context, row, 44100)
             if verdict != expected:
-                failures.append(f"point {i},{j}: the page says {verdict!r}, the CSV {expected!r}")
+                failures.append(f"point {i},{j}: the page says {verdict!r}, tessel-render {expected!r}")
         check_no_problems(browser)
     assert not failures, "\n".join(failures)
 
@@ -393,14 +401,14 @@ def play_and_stop(context):
     with Browser() as browser:
         browser.open(context.page, "rate=48000")
         browser.wait_for(READY)
-        browser.driver.find_element(By.ID, "copy").click()
+        press(browser, "copy")
         copied = browser.wait_for("const t = document.getElementById('copy').textContent; return t !== 'Copy' && t")
-        browser.driver.find_element(By.ID, "play").click()
+        press(browser, "play")
         state = browser.wait_for("const p = window.tesselExplorer.explorer.player;"
                                  "return p.context && p.node && p.context.state === 'running'"
                                  " && [p.context.sampleRate, p.context.state]")
-        browser.driver.find_element(By.ID, "reset").click()
-        browser.driver.find_element(By.ID, "play").click()
+        press(browser, "reset")
+        press(browser, "play")
         stopped = browser.wait_for("return !window.tesselExplorer.explorer.player.playing")
         check_no_problems(browser)
     assert state == [48000, "running"], state
@@ -408,9 +416,53 @@ def play_and_stop(context):
     assert copied in ("Copied", "Selected: copy it"), copied
 
 
+def zoom_buttons(context):
+    """Zoom out goes back one zoom, Whole plane to the pins' ranges; neither moves a and b, nor offers itself unzoomed."""
+    view = "return window.tesselExplorer.explorer.chart.view"
+    a_b = "const s = window.tesselExplorer.settings; return [s.a, s.b]"
+    offered = "return ['zoom-out', 'zoom-whole'].map((id) => !document.getElementById(id).disabled)"
+    with Browser() as browser:
+        browser.open(context.page, "a=1.2&b=0.25")
+        wait_for_chart(browser)
+        canvas = browser.driver.find_element(By.ID, "chart")
+        box = browser.driver.execute_script(
+            "const r = arguments[0].getBoundingClientRect(); return [r.width, r.height];", canvas)
+        whole, unzoomed_offers = browser.driver.execute_script(view), browser.driver.execute_script(offered)
+        views = []
+        for _ in range(2):
+            drag(browser, canvas, box, int(box[0] / 10), int(box[1] / 10))
+            views.append(browser.driver.execute_script(view))
+        zoomed_offers = browser.driver.execute_script(offered)
+        press(browser, "zoom-out")
+        out = browser.driver.execute_script(view)
+        drag(browser, canvas, box, int(box[0] / 10), int(box[1] / 10))
+        press(browser, "zoom-whole")
+        back, after_offers = browser.driver.execute_script(view), browser.driver.execute_script(offered)
+        settings = browser.driver.execute_script(a_b)
+        browser.wait_for(COARSE_DONE, timeout=60)
+        check_no_problems(browser)
+    assert views[0] != whole and views[1] != views[0], f"the drags did not zoom: {views}"
+    assert out == views[0], f"Zoom out did not go back one zoom: {out}, expected {views[0]}"
+    assert back == whole, f"Whole plane did not show the whole plane: {back}"
+    assert settings == [1.2, 0.25], f"the buttons moved a and b: {settings}"
+    assert unzoomed_offers == [False, False] and after_offers == [False, False], \
+        f"unzoomed, the buttons are offered: {unzoomed_offers}, {after_offers}"
+    assert zoomed_offers == [True, True], f"zoomed in, the buttons are not offered: {zoomed_offers}"
+
+
+def every_button_pressed(context):
+    """The tests before this one pressed every button of the page."""
+    with Browser() as browser:
+        browser.open(context.page)
+        browser.wait_for(READY)
+        buttons = set(browser.driver.execute_script(
+            "return Array.from(document.querySelectorAll('button'), (button) => button.id)"))
+    assert buttons - PRESSED == set(), f"no test presses {sorted(buttons - PRESSED)}"
+
+
 TESTS = [harness_catches_leaks, opens_offline, reads_without_what_it_needs, samples_equal_native, chart_clicks_agree,
-         attractor_follows_a,
-         bad_input_refused_or_clamped, zoom_stops_at_floats, play_and_stop]
+         attractor_follows_a, bad_input_refused_or_clamped, zoom_stops_at_floats, zoom_buttons, play_and_stop,
+         every_button_pressed]
 # What runs on a page with no tool beside it: the release's zipped manual.
 SMOKE = [opens_offline, reads_without_what_it_needs, attractor_follows_a, play_and_stop]
 

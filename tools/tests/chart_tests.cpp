@@ -150,8 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The chaotic floats fall into an exact 10-cycle after 3947 iterates.
         TakeCase{"RoundingCycle",
                  {"--a", "1.6583334", "--b", "0.085", "--normalize", "off", "--seconds", "0.2"},
-                 "the orbit: chaos: a rounding cycle of period 10, a tone of 4410 Hz from step 3947; largest "
-                 "Lyapunov exponent 0.21"},
+                 "the orbit: chaos: a rounding cycle of period 10 (a tone of 4410 Hz from step 3947) that the map "
+                 "has only as an unstable cycle, or not at all; largest Lyapunov exponent 0.21"},
         TakeCase{"GatedTakesAreNotJudged", {"--mode", "gated", "--seconds", "0.1"}, ""}),
     [](const ::testing::TestParamInfo<TakeCase>& info) { return info.param.name; });
 

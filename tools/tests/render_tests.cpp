@@ -1,6 +1,6 @@
 // tessel-render run as a user runs it, a separate process: its WAV against the
-// same scenario driven here through the host emulator, its picture, its report
-// and its refusals of bad input.
+// scenario its options name, rendered here, its picture, its report and its
+// refusals of bad input.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,15 +24,15 @@
 #include <png.h>
 #include <sndfile.h>
 
-#include "generator/map_pins.h"
 #include "host/host_emulator.h"
+#include "output_file.h"
+#include "scenario.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using namespace tessel;
 using namespace tool_run;
 
 uint32_t bitsOf(float value)
@@ -65,41 +66,16 @@ Wav readWav(const std::string& path)
     return wav;
 }
 
-// What the tool is documented to do, driven here directly through the emulator.
-struct Reference {
-    int32_t rate = 44100;
-    int32_t block = 1024;
-    int64_t samples = 88200;
-    float a = 0.14f, b = 0.03f, x0 = 0.0f, y0 = 0.0f;
-    int16_t normalize = 1;
-    std::vector<int64_t> resets;
-
-    void render(std::vector<float>& x, std::vector<float>& y) const
-    {
-        host::HostedModule module;
-        module.connect(block);
-        module.setList(ModePin, Continuous);
-        module.setList(NormalizePin, normalize);
-        module.fill(APin, a);
-        module.fill(BPin, b);
-        module.fill(X0Pin, x0);
-        module.fill(Y0Pin, y0);
-        module.dispatch(sep::SetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
-        module.dispatch(sep::SetBlockSize, 0, block);
-        module.open();
-        if (!resets.empty()) module.sendStatus(ResetPin, sep::Streaming);
-        for (int64_t start = 0; start < samples; start += block) {
-            const auto count = static_cast<int32_t>(std::min<int64_t>(block, samples - start));
-            float* reset = module.buffer(ResetPin);
-            std::fill(reset, reset + block, 0.0f);
-            for (int64_t at : resets)
-                if (at >= start && at < start + count) reset[at - start] = 0.5f;
-            module.process(0, count);
-            x.insert(x.end(), module.buffer(XPin), module.buffer(XPin) + count);
-            y.insert(y.end(), module.buffer(YPin), module.buffer(YPin) + count);
-        }
-    }
-};
+// The take a scenario gives, rendered here through the emulator and a
+// session, as the tool is documented to render it.
+void renderHere(const render::Scenario& scenario, std::vector<float>& x, std::vector<float>& y)
+{
+    render::renderScenario(host::builtModuleLibrary(), scenario,
+                           [&](int64_t, const float* xs, const float* ys, int32_t count) {
+                               x.insert(x.end(), xs, xs + count);
+                               y.insert(y.end(), ys, ys + count);
+                           });
+}
 
 void expectSameBits(const std::vector<float>& actual, const std::vector<float>& expected, const char* name)
 {
@@ -125,8 +101,11 @@ TEST(RenderedWav, DefaultsMatchTheEmulatorBitForBit)
     EXPECT_EQ(wav.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
     EXPECT_EQ(wav.info.frames, 88200);
 
+    render::Scenario scenario;
+    scenario.a = render::signalFromVolts(1.4);
+    scenario.b = render::signalFromVolts(0.3);
     std::vector<float> x, y;
-    Reference{}.render(x, y);
+    renderHere(scenario, x, y);
     expectSameBits(wav.x, x, "x");
     expectSameBits(wav.y, y, "y");
 }
@@ -139,19 +118,19 @@ TEST(RenderedWav, SettingsResetsAndOddBlocksMatchTheEmulatorBitForBit)
                                    "--reset-at", "0.1", "--out", folder / "map.wav", "--quiet"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
 
-    Reference reference;
-    reference.rate = 48000;
-    reference.block = 300;
-    reference.samples = 12000;
-    reference.a = 0.135f;
-    reference.b = 0.028f;
-    reference.x0 = 0.05f;
-    reference.y0 = -0.02f;
-    reference.normalize = 0;
-    reference.resets = {4800, 9600};
+    render::Scenario scenario;
+    scenario.sampleRate = 48000;
+    scenario.blockSize = 300;
+    scenario.samples = 12000;
+    scenario.a = render::signalFromVolts(1.35);
+    scenario.b = render::signalFromVolts(0.28);
+    scenario.x0 = render::signalFromVolts(0.5);
+    scenario.y0 = render::signalFromVolts(-0.2);
+    scenario.normalize = false;
+    scenario.resetSamples = {4800, 9600};
     std::vector<float> x, y;
-    reference.render(x, y);
-    ASSERT_EQ(x[4800], reference.x0) << "the scenario must show its resets";
+    renderHere(scenario, x, y);
+    ASSERT_EQ(x[4800], scenario.x0) << "the scenario must show its resets";
 
     const Wav wav = readWav(folder / "map.wav");
     EXPECT_EQ(wav.info.samplerate, 48000);
@@ -168,11 +147,13 @@ TEST(RenderedWav, GatedModeStepsOncePerGateClockPeriod)
                                    "--block", "256", "--out", folder / "gated.wav", "--quiet"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
 
-    Reference reference;
-    reference.rate = 48000;
-    reference.samples = 100;
+    render::Scenario scenario;
+    scenario.sampleRate = 48000;
+    scenario.samples = 100;
+    scenario.a = render::signalFromVolts(1.4);
+    scenario.b = render::signalFromVolts(0.3);
     std::vector<float> x, y;
-    reference.render(x, y);
+    renderHere(scenario, x, y);
 
     const Wav wav = readWav(folder / "gated.wav");
     ASSERT_EQ(wav.x.size(), 4800u);
@@ -246,6 +227,8 @@ TEST(Report, HelpAndVersionGoToStdoutAndSucceed)
                                "--chart", "--chart-data", "--plane", "--a-range", "--b-range", "--x0-range",
                                "--y0-range", "--size", "--steps"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    EXPECT_NE(help.out.find("refused, and so is - "), std::string::npos) << "standard output";
+    EXPECT_NE(help.out.find("Exit codes: 0 done; 1 the work failed"), std::string::npos);
 
     const Result version = runTool({"--version"});
     EXPECT_EQ(version.exitCode, 0);
@@ -283,6 +266,7 @@ struct BadInput {
     std::string name;
     std::vector<std::string> arguments;  // "@name" stands for that name in the test's folder
     std::string message;                 // part of the one error line
+    int exitCode;                        // 2: the command line is wrong; 1: the work failed
 };
 
 void PrintTo(const BadInput& input, std::ostream* os) { *os << input.name; }
@@ -297,91 +281,106 @@ std::vector<std::string> inFolder(std::vector<std::string> arguments, const Temp
     return arguments;
 }
 
-// A refusal: a non-zero exit and one line on stderr, the tool's name and `message` in it.
-void expectRefusal(const Result& result, const std::string& message)
+// A refusal: `exitCode` and one line on stderr, the tool's name and `message` in it.
+void expectRefusal(const Result& result, const std::string& message, int exitCode)
 {
-    EXPECT_NE(result.exitCode, 0);
+    EXPECT_EQ(result.exitCode, exitCode);
     const std::vector<std::string> errorLines = lines(result.err);
     ASSERT_EQ(errorLines.size(), 1u) << result.err;
     EXPECT_TRUE(errorLines[0].starts_with("tessel-render: ")) << errorLines[0];
     EXPECT_NE(errorLines[0].find(message), std::string::npos) << errorLines[0];
 }
 
-TEST_P(Refusal, OneLineNonZeroExitAndNoFile)
+TEST_P(Refusal, OneLineItsExitCodeAndNoFile)
 {
     TemporaryFolder folder;
     const Result result = runTool(inFolder(GetParam().arguments, folder));
 
-    expectRefusal(result, GetParam().message);
+    expectRefusal(result, GetParam().message, GetParam().exitCode);
     EXPECT_EQ(result.out, "");
     EXPECT_TRUE(folder.entries().empty()) << *folder.entries().begin();
 }
 
 std::vector<BadInput> badInputs()
 {
+    constexpr int usage = 2, failure = 1;
     const std::vector<std::string> both{"--out", "@map.wav", "--plot", "@map.png"};
-    auto with = [&](std::string name, std::vector<std::string> arguments, std::string message) {
+    auto with = [&](std::string name, std::vector<std::string> arguments, std::string message, int exitCode) {
         arguments.insert(arguments.end(), both.begin(), both.end());
-        return BadInput{name, arguments, message};
+        return BadInput{name, arguments, message, exitCode};
     };
     return {
-        with("UnknownOption", {"--bogus"}, "--bogus"),
-        with("StrayArgument", {"--seconds", "2", "3"}, "not expected"),
-        with("WordForVolts", {"--a", "abc"}, "--a: 'abc' is not a number"),
-        with("TrailingText", {"--seconds", "2x"}, "--seconds: '2x' is not a number"),
-        with("EmptyNumber", {"--b", ""}, "--b: '' is not a number"),
-        with("NotANumber", {"--b", "nan"}, "--b: 'nan' is not a finite number"),
-        with("Infinity", {"--x0", "-inf"}, "--x0: '-inf' is not a finite number"),
-        with("Overflow", {"--gate-hz", "1e999"}, "--gate-hz: '1e999' is not a finite number"),
-        with("VoltsBeyondFloat", {"--y0", "1e40"}, "--y0: 1e40 V is too large"),
-        with("ZeroSeconds", {"--seconds", "0"}, "--seconds: 0 is out of range"),
-        with("NegativeSeconds", {"--seconds", "-1"}, "--seconds: -1 is out of range"),
-        with("SecondsBeyondCap", {"--seconds", "600.5"}, "--seconds: 600.5 is out of range"),
-        with("LessThanASample", {"--seconds", "1e-9"}, "shorter than one sample"),
-        with("RateTooLow", {"--rate", "999"}, "--rate: 999 is out of range"),
-        with("RateTooHigh", {"--rate", "768001"}, "--rate: 768001 is out of range"),
-        with("FractionalRate", {"--rate", "44100.5"}, "--rate: '44100.5' is not a whole number"),
-        with("EmptyBlock", {"--block", "0"}, "--block: 0 is out of range"),
-        with("BlockBeyondCap", {"--block", "65537"}, "--block: 65537 is out of range"),
-        with("StoppedGate", {"--mode", "gated", "--gate-hz", "0"}, "--gate-hz: 0 is out of range"),
-        with("GateAboveHalfTheRate", {"--mode", "gated", "--gate-hz", "22051"}, "--gate-hz: 22051 is out of range"),
-        with("UnknownMode", {"--mode", "fast"}, "--mode"),
-        with("UnknownSwitchPosition", {"--normalize", "yes"}, "--normalize"),
-        with("ResetBeforeTheStart", {"--reset-at", "-0.5"}, "--reset-at: -0.5 is outside the render"),
-        with("ResetAtTheEnd", {"--reset-at", "2"}, "--reset-at: 2 is outside the render"),
-        with("MissingModule", {"--module", "@missing.so"}, "cannot load module library"),
-        with("LibraryWithoutExports", {"--module", NOT_A_MODULE_PATH}, "is not a module library"),
+        with("UnknownOption", {"--bogus"}, "--bogus is no option of tessel-render", usage),
+        with("StrayArgument", {"--seconds", "2", "3"}, "'3' follows no option", usage),
+        with("OptionGivenTwice", {"--a", "1", "--a", "2"}, "--a is given 2 times: give it once", usage),
+        {"OptionWithoutItsValue", {"--out", "@map.wav", "--seconds"}, "--seconds expects S after it", usage},
+        with("WordForVolts", {"--a", "abc"}, "--a: 'abc' is not a number", usage),
+        with("TrailingText", {"--seconds", "2x"}, "--seconds: '2x' is not a number", usage),
+        with("EmptyNumber", {"--b", ""}, "--b: '' is not a number", usage),
+        with("NotANumber", {"--b", "nan"}, "--b: 'nan' is not a finite number", usage),
+        with("Infinity", {"--x0", "-inf"}, "--x0: '-inf' is not a finite number", usage),
+        with("Overflow", {"--mode", "gated", "--gate-hz", "1e999"}, "--gate-hz: '1e999' is not a finite number",
+             usage),
+        with("VoltsBeyondFloat", {"--y0", "1e40"}, "--y0: 1e40 V is too large", usage),
+        with("ZeroSeconds", {"--seconds", "0"}, "--seconds: 0 is out of range", usage),
+        with("NegativeSeconds", {"--seconds", "-1"}, "--seconds: -1 is out of range", usage),
+        with("SecondsBeyondCap", {"--seconds", "600.5"}, "--seconds: 600.5 is out of range", usage),
+        with("LessThanASample", {"--seconds", "1e-9"}, "shorter than one sample", usage),
+        with("RateTooLow", {"--rate", "999"}, "--rate: 999 is out of range", usage),
+        with("RateTooHigh", {"--rate", "768001"}, "--rate: 768001 is out of range", usage),
+        with("FractionalRate", {"--rate", "44100.5"}, "--rate: '44100.5' is not a whole number", usage),
+        with("EmptyBlock", {"--block", "0"}, "--block: 0 is out of range", usage),
+        with("BlockBeyondCap", {"--block", "65537"}, "--block: 65537 is out of range", usage),
+        with("StoppedGate", {"--mode", "gated", "--gate-hz", "0"}, "--gate-hz: 0 is out of range", usage),
+        with("GateAboveHalfTheRate", {"--mode", "gated", "--gate-hz", "22051"}, "--gate-hz: 22051 is out of range",
+             usage),
+        with("GateWithoutGatedMode", {"--gate-hz", "100"}, "--gate-hz is for gated mode: give --mode gated", usage),
+        with("UnknownMode", {"--mode", "fast"}, "--mode", usage),
+        with("UnknownSwitchPosition", {"--normalize", "yes"}, "--normalize", usage),
+        with("ResetBeforeTheStart", {"--reset-at", "-0.5"}, "--reset-at: -0.5 is outside the render", usage),
+        with("ResetAtTheEnd", {"--reset-at", "2"}, "--reset-at: 2 is outside the render", usage),
+        {"NothingToWrite", {"--seconds", "1"}, "nothing to write", usage},
+        {"WavNamedAsPicture", {"--out", "@map.png"}, "map.png: it writes a WAV file, so give --out FILE.wav", usage},
+        {"PictureNamedAsWav", {"--plot", "@map.wav"}, "it writes a PNG picture, so give --plot FILE.png", usage},
+        {"StandardOutput", {"--out", "-"}, "--out -: tessel-render writes files, not standard output", usage},
+        with("MissingModule", {"--module", "@missing.so"}, "cannot load module library", failure),
+        with("LibraryWithoutExports", {"--module", NOT_A_MODULE_PATH}, "is not a module library", failure),
         with("ModuleBreakingTheHostInterface", {"--module", LATE_CLOCK_MODULE_PATH},
-             "the module broke the host interface: host call 0"),
-        with("TextFileAsModule", {"--module", "/etc/hostname"}, "cannot load module library"),
-        {"MissingWavFolder", {"--out", "@missing/map.wav"}, "does not exist"},
-        {"MissingPngFolder", {"--plot", "@missing/map.png"}, "does not exist"},
-        {"SameFileTwice", {"--out", "@map.wav", "--plot", "@map.wav"}, "name the same file"},
-        {"NothingToWrite", {"--seconds", "1"}, "nothing to write"},
-        {"OutputIsAFolder", {"--out", "@"}, "it is a folder"},
+             "the module broke the host interface: host call 0", failure),
+        with("TextFileAsModule", {"--module", "/etc/hostname"}, "cannot load module library", failure),
+        {"MissingWavFolder", {"--out", "@missing/map.wav"}, "does not exist", failure},
+        {"MissingPngFolder", {"--plot", "@missing/map.png"}, "does not exist", failure},
         // The chart.
-        {"ChartAndTake", {"--chart", "@c.png", "--out", "@map.wav"}, "excludes"},
-        {"ChartAndTakeLength", {"--chart-data", "@c.csv", "--seconds", "1"}, "excludes"},
-        {"ChartOptionWithoutChart", {"--steps", "1000", "--out", "@map.wav"}, "--steps is for a chart"},
-        {"ChartUnknownPlane", {"--chart", "@c.png", "--plane", "ba"}, "--plane"},
-        {"ChartRangeOfTheOtherPlane", {"--chart", "@c.png", "--x0-range", "-1:1"}, "--x0-range does not apply"},
-        {"ChartFixedValueOfTheOtherPlane", {"--chart", "@c.png", "--plane", "xy", "--x0", "1"}, "--x0 does not apply"},
-        {"ChartRangeWithoutColon", {"--chart", "@c.png", "--b-range", "0.5"}, "--b-range: '0.5' is not a range"},
-        {"ChartRangeTwoColons", {"--chart", "@c.png", "--b-range", "0:1:2"}, "is not a range"},
-        {"ChartRangeReversed", {"--chart", "@c.png", "--a-range", "4:-1"}, "--a-range: 4:-1 is empty"},
-        {"ChartRangeEmpty", {"--chart", "@c.png", "--a-range", "1:1"}, "--a-range: 1:1 is empty"},
-        {"ChartRangeWord", {"--chart", "@c.png", "--a-range", "low:4"}, "--a-range: 'low' is not a number"},
-        {"ChartRangeInfinite", {"--chart-data", "@c.csv", "--plane", "xy", "--y0-range", "-inf:0"}, "not a finite"},
-        {"ChartRangeBeyondFloat", {"--chart", "@c.png", "--a-range", "0:1e40"}, "too large for a 32-bit sample"},
-        {"ChartSizeWithoutX", {"--chart", "@c.png", "--size", "600"}, "--size: '600' is not a size"},
-        {"ChartSizeZero", {"--chart", "@c.png", "--size", "0x10"}, "--size: 0 is out of range"},
-        {"ChartSizeBeyondCap", {"--chart", "@c.png", "--size", "10x4097"}, "--size: 4097 is out of range"},
-        {"ChartSizeFraction", {"--chart", "@c.png", "--size", "10.5x10"}, "--size: '10.5' is not a whole number"},
-        {"ChartTooFewSteps", {"--chart", "@c.png", "--steps", "255"}, "--steps: 255 is out of range"},
-        {"ChartTooManySteps", {"--chart", "@c.png", "--steps", "1000001"}, "--steps: 1000001 is out of range"},
-        {"ChartRateTooLow", {"--chart", "@c.png", "--rate", "999"}, "--rate: 999 is out of range"},
-        {"ChartSameFileTwice", {"--chart", "@c", "--chart-data", "@c"}, "name the same file"},
-        {"ChartMissingModule", {"--chart", "@c.png", "--module", "@missing.so"}, "cannot load module library"},
+        {"ChartAndTake", {"--chart", "@c.png", "--out", "@map.wav"}, "--out is for a take: it does not go with --chart",
+         usage},
+        {"ChartAndTakeLength", {"--chart-data", "@c.csv", "--seconds", "1"}, "--seconds is for a take", usage},
+        {"ChartOptionWithoutChart", {"--steps", "1000", "--out", "@map.wav"}, "--steps is for a chart", usage},
+        {"ChartNamedAsTable", {"--chart", "@c.csv"}, "it writes a PNG picture, so give --chart FILE.png", usage},
+        {"TableNamedAsPicture", {"--chart-data", "@c.png"}, "it writes a CSV table, so give --chart-data FILE.csv",
+         usage},
+        {"ChartUnknownPlane", {"--chart", "@c.png", "--plane", "ba"}, "--plane", usage},
+        {"ChartRangeOfTheOtherPlane", {"--chart", "@c.png", "--x0-range", "-1:1"}, "--x0-range does not apply", usage},
+        {"ChartFixedValueOfTheOtherPlane", {"--chart", "@c.png", "--plane", "xy", "--x0", "1"}, "--x0 does not apply",
+         usage},
+        {"ChartRangeWithoutColon", {"--chart", "@c.png", "--b-range", "0.5"}, "--b-range: '0.5' is not a range", usage},
+        {"ChartRangeTwoColons", {"--chart", "@c.png", "--b-range", "0:1:2"}, "is not a range", usage},
+        {"ChartRangeReversed", {"--chart", "@c.png", "--a-range", "4:-1"}, "--a-range: 4:-1 is empty", usage},
+        {"ChartRangeEmpty", {"--chart", "@c.png", "--a-range", "1:1"}, "--a-range: 1:1 is empty", usage},
+        {"ChartRangeWord", {"--chart", "@c.png", "--a-range", "low:4"}, "--a-range: 'low' is not a number", usage},
+        {"ChartRangeInfinite", {"--chart-data", "@c.csv", "--plane", "xy", "--y0-range", "-inf:0"}, "not a finite",
+         usage},
+        {"ChartRangeBeyondFloat", {"--chart", "@c.png", "--a-range", "0:1e40"}, "too large for a 32-bit sample",
+         usage},
+        {"ChartSizeWithoutX", {"--chart", "@c.png", "--size", "600"}, "--size: '600' is not a size", usage},
+        {"ChartSizeZero", {"--chart", "@c.png", "--size", "0x10"}, "--size: 0 is out of range", usage},
+        {"ChartSizeBeyondCap", {"--chart", "@c.png", "--size", "10x4097"}, "--size: 4097 is out of range", usage},
+        {"ChartSizeFraction", {"--chart", "@c.png", "--size", "10.5x10"}, "--size: '10.5' is not a whole number",
+         usage},
+        {"ChartTooFewSteps", {"--chart", "@c.png", "--steps", "255"}, "--steps: 255 is out of range", usage},
+        {"ChartTooManySteps", {"--chart", "@c.png", "--steps", "1000001"}, "--steps: 1000001 is out of range", usage},
+        {"ChartRateTooLow", {"--chart", "@c.png", "--rate", "999"}, "--rate: 999 is out of range", usage},
+        {"ChartMissingModule", {"--chart", "@c.png", "--module", "@missing.so"}, "cannot load module library",
+         failure},
     };
 }
 
@@ -443,11 +442,58 @@ TEST(RefusalOfOutputs, ASuccessfulRenderReplacesTheFileAndLeavesNoTemporary)
     EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask) << "a new file gets the usual permissions";
 }
 
-// --- outputs that name one file ---------------------------------------------------
+// --- takes beyond 2 GiB and long charts ---------------------------------------------
+
+// 360 s at 768 kHz: 2.2 GB of samples, beyond 32-bit file offsets.
+const std::vector<std::string> kTakeBeyondTwoGiB{"--seconds", "360", "--rate", "768000"};
+
+TEST(LargeTakes, TheOutputFileWritesBeyondTwoGiB)
+{
+    // A sparse file: the byte past 3 GiB costs one block, not gigabytes.
+    TemporaryFolder folder;
+    render::OutputFile output(folder / "large.wav");
+    const int descriptor = output.takeDescriptor();
+    const off_t beyond = off_t{3} << 30;
+    ASSERT_EQ(lseek(descriptor, beyond, SEEK_SET), beyond) << std::strerror(errno);
+    ASSERT_EQ(write(descriptor, "x", 1), 1) << std::strerror(errno);
+    ASSERT_EQ(close(descriptor), 0);
+    output.commit();
+    EXPECT_EQ(fs::file_size(folder / "large.wav"), uintmax_t(beyond) + 1);
+}
+
+TEST(LargeTakes, ATakeBeyondWhatMayBeWrittenIsRefusedBeforeRendering)
+{
+    TemporaryFolder folder;
+    std::vector<std::string> arguments = kTakeBeyondTwoGiB;
+    arguments.insert(arguments.end(), {"--out", folder / "large.wav"});
+    Surroundings limited;
+    limited.fileSizeLimit = uint64_t{1} << 31;
+    const Result result = runTool(arguments, limited);
+    expectRefusal(result, "large.wav: it needs 2.21 GB, more than the 2.15 GB this process may write", 1);
+    EXPECT_TRUE(folder.entries().empty());
+}
+
+TEST(LongCharts, SayHowLongBeforeTheyStartAndStopAtCtrlC)
+{
+    // Hours of work on any machine, in pieces short enough to stop soon.
+    TemporaryFolder folder;
+    Surroundings interrupting;
+    interrupting.interruptOnSeeing = "Ctrl-C stops it\n";
+    const Result result =
+        runTool({"--chart-data", folder / "chart.csv", "--size", "4096x4096", "--steps", "131072"}, interrupting);
+    EXPECT_EQ(result.exitCode, 1);
+    const std::vector<std::string> said = lines(result.err);
+    ASSERT_EQ(said.size(), 2u) << result.err;
+    EXPECT_TRUE(said[0].starts_with("tessel-render: 4096x4096 points of 131072 steps will take about ")) << said[0];
+    EXPECT_EQ(said[1], "tessel-render: interrupted; nothing written");
+    EXPECT_TRUE(folder.entries().empty());
+}
+
+// --- what an output names ------------------------------------------------------------
 
 // What a path case lays out in its folder before the tool runs.
 struct Laid {
-    enum Kind { File, Folder, Symlink, HardLink, ModuleCopy } kind;
+    enum Kind { File, PrivateFile, ReadOnlyFile, Folder, Symlink, HardLink, ModuleCopy, Fifo, Device } kind;
     std::string path;    // in the folder
     std::string target;  // a file's text, a symbolic link's target as written, a hard link's file in the folder
 };
@@ -456,59 +502,85 @@ struct PathCase {
     std::string name;
     std::vector<Laid> layout;
     std::vector<std::string> arguments;  // run in the folder; "@name" stands for that name's absolute path
-    std::string error;                   // part of the one error line; empty: the outputs are distinct
+    std::string error;                   // part of the one error line; empty: the outputs are written
     std::vector<std::string> written;    // without an error, the files the tool must write
     std::string defaultModule;           // in the folder: the library the tool hosts without --module
 };
 
 void PrintTo(const PathCase& pathCase, std::ostream* os) { *os << pathCase.name; }
 
-void layOut(const TemporaryFolder& folder, const std::vector<Laid>& layout)
+// " mode 644": the end of a file's entry in contentsOf().
+std::string permissionsOf(const std::string& path)
+{
+    char mode[16];
+    std::snprintf(mode, sizeof mode, " mode %03o", static_cast<unsigned>(fs::status(path).permissions()));
+    return mode;
+}
+
+// Lays out the folder; says why it cannot, where this system forbids a part of it.
+std::string layOut(const TemporaryFolder& folder, const std::vector<Laid>& layout)
 {
     for (const Laid& laid : layout) {
         const std::string path = folder / laid.path;
         switch (laid.kind) {
         case Laid::File: std::ofstream(path) << laid.target; break;
+        case Laid::PrivateFile:
+            std::ofstream(path) << laid.target;
+            fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+            break;
+        case Laid::ReadOnlyFile:
+            std::ofstream(path) << laid.target;
+            fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+            break;
         case Laid::Folder: fs::create_directory(path); break;
         case Laid::Symlink: fs::create_symlink(laid.target, path); break;
         case Laid::HardLink: fs::create_hard_link(folder / laid.target, path); break;
         case Laid::ModuleCopy: fs::copy_file(host::builtModulePath(), path); break;
+        case Laid::Fifo: mkfifo(path.c_str(), 0666); break;
+        case Laid::Device:  // the null device's numbers
+            if (mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+                return std::string("mknod may not make a device here: ") + std::strerror(errno);
+            break;
         }
     }
+    return "";
 }
 
-// Every entry under the folder, without following links: a file's contents,
-// a symbolic link's target, or that it is a folder.
+// Every entry under the folder, without following links: a file's contents
+// and permissions, a symbolic link's target, or what else it is.
 std::map<std::string, std::string> contentsOf(const TemporaryFolder& folder)
 {
     std::map<std::string, std::string> contents;
     for (const auto& entry : fs::recursive_directory_iterator(folder.path)) {
-        const std::string name = fs::relative(entry.path(), folder.path).string();
+        const std::string name = entry.path().lexically_relative(folder.path).string();
         if (entry.is_symlink())
             contents[name] = "symbolic link to " + fs::read_symlink(entry.path()).string();
         else if (entry.is_directory())
             contents[name] = "folder";
+        else if (!entry.is_regular_file())
+            contents[name] = "neither file nor folder";
         else
-            contents[name] = readText(entry.path().string());
+            contents[name] = readText(entry.path().string()) + permissionsOf(entry.path().string());
     }
     return contents;
 }
 
 class OutputPaths : public ::testing::TestWithParam<PathCase> {};
 
-TEST_P(OutputPaths, OneFileNamedTwiceIsRefusedBeforeAnythingIsWritten)
+TEST_P(OutputPaths, RefusedBeforeAnythingIsWrittenOrWrittenWhereTheyLand)
 {
     const PathCase& pathCase = GetParam();
     TemporaryFolder folder;
-    layOut(folder, pathCase.layout);
-    Surroundings surroundings{folder.path.string(), {}};
+    if (const std::string forbidden = layOut(folder, pathCase.layout); !forbidden.empty()) GTEST_SKIP() << forbidden;
+    Surroundings surroundings;
+    surroundings.workingFolder = folder.path.string();
     if (!pathCase.defaultModule.empty())
         surroundings.environment = {"TESSEL_MODULE=" + (folder / pathCase.defaultModule)};
 
     const std::map<std::string, std::string> before = contentsOf(folder);
     const Result result = runTool(inFolder(pathCase.arguments, folder), surroundings);
     if (!pathCase.error.empty()) {
-        expectRefusal(result, pathCase.error);
+        expectRefusal(result, pathCase.error, 1);
         EXPECT_EQ(contentsOf(folder), before) << "nothing written, nothing replaced";
         return;
     }
@@ -517,6 +589,10 @@ TEST_P(OutputPaths, OneFileNamedTwiceIsRefusedBeforeAnythingIsWritten)
     for (const std::string& name : pathCase.written) {
         EXPECT_FALSE(after[name].empty()) << name << " was not written";
         EXPECT_NE(after[name], untouched[name]) << name << " was not replaced";
+        const auto permissions = [](const std::string& entry) { return entry.substr(entry.rfind(" mode ")); };
+        if (before.count(name) > 0) {
+            EXPECT_EQ(permissions(after[name]), permissions(untouched[name])) << name << " lost its permissions";
+        }
         after.erase(name);
         untouched.erase(name);
     }
@@ -534,7 +610,7 @@ std::vector<PathCase> pathCases()
                       std::string error, std::string defaultModule = "") {
         return PathCase{name, layout, arguments, error, {}, defaultModule};
     };
-    // Distinct files still work, and replace existing ones; small takes and charts.
+    // Outputs that can be written are, where they land; small takes and charts.
     auto works = [](std::string name, std::vector<Laid> layout, std::vector<std::string> arguments,
                     std::vector<std::string> written) {
         const bool chart = arguments.front().starts_with("--chart");
@@ -544,29 +620,56 @@ std::vector<PathCase> pathCases()
         return PathCase{name, layout, arguments, "", written, ""};
     };
     return {
-        refused("SameName", {}, {"--out", "a.wav", "--plot", "a.wav"}, same),
-        refused("DotPrefix", {}, {"--out", "a.wav", "--plot", "./a.wav"}, "--out a.wav and --plot ./a.wav " + same),
-        refused("AbsoluteAndRelative", {}, {"--out", "@a.wav", "--plot", "a.wav"}, same),
-        refused("ThroughAParentFolder", {real}, {"--out", "real/../a.wav", "--plot", "a.wav"}, same),
-        refused("SymlinkedFolder", {real, link}, {"--out", "real/a.wav", "--plot", "link/a.wav"}, same),
-        refused("SymlinkedFolderExistingFile", {real, {Laid::File, "real/a.wav", "keep"}, link},
-                {"--out", "link/a.wav", "--plot", "real/a.wav"}, same),
+        // One file named twice.
+        refused("LinkToTheOtherOutput", {{Laid::Symlink, "a.png", "a.wav"}}, {"--out", "a.wav", "--plot", "a.png"},
+                "--out a.wav and --plot a.png " + same),
+        refused("LinkToAnExistingFile", {{Laid::File, "a.wav", "keep"}, {Laid::Symlink, "a.png", "a.wav"}},
+                {"--out", "./a.wav", "--plot", "@a.png"}, same),
+        refused("LinkThroughAParentFolder", {real, {Laid::Symlink, "real/a.png", "../a.wav"}},
+                {"--out", "a.wav", "--plot", "real/a.png"}, same),
+        refused("LinkThroughASymlinkedFolder", {real, link, {Laid::Symlink, "a.png", "link/a.wav"}},
+                {"--out", "real/a.wav", "--plot", "a.png"}, same),
         refused("HardLink", {{Laid::File, "a.wav", "keep"}, {Laid::HardLink, "b.png", "a.wav"}},
                 {"--out", "a.wav", "--plot", "b.png"}, "--out a.wav and --plot b.png " + same),
-        refused("ChartDotPrefix", {}, {"--chart", "c.png", "--chart-data", "./c.png"}, same),
+        refused("ChartLinkToTheTable", {{Laid::Symlink, "c.png", "./c.csv"}},
+                {"--chart", "c.png", "--chart-data", "c.csv"}, same),
         refused("ChartHardLink", {{Laid::File, "c.csv", "keep"}, {Laid::HardLink, "c.png", "c.csv"}},
                 {"--chart", "c.png", "--chart-data", "c.csv"}, same),
-        refused("OutputOntoTheModule", {library}, {"--module", "./module.so", "--out", "module.so"},
-                "--out: module.so " + module),
-        refused("PlotOntoTheDefaultModule", {library}, {"--plot", "./module.so"}, module, "module.so"),
+        refused("OutputOntoTheModule", {library, {Laid::Symlink, "lib.wav", "module.so"}},
+                {"--module", "./module.so", "--out", "lib.wav"}, "--out: lib.wav " + module),
+        refused("PlotOntoTheDefaultModule", {library, {Laid::Symlink, "lib.png", "module.so"}}, {"--plot", "./lib.png"},
+                module, "module.so"),
         refused("ChartDataOntoTheModuleByHardLink", {library, {Laid::HardLink, "lib.csv", "module.so"}},
                 {"--module", "./module.so", "--chart-data", "lib.csv"}, "--chart-data: lib.csv " + module),
+        // What is no regular file, or may not be written.
+        refused("Folder", {{Laid::Folder, "a.wav", ""}}, {"--out", "a.wav"}, "cannot write a.wav: it is a folder"),
+        refused("Fifo", {{Laid::Fifo, "a.wav", ""}}, {"--out", "a.wav"}, "it is a FIFO (named pipe)"),
+        refused("Device", {{Laid::Device, "a.png", ""}}, {"--plot", "a.png"}, "it is a character device"),
+        refused("LinkToADevice", {{Laid::Symlink, "a.wav", "/dev/null"}}, {"--out", "a.wav"},
+                "it links to /dev/null, a character device"),
+        refused("LinkToAFolder", {real, {Laid::Symlink, "c.csv", "real"}}, {"--chart-data", "c.csv"},
+                "it links to real, a folder"),
+        refused("ReadOnlyFile", {{Laid::ReadOnlyFile, "a.wav", "keep"}}, {"--out", "a.wav"},
+                "cannot write a.wav: it is read-only (mode 444)"),
+        refused("LinkToAReadOnlyFile", {{Laid::ReadOnlyFile, "a.wav", "keep"}, {Laid::Symlink, "b.wav", "a.wav"}},
+                {"--out", "b.wav"}, "it links to a.wav, read-only"),
+        refused("LinkLoop", {{Laid::Symlink, "a.wav", "b.wav"}, {Laid::Symlink, "b.wav", "a.wav"}},
+                {"--out", "a.wav"}, "its symbolic links go round in a loop"),
+        // Written.
         works("DistinctFiles", {}, {"--out", "a.wav", "--plot", "a.png"}, {"a.wav", "a.png"}),
-        works("OneNameInTwoFolders", {real}, {"--out", "a.wav", "--plot", "real/a.wav"}, {"a.wav", "real/a.wav"}),
+        works("ReplacesAFileKeepingItsPermissions", {{Laid::PrivateFile, "a.wav", "old"}}, {"--out", "a.wav"},
+              {"a.wav"}),
         works("DistinctThroughASymlinkedFolder", {real, link, {Laid::File, "real/a.wav", "old"}},
               {"--out", "link/a.wav", "--plot", "real/a.png"}, {"real/a.wav", "real/a.png"}),
-        works("ModuleNameInAnotherFolder", {real, library}, {"--out", "real/module.so", "--module", "./module.so"},
-              {"real/module.so"}),
+        works("ThroughALinkThatStaysALink",
+              {real, {Laid::File, "real/a.wav", "old"}, {Laid::Symlink, "a.wav", "real/a.wav"}}, {"--out", "a.wav"},
+              {"real/a.wav"}),
+        works("ThroughALinkToALink", {{Laid::File, "a.wav", "old"}, {Laid::Symlink, "b.wav", "a.wav"},
+              {Laid::Symlink, "c.wav", "b.wav"}}, {"--out", "c.wav"}, {"a.wav"}),
+        works("DanglingLinkCreatesItsTarget", {real, {Laid::Symlink, "c.csv", "real/table.csv"}},
+              {"--chart-data", "c.csv"}, {"real/table.csv"}),
+        works("ModuleNameInAnotherFolder", {real, library}, {"--out", "real/module.wav", "--module", "./module.so"},
+              {"real/module.wav"}),
         works("ChartDistinctFiles", {}, {"--chart", "c.png", "--chart-data", "c.csv"}, {"c.png", "c.csv"}),
     };
 }

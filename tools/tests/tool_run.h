@@ -9,8 +9,11 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,6 +63,8 @@ inline std::string readText(const std::string& path)
 struct Surroundings {
     std::string workingFolder;             // empty: the test's own
     std::vector<std::string> environment;  // NAME=value, over the test's own
+    uint64_t fileSizeLimit = 0;            // bytes the tool may write to a file (ulimit -f); 0: the test's own
+    std::string interruptOnSeeing;         // Ctrl-C once stderr holds this; empty: never
 };
 
 // Runs the tool with `arguments`, its stdout and stderr captured in files.
@@ -84,11 +89,21 @@ inline Result runTool(const std::vector<std::string>& arguments, const Surroundi
             const size_t equals = setting.find('=');
             setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
         }
+        const rlimit fileSize{surroundings.fileSizeLimit, surroundings.fileSizeLimit};
+        if (surroundings.fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &fileSize) != 0) _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }
     int status = 0;
-    waitpid(child, &status, 0);
+    bool ended = false;
+    while (!surroundings.interruptOnSeeing.empty() && !(ended = waitpid(child, &status, WNOHANG) == child)) {
+        if (readText(errPath).find(surroundings.interruptOnSeeing) != std::string::npos) {
+            kill(child, SIGINT);
+            break;
+        }
+        usleep(20000);
+    }
+    if (!ended) waitpid(child, &status, 0);
     Result result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.out = readText(outPath);

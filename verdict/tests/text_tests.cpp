@@ -1,0 +1,101 @@
+// Numbers in a verdict's words, written without stdio, against what printf
+// writes for them: exact decimals, ties to even, the sign of a negative zero.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "verdict/text.h"
+
+namespace {
+
+std::string fixed(double value, int decimals)
+{
+    char text[32];
+    text[verdict::writeFixed(text, value, decimals)] = '\0';
+    return text;
+}
+
+std::string printed(double value, int decimals)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+struct FixedCase {
+    double value;
+    int decimals;
+    const char* text;
+};
+
+// Exact ties (5512.5, 1/128 at six decimals) go to the even neighbour; a
+// value just above a tie goes up, past a power of ten too; subnormals and
+// negative zero keep their sign.
+const FixedCase kFixed[] = {
+    {5512.5, 0, "5512"},        {5513.5, 0, "5514"},         {22050.0, 0, "22050"},
+    {0.5, 0, "0"},              {1.5, 0, "2"},               {0.0078125, 6, "0.007812"},
+    {0.0234375, 6, "0.023438"}, {0.41564090, 6, "0.415641"}, {-0.0000004, 6, "-0.000000"},
+    {-0.0, 6, "-0.000000"},     {0.0, 0, "0"},               {4.9e-324, 6, "0.000000"},
+    {-12.3456785, 6, "-12.345678"}, {1e12, 6, "1000000000000.000000"}, {0.9999995, 6, "1.000000"},
+};
+
+class Fixed : public testing::TestWithParam<FixedCase> {};
+
+TEST_P(Fixed, IsWhatPrintfWrites)
+{
+    const FixedCase& row = GetParam();
+    EXPECT_EQ(fixed(row.value, row.decimals), row.text);
+    EXPECT_EQ(fixed(row.value, row.decimals), printed(row.value, row.decimals));
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, Fixed, testing::ValuesIn(kFixed));
+
+// Doubles of every magnitude the words meet, at random, against printf.
+TEST(FixedAtRandom, IsWhatPrintfWrites)
+{
+    std::mt19937_64 random(20240617);
+    std::uniform_real_distribution<double> exponent(-30.0, 20.0);
+    for (int i = 0; i < 200000; ++i) {
+        const double value = std::ldexp(1.0 + double(random() >> 11) / double(uint64_t{1} << 53), int(exponent(random)));
+        const double signedValue = random() & 1 ? -value : value;
+        const int decimals = static_cast<int>(random() % 7);
+        ASSERT_EQ(fixed(signedValue, decimals), printed(signedValue, decimals)) << signedValue << " to " << decimals;
+    }
+}
+
+struct DigitsCase {
+    double value;
+    const char* text;
+};
+
+// A Gate clock's tone to three significant digits, written out in full.
+const DigitsCase kDigits[] = {
+    {200.0 / 3, "66.7"},   {1000.0, "1000"},    {11025.0, "11000"},  {11050.0, "11000"},  {11150.0, "11200"},
+    {11050.5, "11100"},    {999.6, "1000"},     {9.996, "10"},       {0.1 / 512, "0.000195"}, {0.5, "0.5"},
+    {125.0, "125"},        {12.25, "12.2"},     {12.35, "12.3"},     {1.0, "1"},           {384000.0, "384000"},
+};
+
+TEST(ThreeDigits, RoundAndWriteInFull)
+{
+    for (const DigitsCase& row : kDigits) {
+        char text[32];
+        text[verdict::writeThreeDigits(text, row.value)] = '\0';
+        EXPECT_STREQ(text, row.text) << row.value;
+    }
+}
+
+TEST(Whole, WritesEveryInt64)
+{
+    for (const auto& [value, text] : {std::pair<int64_t, const char*>{0, "0"}, {-42, "-42"}, {3947, "3947"},
+                                      {INT64_MIN, "-9223372036854775808"}, {INT64_MAX, "9223372036854775807"}}) {
+        char written[32];
+        written[verdict::writeWhole(written, value)] = '\0';
+        EXPECT_STREQ(written, text);
+    }
+}
+
+}  // namespace

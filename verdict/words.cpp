@@ -1,0 +1,56 @@
+#include "words.h"
+
+namespace verdict {
+
+using analysis::Outcome;
+
+namespace {
+
+// What a cycle sounds like and from when: "a tone of 11025 Hz from step 31".
+Text& sounding(Text& words, const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping)
+{
+    if (orbit.period == 1) words << "a constant";
+    else words << "a tone of " << toneText(orbit.period, stepsPerSecond, stepping).c_str();
+    return (words << " from step ").whole(orbit.settle);
+}
+
+Text& exponent(Text& words, double lyapunov)
+{
+    return (words << "largest Lyapunov exponent ").fixed(lyapunov, 6) << " per step";
+}
+
+}  // namespace
+
+Text toneText(int32_t period, double stepsPerSecond, Stepping stepping)
+{
+    const double hz = stepsPerSecond / period;
+    Text words;
+    if (stepping == Stepping::GateClock) words.threeDigits(hz);
+    else words.fixed(hz, 0);
+    return words << " Hz";
+}
+
+Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping)
+{
+    Text words;
+    switch (orbit.outcome) {
+    case Outcome::Stops:
+        return (words << "stops: the guard stopped the map after ").whole(orbit.steps) << " iterates";
+    case Outcome::Cycle:
+        (words << "a cycle of period ").whole(orbit.period) << ": ";
+        return sounding(words, orbit, stepsPerSecond, stepping);
+    case Outcome::Quasi:
+    case Outcome::Chaos:
+        break;
+    }
+    words << analysis::outcomeName(orbit.outcome) << ": ";
+    if (orbit.roundingCycle) {
+        (words << "a rounding cycle of period ").whole(orbit.period) << " (";
+        sounding(words, orbit, stepsPerSecond, stepping) << ") that the map has only as an unstable cycle, or not at all; ";
+    } else if (orbit.outcome == Outcome::Quasi) {
+        (words << "no cycle up to period ").whole(analysis::kPeriodLimit) << ", ";
+    }
+    return exponent(words, orbit.lyapunov);
+}
+
+}  // namespace verdict

@@ -1,0 +1,32 @@
+// What a verdict on an orbit says: the words tessel-render prints and the
+// explorer page shows, from this code in both (the page through the
+// WebAssembly build).
+#pragma once
+
+#include <cstdint>
+
+#include "analysis/orbit_analysis.h"
+#include "text.h"
+
+namespace verdict {
+
+
+// Where the map's steps come from, which sets the tone a cycle sounds.
+enum class Stepping {
+    EverySample,  // Continuous mode: one step per sample
+    GateClock,    // Gated mode: one step per rising edge of a clock
+};
+
+// A cycle of `period` steps at `stepsPerSecond` steps a second, as a tone:
+// at the sample rate in whole hertz, rounded as printf rounds ("5512 Hz"); at
+// a Gate clock to three significant digits ("66.7 Hz", "1000 Hz").
+Text toneText(int32_t period, double stepsPerSecond, Stepping stepping = Stepping::EverySample);
+
+// An orbit in words, a cycle with what it sounds like and from which step:
+// "a cycle of period 4: a tone of 11025 Hz from step 31", "chaos: a rounding
+// cycle of period 10 (a tone of 4410 Hz from step 3947) that the map has only
+// as an unstable cycle, or not at all; largest Lyapunov exponent 0.210000 per step".
+Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
+                    Stepping stepping = Stepping::EverySample);
+
+}  // namespace verdict
