@@ -222,6 +222,7 @@ const Case kCases[] = {
     {"subnormal run vs normal run", "continuous/subnormal", "continuous/block", 1.5},
     {"(the floor itself: subnormal vs normal)", "floor/subnormal", "floor/recurrence", 0},
     {"chart analysis vs continuous", "chart/analysis", "continuous/block", 2.0},
+    {"a, b, x0, y0 modulated vs held", "session/modulated", "session/held", 1.5},
 };
 
 void registerAll()

@@ -31,9 +31,14 @@
 // PHASE to a whole unit, after which the phase at every sample is exact
 // integer arithmetic: a 1000 Hz wave at 48000 Hz repeats every 48 samples
 // forever. The sine is an odd polynomial of degree 13 on a quarter cycle,
-// within 1e-13 of sine and never beyond +-1. A sample's volts go to the pin as
-// host::signalFromVolts converts them. The Reset clock follows the Gate
-// clock's rule in host/drive.h, whose one call into libm, fmod, is exact.
+// within 1e-13 of sine; from each multiple of 256 samples of the take, at
+// phase p, the sine j samples on, a turn t further, is sin p cos t + cos p
+// sin t of the polynomial's values, which costs three operations a sample.
+// A wave or a ramp is worked out in the signal scale (CENTRE / 10 + DEPTH /
+// 10 times the shape) and rounded once to float; a constant, a sequencer's
+// step and a ramp's end are their volts as host::signalFromVolts converts
+// them. The Reset clock follows the Gate clock's rule in host/drive.h, whose
+// one call into libm, fmod, is exact.
 #pragma once
 
 #include <cstdint>
@@ -84,15 +89,20 @@ public:
 private:
     SignalShape form = SignalShape::Constant;
     float level = 0.0f;                   // a constant's sample
-    double centre = 0.0, depth = 0.0;     // a wave's volts
+    double centre = 0.0, depth = 0.0;     // a wave's, in the signal scale
     double from = 0.0, to = 0.0;          // a ramp's volts
     int64_t lastSample = 0;               // a ramp's last sample in the take
     uint64_t unitsPerCycle = 1;           // rate * 2^32
     uint64_t unitsPerSample = 0;          // HZ * 2^32
     uint64_t startUnits = 0;              // PHASE in units
     std::vector<float> stepSamples;       // a sequencer's samples, in order
+    // A wave's turn over j samples, j from 0 to a span's length less one: in
+    // units, or for a sine as the sine and cosine of its angle.
+    std::vector<double> turnUnits, turnSine, turnCosine;
 
     uint64_t unitsAt(int64_t sample) const;
+    double sineAt(uint64_t units) const;
+    void fillSine(float* out, int32_t count, int64_t start) const;
     template <class Shape>
     void fillWave(float* out, int32_t count, int64_t start, Shape shapeAt) const;
     void fillRamp(float* out, int32_t count, int64_t start) const;

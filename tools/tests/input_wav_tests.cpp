@@ -11,8 +11,13 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include "generator/map_step.h"
+#include "host/drive.h"
+#include "host/host_emulator.h"
+#include "host/session.h"
 #include "input_wav.h"
 #include "tool_run.h"
+#include "wav_source.h"
 
 using namespace tessel;
 using render::InputOption;
@@ -35,58 +40,40 @@ uint32_t bitsOf(float value)
 
 struct Option {
     std::string text;
-    MapPin pin;
-    std::string path;
-    int32_t channel;
+    std::string message;  // empty: accepted, as the rest of the row says
+    MapPin pin = GatePin;
+    std::string path = "";
+    int32_t channel = 1;
 };
 
 void PrintTo(const Option& value, std::ostream* out) { *out << value.text; }
 
-class GoodInputOption : public testing::TestWithParam<Option> {};
+class InputOptionText : public testing::TestWithParam<Option> {};
 
-TEST_P(GoodInputOption, NamesPinFileAndChannel)
+TEST_P(InputOptionText, NamesPinFileAndChannelOrWhatIsExpected)
 {
-    const render::InputOptionParse parse = parseInputOption(GetParam().text);
+    const Option& option = GetParam();
+    const render::InputOptionParse parse = parseInputOption(option.text);
+    if (!option.message.empty()) {
+        EXPECT_NE(parse.error.find(option.message), std::string::npos) << parse.error;
+        return;
+    }
     ASSERT_TRUE(parse.ok()) << parse.error;
-    EXPECT_EQ(parse.input.pin, GetParam().pin);
-    EXPECT_EQ(parse.input.path, GetParam().path);
-    EXPECT_EQ(parse.input.channel, GetParam().channel);
-    EXPECT_EQ(render::inputPinName(parse.input.pin), GetParam().text.substr(0, GetParam().text.find('=')));
-}
-
-INSTANTIATE_TEST_SUITE_P(InputWav, GoodInputOption,
-                         testing::Values(Option{"a=lfo.wav", APin, "lfo.wav", 1},
-                                         Option{"gate=clocks/c.wav:2", GatePin, "clocks/c.wav", 2},
-                                         Option{"reset=take:one.wav", ResetPin, "take:one.wav", 1},
-                                         Option{"x0=seq:3.wav:12", X0Pin, "seq:3.wav", 12},
-                                         Option{"y0=a=b.wav:01", Y0Pin, "a=b.wav", 1},
-                                         Option{"b=b.wav", BPin, "b.wav", 1}));
-
-struct BadOption {
-    std::string text;
-    std::string message;
-};
-
-void PrintTo(const BadOption& value, std::ostream* out) { *out << value.text; }
-
-class BadInputOption : public testing::TestWithParam<BadOption> {};
-
-TEST_P(BadInputOption, SaysWhatIsExpected)
-{
-    const render::InputOptionParse parse = parseInputOption(GetParam().text);
-    ASSERT_FALSE(parse.ok()) << GetParam().text;
-    EXPECT_NE(parse.error.find(GetParam().message), std::string::npos) << parse.error;
+    EXPECT_EQ(parse.input.pin, option.pin);
+    EXPECT_EQ(parse.input.path, option.path);
+    EXPECT_EQ(parse.input.channel, option.channel);
+    EXPECT_EQ(render::inputPinName(parse.input.pin), option.text.substr(0, option.text.find('=')));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    InputWav, BadInputOption,
-    testing::Values(BadOption{"lfo.wav", "'lfo.wav' is malformed: give PIN=FILE.wav[:CHANNEL]"},
-                    BadOption{"x=lfo.wav", "'x' is not an input: give gate, reset, x0, y0, a or b"},
-                    BadOption{"A=lfo.wav", "'A' is not an input"},
-                    BadOption{"a=", "'a=' names no file"}, BadOption{"a=:2", "names no file"},
-                    BadOption{"a=lfo.wav:", "has no CHANNEL after ':'"},
-                    BadOption{"a=lfo.wav:0", "channel 0 is out of range: channels are counted from 1"},
-                    BadOption{"a=lfo.wav:99999999999", "channel 99999999999 is out of range"}));
+    InputWav, InputOptionText,
+    testing::Values(Option{"a=lfo.wav", "", APin, "lfo.wav", 1}, Option{"gate=clocks/c.wav:2", "", GatePin, "clocks/c.wav", 2},
+                    Option{"x0=seq:3.wav:12", "", X0Pin, "seq:3.wav", 12}, Option{"y0=a=b.wav:01", "", Y0Pin, "a=b.wav", 1},
+                    Option{"lfo.wav", "'lfo.wav' is malformed: give PIN=FILE.wav[:CHANNEL]"},
+                    Option{"x=lfo.wav", "'x' is not an input: give gate, reset, x0, y0, a or b"},
+                    Option{"a=:2", "'a=:2' names no file"}, Option{"a=lfo.wav:", "has no CHANNEL after ':'"},
+                    Option{"a=lfo.wav:0", "channel 0 is out of range: channels are counted from 1"},
+                    Option{"a=lfo.wav:99999999999", "channel 99999999999 is out of range"}));
 
 // --- reading a channel ---------------------------------------------------------------
 
@@ -167,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Heard{"SecondOfTwo", {.channels = 2, .interleaved{1, 0.1f, 2, 0.2f, 3, 0.3f}}, 2,
                           {0.1f, 0.2f, 0.3f}, false},
                     Heard{"ShorterHoldsItsLast", {.interleaved{0.1f, 0.25f}}, 1, {0.1f, 0.25f, 0.25f, 0.25f, 0.25f}, true},
-                    Heard{"LongerIsCut", {.interleaved{1, 2, 3, 4, 5, 6}}, 1, {1, 2, 3}, false},
+                    Heard{"LongerIsCutBeforeItsNaN", {.interleaved{1, 2, kNaN}}, 1, {1, 2}, false},
                     Heard{"IntegerFullScaleIsTenVolts", {.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16,
                                                         .interleaved{16384, -32768, 32767}},
                           1, {0.5f, -1.0f, 32767.0f / 32768.0f}, false},
@@ -176,19 +163,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Heard{"MovesBeyondTheTakeOnly", {.interleaved{-0.0f, -0.0f, 1}}, 1, {-0.0f, -0.0f}, false, false},
                     Heard{"SignOfZero", {.interleaved{0.0f, -0.0f}}, 1, {0.0f, -0.0f}, false, true}),
     [](const testing::TestParamInfo<Heard>& info) { return info.param.name; });
-
-TEST(InputWav, ReadsWhereverTheTakeAsks)
-{
-    TemporaryFolder folder;
-    render::InputWavOpen open = openIn(folder, {.interleaved = ramp(9000, 1.0f)}, 1, 10000);
-    ASSERT_TRUE(open.ok()) << open.error;
-    std::vector<float> block(3);
-    for (int64_t start : {8000, 5, 8998, 0, 9500}) {
-        open.input->fill(block.data(), 3, start);
-        for (int64_t i = 0; i < 3; ++i)
-            EXPECT_EQ(block[i], static_cast<float>(std::min<int64_t>(start + i, 8999))) << start + i;
-    }
-}
 
 struct BadWav {
     std::string name;
@@ -233,11 +207,61 @@ TEST(InputWav, RefusesWhatIsNoWavFile)
         << absent.error;
 }
 
-TEST(InputWav, NonFiniteSamplesBeyondTheTakeAreNotHeard)
+// --- a Gate from a file -------------------------------------------------------------
+
+struct GateFile {
+    std::string name;
+    std::vector<float> gate;     // the file's samples
+    int64_t takeSamples;
+    std::vector<int64_t> edges;  // the samples at which the map steps
+};
+
+void PrintTo(const GateFile& value, std::ostream* out) { *out << value.name; }
+
+class WavGate : public testing::TestWithParam<GateFile> {};
+
+// In Gated mode the k-th rising edge of the file's Gate shows the k-th
+// iterate of the map from x0 = y0 = 0, held until the next edge; the pin is
+// announced streaming only if the file moves within the take.
+TEST_P(WavGate, StepsTheMapAtItsRisingEdges)
 {
+    const GateFile& file = GetParam();
     TemporaryFolder folder;
-    render::InputWavOpen open = openIn(folder, {.interleaved{1, 2, kNaN}}, 1, 2);
-    EXPECT_TRUE(open.ok()) << open.error;
+    write(folder / "gate.wav", {.interleaved = file.gate});
+    render::InputWavOpen open =
+        render::openInputWav(InputOption{GatePin, folder / "gate.wav", 1}, 48000, file.takeSamples);
+    ASSERT_TRUE(open.ok()) << open.error;
+    render::WavSource gate(*open.input);
+    host::Constant a(host::signalFromVolts(1.4)), b(host::signalFromVolts(0.3));
+    host::HostedModule module;
+    host::Session session(module, 48000, 4);
+    session.feed(GatePin, gate);
+    session.feed(APin, a);
+    session.feed(BPin, b);
+    session.setList(ModePin, Gated);
+    session.setList(NormalizePin, 0);
+    session.open();
+    EXPECT_EQ(module.events.size(), gate.moves() ? 1u : 0u);
+
+    float x = 0.0f, y = 0.0f;
+    size_t edge = 0;
+    session.render(file.takeSamples, [&](int64_t start, const float* xOut, const float* yOut, int32_t count) {
+        for (int32_t i = 0; i < count; ++i) {
+            if (edge < file.edges.size() && file.edges[edge] == start + i) {
+                ++edge;
+                tessel::mapStep(x, y, a.value(), b.value(), x, y);
+            }
+            ASSERT_EQ(bitsOf(xOut[i]), bitsOf(x)) << "sample " << start + i;
+            ASSERT_EQ(bitsOf(yOut[i]), bitsOf(y)) << "sample " << start + i;
+        }
+    });
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    InputWav, WavGate,
+    testing::Values(GateFile{"Pulses", {0, 0.5f, 0.5f, 0, -1, 1, 0, -0.0f, 0.2f, 0.3f, 0, 0.1f}, 12, {1, 5, 8, 11}},
+                    GateFile{"ShorterHoldsItsLastHigh", {0, 0, 0.5f}, 9, {2}},
+                    GateFile{"HeldHighRisesOnceAtTheStart", {0.5f, 0.5f}, 6, {0}}),
+    [](const testing::TestParamInfo<GateFile>& info) { return info.param.name; });
 
 }  // namespace
