@@ -12,6 +12,7 @@
 #include "host/signal.h"
 #include "host/source.h"
 #include "test_support.h"
+#include "verdict/words.h"
 
 using namespace tessel;
 using host::TakeWindows;
@@ -59,14 +60,15 @@ struct Doubling {
     analysis::Outcome outcome;
     int32_t period;  // a rounding cycle's for chaos, 0 for none
     double fromVolts;
+    std::string words;  // as the report gives them, from the window's time
 };
 
 const Doubling kSweep[] = {
-    {analysis::Outcome::Cycle, 1, 0.0},
-    {analysis::Outcome::Cycle, 2, 0.75},
-    {analysis::Outcome::Cycle, 4, 1.25},
-    {analysis::Outcome::Cycle, 8, 1.3680989},
-    {analysis::Outcome::Chaos, 0, 1.4011552},
+    {analysis::Outcome::Cycle, 1, 0.0, "from 0.000 s: a cycle of period 1, a constant"},
+    {analysis::Outcome::Cycle, 2, 0.75, "s: a cycle of period 2, a tone of 22050 Hz"},
+    {analysis::Outcome::Cycle, 4, 1.25, "s: a cycle of period 4, a tone of 11025 Hz"},
+    {analysis::Outcome::Cycle, 8, 1.3680989, "s: a cycle of period 8, a tone of 5512 Hz"},
+    {analysis::Outcome::Chaos, 0, 1.4011552, "s: chaos, largest Lyapunov exponent 0."},
 };
 
 TEST(TakeWindows, SeeEachDoublingOfASweepInTheFirstWindowPastIt)
@@ -86,6 +88,8 @@ TEST(TakeWindows, SeeEachDoublingOfASweepInTheFirstWindowPastIt)
         EXPECT_EQ(changes[i].start, first * TakeWindows::kWindow) << "change " << i;
         EXPECT_EQ(changes[i].orbit.outcome, kSweep[i].outcome) << "change " << i;
         EXPECT_EQ(changes[i].orbit.period, kSweep[i].period) << "change " << i;
+        const std::string words = verdict::describeChange(changes[i].start, changes[i].orbit, kRate).c_str();
+        EXPECT_NE(words.find(kSweep[i].words), std::string::npos) << words;
     }
     EXPECT_EQ(judged.stoppedAt, -1);
 }
