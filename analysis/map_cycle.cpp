@@ -9,7 +9,7 @@ namespace analysis {
 
 namespace {
 
-// Newton either converges within a few steps from float states near a cycle
+// Newton either converges within a few steps from states near a cycle
 // (quadratically, from about an ulp of float) or not at all.
 constexpr int32_t kMostNewtonSteps = 40;
 // Done when no point moves more than this (states are at most 0.2).
@@ -20,13 +20,16 @@ constexpr double kOutOfReach = 1.0;
 // points agree to about 1e-16, distinct ones sit at least some 1e-5 apart
 // even a float's step of a beyond a period doubling.
 constexpr double kSamePoint = 1e-10;
-// The halo is a first-order estimate from one phase of the cycle; this
-// covers the other phases and the neglected higher orders.
-constexpr double kHaloSafety = 4.0;
-// Powers of the period's Jacobian summed for the halo, at most, and the share
-// of the sum so far below which a power ends the sum.
-constexpr int64_t kMostHaloPowers = int64_t{1} << 20;
-constexpr double kNegligiblePower = 0x1p-30;
+// Newton's work per landing, in cycle points refined, at most: near
+// b = -1 V a slowly circling orbit can make every period a candidate.
+constexpr int64_t kRefinementBudget = 2048;
+// An orbit this close to a cycle, per coordinate, is on it: Newton's points
+// and the orbit's states agree to about 1e-16 once it has converged.
+constexpr double kOnCycle = 1e-12;
+// The map's orbit is run this many steps at a time, and looked at in between:
+// most orbits are on their cycle after the first few stretches.
+constexpr int32_t kMapStretch = 512;
+static_assert(kMapSteps % kMapStretch == 0);
 
 // [[xx, xy], [yx, yy]]
 struct Matrix {
@@ -40,9 +43,6 @@ Matrix times(const Matrix& l, const Matrix& r)
     return {l.xx * r.xx + l.xy * r.yx, l.xx * r.xy + l.xy * r.yy, l.yx * r.xx + l.yy * r.yx,
             l.yx * r.xy + l.yy * r.yy};
 }
-
-// The maximum row sum: a norm without square roots.
-double norm(const Matrix& m) { return std::max(std::abs(m.xx) + std::abs(m.xy), std::abs(m.yx) + std::abs(m.yy)); }
 
 Matrix jacobian(const ExactMap& map, double x) { return {-2.0 * map.quadratic * x, 1.0, map.yFactor, 0.0}; }
 
@@ -114,35 +114,89 @@ int32_t leastPeriod(const std::vector<double>& x, const std::vector<double>& y)
 // conditions, arithmetic only): |det| < 1 and |trace| < 1 + det.
 bool attracts(double trace, double det) { return std::abs(det) < 1.0 && std::abs(trace) < 1.0 + det; }
 
-// Each step rounds x and y to float, an error of at most half an ulp of the
-// cycle's largest coordinate, e. An error made i steps ago has been carried
-// by the product of the last i Jacobians, so a float state sits within about
-// e·sum over i of |product| of the exact point: the sum within one period
-// times the sum over the powers of the period's Jacobian M.
-double roundingHalo(const ExactMap& map, const MapCycle& cycle, const Matrix& around)
+// Whether the last `length` states repeat with `period` within `gap`; judged
+// from the end back, so most periods fail at once.
+bool repeats(const double* x, const double* y, int32_t length, int32_t period, double gap)
 {
-    double largest = 0.0;
-    for (int32_t k = 0; k < cycle.period; ++k)
-        largest = std::max({largest, std::abs(cycle.x[size_t(k)]), std::abs(cycle.y[size_t(k)])});
-    int exponent = 0;
-    std::frexp(largest, &exponent);
-    const double halfUlp = std::ldexp(1.0, exponent - 25);
+    for (int32_t i = length - 1; i >= period; --i) {
+        if (std::abs(x[i] - x[i - period]) > gap || std::abs(y[i] - y[i - period]) > gap) return false;
+    }
+    return true;
+}
 
-    double withinPeriod = 0.0;
-    Matrix partial = kIdentity;
-    for (int32_t k = 0; k < cycle.period; ++k) {
-        withinPeriod += norm(partial);
-        partial = times(jacobian(map, cycle.x[size_t(k)]), partial);
+// kMapStretch states of the map's orbit from (x, y), which become the state
+// after them; false when the orbit leaves the map's bounded region.
+bool stretch(const ExactMap& map, double& x, double& y, double* orbitX, double* orbitY)
+{
+    const double constant = map.constant, quadratic = map.quadratic, yFactor = map.yFactor;
+    double u = x, v = y;
+    for (int32_t n = 0; n < kMapStretch; ++n) {
+        if (!(std::abs(u) < kOutOfReach && std::abs(v) < kOutOfReach)) return false;
+        orbitX[n] = u;
+        orbitY[n] = v;
+        const double nextU = (v + constant) - (u * u) * quadratic;
+        v = u * yFactor;
+        u = nextU;
     }
-    double overPeriods = 0.0;
-    Matrix power = kIdentity;
-    for (int64_t j = 0; j < kMostHaloPowers; ++j) {
-        const double size = norm(power);
-        if (size <= kNegligiblePower * overPeriods) break;
-        overPeriods += size;
-        power = times(around, power);
+    x = u;
+    y = v;
+    return true;
+}
+
+// The map's orbit from (x, y): kMapSteps states, or fewer once its last
+// `window` states repeat within kOnCycle (it is then on its cycle, and stays
+// there); empty when it leaves the map's bounded region.
+void runMap(const ExactMap& map, double x, double y, int32_t window, std::vector<double>& orbitX,
+            std::vector<double>& orbitY)
+{
+    // Only the least period with which the last state repeats is worth a
+    // look: a multiple of a period the window does not repeat with fails too.
+    const auto onCycle = [&] {
+        const size_t last = orbitX.size() - 1;
+        int32_t p = 1;
+        while (p <= window / 2 && !(std::abs(orbitX[last] - orbitX[last - size_t(p)]) <= kOnCycle &&
+                                    std::abs(orbitY[last] - orbitY[last - size_t(p)]) <= kOnCycle))
+            ++p;
+        return p <= window / 2 && repeats(orbitX.data() + (last + 1 - size_t(window)),
+                                          orbitY.data() + (last + 1 - size_t(window)), window, p, kOnCycle);
+    };
+    for (int32_t n = 0; n < kMapSteps; n += kMapStretch) {
+        orbitX.resize(size_t(n + kMapStretch));
+        orbitY.resize(size_t(n + kMapStretch));
+        if (!stretch(map, x, y, orbitX.data() + n, orbitY.data() + n)) {
+            orbitX.clear();
+            orbitY.clear();
+            return;
+        }
+        if (n + kMapStretch >= window && onCycle()) return;
     }
-    return kHaloSafety * halfUlp * withinPeriod * overPeriods;
+}
+
+// The largest distance, per coordinate, of states [from, to) of an orbit
+// from the cycle's points, state `first` belonging to point 0.
+double distanceFrom(const MapCycle& cycle, const std::vector<double>& x, const std::vector<double>& y, int32_t from,
+                    int32_t to, int32_t first)
+{
+    const int32_t period = cycle.period;
+    int32_t k = ((from - first) % period + period) % period;
+    double largest = 0.0;
+    for (int32_t i = from; i < to; ++i, k = k + 1 == period ? 0 : k + 1) {
+        largest = std::max({largest, std::abs(x[size_t(i)] - cycle.x[size_t(k)]),
+                            std::abs(y[size_t(i)] - cycle.y[size_t(k)])});
+    }
+    return largest;
+}
+
+// The largest distance, per coordinate, between the floats and the map's
+// orbit from the first of them, over the states both have.
+double apart(const std::vector<double>& orbitX, const std::vector<double>& orbitY, const float* x, const float* y,
+             int64_t count)
+{
+    const auto shared = static_cast<size_t>(std::min<int64_t>(count, int64_t(orbitX.size())));
+    double largest = 0.0;
+    for (size_t i = 0; i < shared; ++i)
+        largest = std::max({largest, std::abs(double{x[i]} - orbitX[i]), std::abs(double{y[i]} - orbitY[i])});
+    return largest;
 }
 
 }  // namespace
@@ -153,7 +207,7 @@ ExactMap::ExactMap(float a, float b)
 {
 }
 
-MapCycle refineCycle(const ExactMap& map, const float* x, const float* y, int32_t p)
+MapCycle refineCycle(const ExactMap& map, const double* x, const double* y, int32_t p)
 {
     MapCycle cycle;
     cycle.x.assign(x, x + p);
@@ -174,8 +228,31 @@ MapCycle refineCycle(const ExactMap& map, const float* x, const float* y, int32_
     cycle.trace = around.xx + around.yy;
     cycle.determinant = around.xx * around.yy - around.xy * around.yx;
     cycle.attracting = attracts(cycle.trace, cycle.determinant);
-    if (cycle.attracting) cycle.halo = roundingHalo(map, cycle, around);
     return cycle;
+}
+
+MapCycle cycleFollowed(const ExactMap& map, const float* x, const float* y, int64_t count, int32_t longest)
+{
+    const int32_t window = 2 * longest;
+    std::vector<double> orbitX, orbitY;
+    runMap(map, x[0], y[0], window, orbitX, orbitY);
+    if (orbitX.empty() || apart(orbitX, orbitY, x, y, count) > kNearGap) return {};
+
+    const auto length = static_cast<int32_t>(orbitX.size());
+    const double* lastX = orbitX.data() + (length - window);
+    const double* lastY = orbitY.data() + (length - window);
+    int64_t budget = kRefinementBudget;
+    for (int32_t p = 1; p <= longest && budget >= p; ++p) {
+        if (!repeats(lastX, lastY, window, p, kNearGap)) continue;
+        budget -= p;
+        const int32_t first = length - p;
+        MapCycle cycle = refineCycle(map, orbitX.data() + first, orbitY.data() + first, p);
+        if (cycle.period == 0 || !cycle.attracting) continue;
+        const double atEnd = distanceFrom(cycle, orbitX, orbitY, length - cycle.period, length, first);
+        const double atStart = distanceFrom(cycle, orbitX, orbitY, 0, cycle.period, first);
+        if (atEnd <= 0.5 * atStart || atEnd <= kOnCycle) return cycle;
+    }
+    return {};
 }
 
 }  // namespace analysis

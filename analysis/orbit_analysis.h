@@ -38,10 +38,13 @@ struct OrbitClass {
     bool roundingCycle = false;
     int64_t steps = 0;    // stops: the iterates that stood before the trip; otherwise all of them
     // cycle: the least iterate (counted from 0, the first after the reset) from
-    // which each is within the rounding halo of the one a period earlier; a
-    // rounding cycle: from which each equals it exactly; otherwise -1
+    // which each is as near the one a period earlier as in the final window;
+    // a rounding cycle: from which each equals it exactly; otherwise -1
     int64_t settle = -1;
-    double lyapunov = 0.0;        // quasi and chaos only: natural log per step
+    // quasi and chaos only, natural log per step: along a rounding cycle, or
+    // over the part of the orbit after the floats settled near a repetition,
+    // or over the second half when they never did
+    double lyapunov = 0.0;
     double secondLyapunov = 0.0;  // the other exponent, from a tangent kept orthogonal to the first
 };
 
@@ -69,11 +72,37 @@ private:
         int64_t at = 0;
     };
 
+    // The least periods with which the final window (the last states, at
+    // most kCycleWindow and at most the second half) repeats within
+    // kNearGap, and exactly; 0: none up to half the window.
+    struct Periods {
+        int32_t near = 0, exact = 0;
+    };
+
     // The tangents along the kept states up to iterate `to`.
     void follow(Tangents& tangents, int64_t to) const;
     void keep(const float* x, const float* y, int32_t count);
-    bool judgeCycle(OrbitClass& result) const;
-    void measureExponents(OrbitClass& result) const;
+    int64_t windowLength() const;
+    int32_t longestPeriod() const;
+    Periods finalPeriods() const;
+    // The least iterate from which each kept state is within `gap` of the one
+    // `period` earlier.
+    int64_t settleOf(int32_t period, double gap) const;
+    // The gap within which a cycle of `period` has settled: kLeastSettleGap,
+    // or twice the final window's largest gap where the floats sway more.
+    double steadyGap(int32_t period) const;
+    struct Settles {
+        int64_t steady;  // the settle of a cycle of the period
+        int64_t near;    // from which each state is within kNearGap of the one a period earlier
+    };
+    Settles settlesOf(int32_t period) const;
+    // Whether the floats follow an attracting cycle of the map, judged from
+    // where they settled near a repetition of `period`; then its period and settle.
+    bool judgeCycle(OrbitClass& result, int32_t period, const Settles& settles) const;
+    // The exponents over the iterates from `from` on.
+    void measureExponents(OrbitClass& result, int64_t from) const;
+    // The exponents of the floats' exact cycle of `period` from `from` on.
+    void measureCycleExponents(OrbitClass& result, int64_t from, int32_t period) const;
 
     float a, b;
     int64_t steps;
@@ -81,9 +110,9 @@ private:
     int64_t stoppedAt = -1;
     bool pendingZero = false;  // the last iterate seen was (+0, +0)
 
-    // The tangents run over the second half, lazily: only over states about
-    // to leave the history, and the rest when an exponent is wanted, so an
-    // orbit judged a cycle never pays for them.
+    // The second half's tangents run lazily: only over states about to leave
+    // the history, and the rest when an exponent is wanted, so an orbit judged
+    // a cycle never pays for them.
     int64_t tangentFrom;
     double jacobianXX, jacobianYX;  // -200·a (times x at each state) and 10·b
     int32_t orthogonaliseMask;      // the second tangent is made orthogonal every (mask + 1) steps
