@@ -12,8 +12,12 @@ namespace {
 // Newton either converges within a few steps from states near a cycle
 // (quadratically, from about an ulp of float) or not at all.
 constexpr int32_t kMostNewtonSteps = 40;
-// Done when no point moves more than this (states are at most 0.2).
+// Done when no point moves more than this (states are at most 0.2), or when
+// the largest move, below kRoundingNoise, no longer halves: converging, it
+// would square. Along a long cycle the Jacobians' products carry the
+// roundings of the solve, and the moves stall somewhat above 1e-14.
 constexpr double kConverged = 1e-14;
+constexpr double kRoundingNoise = 1e-10;
 // Beyond the guard's bound by far: Newton has left the map's bounded region.
 constexpr double kOutOfReach = 1.0;
 // Two points of a refined cycle this close are the same point: converged
@@ -22,10 +26,14 @@ constexpr double kOutOfReach = 1.0;
 constexpr double kSamePoint = 1e-10;
 // Newton's work per landing, in cycle points refined, at most: near
 // b = -1 V a slowly circling orbit can make every period a candidate.
-constexpr int64_t kRefinementBudget = 2048;
+constexpr int64_t kRefinementBudget = 4096;
 // An orbit this close to a cycle, per coordinate, is on it: Newton's points
 // and the orbit's states agree to about 1e-16 once it has converged.
 constexpr double kOnCycle = 1e-12;
+// An orbit still this far from a cycle (10 mV) that it approaches falls onto
+// it, slowly, near a bifurcation; Newton's points any farther from the
+// states it was given are another cycle than the one they circle.
+constexpr double kWithinReach = 1e-3;
 // The map's orbit is run this many steps at a time, and looked at in between:
 // most orbits are on their cycle after the first few stretches.
 constexpr int32_t kMapStretch = 512;
@@ -187,16 +195,25 @@ double distanceFrom(const MapCycle& cycle, const std::vector<double>& x, const s
     return largest;
 }
 
-// The largest distance, per coordinate, between the floats and the map's
-// orbit from the first of them, over the states both have.
-double apart(const std::vector<double>& orbitX, const std::vector<double>& orbitY, const float* x, const float* y,
-             int64_t count)
+// Whether each of the floats x[from..to) lies within `gap` of one of the
+// cycle's points. Not necessarily the next point each time: where points of
+// a cycle lie close together (a cycle born of doublings, its points in
+// pairs), the floats may hop between the points of one pair.
+bool floatsBeside(const MapCycle& cycle, const float* x, const float* y, size_t from, size_t to, double gap)
 {
-    const auto shared = static_cast<size_t>(std::min<int64_t>(count, int64_t(orbitX.size())));
-    double largest = 0.0;
-    for (size_t i = 0; i < shared; ++i)
-        largest = std::max({largest, std::abs(double{x[i]} - orbitX[i]), std::abs(double{y[i]} - orbitY[i])});
-    return largest;
+    const auto period = static_cast<size_t>(cycle.period);
+    const auto beside = [&](size_t i, size_t k) {
+        return std::abs(double{x[i]} - cycle.x[k]) <= gap && std::abs(double{y[i]} - cycle.y[k]) <= gap;
+    };
+    size_t k = 0;
+    for (size_t i = from; i < to; ++i) {
+        k = k + 1 == period ? 0 : k + 1;
+        if (beside(i, k)) continue;
+        k = 0;
+        while (k < period && !beside(i, k)) ++k;
+        if (k == period) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -214,10 +231,12 @@ MapCycle refineCycle(const ExactMap& map, const double* x, const double* y, int3
     cycle.y.assign(y, y + p);
     std::vector<double> rx(static_cast<size_t>(p)), ry(static_cast<size_t>(p));
     bool converged = false;
+    double lastMove = kOutOfReach;
     for (int32_t step = 0; step < kMostNewtonSteps && !converged; ++step) {
         const double moved = newtonStep(map, cycle.x, cycle.y, rx, ry);
         if (moved < 0.0) return {};
-        converged = moved <= kConverged;
+        converged = moved <= kConverged || (moved <= kRoundingNoise && moved > 0.5 * lastMove);
+        lastMove = moved;
     }
     if (!converged) return {};
 
@@ -236,21 +255,44 @@ MapCycle cycleFollowed(const ExactMap& map, const float* x, const float* y, int6
     const int32_t window = 2 * longest;
     std::vector<double> orbitX, orbitY;
     runMap(map, x[0], y[0], window, orbitX, orbitY);
-    if (orbitX.empty() || apart(orbitX, orbitY, x, y, count) > kNearGap) return {};
+    if (orbitX.empty()) return {};
 
     const auto length = static_cast<int32_t>(orbitX.size());
     const double* lastX = orbitX.data() + (length - window);
     const double* lastY = orbitY.data() + (length - window);
+    const auto repeatsWith = [&](int32_t p) { return p <= longest && repeats(lastX, lastY, window, p, kRepeatGap); };
+    std::vector<bool> tried(size_t(longest) + 1);
     int64_t budget = kRefinementBudget;
-    for (int32_t p = 1; p <= longest && budget >= p; ++p) {
-        if (!repeats(lastX, lastY, window, p, kNearGap)) continue;
+    // The periods in the order tried: from 1 up, but after one that refines
+    // to an unstable cycle, that cycle's double first.
+    int32_t next = 1, doubled = 0;
+    while (budget > 0) {
+        int32_t p = doubled;
+        doubled = 0;
+        if (p == 0) {
+            while (next <= longest && (tried[size_t(next)] || !repeatsWith(next))) ++next;
+            if (next > longest) break;
+            p = next++;
+        }
+        if (budget < p) continue;
         budget -= p;
+        tried[size_t(p)] = true;
         const int32_t first = length - p;
         MapCycle cycle = refineCycle(map, orbitX.data() + first, orbitY.data() + first, p);
-        if (cycle.period == 0 || !cycle.attracting) continue;
-        const double atEnd = distanceFrom(cycle, orbitX, orbitY, length - cycle.period, length, first);
-        const double atStart = distanceFrom(cycle, orbitX, orbitY, 0, cycle.period, first);
-        if (atEnd <= 0.5 * atStart || atEnd <= kOnCycle) return cycle;
+        if (cycle.period == 0 || !cycle.attracting) {
+            const int32_t twice = 2 * cycle.period;
+            if (twice > 0 && twice <= longest && !tried[size_t(twice)] && repeatsWith(twice)) doubled = twice;
+            continue;
+        }
+        const double atEnd = distanceFrom(cycle, orbitX, orbitY, length - longest, length, first);
+        const double atStart = distanceFrom(cycle, orbitX, orbitY, 0, longest, first);
+        if (atEnd > kOnCycle && !(atEnd < atStart && atEnd <= kWithinReach)) continue;
+        // The floats' last states against the cycle, as near as the map's
+        // orbit is at the same steps, or at its last once it is on the cycle.
+        const auto mapTo = static_cast<int32_t>(std::min<int64_t>(count, length));
+        const double mapAway = distanceFrom(cycle, orbitX, orbitY, mapTo - longest, mapTo, first);
+        if (!floatsBeside(cycle, x, y, size_t(count - longest), size_t(count), kNearGap + mapAway)) return {};
+        return cycle;
     }
     return {};
 }

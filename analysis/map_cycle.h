@@ -32,25 +32,30 @@ struct MapCycle {
 // the same on every machine.
 MapCycle refineCycle(const ExactMap& map, const double* x, const double* y, int32_t p);
 
-// Two states this close, per coordinate (signal scale, 1 mV), are near: far
-// wider than the way rounding keeps the floats around any cycle but one
-// within a hair of a bifurcation, far narrower than any chaotic orbit's spread.
+// States one period apart within this (signal scale, 10 mV) make the period
+// worth a closer look: far wider than the way rounding keeps the floats
+// around any cycle but one within a hair of a bifurcation, far narrower than
+// any chaotic orbit's spread.
+constexpr double kRepeatGap = 1e-3;
+// Floats this near a cycle's points, per coordinate (1 mV), beyond where the
+// map's own orbit is at the same step, stay beside it.
 constexpr double kNearGap = 1e-4;
 // How long the map is run from a float state to see where it goes: enough for
 // any cycle whose multipliers are not within a few parts in ten thousand of
-// the unit circle to halve the floats' distance from it many times over.
+// the unit circle to come clearly nearer.
 constexpr int32_t kMapSteps = 8192;
 
 // The attracting cycle of the map that the floats x[0..count), y[0..count)
 // follow; period 0: none. The map is run kMapSteps from the first float
-// state; the periods up to `longest` (at most kMapSteps / 4) with which its
-// last 2·longest states repeat within kNearGap are tried, shortest first, by
-// refining the last of them. The first that refines to an attracting cycle
-// the map's orbit falls onto (its distance from the cycle at least halved,
-// or gone) is the cycle the map takes the floats' state to: near a period
-// doubling a period may refine to the unstable parent, and its double, tried
-// later, to the attracting cycle beside it. The floats follow that cycle when
-// they stay within kNearGap of the map's orbit, as far as both go.
+// state, or until it is on a cycle; the periods up to `longest` (at most
+// kMapSteps / 4) with which its last 2·longest states repeat within
+// kRepeatGap are tried, shortest first, by refining the last of them. A
+// period that refines to an unstable cycle is followed by that cycle's
+// double: near a period doubling the map circles the unstable parent on the
+// attracting cycle beside it. The first attracting cycle the map's orbit
+// falls onto (ends nearer to, or on) is where the map takes the floats'
+// state; they follow it when their last `longest` states lie beside its
+// points.
 MapCycle cycleFollowed(const ExactMap& map, const float* x, const float* y, int64_t count, int32_t longest);
 
 }  // namespace analysis

@@ -32,7 +32,8 @@ constexpr double kLeastAcrossShare = 0x1p-13;
 // the state a period earlier (signal scale, 100 µV: -100 dB of the pins'
 // 10 V), or within twice the final window's largest such gap where the
 // floats sway more. Far above the floats' ulps, so that a state's last bit
-// seldom moves it.
+// seldom moves it. The map is run from where they settled in the same way
+// within kNearGap.
 constexpr double kLeastSettleGap = 1e-5;
 
 constexpr double kLn2 = 0.69314718055994530942;
@@ -82,25 +83,25 @@ double exponentOf(double u, double v, int64_t powers, int64_t followed)
 enum class Repetition { None, Near, Exact };
 
 // Whether the last `length` states repeat with `period`: exactly, within
-// kNearGap, or not. Judged from the end back, so most periods fail at once.
+// kRepeatGap, or not. Judged from the end back, so most periods fail at once.
 Repetition repetition(const float* x, const float* y, int64_t length, int32_t period)
 {
     bool exact = true;
     for (int64_t i = length - 1; i >= period; --i) {
         const double dx = std::abs(double{x[i]} - double{x[i - period]});
         const double dy = std::abs(double{y[i]} - double{y[i - period]});
-        if (dx > kNearGap || dy > kNearGap) return Repetition::None;
+        if (dx > kRepeatGap || dy > kRepeatGap) return Repetition::None;
         exact = exact && dx == 0.0 && dy == 0.0;
     }
     return exact ? Repetition::Exact : Repetition::Near;
 }
 
 // The largest distance, per coordinate, between a state of the window and the
-// one `period` earlier (which may lie before the window).
+// one `period` earlier within it.
 double largestGap(const float* x, const float* y, int64_t length, int32_t period)
 {
     double largest = 0.0;
-    for (int64_t i = 0; i < length; ++i) {
+    for (int64_t i = period; i < length; ++i) {
         largest = std::max({largest, std::abs(double{x[i]} - double{x[i - period]}),
                             std::abs(double{y[i]} - double{y[i - period]})});
     }
@@ -266,26 +267,25 @@ int64_t OrbitAnalysis::settleOf(int32_t period, double gap) const
     return historyFrom + settledFrom(historyX.data(), historyY.data(), int64_t(historyX.size()), period, gap);
 }
 
-double OrbitAnalysis::steadyGap(int32_t period) const
+double OrbitAnalysis::finalSway(int32_t period) const
 {
     const int64_t length = windowLength();
     const float* x = historyX.data() + (seen - length - historyFrom);
     const float* y = historyY.data() + (seen - length - historyFrom);
-    return std::max(kLeastSettleGap, 2.0 * largestGap(x, y, length, period));
+    return largestGap(x, y, length, period);
 }
 
-// Both with one look back: the states after the settle of the smaller gap
-// are within the larger one too.
+// Both with one look back: the states after the steady settle are within the
+// wider gap too.
 OrbitAnalysis::Settles OrbitAnalysis::settlesOf(int32_t period) const
 {
-    const double steady = steadyGap(period);
+    const double sway = finalSway(period);
     const float* x = historyX.data();
     const float* y = historyY.data();
-    const int64_t fromSmaller =
-        settledFrom(x, y, int64_t(historyX.size()), period, std::min(steady, kNearGap));
-    const int64_t fromLarger = settledFrom(x, y, fromSmaller, period, std::max(steady, kNearGap));
-    return steady <= kNearGap ? Settles{historyFrom + fromSmaller, historyFrom + fromLarger}
-                              : Settles{historyFrom + fromLarger, historyFrom + fromSmaller};
+    const int64_t steady =
+        settledFrom(x, y, int64_t(historyX.size()), period, std::max(kLeastSettleGap, 2.0 * sway));
+    const int64_t near = settledFrom(x, y, steady, period, std::max(kNearGap, 2.0 * sway));
+    return {historyFrom + steady, historyFrom + near};
 }
 
 // The floats from `settles.near` on against the map run from their state
@@ -299,7 +299,9 @@ bool OrbitAnalysis::judgeCycle(OrbitClass& result, int32_t period, const Settles
     if (cycle.period == 0) return false;
     result.outcome = Outcome::Cycle;
     result.period = cycle.period;
-    result.settle = cycle.period == period ? settles.steady : settleOf(cycle.period, steadyGap(cycle.period));
+    result.settle = cycle.period == period
+                        ? settles.steady
+                        : settleOf(cycle.period, std::max(kLeastSettleGap, 2.0 * finalSway(cycle.period)));
     return true;
 }
 

@@ -74,7 +74,7 @@ private:
 
     // The least periods with which the final window (the last states, at
     // most kCycleWindow and at most the second half) repeats within
-    // kNearGap, and exactly; 0: none up to half the window.
+    // kRepeatGap, and exactly; 0: none up to half the window.
     struct Periods {
         int32_t near = 0, exact = 0;
     };
@@ -88,12 +88,14 @@ private:
     // The least iterate from which each kept state is within `gap` of the one
     // `period` earlier.
     int64_t settleOf(int32_t period, double gap) const;
-    // The gap within which a cycle of `period` has settled: kLeastSettleGap,
-    // or twice the final window's largest gap where the floats sway more.
-    double steadyGap(int32_t period) const;
+    // The largest gap between a state of the final window and the one `period` earlier.
+    double finalSway(int32_t period) const;
+    // The least iterates from which each state is within kLeastSettleGap,
+    // and within kNearGap, of the one `period` earlier, or within twice the
+    // final sway where that is more.
     struct Settles {
-        int64_t steady;  // the settle of a cycle of the period
-        int64_t near;    // from which each state is within kNearGap of the one a period earlier
+        int64_t steady;  // a cycle of the period sounds from here
+        int64_t near;    // the map is run from here
     };
     Settles settlesOf(int32_t period) const;
     // Whether the floats follow an attracting cycle of the map, judged from
