@@ -11,13 +11,17 @@ namespace {
 
 // Newton either converges within a few steps from states near a cycle
 // (quadratically, from about an ulp of float) or not at all.
-constexpr int32_t kMostNewtonSteps = 40;
+constexpr int32_t kMostNewtonSteps = 16;
 // Done when no point moves more than this (states are at most 0.2), or when
 // the largest move, below kRoundingNoise, no longer halves: converging, it
 // would square. Along a long cycle the Jacobians' products carry the
 // roundings of the solve, and the moves stall somewhat above 1e-14.
 constexpr double kConverged = 1e-14;
 constexpr double kRoundingNoise = 1e-10;
+// A solution leaves each point this near, at most, to the map's image of the
+// point before (the roundings of one step are some 1e-17): a move that stalls
+// short of a solution is not one.
+constexpr double kSolved = 1e-14;
 // Beyond the guard's bound by far: Newton has left the map's bounded region.
 constexpr double kOutOfReach = 1.0;
 // Two points of a refined cycle this close are the same point: converged
@@ -100,6 +104,18 @@ double newtonStep(const ExactMap& map, std::vector<double>& x, std::vector<doubl
         if (!(std::abs(x[k]) < kOutOfReach && std::abs(y[k]) < kOutOfReach)) return -1.0;
         dx = nextDx;
         dy = nextDy;
+    }
+    return largest;
+}
+
+double largestResidual(const ExactMap& map, const std::vector<double>& x, const std::vector<double>& y)
+{
+    const size_t p = x.size();
+    double largest = 0.0;
+    for (size_t k = 0; k < p; ++k) {
+        const size_t next = k + 1 == p ? 0 : k + 1;
+        largest = std::max({largest, std::abs(((y[k] + map.constant) - (x[k] * x[k]) * map.quadratic) - x[next]),
+                            std::abs(x[k] * map.yFactor - y[next])});
     }
     return largest;
 }
@@ -238,7 +254,7 @@ MapCycle refineCycle(const ExactMap& map, const double* x, const double* y, int3
         converged = moved <= kConverged || (moved <= kRoundingNoise && moved > 0.5 * lastMove);
         lastMove = moved;
     }
-    if (!converged) return {};
+    if (!converged || largestResidual(map, cycle.x, cycle.y) > kSolved) return {};
 
     cycle.period = leastPeriod(cycle.x, cycle.y);
     cycle.x.resize(size_t(cycle.period));

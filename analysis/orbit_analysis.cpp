@@ -80,20 +80,16 @@ double exponentOf(double u, double v, int64_t powers, int64_t followed)
     return (double(powers) * kLn2 + 0.5 * naturalLog(squared)) / double(followed);
 }
 
-enum class Repetition { None, Near, Exact };
-
-// Whether the last `length` states repeat with `period`: exactly, within
-// kRepeatGap, or not. Judged from the end back, so most periods fail at once.
-Repetition repetition(const float* x, const float* y, int64_t length, int32_t period)
+// Whether the last `length` states repeat with `period` within `gap` (0:
+// exactly). Judged from the end back, so most periods fail at once.
+bool repeats(const float* x, const float* y, int64_t length, int32_t period, double gap)
 {
-    bool exact = true;
     for (int64_t i = length - 1; i >= period; --i) {
-        const double dx = std::abs(double{x[i]} - double{x[i - period]});
-        const double dy = std::abs(double{y[i]} - double{y[i - period]});
-        if (dx > kRepeatGap || dy > kRepeatGap) return Repetition::None;
-        exact = exact && dx == 0.0 && dy == 0.0;
+        if (std::abs(double{x[i]} - double{x[i - period]}) > gap ||
+            std::abs(double{y[i]} - double{y[i - period]}) > gap)
+            return false;
     }
-    return exact ? Repetition::Exact : Repetition::Near;
+    return true;
 }
 
 // The largest distance, per coordinate, between a state of the window and the
@@ -247,19 +243,14 @@ int32_t OrbitAnalysis::longestPeriod() const
     return static_cast<int32_t>(std::min<int64_t>(kPeriodLimit, windowLength() / 2));
 }
 
-OrbitAnalysis::Periods OrbitAnalysis::finalPeriods() const
+int32_t OrbitAnalysis::finalPeriod(double gap) const
 {
     const int64_t length = windowLength();
     const float* x = historyX.data() + (seen - length - historyFrom);
     const float* y = historyY.data() + (seen - length - historyFrom);
-    Periods periods;
-    for (int32_t period = 1; period <= longestPeriod() && periods.exact == 0; ++period) {
-        const Repetition repeats = repetition(x, y, length, period);
-        if (repeats == Repetition::None) continue;
-        if (periods.near == 0) periods.near = period;
-        if (repeats == Repetition::Exact) periods.exact = period;
-    }
-    return periods;
+    for (int32_t period = 1; period <= longestPeriod(); ++period)
+        if (repeats(x, y, length, period, gap)) return period;
+    return 0;
 }
 
 int64_t OrbitAnalysis::settleOf(int32_t period, double gap) const
@@ -358,18 +349,19 @@ OrbitClass OrbitAnalysis::result() const
         return result;
     }
     result.steps = seen;
-    const Periods periods = finalPeriods();
+    const int32_t nearPeriod = finalPeriod(kRepeatGap);
     int64_t settled = -1;
-    if (periods.near > 0) {
-        const Settles settles = settlesOf(periods.near);
-        if (judgeCycle(result, periods.near, settles)) return result;
+    if (nearPeriod > 0) {
+        const Settles settles = settlesOf(nearPeriod);
+        if (judgeCycle(result, nearPeriod, settles)) return result;
         settled = settles.near;
     }
-    if (periods.exact > 0) {
+    const int32_t exactPeriod = nearPeriod > 0 ? finalPeriod(0.0) : 0;
+    if (exactPeriod > 0) {
         result.roundingCycle = true;
-        result.period = periods.exact;
-        result.settle = settleOf(periods.exact, 0.0);
-        measureCycleExponents(result, result.settle, periods.exact);
+        result.period = exactPeriod;
+        result.settle = settleOf(exactPeriod, 0.0);
+        measureCycleExponents(result, result.settle, exactPeriod);
     } else {
         measureExponents(result, settled >= 0 ? settled : tangentFrom);
     }

@@ -72,19 +72,15 @@ private:
         int64_t at = 0;
     };
 
-    // The least periods with which the final window (the last states, at
-    // most kCycleWindow and at most the second half) repeats within
-    // kRepeatGap, and exactly; 0: none up to half the window.
-    struct Periods {
-        int32_t near = 0, exact = 0;
-    };
-
     // The tangents along the kept states up to iterate `to`.
     void follow(Tangents& tangents, int64_t to) const;
     void keep(const float* x, const float* y, int32_t count);
     int64_t windowLength() const;
     int32_t longestPeriod() const;
-    Periods finalPeriods() const;
+    // The least period with which the final window (the last states, at most
+    // kCycleWindow and at most the second half) repeats within `gap` (0:
+    // exactly); 0: none up to half the window.
+    int32_t finalPeriod(double gap) const;
     // The least iterate from which each kept state is within `gap` of the one
     // `period` earlier.
     int64_t settleOf(int32_t period, double gap) const;

@@ -99,7 +99,8 @@ inline std::optional<Solved> solve(const Map& map, Point z, int32_t period)
 // circle, and the floats' last 1024 states lie within half a millivolt of
 // its points. Sure of none when the map leaves, or its last states repeat
 // with no period up to 512 even within 1e-6, or it is on a cycle the floats'
-// last 256 states are not all within two millivolts of.
+// last 256 states are not all within two millivolts of and that it reaches
+// from their last state within 1e-9 in 8192 steps.
 inline Judged judge(float a, float b, const Floats& floats)
 {
     constexpr int64_t kRun = int64_t{1} << 17;
@@ -166,7 +167,13 @@ inline Judged judge(float a, float b, const Floats& floats)
     };
     const long double away = awayOver(1024);
     if (away <= 0.5e-4L && largest < 1 - 1e-6L) return {Verdict::Cycle, period, largest, away};
-    if (awayOver(256) > 2e-4L) return {Verdict::NoCycle};
+    // Floats far from a cycle the map reaches quickly from their state are
+    // elsewhere; far from one it reaches slowly, they may be on their way.
+    Point q{floats.x.back(), floats.y.back()};
+    for (int32_t n = 0; n < 8192; ++n) q = map(q);
+    long double reached = INFINITY;
+    for (const Point& c : cycle) reached = std::fmin(reached, std::fmax(std::fabs(q.x - c.x), std::fabs(q.y - c.y)));
+    if (awayOver(256) > 2e-4L && reached < 1e-9L) return {Verdict::NoCycle};
     return {};
 }
 
