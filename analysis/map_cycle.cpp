@@ -28,8 +28,10 @@ constexpr double kOutOfReach = 1.0;
 // points agree to about 1e-16, distinct ones sit at least some 1e-5 apart
 // even a float's step of a beyond a period doubling.
 constexpr double kSamePoint = 1e-10;
-// Newton's work per landing, in cycle points refined, at most: near
-// b = -1 V a slowly circling orbit can make every period a candidate.
+// Newton's work per orbit of the map, in cycle points refined, at most: near
+// b = -1 V a slowly circling orbit can make every period a candidate, and
+// beside a cascade of doublings each multiple of the first period refines
+// to the unstable cycle it began as.
 constexpr int64_t kRefinementBudget = 4096;
 // An orbit this close to a cycle, per coordinate, is on it: Newton's points
 // and the orbit's states agree to about 1e-16 once it has converged.
@@ -58,6 +60,10 @@ Matrix times(const Matrix& l, const Matrix& r)
 
 Matrix jacobian(const ExactMap& map, double x) { return {-2.0 * map.quadratic * x, 1.0, map.yFactor, 0.0}; }
 
+// The map's image of (x, y), in its two parts.
+inline double imageX(const ExactMap& map, double x, double y) { return (y + map.constant) - (x * x) * map.quadratic; }
+inline double imageY(const ExactMap& map, double x) { return x * map.yFactor; }
+
 // The Jacobian's product once around the cycle from its first point.
 Matrix periodJacobian(const ExactMap& map, const MapCycle& cycle)
 {
@@ -81,8 +87,8 @@ double newtonStep(const ExactMap& map, std::vector<double>& x, std::vector<doubl
     Matrix around = kIdentity;
     for (size_t k = 0; k < p; ++k) {
         const size_t next = k + 1 == p ? 0 : k + 1;
-        rx[k] = ((y[k] + map.constant) - (x[k] * x[k]) * map.quadratic) - x[next];
-        ry[k] = x[k] * map.yFactor - y[next];
+        rx[k] = imageX(map, x[k], y[k]) - x[next];
+        ry[k] = imageY(map, x[k]) - y[next];
         const Matrix j = jacobian(map, x[k]);
         const double nextSx = j.xx * sx + sy + rx[k];
         sy = j.yx * sx + ry[k];
@@ -108,14 +114,15 @@ double newtonStep(const ExactMap& map, std::vector<double>& x, std::vector<doubl
     return largest;
 }
 
+// The largest distance, per coordinate, between a point's image and the next point.
 double largestResidual(const ExactMap& map, const std::vector<double>& x, const std::vector<double>& y)
 {
     const size_t p = x.size();
     double largest = 0.0;
     for (size_t k = 0; k < p; ++k) {
         const size_t next = k + 1 == p ? 0 : k + 1;
-        largest = std::max({largest, std::abs(((y[k] + map.constant) - (x[k] * x[k]) * map.quadratic) - x[next]),
-                            std::abs(x[k] * map.yFactor - y[next])});
+        largest = std::max(
+            {largest, std::abs(imageX(map, x[k], y[k]) - x[next]), std::abs(imageY(map, x[k]) - y[next])});
     }
     return largest;
 }
@@ -152,14 +159,14 @@ bool repeats(const double* x, const double* y, int32_t length, int32_t period, d
 // after them; false when the orbit leaves the map's bounded region.
 bool stretch(const ExactMap& map, double& x, double& y, double* orbitX, double* orbitY)
 {
-    const double constant = map.constant, quadratic = map.quadratic, yFactor = map.yFactor;
+    const ExactMap local = map;  // in registers: the stores below cannot touch it
     double u = x, v = y;
     for (int32_t n = 0; n < kMapStretch; ++n) {
         if (!(std::abs(u) < kOutOfReach && std::abs(v) < kOutOfReach)) return false;
         orbitX[n] = u;
         orbitY[n] = v;
-        const double nextU = (v + constant) - (u * u) * quadratic;
-        v = u * yFactor;
+        const double nextU = imageX(local, u, v);
+        v = imageY(local, u);
         u = nextU;
     }
     x = u;

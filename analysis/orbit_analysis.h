@@ -38,14 +38,15 @@ struct OrbitClass {
     bool roundingCycle = false;
     int64_t steps = 0;    // stops: the iterates that stood before the trip; otherwise all of them
     // cycle: the least iterate (counted from 0, the first after the reset) from
-    // which each is as near the one a period earlier as in the final window;
+    // which each is within 100 µV of the one a period earlier (or within twice
+    // the largest such gap of the final states, where the floats sway more);
     // a rounding cycle: from which each equals it exactly; otherwise -1
     int64_t settle = -1;
     // quasi and chaos only, natural log per step: along a rounding cycle, or
     // over the part of the orbit after the floats settled near a repetition,
     // or over the second half when they never did
     double lyapunov = 0.0;
-    double secondLyapunov = 0.0;  // the other exponent, from a tangent kept orthogonal to the first
+    double secondLyapunov = 0.0;  // the other exponent, over the same iterates
 };
 
 // One orbit of `steps` iterates at the constant inputs a and b (signal scale),
