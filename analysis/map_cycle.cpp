@@ -277,6 +277,8 @@ MapCycle cycleFollowed(const ExactMap& map, const float* x, const float* y, int6
 {
     const int32_t window = 2 * longest;
     std::vector<double> orbitX, orbitY;
+    orbitX.reserve(kMapSteps);
+    orbitY.reserve(kMapSteps);
     runMap(map, x[0], y[0], window, orbitX, orbitY);
     if (orbitX.empty()) return {};
 
