@@ -354,32 +354,41 @@ struct HeldLanes {
 
 // The held pair written from `from` on, up to the first sample at which Reset
 // rises, or Gate rises when `gateMatters`; returns that sample, or `end`.
-// `up` holds the levels before `from`, and on return those before the
+// `levels` holds the levels before `from`, and on return those before the
 // returned sample. Every input sample is read before the output sample of the
 // same index is written. Quiet stretches go a window at a time, every sample
 // on the same side of zero as the one before it; the window that ends one
 // goes by the rule, lane by lane. Not inlined: a call per run of held
 // samples, and registers of its own.
-[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& io, int32_t from, int32_t end,
-                                        bool gateMatters, EdgeLevels& up, HeldPair held)
+[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& pins, int32_t from, int32_t end,
+                                        bool gateMatters, EdgeLevels& levels, HeldPair held)
 {
+    // Copies, so that the pointers and levels stay in registers: the vector
+    // stores may alias anything.
+    const Buffers io = pins;
+    EdgeLevels up = levels;
     const HeldLanes lanes{_mm_set1_ps(held.x), _mm_set1_ps(held.y)};
     const int gateLanes = gateMatters ? kAllLanes : 0;
     int32_t i = from;
+    int lane = kWindow;
     while (i + kWindow <= end) {
         i = !up.gate && !up.reset ? holdWhileLow(io, i, end, lanes)
                                   : holdWhileSteady(io, i, end, up, lanes);
         if (i + kWindow > end) break;
-        const int lane = firstEdgeLane(io, i, gateLanes, up);
-        if (lane < kWindow) {
-            for (int k = 0; k < lane; ++k) show(io, i + k, held);
-            return i + lane;
-        }
+        lane = firstEdgeLane(io, i, gateLanes, up);
+        if (lane < kWindow) break;
         holdWindow(io, i, lanes);
         i += kWindow;
     }
-    // fewer samples left than a window
-    return holdSampleBySample(io, i, end, gateMatters, up, held);
+    if (lane < kWindow) {
+        for (int k = 0; k < lane; ++k) show(io, i + k, held);
+        i += lane;
+    } else {
+        // fewer samples left than a window
+        i = holdSampleBySample(io, i, end, gateMatters, up, held);
+    }
+    levels = up;
+    return i;
 }
 #else
 // The same without SSE2: sample by sample, as the SSE2 version ends its run.
