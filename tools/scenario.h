@@ -22,7 +22,7 @@ struct Scenario {
     int64_t samples = 2 * int64_t{host::kUsualRate};
     int32_t blockSize = host::kUsualBlock;
     bool gated = false;
-    double gateHz = 1000.0;  // Gate clock in gated mode; at most sampleRate / 2
+    double gateHz = host::kUsualGateHz;  // Gate clock in gated mode; see host::acceptsGateHz
     // Input values in the signal scale.
     float a = 0.0f;
     float b = 0.0f;

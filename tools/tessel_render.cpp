@@ -72,7 +72,7 @@ struct Arguments {
     std::string rate = std::to_string(host::kUsualRate);
     std::string block = std::to_string(host::kUsualBlock);
     std::string mode = "continuous";
-    std::string gateHz = "1000";
+    std::string gateHz = std::to_string(host::kUsualGateHz);
     std::string a = "1.4", b = "0.3", x0 = "0", y0 = "0";
     std::string normalize = "on";
     std::vector<std::string> resetAt;
@@ -143,8 +143,8 @@ Scenario scenarioFrom(const Arguments& arguments, const CLI::App& app)
     if (!scenario.gated && app.count("--gate-hz") > 0)
         throw UsageError("--gate-hz is for gated mode: give --mode gated with it");
     scenario.gateHz = parseNumber("--gate-hz", arguments.gateHz);
-    const double highestGate = scenario.sampleRate / 2.0;
-    if (scenario.gated && !(scenario.gateHz > 0.0 && scenario.gateHz <= highestGate))
+    const double highestGate = host::mostGateHz(scenario.sampleRate);
+    if (scenario.gated && !host::acceptsGateHz(scenario.sampleRate, scenario.gateHz))
         throw UsageError("--gate-hz: " + arguments.gateHz +
                          " is out of range: give more than 0 and at most half the rate, " + shortNumber(highestGate) +
                          " Hz");
