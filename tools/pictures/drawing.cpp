@@ -1,7 +1,6 @@
 #include "drawing.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <stdexcept>
 

@@ -1,8 +1,6 @@
 // The chart as tessel-render writes it: the CSV, its picture, its agreement
 // with the map's own driving and with single takes, and a take's report of
 // its orbit.
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -14,9 +12,7 @@
 
 #include "analysis/orbit_analysis.h"
 #include "generator/map_step.h"
-#include "host/host_emulator.h"
-#include "tools/render/take_orbit.h"
-#include "tools/render/scenario.h"
+#include "host/drive.h"
 #include "tool_run.h"
 
 namespace {

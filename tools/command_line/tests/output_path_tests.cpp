@@ -1,31 +1,20 @@
 // What an output names: the files tessel-render refuses before writing
 // anything, and where the ones it writes land.
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/vfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-#include <png.h>
-#include <sndfile.h>
 
 #include "host/host_emulator.h"
-#include "tools/command_line/output_file.h"
-#include "tools/render/scenario.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;

@@ -1,17 +1,11 @@
 // A take's orbit, judged on points whose behaviour is known on paper.
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include "analysis/orbit_analysis.h"
-#include "generator/map_step.h"
 #include "host/host_emulator.h"
 #include "tools/render/take_orbit.h"
 #include "tools/render/scenario.h"
