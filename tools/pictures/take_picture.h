@@ -7,9 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scenario.h"
-
-namespace render {
+namespace pictures {
 
 constexpr int kPictureWidth = 1200;
 constexpr int kPictureHeight = 1200;
@@ -22,10 +20,6 @@ struct Bounds {
     void include(const float* x, const float* y, int32_t count);
 };
 
-// Samples shown in the time strip: 5 ms, in gated mode at least 16 gate
-// periods, never more than the render.
-int64_t stripSamplesFor(const Scenario& scenario);
-
 struct Caption {
     std::string title;     // first line, large
     std::string settings;  // second line
@@ -34,8 +28,9 @@ struct Caption {
 
 class Picture {
 public:
-    // `bounds` must hold every sample that add() will see.
-    Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate);
+    // `bounds` must hold every sample that add() will see; the axes read in
+    // volts, `voltsPerUnit` to the signal's 1.0.
+    Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate, double voltsPerUnit);
 
     // Blocks in order, from sample 0 on.
     void add(int64_t start, const float* x, const float* y, int32_t count);
@@ -48,10 +43,11 @@ private:
         double xLow = 0.0, xHigh = 0.0, yLow = 0.0, yHigh = 0.0;
     } view;  // the bounds with a margin, never of zero extent
     int32_t sampleRate;
+    double voltsPerUnit;
     int64_t totalSamples = 0;
     std::vector<uint32_t> density;  // one count per pixel of the plot area, row 0 on top
     std::vector<float> stripX, stripY;
     size_t stripLength;
 };
 
-}  // namespace render
+}  // namespace pictures

@@ -1,5 +1,7 @@
 #include "scenario.h"
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,6 +13,14 @@
 namespace render {
 
 using namespace tessel;
+
+int64_t stripSamplesFor(const Scenario& scenario)
+{
+    double seconds = 0.005;
+    if (scenario.gated) seconds = std::max(seconds, 16.0 / scenario.gateHz);
+    const auto wanted = static_cast<int64_t>(std::ceil(seconds * scenario.sampleRate));
+    return std::clamp<int64_t>(wanted, 1, scenario.samples);
+}
 
 void refuseBrokenHostCalls()
 {

@@ -12,11 +12,6 @@
 
 namespace render {
 
-using host::kGateHigh;
-using host::kResetPulse;
-using host::kVoltsPerUnit;
-using host::signalFromVolts;
-
 struct Scenario {
     int32_t sampleRate = host::kUsualRate;
     int64_t samples = 2 * int64_t{host::kUsualRate};
@@ -33,7 +28,11 @@ struct Scenario {
 };
 
 // A signal in volts, exactly: a float times 10 fits in a double.
-constexpr double voltsFromSignal(float signal) { return double{signal} * kVoltsPerUnit; }
+constexpr double voltsFromSignal(float signal) { return double{signal} * host::kVoltsPerUnit; }
+
+// Samples shown in a take picture's time strip: 5 ms, in gated mode at least
+// 16 gate periods, never more than the render.
+int64_t stripSamplesFor(const Scenario& scenario);
 
 // What the module told the host while rendering, and where it stopped.
 struct HostLog {

@@ -1,7 +1,6 @@
-// The chart: the judgement of orbits on points whose behaviour is known on
-// paper, the CSV it writes, its picture, and its agreement with single takes.
-#include <cmath>
-#include <cstdio>
+// The chart as tessel-render writes it: the CSV, its picture, its agreement
+// with the map's own driving and with single takes, and a take's report of
+// its orbit.
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -12,105 +11,13 @@
 #include <png.h>
 
 #include "analysis/orbit_analysis.h"
-#include "chart.h"
 #include "generator/map_step.h"
-#include "host/host_emulator.h"
-#include "orbit.h"
-#include "scenario.h"
+#include "host/drive.h"
 #include "tool_run.h"
 
 namespace {
 
 using namespace tool_run;
-using render::Outcome;
-
-// The module's continuous outputs at a and b (volts), from x0 = y0 = 0,
-// Normalize off, judged as a take's orbit is.
-render::OrbitClass judgeTake(double aVolts, double bVolts, int64_t steps, std::vector<float>* x = nullptr)
-{
-    render::Scenario scenario;
-    scenario.samples = steps;
-    scenario.normalize = false;
-    scenario.a = render::signalFromVolts(aVolts);
-    scenario.b = render::signalFromVolts(bVolts);
-    render::TakeOrbit orbit(scenario);
-    render::renderScenario(host::builtModuleLibrary(), scenario,
-                           [&](int64_t start, const float* xs, const float* ys, int32_t count) {
-                               orbit.add(start, xs, ys, count);
-                               if (x) x->insert(x->end(), xs, xs + count);
-                           });
-    return orbit.result();
-}
-
-struct KnownPoint {
-    std::string name;
-    double a, b;  // volts
-    Outcome outcome;
-    int32_t period;  // cycles
-    int64_t steps;   // stops: iterates before the trip
-};
-
-void PrintTo(const KnownPoint& point, std::ostream* os) { *os << point.name; }
-
-class KnownOrbit : public ::testing::TestWithParam<KnownPoint> {};
-
-// In volts the map is u' = 1 + v - a·u², v' = b·u. Its fixed point u* solves
-// a·u² + (1 - b)·u - 1 = 0 and exists for a > -(1 - b)²/4; its multipliers m
-// solve m² + 2·a·u*·m - b = 0, and one reaches -1 (period doubling) at
-// a = 3(1 - b)²/4, 0.3675 for b = 0.3. The 2-cycle's multipliers have product
-// b² and sum 4(1 - b)² - 4a + 2b, so it is stable up to a = (5 - 6b + 5b²)/4,
-// 0.9125 for b = 0.3. On b = 0 the map is the 1-D u' = 1 - a·u², the logistic
-// map r·x(1 - x) with a = r(r - 2)/4: the 2-cycle doubles at a = 1.25
-// (r = 1 + sqrt 6), the 4-cycle at 1.3681, the stable 3-cycle lives from 1.75
-// (r = 1 + sqrt 8) to 1.7685, and beyond a = 1.4012 most of the line is chaos.
-TEST_P(KnownOrbit, IsJudgedAsOnPaper)
-{
-    const KnownPoint& point = GetParam();
-    const render::OrbitClass orbit = judgeTake(point.a, point.b, 8192);
-    EXPECT_STREQ(render::outcomeName(orbit.outcome), render::outcomeName(point.outcome));
-    EXPECT_EQ(orbit.period, point.outcome == Outcome::Cycle ? point.period : 0);
-    EXPECT_EQ(orbit.steps, point.outcome == Outcome::Stops ? point.steps : 8192);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Points, KnownOrbit,
-    ::testing::Values(
-        // Multipliers 0.37 and -0.81; the float state alternates by one ulp.
-        KnownPoint{"FixedPoint", 0.2, 0.3, Outcome::Cycle, 1, 0},
-        // A multiplier of -0.98, just before the doubling: rounding keeps the
-        // floats circling the fixed point by some ulps, still a constant.
-        KnownPoint{"FixedPointNearDoubling", 0.35, 0.3, Outcome::Cycle, 1, 0},
-        KnownPoint{"TwoCycle", 0.6, 0.3, Outcome::Cycle, 2, 0},
-        // No fixed point: u runs 0, 1, 1.5, 2.425, and 2.425 V trips the guard.
-        KnownPoint{"NoFixedPoint", -0.5, 0.3, Outcome::Stops, 0, 2},
-        // u runs 0, 1, -3: the second iterate trips.
-        KnownPoint{"SteepMap", 4.0, 0.3, Outcome::Stops, 0, 1},
-        KnownPoint{"LineFixedPoint", 0.5, 0.0, Outcome::Cycle, 1, 0},
-        // Superstable: u runs 0, 1, 0, 1, ...
-        KnownPoint{"LineSuperstableTwoCycle", 1.0, 0.0, Outcome::Cycle, 2, 0},
-        KnownPoint{"LineFourCycle", 1.3, 0.0, Outcome::Cycle, 4, 0},
-        KnownPoint{"LineThreeCycleWindow", 1.76, 0.0, Outcome::Cycle, 3, 0},
-        KnownPoint{"LineChaos", 1.9, 0.0, Outcome::Chaos, 0, 0},
-        KnownPoint{"UsualValues", 1.4, 0.3, Outcome::Chaos, 0, 0}),
-    [](const ::testing::TestParamInfo<KnownPoint>& info) { return info.param.name; });
-
-// On b = 0 the tangent is 1-D: the exponent is the mean of log|d u'/d u| =
-// log|200·a·x| along the second half of the orbit, computed here directly.
-// At the usual values it is the known 0.42 of this map's attractor.
-TEST(Lyapunov, MatchesTheLineMapExactlyAndTheKnownAttractorValue)
-{
-    std::vector<float> x;
-    const render::OrbitClass line = judgeTake(1.9, 0.0, 8192, &x);
-    const double a = render::signalFromVolts(1.9);
-    double sum = 0.0;
-    for (size_t n = x.size() / 2; n < x.size(); ++n) sum += std::log(std::abs(200.0 * a * x[n]));
-    const double expected = sum / double(x.size() - x.size() / 2);
-    EXPECT_NEAR(line.lyapunov, expected, 1e-9);
-    EXPECT_LT(line.lyapunov, std::log(2.0)) << "no 1-D quadratic map short of a = 2 V reaches log 2";
-
-    const render::OrbitClass usual = judgeTake(1.4, 0.3, 1 << 16);
-    EXPECT_NEAR(usual.lyapunov, 0.419, 0.01);
-}
 
 // --- a take's report ------------------------------------------------------------
 
@@ -170,7 +77,7 @@ std::vector<std::vector<std::string>> readCsv(const std::string& text)
     return rows;
 }
 
-float signalOf(const std::string& volts) { return render::signalFromVolts(std::strtod(volts.c_str(), nullptr)); }
+float signalOf(const std::string& volts) { return host::signalFromVolts(std::strtod(volts.c_str(), nullptr)); }
 
 struct PlaneCase {
     std::string name;
@@ -239,9 +146,9 @@ TEST_P(ChartCsv, OneRowPerPointWithItsOutcomeAndSettle)
         ASSERT_EQ(row.size(), 9u) << "row " << point;
         const auto i = static_cast<int32_t>(point % 4), j = static_cast<int32_t>(point / 4);
         EXPECT_EQ(signalOf(row[plane.acrossColumn]),
-                  render::signalFromVolts(render::pointVolts(plane.acrossLow, plane.acrossHigh, 4, i)));
+                  host::signalFromVolts(host::pointVolts(plane.acrossLow, plane.acrossHigh, 4, i)));
         EXPECT_EQ(signalOf(row[plane.upColumn]),
-                  render::signalFromVolts(render::pointVolts(plane.upLow, plane.upHigh, 2, j)));
+                  host::signalFromVolts(host::pointVolts(plane.upLow, plane.upHigh, 2, j)));
         size_t fixedIndex = 0;
         for (size_t column = 0; column < 4; ++column) {
             if (column != plane.acrossColumn && column != plane.upColumn) {
@@ -313,9 +220,9 @@ TEST(ChartAgainstTakes, EveryPointIsWhatTheMapAndATakeAtItsSettingsGive)
     std::map<std::string, int> seen;
     for (size_t point = 1; point < rows.size(); ++point) {
         const std::vector<std::string>& row = rows[point];
-        const render::OrbitClass judged =
+        const analysis::OrbitClass judged =
             analysis::judgePoint(signalOf(row[0]), signalOf(row[1]), signalOf(row[2]), signalOf(row[3]), 4410);
-        EXPECT_EQ(render::outcomeName(judged.outcome), row[4]) << "point " << point;
+        EXPECT_EQ(analysis::outcomeName(judged.outcome), row[4]) << "point " << point;
         EXPECT_EQ(std::to_string(judged.period), row[5]) << "point " << point;
         EXPECT_EQ(std::to_string(judged.steps), row[6]) << "point " << point;
         EXPECT_EQ(judged.settle < 0 ? "" : std::to_string(judged.settle), row[8]) << "point " << point;
@@ -369,3 +276,4 @@ TEST(ChartPicture, DecodesWithThePlaneInItsColours)
 }
 
 }  // namespace
+

@@ -14,7 +14,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-namespace render {
+namespace command_line {
 
 namespace {
 
@@ -197,4 +197,4 @@ bool nameOneFile(const std::string& first, const std::string& second)
     return std::filesystem::equivalent(firstLanding, secondLanding, missing);
 }
 
-}  // namespace render
+}  // namespace command_line

@@ -1,4 +1,4 @@
-#include "picture.h"
+#include "take_picture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,13 +7,13 @@
 
 #include "drawing.h"
 
-namespace render {
+namespace pictures {
 
 namespace {
 
-constexpr Colour kZeroLine{52, 52, 64};
-constexpr Colour kXTrace{249, 142, 9};
-constexpr Colour kYTrace{96, 196, 255};
+constexpr verdict::Colour kZeroLine{52, 52, 64};
+constexpr verdict::Colour kXTrace{249, 142, 9};
+constexpr verdict::Colour kYTrace{96, 196, 255};
 
 // Layout, in pixels. Every panel shares the left and right edges.
 constexpr int kLeft = kPanelLeft;
@@ -33,7 +33,8 @@ constexpr double kFloor = 0.3;
 
 // A held signal as a staircase: each column spans the samples under it plus
 // the previous column's last one, so the jumps between columns are drawn too.
-void drawStrip(Canvas& canvas, const std::vector<float>& samples, const Axis& values, int top, Colour colour)
+void drawStrip(Canvas& canvas, const std::vector<float>& samples, const Axis& values, double voltsPerUnit, int top,
+               verdict::Colour colour)
 {
     const size_t count = samples.size();
     if (count == 0) return;
@@ -52,7 +53,7 @@ void drawStrip(Canvas& canvas, const std::vector<float>& samples, const Axis& va
         }
         if (low > high) continue;
         auto row = [&](float v) {
-            const double pixel = std::floor(values.pixel(v * kVoltsPerUnit));
+            const double pixel = std::floor(values.pixel(v * voltsPerUnit));
             return static_cast<int>(std::clamp(pixel, double(top), double(top + kStripHeight - 2)));
         };
         const int y0 = row(high);
@@ -80,22 +81,14 @@ void Bounds::include(const float* x, const float* y, int32_t count)
     }
 }
 
-int64_t stripSamplesFor(const Scenario& scenario)
-{
-    double seconds = 0.005;
-    if (scenario.gated) seconds = std::max(seconds, 16.0 / scenario.gateHz);
-    const auto wanted = static_cast<int64_t>(std::ceil(seconds * scenario.sampleRate));
-    return std::clamp<int64_t>(wanted, 1, scenario.samples);
-}
-
 namespace {
 
 // Widens a range by a margin on each side; a range of about one value gets
 // 0.1 V or a thousandth of its size either side, whichever is more.
-void pad(double& low, double& high)
+void pad(double& low, double& high, double voltsPerUnit)
 {
     const double span = high - low;
-    const double least = std::max(0.1 / kVoltsPerUnit, 1e-3 * std::max(std::abs(low), std::abs(high)));
+    const double least = std::max(0.1 / voltsPerUnit, 1e-3 * std::max(std::abs(low), std::abs(high)));
     if (span < least) {
         low -= least;
         high += least;
@@ -107,13 +100,13 @@ void pad(double& low, double& high)
 
 }  // namespace
 
-Picture::Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate)
-    : sampleRate(sampleRate), density(size_t(kPlotWidth) * kDensityHeight),
+Picture::Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate, double voltsPerUnit)
+    : sampleRate(sampleRate), voltsPerUnit(voltsPerUnit), density(size_t(kPlotWidth) * kDensityHeight),
       stripLength(static_cast<size_t>(stripSamples))
 {
     if (!bounds.empty) view = {bounds.xLow, bounds.xHigh, bounds.yLow, bounds.yHigh};
-    pad(view.xLow, view.xHigh);
-    pad(view.yLow, view.yHigh);
+    pad(view.xLow, view.xHigh, voltsPerUnit);
+    pad(view.yLow, view.yHigh, voltsPerUnit);
     stripX.reserve(stripLength);
     stripY.reserve(stripLength);
 }
@@ -148,7 +141,7 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     const int barWidth = 120;
     const int barLeft = kRight - barWidth - Canvas::textWidth("often", 2) - 8;
     canvas.textRight(barLeft - 8, kDensityHeadingTop, "log density: rare", 2, kDimText);
-    for (int i = 0; i < barWidth; ++i) canvas.fill(barLeft + i, kDensityHeadingTop, 1, 14, inferno(kFloor + (1.0 - kFloor) * i / (barWidth - 1)));
+    for (int i = 0; i < barWidth; ++i) canvas.fill(barLeft + i, kDensityHeadingTop, 1, 14, verdict::inferno(kFloor + (1.0 - kFloor) * i / (barWidth - 1)));
     canvas.text(barLeft + barWidth + 8, kDensityHeadingTop, "often", 2, kDimText);
 
     canvas.fill(kLeft, kDensityTop, kPlotWidth, kDensityHeight, kPlotBackground);
@@ -164,15 +157,15 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     for (const auto& [count, pixel] : visited) {
         const int row = static_cast<int>(pixel / kPlotWidth);
         const int column = static_cast<int>(pixel % kPlotWidth);
-        const Colour colour = inferno(kFloor + (1.0 - kFloor) * std::log(double(count)) / logMost);
+        const verdict::Colour colour = verdict::inferno(kFloor + (1.0 - kFloor) * std::log(double(count)) / logMost);
         for (int dy = -radius; dy <= radius; ++dy)
             for (int dx = -radius; dx <= radius; ++dx)
                 if (row + dy >= 0 && row + dy < kDensityHeight && column + dx >= 0 && column + dx < kPlotWidth)
                     canvas.set(kLeft + column + dx, kDensityTop + row + dy, colour);
     }
     canvas.frame(kLeft, kDensityTop, kPlotWidth, kDensityHeight, kFrame);
-    const Axis densityX{view.xLow * kVoltsPerUnit, view.xHigh * kVoltsPerUnit, kLeft, kPlotWidth, false};
-    const Axis densityY{view.yLow * kVoltsPerUnit, view.yHigh * kVoltsPerUnit, kDensityTop, kDensityHeight, true};
+    const Axis densityX{view.xLow * voltsPerUnit, view.xHigh * voltsPerUnit, kLeft, kPlotWidth, false};
+    const Axis densityY{view.yLow * voltsPerUnit, view.yHigh * voltsPerUnit, kDensityTop, kDensityHeight, true};
     drawVerticalAxis(canvas, densityY, 8, kLeft);
     drawHorizontalAxis(canvas, densityX, kDensityTop + kDensityHeight, "x (V)", kLeft, kRight);
     drawSideName(canvas, kDensityTop + kDensityHeight / 2, "y", kText);
@@ -188,15 +181,15 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
         int top;
         double low, high;
         const char* name;
-        Colour colour;
+        verdict::Colour colour;
     } strips[] = {{stripX, kStripXTop, view.xLow, view.xHigh, "x", kXTrace},
                   {stripY, kStripYTop, view.yLow, view.yHigh, "y", kYTrace}};
     for (const auto& strip : strips) {
         canvas.fill(kLeft, strip.top, kPlotWidth, kStripHeight, kPlotBackground);
-        const Axis values{strip.low * kVoltsPerUnit, strip.high * kVoltsPerUnit, strip.top, kStripHeight, true};
+        const Axis values{strip.low * voltsPerUnit, strip.high * voltsPerUnit, strip.top, kStripHeight, true};
         if (strip.low < 0.0 && strip.high > 0.0)
             canvas.fill(kLeft, static_cast<int>(std::lround(values.pixel(0.0))), kPlotWidth, 1, kZeroLine);
-        drawStrip(canvas, strip.samples, values, strip.top, strip.colour);
+        drawStrip(canvas, strip.samples, values, voltsPerUnit, strip.top, strip.colour);
         canvas.frame(kLeft, strip.top, kPlotWidth, kStripHeight, kFrame);
         drawVerticalAxis(canvas, values, 4, kLeft);
         drawSideName(canvas, strip.top + kStripHeight / 2, strip.name, strip.colour);
@@ -207,4 +200,4 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     canvas.writePng(file);
 }
 
-}  // namespace render
+}  // namespace pictures

@@ -1,5 +1,5 @@
 // Runs tessel-render as a user runs it, a separate process, in a folder of
-// its own that the test removes afterwards.
+// its own that the test removes afterwards, and reads what it wrote.
 #pragma once
 
 #include <filesystem>
@@ -10,6 +10,9 @@
 #include <vector>
 
 #include <csignal>
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -111,12 +114,55 @@ inline Result runTool(const std::vector<std::string>& arguments, const Surroundi
     return result;
 }
 
+// A stereo WAV the tool wrote, its channels apart.
+struct Wav {
+    SF_INFO info{};
+    std::vector<float> x, y;
+};
+
+inline Wav readWav(const std::string& path)
+{
+    Wav wav;
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &wav.info);
+    if (!file) {
+        ADD_FAILURE() << path << ": " << sf_strerror(nullptr);
+        return wav;
+    }
+    std::vector<float> frames(size_t(wav.info.frames) * wav.info.channels);
+    EXPECT_EQ(sf_readf_float(file, frames.data(), wav.info.frames), wav.info.frames);
+    sf_close(file);
+    if (wav.info.channels != 2) return wav;
+    for (size_t i = 0; i < frames.size(); i += 2) {
+        wav.x.push_back(frames[i]);
+        wav.y.push_back(frames[i + 1]);
+    }
+    return wav;
+}
+
 inline std::vector<std::string> lines(const std::string& text)
 {
     std::vector<std::string> result;
     std::istringstream stream(text);
     for (std::string line; std::getline(stream, line);) result.push_back(line);
     return result;
+}
+
+// The arguments with each "@name" made that name's path in `folder`.
+inline std::vector<std::string> inFolder(std::vector<std::string> arguments, const TemporaryFolder& folder)
+{
+    for (std::string& word : arguments)
+        if (word.starts_with("@")) word = folder / word.substr(1);
+    return arguments;
+}
+
+// A refusal: `exitCode` and one line on stderr, the tool's name and `message` in it.
+inline void expectRefusal(const Result& result, const std::string& message, int exitCode)
+{
+    EXPECT_EQ(result.exitCode, exitCode);
+    const std::vector<std::string> errorLines = lines(result.err);
+    ASSERT_EQ(errorLines.size(), 1u) << result.err;
+    EXPECT_TRUE(errorLines[0].starts_with("tessel-render: ")) << errorLines[0];
+    EXPECT_NE(errorLines[0].find(message), std::string::npos) << errorLines[0];
 }
 
 }  // namespace tool_run

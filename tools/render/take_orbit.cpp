@@ -1,4 +1,4 @@
-#include "orbit.h"
+#include "take_orbit.h"
 
 #include <algorithm>
 #include <cmath>

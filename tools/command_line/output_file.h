@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-namespace render {
+namespace command_line {
 
 class OutputFile {
 public:
@@ -45,4 +45,4 @@ private:
 // exist, one file by two names (a hard link, a folder mounted twice).
 bool nameOneFile(const std::string& first, const std::string& second);
 
-}  // namespace render
+}  // namespace command_line

@@ -9,16 +9,13 @@
 
 #include "verdict/colours.h"
 
-namespace render {
+namespace pictures {
 
-using verdict::Colour;
-using verdict::inferno;
-
-constexpr Colour kPage{18, 18, 24};
-constexpr Colour kPlotBackground{0, 0, 4};
-constexpr Colour kFrame{96, 96, 108};
-constexpr Colour kText{228, 228, 234};
-constexpr Colour kDimText{160, 160, 172};
+constexpr verdict::Colour kPage{18, 18, 24};
+constexpr verdict::Colour kPlotBackground{0, 0, 4};
+constexpr verdict::Colour kFrame{96, 96, 108};
+constexpr verdict::Colour kText{228, 228, 234};
+constexpr verdict::Colour kDimText{160, 160, 172};
 constexpr int kTickLength = 6;
 
 // The page of both pictures: panels between the same left and right edges,
@@ -30,17 +27,17 @@ constexpr int kBelowCaption = 112;
 
 class Canvas {
 public:
-    Canvas(int width, int height, Colour background);
+    Canvas(int width, int height, verdict::Colour background);
 
-    void set(int x, int y, Colour c);
-    void fill(int x, int y, int w, int h, Colour c);
-    void frame(int x, int y, int w, int h, Colour c);
+    void set(int x, int y, verdict::Colour c);
+    void fill(int x, int y, int w, int h, verdict::Colour c);
+    void frame(int x, int y, int w, int h, verdict::Colour c);
 
     static int textWidth(const std::string& text, int scale);
     // Text running past the right edge ends in "..." at the edge.
-    void text(int x, int y, std::string text, int scale, Colour c);
-    void textRight(int right, int y, const std::string& s, int scale, Colour c);
-    void textCentred(int centre, int y, const std::string& s, int scale, Colour c);
+    void text(int x, int y, std::string text, int scale, verdict::Colour c);
+    void textRight(int right, int y, const std::string& s, int scale, verdict::Colour c);
+    void textCentred(int centre, int y, const std::string& s, int scale, verdict::Colour c);
 
     // Encodes the canvas as an RGB PNG; throws std::runtime_error.
     void writePng(std::FILE* file) const;
@@ -69,6 +66,6 @@ void drawHorizontalAxis(Canvas& canvas, const Axis& axis, int top, const std::st
 void drawCaption(Canvas& canvas, const std::string& title, const std::string& second, const std::string& third);
 
 // The axis name in the left margin: the signal's name large, the unit below.
-void drawSideName(Canvas& canvas, int centreY, const std::string& name, Colour colour);
+void drawSideName(Canvas& canvas, int centreY, const std::string& name, verdict::Colour colour);
 
-}  // namespace render
+}  // namespace pictures

@@ -1,14 +1,13 @@
-// The chart as a picture, in the look of the take's picture: the plane with
-// its axes in volts, the usual values marked, and a legend of what each
-// colour means and, for cycles, sounds like.
+#include "chart_picture.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 
-#include "chart.h"
 #include "drawing.h"
+#include "verdict/words.h"
 
-namespace render {
+namespace pictures {
 
 namespace {
 
@@ -22,7 +21,7 @@ constexpr int kLegendRow = 30;
 constexpr int kSwatch = 14;
 constexpr int kBarWidth = 160;
 
-constexpr Colour kMark{255, 255, 255};
+constexpr verdict::Colour kMark{255, 255, 255};
 const std::array<std::string, 2> kRoundingCycleWords{
     "the floats fall into a cycle that the map has only as an unstable one,",
     "or not at all: another start or a reset may give another tone or none"};
@@ -40,7 +39,7 @@ class Legend {
 public:
     Legend(Canvas& canvas, int top) : canvas(canvas), y(top) {}
 
-    void swatch(Colour colour, const std::string& label)
+    void swatch(verdict::Colour colour, const std::string& label)
     {
         place(kSwatch + 8 + Canvas::textWidth(label, 2));
         canvas.fill(x, y + 2, kSwatch, kSwatch, colour);
@@ -50,7 +49,7 @@ public:
 
     // A hatched swatch on a row of its own, its words on as many rows as given.
     template <size_t Lines>
-    void hatchedSwatch(Colour colour, const std::array<std::string, Lines>& words)
+    void hatchedSwatch(verdict::Colour colour, const std::array<std::string, Lines>& words)
     {
         newRow();
         for (int row = 0; row < kSwatch; ++row)
@@ -104,7 +103,10 @@ private:
     int y;
 };
 
-void drawLegend(Legend& legend, const ChartSettings& s)
+// The tone of a cycle of `period` samples: "11025 Hz".
+std::string toneText(int32_t period, int32_t sampleRate) { return verdict::toneText(period, sampleRate).c_str(); }
+
+void drawLegend(Legend& legend, const ChartPlot& s)
 {
     legend.heading("stops:");
     legend.bar("at once", stopColour, "after " + std::to_string(s.steps) + " steps (log scale)");
@@ -119,9 +121,9 @@ void drawLegend(Legend& legend, const ChartSettings& s)
         legend.swatch(kCycleColours[k], periods + ": " + tones);
         from = to + 1;
     }
-    legend.heading("no cycle up to period " + std::to_string(kPeriodLimit) + ":");
+    legend.heading("no cycle up to period " + std::to_string(analysis::kPeriodLimit) + ":");
     legend.swatch(kQuasi, "quasi (not chaotic)");
-    legend.bar("chaos, Lyapunov exponent " + formatNumber(kChaosMargin, 2), chaosColour,
+    legend.bar("chaos, Lyapunov exponent " + formatNumber(analysis::kChaosMargin, 2), chaosColour,
                formatNumber(kMostLyapunov, 2) + " per step");
     legend.heading("hatched, a rounding cycle:");
     legend.hatchedSwatch(chaosColour(0.5), kRoundingCycleWords);
@@ -130,26 +132,10 @@ void drawLegend(Legend& legend, const ChartSettings& s)
 
 }  // namespace
 
-std::string chartShares(const Chart& chart)
+void writeChartPng(std::FILE* file, const ChartPlot& plot, const ChartCaption& caption)
 {
-    std::array<int64_t, 4> counts{};
-    int64_t constants = 0;
-    for (const OrbitClass& orbit : chart.points) {
-        ++counts[static_cast<size_t>(orbit.outcome)];
-        constants += orbit.outcome == Outcome::Cycle && orbit.period == 1;
-    }
-    const double total = static_cast<double>(chart.points.size());
-    auto share = [&](const char* name, int64_t count) { return name + formatNumber(100.0 * count / total, 1) + "%"; };
-    return share("stops ", counts[size_t(Outcome::Stops)]) + ", " + share("constant ", constants) + ", " +
-           share("tones ", counts[size_t(Outcome::Cycle)] - constants) + ", " +
-           share("quasi ", counts[size_t(Outcome::Quasi)]) + ", " + share("chaos ", counts[size_t(Outcome::Chaos)]);
-}
-
-void writeChartPng(std::FILE* file, const Chart& chart, const ChartCaption& caption)
-{
-    const ChartSettings& s = chart.settings;
-    const auto width = static_cast<int>(chart.across.size());
-    const auto height = static_cast<int>(chart.up.size());
+    const int width = plot.width;
+    const int height = plot.height;
     int plotWidth = kRight - kLeft;
     int plotHeight = static_cast<int>(std::lround(double(plotWidth) * height / width));
     if (plotHeight > kMostPlotHeight) {
@@ -165,40 +151,37 @@ void writeChartPng(std::FILE* file, const Chart& chart, const ChartCaption& capt
     // scratch canvas first to size the page.
     Canvas scratch(kPageWidth, 400, kPage);
     Legend measure(scratch, 0);
-    drawLegend(measure, s);
+    drawLegend(measure, plot);
     Canvas canvas(kPageWidth, plotBottom + kLegendGap + measure.bottom() + 10, kPage);
-    drawCaption(canvas, caption.title, caption.settings, chartShares(chart));
+    drawCaption(canvas, caption.title, caption.settings, caption.shares);
 
     for (int row = 0; row < plotHeight; ++row) {
         const int up = height - 1 - std::min(height - 1, row * height / plotHeight);
         for (int column = 0; column < plotWidth; ++column) {
             const int across = std::min(width - 1, column * width / plotWidth);
-            const OrbitClass& orbit = chart.points[size_t(up) * width + across];
-            const Colour colour = verdict::chartColour(orbit, s.steps);
+            const analysis::OrbitClass& orbit = plot.points[size_t(up) * width + across];
+            const verdict::Colour colour = verdict::chartColour(orbit, plot.steps);
             canvas.set(plotLeft + column, kPlotTop + row, orbit.roundingCycle ? hatched(colour, column, row) : colour);
         }
     }
     canvas.frame(plotLeft, kPlotTop, plotWidth, plotHeight, kFrame);
 
-    const bool ab = s.plane == Plane::AB;
-    const Axis across{s.acrossLow, s.acrossHigh, plotLeft, plotWidth, false};
-    const Axis up{s.upLow, s.upHigh, kPlotTop, plotHeight, true};
+    const Axis across{plot.acrossLow, plot.acrossHigh, plotLeft, plotWidth, false};
+    const Axis up{plot.upLow, plot.upHigh, kPlotTop, plotHeight, true};
     drawVerticalAxis(canvas, up, 8, plotLeft);
-    drawHorizontalAxis(canvas, across, plotBottom, ab ? "a (V)" : "x0 (V)", plotLeft, plotLeft + plotWidth);
-    drawSideName(canvas, kPlotTop + plotHeight / 2, ab ? "b" : "y0", kText);
+    drawHorizontalAxis(canvas, across, plotBottom, plot.acrossName + " (V)", plotLeft, plotLeft + plotWidth);
+    drawSideName(canvas, kPlotTop + plotHeight / 2, plot.upName, kText);
 
-    // The usual values: a 1.4 V and b 0.3 V, or the start at 0 V, 0 V.
-    const double markAcross = ab ? 1.4 : 0.0;
-    const double markUp = ab ? 0.3 : 0.0;
-    if (markAcross > s.acrossLow && markAcross < s.acrossHigh && markUp > s.upLow && markUp < s.upHigh) {
-        const int cx = static_cast<int>(std::lround(across.pixel(markAcross)));
-        const int cy = static_cast<int>(std::lround(up.pixel(markUp)));
+    if (plot.markAcross > plot.acrossLow && plot.markAcross < plot.acrossHigh && plot.markUp > plot.upLow &&
+        plot.markUp < plot.upHigh) {
+        const int cx = static_cast<int>(std::lround(across.pixel(plot.markAcross)));
+        const int cy = static_cast<int>(std::lround(up.pixel(plot.markUp)));
         for (int dy = -8; dy <= 8; ++dy)
             for (int dx = -8; dx <= 8; ++dx) {
                 const int distance = dx * dx + dy * dy;
                 if (distance >= 30 && distance <= 64) canvas.set(cx + dx, cy + dy, kMark);
             }
-        const std::string label = ab ? "a 1.4 V, b 0.3 V" : "x0 0 V, y0 0 V";
+        const std::string& label = plot.markLabel;
         const bool leftOfMark = cx + 14 + Canvas::textWidth(label, 2) > plotLeft + plotWidth;
         const int labelX = leftOfMark ? cx - 14 - Canvas::textWidth(label, 2) : cx + 14;
         canvas.fill(labelX - 3, cy - 11, Canvas::textWidth(label, 2) + 6, 22, kPlotBackground);
@@ -206,8 +189,8 @@ void writeChartPng(std::FILE* file, const Chart& chart, const ChartCaption& capt
     }
 
     Legend legend(canvas, plotBottom + kLegendGap);
-    drawLegend(legend, s);
+    drawLegend(legend, plot);
     canvas.writePng(file);
 }
 
-}  // namespace render
+}  // namespace pictures

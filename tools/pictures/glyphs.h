@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace render {
+namespace pictures {
 
 constexpr int kGlyphWidth = 5;
 constexpr int kGlyphHeight = 9;
@@ -12,4 +12,4 @@ constexpr int kGlyphAdvance = 6;  // one blank column between characters
 // The rows of a printable ASCII character.
 const uint8_t* glyphRows(char character);
 
-}  // namespace render
+}  // namespace pictures

@@ -1,6 +1,6 @@
 #include "glyphs.h"
 
-namespace render {
+namespace pictures {
 
 namespace {
 
@@ -112,4 +112,4 @@ const uint8_t* glyphRows(char character)
     return kMissing;
 }
 
-}  // namespace render
+}  // namespace pictures

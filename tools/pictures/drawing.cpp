@@ -1,7 +1,6 @@
 #include "drawing.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <stdexcept>
 
@@ -9,7 +8,7 @@
 
 #include "glyphs.h"
 
-namespace render {
+namespace pictures {
 
 namespace {
 
@@ -44,12 +43,12 @@ Ticks ticksFor(double low, double high, int wanted)
 
 }  // namespace
 
-Canvas::Canvas(int width, int height, Colour background) : width(width), height(height), rgb(size_t(width) * height * 3)
+Canvas::Canvas(int width, int height, verdict::Colour background) : width(width), height(height), rgb(size_t(width) * height * 3)
 {
     fill(0, 0, width, height, background);
 }
 
-void Canvas::set(int x, int y, Colour c)
+void Canvas::set(int x, int y, verdict::Colour c)
 {
     if (x < 0 || y < 0 || x >= width || y >= height) return;
     uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
@@ -58,13 +57,13 @@ void Canvas::set(int x, int y, Colour c)
     p[2] = c.b;
 }
 
-void Canvas::fill(int x, int y, int w, int h, Colour c)
+void Canvas::fill(int x, int y, int w, int h, verdict::Colour c)
 {
     for (int row = y; row < y + h; ++row)
         for (int column = x; column < x + w; ++column) set(column, row, c);
 }
 
-void Canvas::frame(int x, int y, int w, int h, Colour c)
+void Canvas::frame(int x, int y, int w, int h, verdict::Colour c)
 {
     fill(x - 1, y - 1, w + 2, 1, c);
     fill(x - 1, y + h, w + 2, 1, c);
@@ -77,7 +76,7 @@ int Canvas::textWidth(const std::string& text, int scale)
     return text.empty() ? 0 : (int(text.size()) * kGlyphAdvance - 1) * scale;
 }
 
-void Canvas::text(int x, int y, std::string text, int scale, Colour c)
+void Canvas::text(int x, int y, std::string text, int scale, verdict::Colour c)
 {
     const int room = (width - 20 - x) / (kGlyphAdvance * scale);
     if (room >= 3 && int(text.size()) > room) text = text.substr(0, room - 3) + "...";
@@ -90,12 +89,12 @@ void Canvas::text(int x, int y, std::string text, int scale, Colour c)
     }
 }
 
-void Canvas::textRight(int right, int y, const std::string& s, int scale, Colour c)
+void Canvas::textRight(int right, int y, const std::string& s, int scale, verdict::Colour c)
 {
     text(right - textWidth(s, scale), y, s, scale, c);
 }
 
-void Canvas::textCentred(int centre, int y, const std::string& s, int scale, Colour c)
+void Canvas::textCentred(int centre, int y, const std::string& s, int scale, verdict::Colour c)
 {
     text(centre - textWidth(s, scale) / 2, y, s, scale, c);
 }
@@ -154,10 +153,10 @@ void drawCaption(Canvas& canvas, const std::string& title, const std::string& se
     canvas.text(20, 78, third, 2, kDimText);
 }
 
-void drawSideName(Canvas& canvas, int centreY, const std::string& name, Colour colour)
+void drawSideName(Canvas& canvas, int centreY, const std::string& name, verdict::Colour colour)
 {
     canvas.textCentred(30, centreY - 22, name, 3, colour);
     canvas.textCentred(30, centreY + 10, "(V)", 2, kDimText);
 }
 
-}  // namespace render
+}  // namespace pictures

@@ -4,13 +4,11 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <cmath>
-#include <cstdlib>
+#include <cstdio>
 #include <exception>
 #include <stdexcept>
 #include <thread>
 
-#include "drawing.h"
 #include "host/point_judge.h"
 #include "scenario.h"
 
@@ -31,7 +29,7 @@ public:
         if (!judge.ready()) throw std::runtime_error("the module library's instance offers no map to drive");
     }
 
-    OrbitClass run(const ChartInputs& inputs, int64_t steps)
+    analysis::OrbitClass run(const ChartInputs& inputs, int64_t steps)
     {
         return judge.judge(inputs.a, inputs.b, inputs.x0, inputs.y0, steps);
     }
@@ -49,25 +47,14 @@ private:
 
 }  // namespace
 
-std::string voltsText(float signal)
-{
-    const double volts = voltsFromSignal(signal);
-    char text[32];
-    for (int digits = 1; digits <= 17; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, volts);
-        if (signalFromVolts(std::strtod(text, nullptr)) == signal) break;
-    }
-    return text;
-}
-
 Chart::Chart(const ChartSettings& settings)
     : settings(settings), across(size_t(settings.width)), up(size_t(settings.height)),
       points(size_t(settings.width) * size_t(settings.height))
 {
     for (int32_t i = 0; i < settings.width; ++i)
-        across[i] = signalFromVolts(pointVolts(settings.acrossLow, settings.acrossHigh, settings.width, i));
+        across[i] = host::signalFromVolts(host::pointVolts(settings.acrossLow, settings.acrossHigh, settings.width, i));
     for (int32_t j = 0; j < settings.height; ++j)
-        up[j] = signalFromVolts(pointVolts(settings.upLow, settings.upHigh, settings.height, j));
+        up[j] = host::signalFromVolts(host::pointVolts(settings.upLow, settings.upHigh, settings.height, j));
 }
 
 ChartInputs Chart::inputsAt(size_t point) const
@@ -135,30 +122,24 @@ Chart computeChart(const host::ModuleLibrary& library, const ChartSettings& sett
     return chart;
 }
 
-bool writeChartCsv(std::FILE* file, const Chart& chart)
+std::string chartShares(const Chart& chart)
 {
-    std::vector<std::string> acrossTexts, upTexts;
-    for (float value : chart.across) acrossTexts.push_back(voltsText(value));
-    for (float value : chart.up) upTexts.push_back(voltsText(value));
-    const ChartSettings& s = chart.settings;
-    const std::array<std::string, 4> fixed{voltsText(s.a), voltsText(s.b), voltsText(s.x0), voltsText(s.y0)};
-
-    std::fputs("a,b,x0,y0,outcome,period,steps,lyapunov,settle\n", file);
-    const size_t width = chart.across.size();
-    for (size_t point = 0; point < chart.points.size(); ++point) {
-        const std::string& h = acrossTexts[point % width];
-        const std::string& v = upTexts[point / width];
-        const bool ab = s.plane == Plane::AB;
-        const OrbitClass& orbit = chart.points[point];
-        char lyapunov[32] = "";
-        if (orbit.outcome == Outcome::Quasi || orbit.outcome == Outcome::Chaos)
-            std::snprintf(lyapunov, sizeof lyapunov, "%.6f", orbit.lyapunov);
-        const std::string settle = orbit.settle >= 0 ? std::to_string(orbit.settle) : "";
-        std::fprintf(file, "%s,%s,%s,%s,%s,%d,%lld,%s,%s\n", (ab ? h : fixed[0]).c_str(), (ab ? v : fixed[1]).c_str(),
-                     (ab ? fixed[2] : h).c_str(), (ab ? fixed[3] : v).c_str(), outcomeName(orbit.outcome),
-                     static_cast<int>(orbit.period), static_cast<long long>(orbit.steps), lyapunov, settle.c_str());
+    std::array<int64_t, 4> counts{};
+    int64_t constants = 0;
+    for (const analysis::OrbitClass& orbit : chart.points) {
+        ++counts[static_cast<size_t>(orbit.outcome)];
+        constants += orbit.outcome == analysis::Outcome::Cycle && orbit.period == 1;
     }
-    return std::ferror(file) == 0;
+    const double total = static_cast<double>(chart.points.size());
+    auto share = [&](const char* name, int64_t count) {
+        char percent[32];
+        std::snprintf(percent, sizeof percent, "%.1f", 100.0 * count / total);
+        return name + std::string(percent) + "%";
+    };
+    using analysis::Outcome;
+    return share("stops ", counts[size_t(Outcome::Stops)]) + ", " + share("constant ", constants) + ", " +
+           share("tones ", counts[size_t(Outcome::Cycle)] - constants) + ", " +
+           share("quasi ", counts[size_t(Outcome::Quasi)]) + ", " + share("chaos ", counts[size_t(Outcome::Chaos)]);
 }
 
 }  // namespace render

@@ -4,14 +4,13 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "analysis/orbit_analysis.h"
 #include "host/drive.h"
 #include "host/host_emulator.h"
-#include "orbit.h"
 
 namespace render {
 
@@ -33,12 +32,6 @@ struct ChartSettings {
     float a = 0.0f, b = 0.0f, x0 = 0.0f, y0 = 0.0f;
 };
 
-using host::pointVolts;
-
-// The shortest decimal text of volts that reads back, through the tool's
-// volts-to-signal conversion, to `signal`.
-std::string voltsText(float signal);
-
 struct ChartInputs {
     float a, b, x0, y0;  // signal scale
 };
@@ -49,7 +42,7 @@ public:
 
     const ChartSettings settings;
     std::vector<float> across, up;  // each column's and each row's input, signal scale
-    std::vector<OrbitClass> points;  // row by row from the lowest, each row from the left
+    std::vector<analysis::OrbitClass> points;  // row by row from the lowest, each row from the left
     unsigned threads = 0;            // that computed them
 
     ChartInputs inputsAt(size_t point) const;
@@ -63,18 +56,6 @@ using ChartProgress = std::function<void(int64_t done)>;
 // core). Throws std::runtime_error when the library makes no instance.
 Chart computeChart(const host::ModuleLibrary& library, const ChartSettings& settings, unsigned threads,
                    const ChartProgress& progress);
-
-// Header and one row per point; returns false when the file could not be written.
-bool writeChartCsv(std::FILE* file, const Chart& chart);
-
-struct ChartCaption {
-    std::string title;
-    std::string settings;
-};
-
-// The plane with its axes, the usual values marked and the legend; throws
-// std::runtime_error when the PNG cannot be encoded.
-void writeChartPng(std::FILE* file, const Chart& chart, const ChartCaption& caption);
 
 // "stops 61.2%, constant 20.1%, ..." over the whole chart.
 std::string chartShares(const Chart& chart);
