@@ -9,24 +9,41 @@ namespace analysis {
 
 namespace {
 
-// Newton either converges within a few steps from float states near a cycle
+// Newton either converges within a few steps from states near a cycle
 // (quadratically, from about an ulp of float) or not at all.
-constexpr int32_t kMostNewtonSteps = 40;
-// Done when no point moves more than this (states are at most 0.2).
+constexpr int32_t kMostNewtonSteps = 16;
+// Done when no point moves more than this (states are at most 0.2), or when
+// the largest move, below kRoundingNoise, no longer halves: converging, it
+// would square. Along a long cycle the Jacobians' products carry the
+// roundings of the solve, and the moves stall somewhat above 1e-14.
 constexpr double kConverged = 1e-14;
+constexpr double kRoundingNoise = 1e-10;
+// A solution leaves each point this near, at most, to the map's image of the
+// point before (the roundings of one step are some 1e-17): a move that stalls
+// short of a solution is not one.
+constexpr double kSolved = 1e-14;
 // Beyond the guard's bound by far: Newton has left the map's bounded region.
 constexpr double kOutOfReach = 1.0;
 // Two points of a refined cycle this close are the same point: converged
 // points agree to about 1e-16, distinct ones sit at least some 1e-5 apart
 // even a float's step of a beyond a period doubling.
 constexpr double kSamePoint = 1e-10;
-// The halo is a first-order estimate from one phase of the cycle; this
-// covers the other phases and the neglected higher orders.
-constexpr double kHaloSafety = 4.0;
-// Powers of the period's Jacobian summed for the halo, at most, and the share
-// of the sum so far below which a power ends the sum.
-constexpr int64_t kMostHaloPowers = int64_t{1} << 20;
-constexpr double kNegligiblePower = 0x1p-30;
+// Newton's work per orbit of the map, in cycle points refined, at most: near
+// b = -1 V a slowly circling orbit can make every period a candidate, and
+// beside a cascade of doublings each multiple of the first period refines
+// to the unstable cycle it began as.
+constexpr int64_t kRefinementBudget = 4096;
+// An orbit this close to a cycle, per coordinate, is on it: Newton's points
+// and the orbit's states agree to about 1e-16 once it has converged.
+constexpr double kOnCycle = 1e-12;
+// An orbit still this far from a cycle (10 mV) that it approaches falls onto
+// it, slowly, near a bifurcation; Newton's points any farther from the
+// states it was given are another cycle than the one they circle.
+constexpr double kWithinReach = 1e-3;
+// The map's orbit is run this many steps at a time, and looked at in between:
+// most orbits are on their cycle after the first few stretches.
+constexpr int32_t kMapStretch = 512;
+static_assert(kMapSteps % kMapStretch == 0);
 
 // [[xx, xy], [yx, yy]]
 struct Matrix {
@@ -41,10 +58,11 @@ Matrix times(const Matrix& l, const Matrix& r)
             l.yx * r.xy + l.yy * r.yy};
 }
 
-// The maximum row sum: a norm without square roots.
-double norm(const Matrix& m) { return std::max(std::abs(m.xx) + std::abs(m.xy), std::abs(m.yx) + std::abs(m.yy)); }
-
 Matrix jacobian(const ExactMap& map, double x) { return {-2.0 * map.quadratic * x, 1.0, map.yFactor, 0.0}; }
+
+// The map's image of (x, y), in its two parts.
+inline double imageX(const ExactMap& map, double x, double y) { return (y + map.constant) - (x * x) * map.quadratic; }
+inline double imageY(const ExactMap& map, double x) { return x * map.yFactor; }
 
 // The Jacobian's product once around the cycle from its first point.
 Matrix periodJacobian(const ExactMap& map, const MapCycle& cycle)
@@ -69,8 +87,8 @@ double newtonStep(const ExactMap& map, std::vector<double>& x, std::vector<doubl
     Matrix around = kIdentity;
     for (size_t k = 0; k < p; ++k) {
         const size_t next = k + 1 == p ? 0 : k + 1;
-        rx[k] = ((y[k] + map.constant) - (x[k] * x[k]) * map.quadratic) - x[next];
-        ry[k] = x[k] * map.yFactor - y[next];
+        rx[k] = imageX(map, x[k], y[k]) - x[next];
+        ry[k] = imageY(map, x[k]) - y[next];
         const Matrix j = jacobian(map, x[k]);
         const double nextSx = j.xx * sx + sy + rx[k];
         sy = j.yx * sx + ry[k];
@@ -96,6 +114,19 @@ double newtonStep(const ExactMap& map, std::vector<double>& x, std::vector<doubl
     return largest;
 }
 
+// The largest distance, per coordinate, between a point's image and the next point.
+double largestResidual(const ExactMap& map, const std::vector<double>& x, const std::vector<double>& y)
+{
+    const size_t p = x.size();
+    double largest = 0.0;
+    for (size_t k = 0; k < p; ++k) {
+        const size_t next = k + 1 == p ? 0 : k + 1;
+        largest = std::max(
+            {largest, std::abs(imageX(map, x[k], y[k]) - x[next]), std::abs(imageY(map, x[k]) - y[next])});
+    }
+    return largest;
+}
+
 int32_t leastPeriod(const std::vector<double>& x, const std::vector<double>& y)
 {
     const auto p = static_cast<int32_t>(x.size());
@@ -114,35 +145,98 @@ int32_t leastPeriod(const std::vector<double>& x, const std::vector<double>& y)
 // conditions, arithmetic only): |det| < 1 and |trace| < 1 + det.
 bool attracts(double trace, double det) { return std::abs(det) < 1.0 && std::abs(trace) < 1.0 + det; }
 
-// Each step rounds x and y to float, an error of at most half an ulp of the
-// cycle's largest coordinate, e. An error made i steps ago has been carried
-// by the product of the last i Jacobians, so a float state sits within about
-// e·sum over i of |product| of the exact point: the sum within one period
-// times the sum over the powers of the period's Jacobian M.
-double roundingHalo(const ExactMap& map, const MapCycle& cycle, const Matrix& around)
+// Whether the last `length` states repeat with `period` within `gap`; judged
+// from the end back, so most periods fail at once.
+bool repeats(const double* x, const double* y, int32_t length, int32_t period, double gap)
 {
-    double largest = 0.0;
-    for (int32_t k = 0; k < cycle.period; ++k)
-        largest = std::max({largest, std::abs(cycle.x[size_t(k)]), std::abs(cycle.y[size_t(k)])});
-    int exponent = 0;
-    std::frexp(largest, &exponent);
-    const double halfUlp = std::ldexp(1.0, exponent - 25);
+    for (int32_t i = length - 1; i >= period; --i) {
+        if (std::abs(x[i] - x[i - period]) > gap || std::abs(y[i] - y[i - period]) > gap) return false;
+    }
+    return true;
+}
 
-    double withinPeriod = 0.0;
-    Matrix partial = kIdentity;
-    for (int32_t k = 0; k < cycle.period; ++k) {
-        withinPeriod += norm(partial);
-        partial = times(jacobian(map, cycle.x[size_t(k)]), partial);
+// kMapStretch states of the map's orbit from (x, y), which become the state
+// after them; false when the orbit leaves the map's bounded region.
+bool stretch(const ExactMap& map, double& x, double& y, double* orbitX, double* orbitY)
+{
+    const ExactMap local = map;  // in registers: the stores below cannot touch it
+    double u = x, v = y;
+    for (int32_t n = 0; n < kMapStretch; ++n) {
+        if (!(std::abs(u) < kOutOfReach && std::abs(v) < kOutOfReach)) return false;
+        orbitX[n] = u;
+        orbitY[n] = v;
+        const double nextU = imageX(local, u, v);
+        v = imageY(local, u);
+        u = nextU;
     }
-    double overPeriods = 0.0;
-    Matrix power = kIdentity;
-    for (int64_t j = 0; j < kMostHaloPowers; ++j) {
-        const double size = norm(power);
-        if (size <= kNegligiblePower * overPeriods) break;
-        overPeriods += size;
-        power = times(around, power);
+    x = u;
+    y = v;
+    return true;
+}
+
+// The map's orbit from (x, y): kMapSteps states, or fewer once its last
+// `window` states repeat within kOnCycle (it is then on its cycle, and stays
+// there); empty when it leaves the map's bounded region.
+void runMap(const ExactMap& map, double x, double y, int32_t window, std::vector<double>& orbitX,
+            std::vector<double>& orbitY)
+{
+    // Only the least period with which the last state repeats is worth a
+    // look: a multiple of a period the window does not repeat with fails too.
+    const auto onCycle = [&] {
+        const size_t last = orbitX.size() - 1;
+        int32_t p = 1;
+        while (p <= window / 2 && !(std::abs(orbitX[last] - orbitX[last - size_t(p)]) <= kOnCycle &&
+                                    std::abs(orbitY[last] - orbitY[last - size_t(p)]) <= kOnCycle))
+            ++p;
+        return p <= window / 2 && repeats(orbitX.data() + (last + 1 - size_t(window)),
+                                          orbitY.data() + (last + 1 - size_t(window)), window, p, kOnCycle);
+    };
+    for (int32_t n = 0; n < kMapSteps; n += kMapStretch) {
+        orbitX.resize(size_t(n + kMapStretch));
+        orbitY.resize(size_t(n + kMapStretch));
+        if (!stretch(map, x, y, orbitX.data() + n, orbitY.data() + n)) {
+            orbitX.clear();
+            orbitY.clear();
+            return;
+        }
+        if (n + kMapStretch >= window && onCycle()) return;
     }
-    return kHaloSafety * halfUlp * withinPeriod * overPeriods;
+}
+
+// The largest distance, per coordinate, of states [from, to) of an orbit
+// from the cycle's points, state `first` belonging to point 0.
+double distanceFrom(const MapCycle& cycle, const std::vector<double>& x, const std::vector<double>& y, int32_t from,
+                    int32_t to, int32_t first)
+{
+    const int32_t period = cycle.period;
+    int32_t k = ((from - first) % period + period) % period;
+    double largest = 0.0;
+    for (int32_t i = from; i < to; ++i, k = k + 1 == period ? 0 : k + 1) {
+        largest = std::max({largest, std::abs(x[size_t(i)] - cycle.x[size_t(k)]),
+                            std::abs(y[size_t(i)] - cycle.y[size_t(k)])});
+    }
+    return largest;
+}
+
+// Whether each of the floats x[from..to) lies within `gap` of one of the
+// cycle's points. Not necessarily the next point each time: where points of
+// a cycle lie close together (a cycle born of doublings, its points in
+// pairs), the floats may hop between the points of one pair.
+bool floatsBeside(const MapCycle& cycle, const float* x, const float* y, size_t from, size_t to, double gap)
+{
+    const auto period = static_cast<size_t>(cycle.period);
+    const auto beside = [&](size_t i, size_t k) {
+        return std::abs(double{x[i]} - cycle.x[k]) <= gap && std::abs(double{y[i]} - cycle.y[k]) <= gap;
+    };
+    size_t k = 0;
+    for (size_t i = from; i < to; ++i) {
+        k = k + 1 == period ? 0 : k + 1;
+        if (beside(i, k)) continue;
+        k = 0;
+        while (k < period && !beside(i, k)) ++k;
+        if (k == period) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -153,19 +247,21 @@ ExactMap::ExactMap(float a, float b)
 {
 }
 
-MapCycle refineCycle(const ExactMap& map, const float* x, const float* y, int32_t p)
+MapCycle refineCycle(const ExactMap& map, const double* x, const double* y, int32_t p)
 {
     MapCycle cycle;
     cycle.x.assign(x, x + p);
     cycle.y.assign(y, y + p);
     std::vector<double> rx(static_cast<size_t>(p)), ry(static_cast<size_t>(p));
     bool converged = false;
+    double lastMove = kOutOfReach;
     for (int32_t step = 0; step < kMostNewtonSteps && !converged; ++step) {
         const double moved = newtonStep(map, cycle.x, cycle.y, rx, ry);
         if (moved < 0.0) return {};
-        converged = moved <= kConverged;
+        converged = moved <= kConverged || (moved <= kRoundingNoise && moved > 0.5 * lastMove);
+        lastMove = moved;
     }
-    if (!converged) return {};
+    if (!converged || largestResidual(map, cycle.x, cycle.y) > kSolved) return {};
 
     cycle.period = leastPeriod(cycle.x, cycle.y);
     cycle.x.resize(size_t(cycle.period));
@@ -174,8 +270,56 @@ MapCycle refineCycle(const ExactMap& map, const float* x, const float* y, int32_
     cycle.trace = around.xx + around.yy;
     cycle.determinant = around.xx * around.yy - around.xy * around.yx;
     cycle.attracting = attracts(cycle.trace, cycle.determinant);
-    if (cycle.attracting) cycle.halo = roundingHalo(map, cycle, around);
     return cycle;
+}
+
+MapCycle cycleFollowed(const ExactMap& map, const float* x, const float* y, int64_t count, int32_t longest)
+{
+    const int32_t window = 2 * longest;
+    std::vector<double> orbitX, orbitY;
+    orbitX.reserve(kMapSteps);
+    orbitY.reserve(kMapSteps);
+    runMap(map, x[0], y[0], window, orbitX, orbitY);
+    if (orbitX.empty()) return {};
+
+    const auto length = static_cast<int32_t>(orbitX.size());
+    const double* lastX = orbitX.data() + (length - window);
+    const double* lastY = orbitY.data() + (length - window);
+    const auto repeatsWith = [&](int32_t p) { return p <= longest && repeats(lastX, lastY, window, p, kRepeatGap); };
+    std::vector<bool> tried(size_t(longest) + 1);
+    int64_t budget = kRefinementBudget;
+    // The periods in the order tried: from 1 up, but after one that refines
+    // to an unstable cycle, that cycle's double first.
+    int32_t next = 1, doubled = 0;
+    while (budget > 0) {
+        int32_t p = doubled;
+        doubled = 0;
+        if (p == 0) {
+            while (next <= longest && (tried[size_t(next)] || !repeatsWith(next))) ++next;
+            if (next > longest) break;
+            p = next++;
+        }
+        if (budget < p) continue;
+        budget -= p;
+        tried[size_t(p)] = true;
+        const int32_t first = length - p;
+        MapCycle cycle = refineCycle(map, orbitX.data() + first, orbitY.data() + first, p);
+        if (cycle.period == 0 || !cycle.attracting) {
+            const int32_t twice = 2 * cycle.period;
+            if (twice > 0 && twice <= longest && !tried[size_t(twice)] && repeatsWith(twice)) doubled = twice;
+            continue;
+        }
+        const double atEnd = distanceFrom(cycle, orbitX, orbitY, length - longest, length, first);
+        const double atStart = distanceFrom(cycle, orbitX, orbitY, 0, longest, first);
+        if (atEnd > kOnCycle && !(atEnd < atStart && atEnd <= kWithinReach)) continue;
+        // The floats' last states against the cycle, as near as the map's
+        // orbit is at the same steps, or at its last once it is on the cycle.
+        const auto mapTo = static_cast<int32_t>(std::min<int64_t>(count, length));
+        const double mapAway = distanceFrom(cycle, orbitX, orbitY, mapTo - longest, mapTo, first);
+        if (!floatsBeside(cycle, x, y, size_t(count - longest), size_t(count), kNearGap + mapAway)) return {};
+        return cycle;
+    }
+    return {};
 }
 
 }  // namespace analysis

@@ -1,6 +1,6 @@
-// The map without its roundings, and its cycles: found by Newton's method from
-// float states, with their multipliers and the halo in which the module's
-// rounding keeps the floats around them.
+// The map without its roundings, and its cycles: found by Newton's method,
+// with their multipliers, and the attracting cycle that the map, run from a
+// float state, falls onto.
 #pragma once
 
 #include <cstdint>
@@ -23,14 +23,39 @@ struct MapCycle {
     bool attracting = false;   // both multipliers strictly inside the unit circle
     double trace = 0.0;        // of the Jacobian once around the cycle: the multipliers' sum
     double determinant = 0.0;  // and their product
-    double halo = 0.0;         // attracting only: how far rounding may keep a float state from it, per coordinate
     std::vector<double> x, y;  // its `period` points, the first refined from the first state given
 };
 
-// Refines the p float states x[0..p), y[0..p) into a cycle of the map of
-// period p (multiple shooting: all p points at once), then reduces it to its
-// least period and judges its multipliers. Plain arithmetic only, so the
-// verdict is the same on every machine.
-MapCycle refineCycle(const ExactMap& map, const float* x, const float* y, int32_t p);
+// Refines the p states x[0..p), y[0..p) into a cycle of the map of period p
+// (multiple shooting: all p points at once), then reduces it to its least
+// period and judges its multipliers. Plain arithmetic only, so the verdict is
+// the same on every machine.
+MapCycle refineCycle(const ExactMap& map, const double* x, const double* y, int32_t p);
+
+// States one period apart within this (signal scale, 10 mV) make the period
+// worth a closer look: far wider than the way rounding keeps the floats
+// around any cycle but one within a hair of a bifurcation, far narrower than
+// any chaotic orbit's spread.
+constexpr double kRepeatGap = 1e-3;
+// Floats this near a cycle's points, per coordinate (1 mV), beyond where the
+// map's own orbit is at the same step, stay beside it.
+constexpr double kNearGap = 1e-4;
+// How long the map is run from a float state to see where it goes: enough for
+// any cycle whose multipliers are not within a few parts in ten thousand of
+// the unit circle to come clearly nearer.
+constexpr int32_t kMapSteps = 8192;
+
+// The attracting cycle of the map that the floats x[0..count), y[0..count)
+// follow; period 0: none. The map is run kMapSteps from the first float
+// state, or until it is on a cycle; the periods up to `longest` (at most
+// kMapSteps / 4) with which its last 2·longest states repeat within
+// kRepeatGap are tried, shortest first, by refining the last of them. A
+// period that refines to an unstable cycle is followed by that cycle's
+// double: near a period doubling the map circles the unstable parent on the
+// attracting cycle beside it. The first attracting cycle the map's orbit
+// falls onto (ends nearer to, or on) is where the map takes the floats'
+// state; they follow it when their last `longest` states lie beside its
+// points.
+MapCycle cycleFollowed(const ExactMap& map, const float* x, const float* y, int64_t count, int32_t longest);
 
 }  // namespace analysis

@@ -28,13 +28,13 @@ constexpr int32_t kRenormaliseEvery = 16;
 // before that part can fall below this share, so it keeps about 40 bits.
 constexpr double kLeastAcrossShare = 0x1p-13;
 
-// Float states one period apart within this (signal scale, 1 mV) make the
-// period a candidate worth refining: far wider than any halo the refinement
-// then demands, far narrower than any chaotic orbit's spread.
-constexpr double kCandidateGap = 1e-4;
-// Newton's work per orbit, in cycle points refined, at most: near b = -1 V a
-// slowly circling orbit can make every period a candidate.
-constexpr int64_t kRefinementBudget = 4 * int64_t{kPeriodLimit};
+// A cycle has sounded from the iterate on which each state is within this of
+// the state a period earlier (signal scale, 100 µV: -100 dB of the pins'
+// 10 V), or within twice the final window's largest such gap where the
+// floats sway more. Far above the floats' ulps, so that a state's last bit
+// seldom moves it. The map is run from where they settled in the same way
+// within kNearGap.
+constexpr double kLeastSettleGap = 1e-5;
 
 constexpr double kLn2 = 0.69314718055994530942;
 
@@ -46,20 +46,19 @@ bool isGuardZero(float x, float y)
     return std::bit_cast<uint32_t>(x) == 0 && std::bit_cast<uint32_t>(y) == 0;
 }
 
-// Scales (u, v) by a power of two that brings its larger component into
+// Scales the values by the power of two that brings the largest of them into
 // [1, 2), returning the power taken out.
-inline int64_t renormalise(double& u, double& v)
+template <typename... Values>
+inline int64_t renormalise(Values&... values)
 {
     constexpr uint64_t kMagnitude = ~(uint64_t{1} << 63);
-    const uint64_t largest =
-        std::max(std::bit_cast<uint64_t>(u) & kMagnitude, std::bit_cast<uint64_t>(v) & kMagnitude);
+    const uint64_t largest = std::max({(std::bit_cast<uint64_t>(values) & kMagnitude)...});
     if (largest == 0) return 0;  // collapsed onto zero: stays there, the exponent is -infinity
     const auto field = static_cast<int32_t>(largest >> 52);
-    // A subnormal tangent is first lifted into the normal range.
+    // A subnormal value is first lifted into the normal range.
     const int32_t shift = field == 0 ? -600 : field - 1023;
     const double scale = std::bit_cast<double>(uint64_t(1023 - shift) << 52);
-    u *= scale;
-    v *= scale;
+    ((values *= scale), ...);
     return shift;
 }
 
@@ -81,47 +80,41 @@ double exponentOf(double u, double v, int64_t powers, int64_t followed)
     return (double(powers) * kLn2 + 0.5 * naturalLog(squared)) / double(followed);
 }
 
-enum class Repetition { None, Near, Exact };
-
-// Whether the last `length` states repeat with `period`: exactly, within the
-// candidate gap, or not. Judged from the end back, so most periods fail at once.
-Repetition repetition(const float* x, const float* y, int64_t length, int32_t period)
+// Whether the last `length` states repeat with `period` within `gap` (0:
+// exactly). Judged from the end back, so most periods fail at once.
+bool repeats(const float* x, const float* y, int64_t length, int32_t period, double gap)
 {
-    bool exact = true;
     for (int64_t i = length - 1; i >= period; --i) {
-        const double dx = std::abs(double{x[i]} - double{x[i - period]});
-        const double dy = std::abs(double{y[i]} - double{y[i - period]});
-        if (dx > kCandidateGap || dy > kCandidateGap) return Repetition::None;
-        exact = exact && dx == 0.0 && dy == 0.0;
-    }
-    return exact ? Repetition::Exact : Repetition::Near;
-}
-
-// Whether every state of the window lies within the cycle's halo of its point;
-// the window's last `refined` states are the ones its first point was refined from.
-bool follows(const MapCycle& cycle, const float* x, const float* y, int64_t length, int32_t refined)
-{
-    const auto period = static_cast<size_t>(cycle.period);
-    const auto firstPoint = static_cast<size_t>(length - refined);
-    size_t k = (period - firstPoint % period) % period;  // the point of the window's first state
-    for (int64_t i = 0; i < length; ++i, k = k + 1 == period ? 0 : k + 1) {
-        if (std::abs(double{x[i]} - cycle.x[k]) > cycle.halo || std::abs(double{y[i]} - cycle.y[k]) > cycle.halo)
+        if (std::abs(double{x[i]} - double{x[i - period]}) > gap ||
+            std::abs(double{y[i]} - double{y[i - period]}) > gap)
             return false;
     }
     return true;
 }
 
-// The least index from which each state is within `gap` of the one `period`
-// earlier, at least `period`. Judged from the end back, a run of states at a
-// time without branches, since most orbits settle early.
-int64_t settledFrom(const float* x, const float* y, int64_t length, int32_t period, double gap)
+// The largest distance, per coordinate, between a state of the window and the
+// one `period` earlier within it.
+double largestGap(const float* x, const float* y, int64_t length, int32_t period)
+{
+    double largest = 0.0;
+    for (int64_t i = period; i < length; ++i) {
+        largest = std::max({largest, std::abs(double{x[i]} - double{x[i - period]}),
+                            std::abs(double{y[i]} - double{y[i - period]})});
+    }
+    return largest;
+}
+
+// The least index from which each state before `end` is within `gap` of the
+// one `period` earlier, at least `period`. Judged from the end back, a run of
+// states at a time without branches, since most orbits settle early.
+int64_t settledFrom(const float* x, const float* y, int64_t end, int32_t period, double gap)
 {
     constexpr int64_t kRun = 16;
     const auto apart = [&](int64_t i) {
         return int{std::abs(double{x[i]} - double{x[i - period]}) > gap} |
                int{std::abs(double{y[i]} - double{y[i - period]}) > gap};
     };
-    int64_t i = length - 1;
+    int64_t i = end - 1;
     for (; i - kRun + 1 >= period; i -= kRun) {
         bool any = false;
         for (int64_t k = 0; k < kRun; ++k) any |= apart(i - k);
@@ -243,64 +236,110 @@ void OrbitAnalysis::follow(Tangents& t, int64_t to) const
     t = {u1, u2, w1, w2, t.exponentU, t.exponentW, phase, to};
 }
 
-// The window is the last states seen, at most kCycleWindow and at most the
-// second half. Periods are tried from 1 up; one whose states repeat within
-// the candidate gap is refined into a cycle of the map, which is the orbit's
-// cycle when it attracts and the window lies within its rounding halo. The
-// first period at which the floats repeat exactly and no such cycle is found
-// is a rounding cycle. Once a refinement finds an attracting cycle that the
-// window has not yet settled into, no other is sought: the floats are on
-// their way to it.
-bool OrbitAnalysis::judgeCycle(OrbitClass& result) const
+int64_t OrbitAnalysis::windowLength() const { return std::min(seen - seen / 2, kCycleWindow); }
+
+int32_t OrbitAnalysis::longestPeriod() const
 {
-    const int64_t length = std::min(seen - seen / 2, kCycleWindow);
-    const auto longest = static_cast<int32_t>(std::min<int64_t>(kPeriodLimit, length / 2));
-    const size_t windowStart = static_cast<size_t>(seen - length - historyFrom);
-    const float* x = historyX.data() + windowStart;
-    const float* y = historyY.data() + windowStart;
-    const ExactMap map(a, b);
-    int64_t budget = kRefinementBudget;
-
-    const auto settleFor = [&](int32_t period, double gap) {
-        return historyFrom + settledFrom(historyX.data(), historyY.data(), int64_t(historyX.size()), period, gap);
-    };
-
-    for (int32_t period = 1; period <= longest; ++period) {
-        const Repetition repeats = repetition(x, y, length, period);
-        if (repeats == Repetition::None) continue;
-        if (budget >= period) {
-            budget -= period;
-            const MapCycle cycle = refineCycle(map, x + length - period, y + length - period, period);
-            if (cycle.period > 0 && cycle.attracting) {
-                if (follows(cycle, x, y, length, period)) {
-                    result.outcome = Outcome::Cycle;
-                    result.period = cycle.period;
-                    result.settle = settleFor(cycle.period, 2.0 * cycle.halo);
-                    return true;
-                }
-                budget = 0;
-            }
-        }
-        if (repeats == Repetition::Exact) {
-            result.roundingCycle = true;
-            result.period = period;
-            result.settle = settleFor(period, 0.0);
-            return true;
-        }
-    }
-    return false;
+    return static_cast<int32_t>(std::min<int64_t>(kPeriodLimit, windowLength() / 2));
 }
 
-void OrbitAnalysis::measureExponents(OrbitClass& result) const
+int32_t OrbitAnalysis::finalPeriod(double gap) const
+{
+    const int64_t length = windowLength();
+    const float* x = historyX.data() + (seen - length - historyFrom);
+    const float* y = historyY.data() + (seen - length - historyFrom);
+    for (int32_t period = 1; period <= longestPeriod(); ++period)
+        if (repeats(x, y, length, period, gap)) return period;
+    return 0;
+}
+
+int64_t OrbitAnalysis::settleOf(int32_t period, double gap) const
+{
+    return historyFrom + settledFrom(historyX.data(), historyY.data(), int64_t(historyX.size()), period, gap);
+}
+
+double OrbitAnalysis::finalSway(int32_t period) const
+{
+    const int64_t length = windowLength();
+    const float* x = historyX.data() + (seen - length - historyFrom);
+    const float* y = historyY.data() + (seen - length - historyFrom);
+    return largestGap(x, y, length, period);
+}
+
+// Both with one look back: the states after the steady settle are within the
+// wider gap too.
+OrbitAnalysis::Settles OrbitAnalysis::settlesOf(int32_t period) const
+{
+    const double sway = finalSway(period);
+    const float* x = historyX.data();
+    const float* y = historyY.data();
+    const int64_t steady =
+        settledFrom(x, y, int64_t(historyX.size()), period, std::max(kLeastSettleGap, 2.0 * sway));
+    const int64_t near = settledFrom(x, y, steady, period, std::max(kNearGap, 2.0 * sway));
+    return {historyFrom + steady, historyFrom + near};
+}
+
+// The floats from `settles.near` on against the map run from their state
+// there.
+bool OrbitAnalysis::judgeCycle(OrbitClass& result, int32_t period, const Settles& settles) const
+{
+    const int64_t from = settles.near;
+    const auto at = static_cast<size_t>(from - historyFrom);
+    const MapCycle cycle =
+        cycleFollowed(ExactMap(a, b), historyX.data() + at, historyY.data() + at, seen - from, longestPeriod());
+    if (cycle.period == 0) return false;
+    result.outcome = Outcome::Cycle;
+    result.period = cycle.period;
+    result.settle = cycle.period == period
+                        ? settles.steady
+                        : settleOf(cycle.period, std::max(kLeastSettleGap, 2.0 * finalSway(cycle.period)));
+    return true;
+}
+
+void OrbitAnalysis::measureExponents(OrbitClass& result, int64_t from) const
 {
     Tangents t = tangents;
+    if (from != tangentFrom) t = Tangents{.at = from};
     follow(t, seen);
-    const int64_t followed = seen - tangentFrom;
+    const int64_t followed = seen - from;
     orthogonalise(t.ux, t.uy, t.wx, t.wy);
     result.lyapunov = exponentOf(t.ux, t.uy, t.exponentU, followed);
     result.secondLyapunov = exponentOf(t.wx, t.wy, t.exponentW, followed);
 }
 
+// Along a cycle the exponents are exact: the logarithms of the multipliers'
+// sizes, those of the Jacobians' product once around, per step. Its
+// determinant is (-10·b)^period, so the second is ln|10·b| less the first.
+void OrbitAnalysis::measureCycleExponents(OrbitClass& result, int64_t from, int32_t period) const
+{
+    const float* x = historyX.data() + (from - historyFrom);
+    double xx = 1.0, xy = 0.0, yx = 0.0, yy = 1.0;  // [[xx, xy], [yx, yy]], scaled by 2^-powers
+    int64_t powers = 0;
+    for (int32_t i = 0; i < period; ++i) {
+        const double slope = jacobianXX * double{x[i]};
+        const double nextXX = slope * xx + yx, nextXY = slope * xy + yy;
+        yx = jacobianYX * xx;
+        yy = jacobianYX * xy;
+        xx = nextXX;
+        xy = nextXY;
+        if ((i + 1) % kRenormaliseEvery == 0) powers += renormalise(xx, xy, yx, yy);
+    }
+    powers += renormalise(xx, xy, yx, yy);
+    const double trace = xx + yy, determinant = xx * yy - xy * yx;
+    const double discriminant = trace * trace - 4.0 * determinant;
+    const double largest = discriminant >= 0.0 ? 0.5 * (std::abs(trace) + std::sqrt(discriminant))
+                                               : std::sqrt(determinant);
+    constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
+    result.lyapunov =
+        largest > 0.0 ? (double(powers) * kLn2 + naturalLog(largest)) / double(period) : kMinusInfinity;
+    result.secondLyapunov = jacobianYX != 0.0 ? naturalLog(std::abs(jacobianYX)) - result.lyapunov : kMinusInfinity;
+}
+
+// A cycle is sought from where the floats settled near a repetition of
+// their final window. Without one, floats that repeat exactly are a rounding
+// cycle, whose exponents are those along it; otherwise the exponents are
+// taken over the settled part, or over the second half when the floats never
+// settled.
 OrbitClass OrbitAnalysis::result() const
 {
     OrbitClass result;
@@ -310,8 +349,22 @@ OrbitClass OrbitAnalysis::result() const
         return result;
     }
     result.steps = seen;
-    if (judgeCycle(result) && result.outcome == Outcome::Cycle) return result;
-    measureExponents(result);
+    const int32_t nearPeriod = finalPeriod(kRepeatGap);
+    int64_t settled = -1;
+    if (nearPeriod > 0) {
+        const Settles settles = settlesOf(nearPeriod);
+        if (judgeCycle(result, nearPeriod, settles)) return result;
+        settled = settles.near;
+    }
+    const int32_t exactPeriod = nearPeriod > 0 ? finalPeriod(0.0) : 0;
+    if (exactPeriod > 0) {
+        result.roundingCycle = true;
+        result.period = exactPeriod;
+        result.settle = settleOf(exactPeriod, 0.0);
+        measureCycleExponents(result, result.settle, exactPeriod);
+    } else {
+        measureExponents(result, settled >= 0 ? settled : tangentFrom);
+    }
     result.outcome = result.lyapunov > kChaosMargin ? Outcome::Chaos : Outcome::Quasi;
     return result;
 }

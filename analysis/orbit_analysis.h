@@ -38,11 +38,15 @@ struct OrbitClass {
     bool roundingCycle = false;
     int64_t steps = 0;    // stops: the iterates that stood before the trip; otherwise all of them
     // cycle: the least iterate (counted from 0, the first after the reset) from
-    // which each is within the rounding halo of the one a period earlier; a
-    // rounding cycle: from which each equals it exactly; otherwise -1
+    // which each is within 100 µV of the one a period earlier (or within twice
+    // the largest such gap of the final states, where the floats sway more);
+    // a rounding cycle: from which each equals it exactly; otherwise -1
     int64_t settle = -1;
-    double lyapunov = 0.0;        // quasi and chaos only: natural log per step
-    double secondLyapunov = 0.0;  // the other exponent, from a tangent kept orthogonal to the first
+    // quasi and chaos only, natural log per step: along a rounding cycle, or
+    // over the part of the orbit after the floats settled near a repetition,
+    // or over the second half when they never did
+    double lyapunov = 0.0;
+    double secondLyapunov = 0.0;  // the other exponent, over the same iterates
 };
 
 // One orbit of `steps` iterates at the constant inputs a and b (signal scale),
@@ -72,8 +76,32 @@ private:
     // The tangents along the kept states up to iterate `to`.
     void follow(Tangents& tangents, int64_t to) const;
     void keep(const float* x, const float* y, int32_t count);
-    bool judgeCycle(OrbitClass& result) const;
-    void measureExponents(OrbitClass& result) const;
+    int64_t windowLength() const;
+    int32_t longestPeriod() const;
+    // The least period with which the final window (the last states, at most
+    // kCycleWindow and at most the second half) repeats within `gap` (0:
+    // exactly); 0: none up to half the window.
+    int32_t finalPeriod(double gap) const;
+    // The least iterate from which each kept state is within `gap` of the one
+    // `period` earlier.
+    int64_t settleOf(int32_t period, double gap) const;
+    // The largest gap between a state of the final window and the one `period` earlier.
+    double finalSway(int32_t period) const;
+    // The least iterates from which each state is within kLeastSettleGap,
+    // and within kNearGap, of the one `period` earlier, or within twice the
+    // final sway where that is more.
+    struct Settles {
+        int64_t steady;  // a cycle of the period sounds from here
+        int64_t near;    // the map is run from here
+    };
+    Settles settlesOf(int32_t period) const;
+    // Whether the floats follow an attracting cycle of the map, judged from
+    // where they settled near a repetition of `period`; then its period and settle.
+    bool judgeCycle(OrbitClass& result, int32_t period, const Settles& settles) const;
+    // The exponents over the iterates from `from` on.
+    void measureExponents(OrbitClass& result, int64_t from) const;
+    // The exponents of the floats' exact cycle of `period` from `from` on.
+    void measureCycleExponents(OrbitClass& result, int64_t from, int32_t period) const;
 
     float a, b;
     int64_t steps;
@@ -81,9 +109,9 @@ private:
     int64_t stoppedAt = -1;
     bool pendingZero = false;  // the last iterate seen was (+0, +0)
 
-    // The tangents run over the second half, lazily: only over states about
-    // to leave the history, and the rest when an exponent is wanted, so an
-    // orbit judged a cycle never pays for them.
+    // The second half's tangents run lazily: only over states about to leave
+    // the history, and the rest when an exponent is wanted, so an orbit judged
+    // a cycle never pays for them.
     int64_t tangentFrom;
     double jacobianXX, jacobianYX;  // -200·a (times x at each state) and 10·b
     int32_t orthogonaliseMask;      // the second tangent is made orthogonal every (mask + 1) steps

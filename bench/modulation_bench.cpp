@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/cases.h"
 #include "generator/map_pins.h"
 #include "host/host_emulator.h"
 #include "host/session.h"
@@ -55,12 +56,12 @@ void sessionTake(benchmark::State& state, const Patched& patched)
     if (session.stoppedAt() >= 0) state.SkipWithError("the map stopped: the take measured is not the one meant");
 }
 
-const bool registered = [] {
+}  // namespace
+
+void bench::registerModulationCases()
+{
     benchmark::RegisterBenchmark("session/modulated", [](benchmark::State& s) { sessionTake(s, kModulated); })
         ->Unit(benchmark::kNanosecond);
     benchmark::RegisterBenchmark("session/held", [](benchmark::State& s) { sessionTake(s, kHeld); })
         ->Unit(benchmark::kNanosecond);
-    return true;
-}();
-
-}  // namespace
+}

@@ -22,10 +22,9 @@ set(tessel_lean_options
   -ffunction-sections -fdata-sections
   -ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
   -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
-foreach(target tessel_framework tessel_entry_points tessel_core tessel_module)
+foreach(target tessel_framework tessel_entry_points tessel_core tessel_nothrow_allocation tessel_module)
   target_compile_options(${target} PRIVATE ${tessel_lean_options})
 endforeach()
-target_sources(tessel_module PRIVATE ${CMAKE_SOURCE_DIR}/framework/nothrow_allocation.cpp)
 
 # ld would derive the image base from the output name and stamp the link time;
 # a fixed base and no stamp make two builds of one commit byte-identical.

@@ -35,16 +35,11 @@ SEP_EXPORT ModuleRecord* SEP_ENTRY makeModule(int32_t index, int32_t kind, HostC
 }
 
 #if defined(_WIN32)
-namespace {
-HINSTANCE moduleInstance;  // kept for the host's sake; nothing here reads it
-}
-
-// Besides the handle, only the answer records: a thread that ends hands its
-// record back, and unloading releases them all. Never reports failure.
+// Only the answer records: a thread that ends hands its record back, and
+// unloading releases them all. Never reports failure.
 extern "C" BOOL WINAPI __attribute__((force_align_arg_pointer))
-DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
-    moduleInstance = instance;
     if (reason == DLL_THREAD_DETACH) returnThreadAnswerRecord();
     if (reason == DLL_PROCESS_DETACH) releaseAnswerRecords();
     return TRUE;

@@ -41,6 +41,21 @@ namespace {
         }                       \
     } while (false)
 
+// A row of a table of {..., weight} rows, each picked as often as its
+// weight says against the others.
+template <typename Row, size_t N>
+const Row& consumeWeighted(FuzzedDataProvider& input, const Row (&rows)[N])
+{
+    int total = 0;
+    for (const Row& row : rows) total += row.weight;
+    int pick = input.ConsumeIntegralInRange<int>(0, total - 1);
+    for (const Row& row : rows) {
+        if (pick < row.weight) return row;
+        pick -= row.weight;
+    }
+    return rows[N - 1];
+}
+
 constexpr int kSlots = 4;
 constexpr int32_t kMaxBufferLength = 512;
 constexpr int32_t kDeclaredPins = tessel::MapPinCount;
@@ -254,6 +269,20 @@ void dispatch(Slot& slot, FuzzedDataProvider& input)
     }
 }
 
+// The events a host sends, and how often: mostly status changes, the one kind
+// the module acts on.
+enum class EventKind { PinStatus, Forwarded, MemberCall, AnyType };
+
+const struct {
+    EventKind kind;
+    int weight;
+} kEventKinds[] = {
+    {EventKind::PinStatus, 3},
+    {EventKind::Forwarded, 1},
+    {EventKind::MemberCall, 1},
+    {EventKind::AnyType, 1},
+};
+
 void sendEvent(Slot& slot, FuzzedDataProvider& input)
 {
     Event event{};
@@ -261,18 +290,16 @@ void sendEvent(Slot& slot, FuzzedDataProvider& input)
     event.value = consumeStatus(input);
     event.value16 = input.ConsumeIntegral<int16_t>();
     event.reserved = input.ConsumeIntegral<int32_t>();
-    switch (input.ConsumeIntegralInRange<int>(0, 5)) {
-    case 0:
-    case 1:
-    case 2:
+    switch (consumeWeighted(input, kEventKinds).kind) {
+    case EventKind::PinStatus:
         event.type = PinStatusChange;
         event.target = consumeIndex(input);
         break;
-    case 3:
+    case EventKind::Forwarded:
         event.type = Forwarded;
         event.target = input.ConsumeIntegral<int32_t>();
         break;
-    case 4: {
+    case EventKind::MemberCall: {
         // The module offers no member, so no target may run anything: aim at
         // its own entries as well as anywhere at all.
         event.type = MemberCall;
@@ -286,7 +313,7 @@ void sendEvent(Slot& slot, FuzzedDataProvider& input)
                            : input.ConsumeIntegral<int32_t>();
         break;
     }
-    default:
+    case EventKind::AnyType:
         event.type = input.ConsumeIntegral<int32_t>();
         event.target = input.ConsumeIntegral<int32_t>();
         break;
@@ -356,7 +383,7 @@ void process(Slot& slot, FuzzedDataProvider& input)
     for (size_t i = before; i < host.calls.size(); ++i) REQUIRE(host.calls[i].opcode == RequestSleep);
 }
 
-void askProperties(FuzzedDataProvider& input)
+void askProperties(Slot&, FuzzedDataProvider& input)
 {
     struct HostRecord {
         ModuleProperties properties;
@@ -379,6 +406,31 @@ void askProperties(FuzzedDataProvider& input)
     if (index != 0) REQUIRE(record.properties.name == untouched.properties.name);
 }
 
+void closeInstance(Slot& slot, FuzzedDataProvider&)
+{
+    REQUIRE(slot.host->close() == 1);
+    slot = Slot{};
+}
+
+// What the host does next, and how often against the others. An action on an
+// instance, aimed at a slot without one, creates one instead.
+const struct {
+    void (*run)(Slot& slot, FuzzedDataProvider& input);
+    int weight;
+    bool onInstance;
+} kActions[] = {
+    {askProperties, 1, false},
+    {create, 1, false},
+    {connect, 1, true},
+    {writeInputs, 1, true},
+    {writeList, 1, true},
+    {nullBuffer, 1, true},
+    {dispatch, 1, true},
+    {sendEvent, 2, true},
+    {process, 2, true},
+    {closeInstance, 1, true},
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -387,46 +439,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Slot slots[kSlots];
 
     while (input.remaining_bytes() > 0) {
-        const int action = input.ConsumeIntegralInRange<int>(0, 11);
+        const auto& action = consumeWeighted(input, kActions);
         Slot& slot = slots[input.ConsumeIntegralInRange<int>(0, kSlots - 1)];
-        if (action == 0) {
-            askProperties(input);
-            continue;
-        }
-        if (!slot.host || action == 1) {
+        if (action.onInstance && !slot.host) {
             create(slot, input);
             continue;
         }
-        switch (action) {
-        case 2:
-            connect(slot, input);
-            break;
-        case 3:
-            writeInputs(slot, input);
-            break;
-        case 4:
-            writeList(slot, input);
-            break;
-        case 5:
-            nullBuffer(slot, input);
-            break;
-        case 6:
-            dispatch(slot, input);
-            break;
-        case 7:
-        case 8:
-            sendEvent(slot, input);
-            break;
-        case 9:
-        case 10:
-            process(slot, input);
-            break;
-        default:
-            REQUIRE(slot.host->close() == 1);
-            slot = Slot{};
-            continue;
-        }
-        checkRecord(slot);
+        action.run(slot, input);
+        if (action.onInstance && slot.host) checkRecord(slot);
     }
     for (Slot& slot : slots) slot.host.reset();
     // The module announces its outputs, pins 6 and 7, whatever pin count the

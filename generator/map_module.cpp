@@ -58,14 +58,14 @@ struct MapModule::PinDeclaration {
 };
 
 const MapModule::PinDeclaration MapModule::pinDeclarations[MapPinCount] = {
-    {"Gate", Input, Audio, "0", nullptr, [](MapModule& m) -> void* { return &m.gateIn; }},
-    {"Reset", Input, Audio, "0", nullptr, [](MapModule& m) -> void* { return &m.resetIn; }},
-    {"x0", Input, Audio, "0", "2,-2,2,-2", [](MapModule& m) -> void* { return &m.x0In; }},
-    {"y0", Input, Audio, "0", "2,-2,2,-2", [](MapModule& m) -> void* { return &m.y0In; }},
-    {"a", Input, Audio, "1.4", "4,-1,4,-1", [](MapModule& m) -> void* { return &m.aIn; }},
-    {"b", Input, Audio, "0.3", "1,-1,1,-1", [](MapModule& m) -> void* { return &m.bIn; }},
-    {"x", Output, Audio, nullptr, nullptr, [](MapModule& m) -> void* { return &m.xOut; }},
-    {"y", Output, Audio, nullptr, nullptr, [](MapModule& m) -> void* { return &m.yOut; }},
+    {"Gate", Input, Audio, "0", nullptr, [](MapModule& m) -> void* { return &m.buffers.gateIn; }},
+    {"Reset", Input, Audio, "0", nullptr, [](MapModule& m) -> void* { return &m.buffers.resetIn; }},
+    {"x0", Input, Audio, "0", "2,-2,2,-2", [](MapModule& m) -> void* { return &m.buffers.x0In; }},
+    {"y0", Input, Audio, "0", "2,-2,2,-2", [](MapModule& m) -> void* { return &m.buffers.y0In; }},
+    {"a", Input, Audio, "1.4", "4,-1,4,-1", [](MapModule& m) -> void* { return &m.buffers.aIn; }},
+    {"b", Input, Audio, "0.3", "1,-1,1,-1", [](MapModule& m) -> void* { return &m.buffers.bIn; }},
+    {"x", Output, Audio, nullptr, nullptr, [](MapModule& m) -> void* { return &m.buffers.xOut; }},
+    {"y", Output, Audio, nullptr, nullptr, [](MapModule& m) -> void* { return &m.buffers.yOut; }},
     {"Mode", Input, Enum, "0", "Continuous,Gated", [](MapModule& m) -> void* { return &m.mode; }},
     {"Normalize", Setting, Enum, "1", "Off,On",
      [](MapModule& m) -> void* { return &m.normalize; }},
@@ -155,22 +155,12 @@ void SEP_ENTRY MapModule::processCountdown(void* module, int32_t offset, int32_t
 
 namespace {
 
+using Buffers = MapModule::Buffers;
+
 inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false for NaN
 
 // A rising crossing of zero: this sample is positive and the one before was not.
 inline bool rises(float sample, bool wasUp) { return positive(sample) && !wasUp; }
-
-// The eight pin buffers of one call, each already advanced to the call's offset.
-struct Buffers {
-    const float* gate;
-    const float* reset;
-    const float* x0;
-    const float* y0;
-    const float* a;
-    const float* b;
-    float* x;
-    float* y;
-};
 
 // Whether the Gate and Reset samples before the current one were positive.
 struct EdgeLevels {
@@ -189,117 +179,223 @@ inline HeldPair shown(float x, float y, bool normalizeOn)
     return normalizeOn ? HeldPair{x * kNormalizeGain, y * kNormalizeGain} : HeldPair{x, y};
 }
 
+// Writes a pair to both outputs at sample i.
+[[gnu::always_inline]] inline void show(const Buffers& io, int32_t i, HeldPair pair)
+{
+    io.xOut[i] = pair.x;
+    io.yOut[i] = pair.y;
+}
+
+// The generator's state for the length of one call. It lives in locals: the
+// output stores could alias the object's fields and would force a reload on
+// every sample.
+struct Run {
+    HeldPair held;
+    float stateX;
+    float stateY;
+    bool running;
+    EdgeLevels up;
+};
+
+// Running Continuous: every sample steps, up to a Reset edge or a guard trip;
+// only the Reset edge is looked for beside the dependency chain. Returns the
+// sample that needs the full rule, or `end`.
+[[gnu::always_inline]] inline int32_t stepUntilEdge(Run& run, const Buffers& io, int32_t from,
+                                                    int32_t end, bool normalizeOn)
+{
+    int32_t i = from;
+    for (; i < end; ++i) {
+        const bool resetHigh = positive(io.resetIn[i]);
+        if (resetHigh && !run.up.reset) break;
+        float nextX, nextY;
+        if (!mapStep(run.stateX, run.stateY, io.aIn[i], io.bIn[i], nextX, nextY)) break;
+        run.up.reset = resetHigh;
+        run.stateX = nextX;
+        run.stateY = nextY;
+        show(io, i, shown(nextX, nextY, normalizeOn));
+    }
+    if (i > from) run.held = shown(run.stateX, run.stateY, normalizeOn);
+    return i;
+}
+
+// One sample by the full rule: a Gate or Reset edge, or the sample that trips
+// the guard.
+[[gnu::always_inline]] inline void applyFullRule(Run& run, const Buffers& io, int32_t i,
+                                                 int32_t mode, bool normalizeOn)
+{
+    const float gate = io.gateIn[i];
+    const float reset = io.resetIn[i];
+    if (run.running && (mode == Continuous || (mode == Gated && rises(gate, run.up.gate)))) {
+        float nextX, nextY;
+        if (!mapStep(run.stateX, run.stateY, io.aIn[i], io.bIn[i], nextX, nextY)) {
+            nextX = 0.0f;
+            nextY = 0.0f;
+            run.running = false;
+        }
+        run.stateX = nextX;
+        run.stateY = nextY;
+        run.held = shown(nextX, nextY, normalizeOn);
+    }
+    // reset: overrides an iteration on the same sample, shown unscaled
+    if (rises(reset, run.up.reset)) {
+        run.stateX = run.held.x = io.x0In[i];
+        run.stateY = run.held.y = io.y0In[i];
+        run.running = true;
+    }
+    run.up = {positive(gate), positive(reset)};
+    show(io, i, run.held);
+}
+
+// The held pair written from `from` on, sample by sample, up to the first
+// sample at which Reset rises, or Gate rises when `gateMatters`; returns that
+// sample, or `end`. `up` holds the levels before `from`, and on return those
+// before the returned sample.
+[[gnu::always_inline]] inline int32_t holdSampleBySample(const Buffers& io, int32_t from,
+                                                         int32_t end, bool gateMatters,
+                                                         EdgeLevels& up, HeldPair held)
+{
+    for (int32_t i = from; i < end; ++i) {
+        if ((gateMatters && rises(io.gateIn[i], up.gate)) || rises(io.resetIn[i], up.reset)) return i;
+        up = {positive(io.gateIn[i]), positive(io.resetIn[i])};
+        show(io, i, held);
+    }
+    return end;
+}
+
 #if defined(__SSE2__)
 constexpr int32_t kLanes = 4;                  // samples per SSE2 compare
 constexpr int32_t kWindow = 2 * kLanes;         // samples the held runs judge at once
 constexpr int kAllLanes = (1 << kWindow) - 1;  // a window's mask with every lane set
 
-// The held pair written from `from` on, up to the first sample at which Reset
-// rises, or Gate rises when `gateMatters`; returns that sample, or `count`.
-// `up` holds the levels before `from`, and on return those before the
-// returned sample. Every input sample is read before the output sample of the
-// same index is written. Not inlined: a call per run of held samples, and
-// registers of its own.
-[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& io, int32_t from, int32_t count,
-                                        bool gateMatters, EdgeLevels& up, HeldPair held)
+// The held pair in every lane.
+struct HeldLanes {
+    __m128 x;
+    __m128 y;
+};
+
+// Writes the held pair over the window from sample i.
+[[gnu::always_inline]] inline void holdWindow(const Buffers& io, int32_t i, HeldLanes held)
 {
-    const float* gate = io.gate;
-    const float* reset = io.reset;
-    float* xOut = io.x;
-    float* yOut = io.y;
+    _mm_storeu_ps(io.xOut + i, held.x);
+    _mm_storeu_ps(io.xOut + i + kLanes, held.x);
+    _mm_storeu_ps(io.yOut + i, held.y);
+    _mm_storeu_ps(io.yOut + i + kLanes, held.y);
+}
+
+// Both inputs low, as in an idle patch: holds window after window while
+// neither input has a positive sample; returns the first window that has
+// one, or the first that does not fit before `end`. max keeps its second
+// operand for NaN, so `high` stays +0 where neither input is positive.
+[[gnu::always_inline]] inline int32_t holdWhileLow(const Buffers& io, int32_t i, int32_t end,
+                                                   HeldLanes held)
+{
     const __m128 zero = _mm_setzero_ps();
-    const __m128 holdX = _mm_set1_ps(held.x), holdY = _mm_set1_ps(held.y);
-    const int gateLanes = gateMatters ? kAllLanes : 0;
+    for (; i + kWindow <= end; i += kWindow) {
+        __m128 high = _mm_max_ps(_mm_loadu_ps(io.gateIn + i), zero);
+        high = _mm_max_ps(_mm_loadu_ps(io.gateIn + i + kLanes), high);
+        high = _mm_max_ps(_mm_loadu_ps(io.resetIn + i), high);
+        high = _mm_max_ps(_mm_loadu_ps(io.resetIn + i + kLanes), high);
+        if (_mm_movemask_ps(_mm_cmpgt_ps(high, zero)) != 0) break;
+        holdWindow(io, i, held);
+    }
+    return i;
+}
 
-    // Bit k: sample i + k of `signal` is positive.
-    const auto positiveLanes = [zero](const float* signal, int32_t i) {
-        return _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i), zero)) |
-               _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i + kLanes), zero)) << kLanes;
+// An input held high: holds window after window while every sample of both
+// inputs is on the side of zero its level `up` says (compares give all ones
+// where positive); returns the first window with a change, or the first that
+// does not fit before `end`.
+[[gnu::always_inline]] inline int32_t holdWhileSteady(const Buffers& io, int32_t i, int32_t end,
+                                                      EdgeLevels up, HeldLanes held)
+{
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 gateLevel = _mm_castsi128_ps(_mm_set1_epi32(-int32_t{up.gate}));
+    const __m128 resetLevel = _mm_castsi128_ps(_mm_set1_epi32(-int32_t{up.reset}));
+    const auto changes = [&](const float* signal, __m128 level) {
+        return _mm_or_ps(_mm_xor_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i), zero), level),
+                         _mm_xor_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i + kLanes), zero), level));
     };
+    for (; i + kWindow <= end; i += kWindow) {
+        const __m128 changed = _mm_or_ps(changes(io.gateIn, gateLevel), changes(io.resetIn, resetLevel));
+        if (_mm_movemask_ps(changed) != 0) break;
+        holdWindow(io, i, held);
+    }
+    return i;
+}
 
-    int32_t i = from;
-    while (i + kWindow <= count) {
-        // quiet stretches, a window at a time: every sample on the same side
-        // of zero as the one before it
-        if (!up.gate && !up.reset) {
-            // both low, as in an idle patch: only a positive sample ends the
-            // stretch. max keeps its second operand for NaN, so `high` stays
-            // +0 where neither input is positive.
-            for (; i + kWindow <= count; i += kWindow) {
-                __m128 high = _mm_max_ps(_mm_loadu_ps(gate + i), zero);
-                high = _mm_max_ps(_mm_loadu_ps(gate + i + kLanes), high);
-                high = _mm_max_ps(_mm_loadu_ps(reset + i), high);
-                high = _mm_max_ps(_mm_loadu_ps(reset + i + kLanes), high);
-                if (_mm_movemask_ps(_mm_cmpgt_ps(high, zero)) != 0) break;
-                _mm_storeu_ps(xOut + i, holdX);
-                _mm_storeu_ps(xOut + i + kLanes, holdX);
-                _mm_storeu_ps(yOut + i, holdY);
-                _mm_storeu_ps(yOut + i + kLanes, holdY);
-            }
-        } else {
-            // an input held high: compares (all ones where positive) against the levels
-            const __m128 gateLevel = _mm_castsi128_ps(_mm_set1_epi32(-int32_t{up.gate}));
-            const __m128 resetLevel = _mm_castsi128_ps(_mm_set1_epi32(-int32_t{up.reset}));
-            const auto changes = [&](const float* signal, __m128 level) {
-                return _mm_or_ps(
-                    _mm_xor_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i), zero), level),
-                    _mm_xor_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i + kLanes), zero), level));
-            };
-            for (; i + kWindow <= count; i += kWindow) {
-                const __m128 changed =
-                    _mm_or_ps(changes(gate, gateLevel), changes(reset, resetLevel));
-                if (_mm_movemask_ps(changed) != 0) break;
-                _mm_storeu_ps(xOut + i, holdX);
-                _mm_storeu_ps(xOut + i + kLanes, holdX);
-                _mm_storeu_ps(yOut + i, holdY);
-                _mm_storeu_ps(yOut + i + kLanes, holdY);
-            }
-        }
-        if (i + kWindow > count) break;
-        // the window that ended the stretch, by the rule: bit k of a mask is
-        // lane k's level, of a "before" mask the level of the sample before lane k
-        const int gateMask = positiveLanes(gate, i);
-        const int resetMask = positiveLanes(reset, i);
-        const int gateBefore = gateMask << 1 | up.gate;
-        const int resetBefore = resetMask << 1 | up.reset;
-        const int rising = (gateMask & ~gateBefore & gateLanes) | (resetMask & ~resetBefore);
-        if (rising != 0) {
-            const int lane = __builtin_ctz(rising);
-            for (int k = 0; k < lane; ++k) {
-                xOut[i + k] = held.x;
-                yOut[i + k] = held.y;
-            }
-            up = {((gateBefore >> lane) & 1) != 0, ((resetBefore >> lane) & 1) != 0};
-            return i + lane;
-        }
+// Bit k: sample i + k of `signal` is positive.
+[[gnu::always_inline]] inline int positiveLanes(const float* signal, int32_t i)
+{
+    const __m128 zero = _mm_setzero_ps();
+    return _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i), zero)) |
+           _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(signal + i + kLanes), zero)) << kLanes;
+}
+
+// The lane of the first edge that counts in the window from sample i, or
+// kWindow for none; `up` becomes the levels before that lane, or those after
+// the window. Bit k of a mask is lane k's level, of a "before" mask the level
+// of the sample before lane k.
+[[gnu::always_inline]] inline int firstEdgeLane(const Buffers& io, int32_t i, int gateLanes,
+                                                EdgeLevels& up)
+{
+    const int gateMask = positiveLanes(io.gateIn, i);
+    const int resetMask = positiveLanes(io.resetIn, i);
+    const int gateBefore = gateMask << 1 | up.gate;
+    const int resetBefore = resetMask << 1 | up.reset;
+    const int rising = (gateMask & ~gateBefore & gateLanes) | (resetMask & ~resetBefore);
+    if (rising == 0) {
         up = {(gateMask >> (kWindow - 1)) != 0, (resetMask >> (kWindow - 1)) != 0};
-        _mm_storeu_ps(xOut + i, holdX);
-        _mm_storeu_ps(xOut + i + kLanes, holdX);
-        _mm_storeu_ps(yOut + i, holdY);
-        _mm_storeu_ps(yOut + i + kLanes, holdY);
+        return kWindow;
+    }
+    const int lane = __builtin_ctz(rising);
+    up = {((gateBefore >> lane) & 1) != 0, ((resetBefore >> lane) & 1) != 0};
+    return lane;
+}
+
+// The held pair written from `from` on, up to the first sample at which Reset
+// rises, or Gate rises when `gateMatters`; returns that sample, or `end`.
+// `levels` holds the levels before `from`, and on return those before the
+// returned sample. Every input sample is read before the output sample of the
+// same index is written. Quiet stretches go a window at a time, every sample
+// on the same side of zero as the one before it; the window that ends one
+// goes by the rule, lane by lane. Not inlined: a call per run of held
+// samples, and registers of its own.
+[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& pins, int32_t from, int32_t end,
+                                        bool gateMatters, EdgeLevels& levels, HeldPair held)
+{
+    // Copies, so that the pointers and levels stay in registers: the vector
+    // stores may alias anything.
+    const Buffers io = pins;
+    EdgeLevels up = levels;
+    const HeldLanes lanes{_mm_set1_ps(held.x), _mm_set1_ps(held.y)};
+    const int gateLanes = gateMatters ? kAllLanes : 0;
+    int32_t i = from;
+    int lane = kWindow;
+    while (i + kWindow <= end) {
+        i = !up.gate && !up.reset ? holdWhileLow(io, i, end, lanes)
+                                  : holdWhileSteady(io, i, end, up, lanes);
+        if (i + kWindow > end) break;
+        lane = firstEdgeLane(io, i, gateLanes, up);
+        if (lane < kWindow) break;
+        holdWindow(io, i, lanes);
         i += kWindow;
     }
-    // fewer samples left than a window
-    for (; i < count; ++i) {
-        if ((gateMatters && rises(gate[i], up.gate)) || rises(reset[i], up.reset)) return i;
-        up = {positive(gate[i]), positive(reset[i])};
-        xOut[i] = held.x;
-        yOut[i] = held.y;
+    if (lane < kWindow) {
+        for (int k = 0; k < lane; ++k) show(io, i + k, held);
+        i += lane;
+    } else {
+        // fewer samples left than a window
+        i = holdSampleBySample(io, i, end, gateMatters, up, held);
     }
-    return count;
+    levels = up;
+    return i;
 }
 #else
 // The same without SSE2: sample by sample, as the SSE2 version ends its run.
-[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& io, int32_t from, int32_t count,
+[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& io, int32_t from, int32_t end,
                                         bool gateMatters, EdgeLevels& up, HeldPair held)
 {
-    for (int32_t i = from; i < count; ++i) {
-        if ((gateMatters && rises(io.gate[i], up.gate)) || rises(io.reset[i], up.reset)) return i;
-        up = {positive(io.gate[i]), positive(io.reset[i])};
-        io.x[i] = held.x;
-        io.y[i] = held.y;
-    }
-    return count;
+    return holdSampleBySample(io, from, end, gateMatters, up, held);
 }
 #endif
 
@@ -313,102 +409,49 @@ void SEP_ENTRY MapModule::processMap(void* module, int32_t offset, int32_t count
 
 void MapModule::generate(MapModule& m, int32_t offset, int32_t count)
 {
-    if (count <= 0) return;
-    if (!m.gateIn || !m.resetIn || !m.x0In || !m.y0In || !m.aIn || !m.bIn || !m.xOut || !m.yOut)
-        return;
+    if (count <= 0 || !m.buffers.complete()) return;
     const DefaultFloatMode floatMode;  // the caller's mode is back before we return
-
-    const float* const gate = m.gateIn + offset;
-    const float* const reset = m.resetIn + offset;
-    const float* const x0 = m.x0In + offset;
-    const float* const y0 = m.y0In + offset;
-    const float* const a = m.aIn + offset;
-    const float* const b = m.bIn + offset;
-    float* const xOut = m.xOut + offset;
-    float* const yOut = m.yOut + offset;
+    const Buffers io = m.buffers;
+    const int32_t end = offset + count;
 
     if (m.loadInitial) {
-        m.stateX = m.heldX = x0[0];
-        m.stateY = m.heldY = y0[0];
+        m.stateX = m.heldX = io.x0In[offset];
+        m.stateY = m.heldY = io.y0In[offset];
         m.loadInitial = false;
     }
 
     // The edge memories end as the last samples, exactly; read before any
     // output is written, in case the host hands out a buffer twice.
-    const float lastGate = gate[count - 1];
-    const float lastReset = reset[count - 1];
+    const float lastGate = io.gateIn[end - 1];
+    const float lastReset = io.resetIn[end - 1];
 
-    // The state lives in locals for the whole call: the output stores could
-    // alias the object's fields and would force a reload on every sample.
     const int32_t mode = m.mode;
     const bool normalizeOn = m.normalize == 1;
-    HeldPair held{m.heldX, m.heldY};
-    float stateX = m.stateX, stateY = m.stateY;
-    bool running = m.running;
-    EdgeLevels up{positive(m.prevGate), positive(m.prevReset)};
+    Run run{{m.heldX, m.heldY}, m.stateX, m.stateY, m.running,
+            {positive(m.prevGate), positive(m.prevReset)}};
 
-    int32_t i = 0;
-    while (i < count) {
+    int32_t i = offset;
+    while (i < end) {
         // run or hold, up to the next sample that needs the full rule
-        if (running && mode == Continuous) {
-            // every sample steps, up to a Reset edge or a guard trip; only the
-            // Reset edge is looked for beside the dependency chain
-            const int32_t first = i;
-            for (; i < count; ++i) {
-                const bool resetHigh = positive(reset[i]);
-                if (resetHigh && !up.reset) break;
-                float nextX, nextY;
-                if (!mapStep(stateX, stateY, a[i], b[i], nextX, nextY)) break;
-                up.reset = resetHigh;
-                stateX = nextX;
-                stateY = nextY;
-                const HeldPair out = shown(nextX, nextY, normalizeOn);
-                xOut[i] = out.x;
-                yOut[i] = out.y;
-            }
-            if (i > first) held = shown(stateX, stateY, normalizeOn);
+        if (run.running && mode == Continuous) {
+            i = stepUntilEdge(run, io, i, end, normalizeOn);
         } else {
-            // Copies, so that the pointers and `up` themselves stay in registers.
-            const Buffers buffers{gate, reset, x0, y0, a, b, xOut, yOut};
-            EdgeLevels levels = up;
-            i = holdUntilEdge(buffers, i, count, running && mode == Gated, levels, held);
-            up = levels;
+            EdgeLevels levels = run.up;  // a copy, so that run.up itself stays in a register
+            i = holdUntilEdge(io, i, end, run.running && mode == Gated, levels, run.held);
+            run.up = levels;
         }
-        if (i == count) break;
-
-        // one sample by the full rule: an edge, or the sample that trips the guard
-        const float g = gate[i];
-        const float r = reset[i];
-        if (running && (mode == Continuous || (mode == Gated && rises(g, up.gate)))) {
-            float nextX, nextY;
-            if (!mapStep(stateX, stateY, a[i], b[i], nextX, nextY)) {
-                nextX = 0.0f;
-                nextY = 0.0f;
-                running = false;
-            }
-            stateX = nextX;
-            stateY = nextY;
-            held = shown(nextX, nextY, normalizeOn);
-        }
-        // reset: overrides an iteration on the same sample, shown unscaled
-        if (rises(r, up.reset)) {
-            stateX = held.x = x0[i];
-            stateY = held.y = y0[i];
-            running = true;
-        }
-        up = {positive(g), positive(r)};
-        xOut[i] = held.x;
-        yOut[i] = held.y;
+        if (i == end) break;
+        applyFullRule(run, io, i, mode, normalizeOn);
         ++i;
     }
 
-    m.heldX = held.x;
-    m.heldY = held.y;
-    m.stateX = stateX;
-    m.stateY = stateY;
+    m.heldX = run.held.x;
+    m.heldY = run.held.y;
+    m.stateX = run.stateX;
+    m.stateY = run.stateY;
     m.prevGate = lastGate;
     m.prevReset = lastReset;
-    m.running = running;
+    m.running = run.running;
 }
 
 }  // namespace tessel

@@ -28,6 +28,25 @@ public:
     static void SEP_ENTRY processMap(void* module, int32_t offset, int32_t count);
     static void SEP_ENTRY processCountdown(void* module, int32_t offset, int32_t count);
 
+    // The audio pins' variables, in pin order: the host writes each buffer's
+    // address through the declared variable. Buffers hold 32-bit float
+    // samples, 1.0 standing for 10 V; a process call uses them from its offset.
+    struct Buffers {
+        const float* gateIn = nullptr;
+        const float* resetIn = nullptr;
+        const float* x0In = nullptr;
+        const float* y0In = nullptr;
+        const float* aIn = nullptr;
+        const float* bIn = nullptr;
+        float* xOut = nullptr;
+        float* yOut = nullptr;
+
+        bool complete() const
+        {
+            return gateIn && resetIn && x0In && y0In && aIn && bIn && xOut && yOut;
+        }
+    };
+
 private:
     // The work of processMap, inlined into both process functions so that
     // processCountdown costs no second entry.
@@ -36,16 +55,8 @@ private:
     struct PinDeclaration;
     static const PinDeclaration pinDeclarations[MapPinCount];
 
-    // Pin variables, written by the host through the declared addresses.
-    // Buffers hold 32-bit float samples, 1.0 standing for 10 V.
-    const float* gateIn = nullptr;
-    const float* resetIn = nullptr;
-    const float* x0In = nullptr;
-    const float* y0In = nullptr;
-    const float* aIn = nullptr;
-    const float* bIn = nullptr;
-    float* xOut = nullptr;
-    float* yOut = nullptr;
+    // The pin variables, written by the host; the module only reads them.
+    Buffers buffers;
     int16_t mode = Continuous;  // any value but Continuous and Gated never iterates
     int16_t normalize = 0;      // exactly 1 scales the outputs
 

@@ -30,6 +30,14 @@ constexpr int64_t kChartSteps = 8192;         // the same, unless asked otherwis
 constexpr int32_t kLeastChartSide = 1;        // chart points across or up
 constexpr int32_t kMostChartSide = 4096;
 
+// The Gate clock a host here runs unless asked otherwise, and the fewest
+// samples a period of it may span: one high and one low. So a clock is
+// accepted above 0 Hz and at most at half the rate.
+constexpr int32_t kUsualGateHz = 1000;
+constexpr int32_t kLeastGatePeriod = 2;
+inline double mostGateHz(int32_t sampleRate) { return static_cast<double>(sampleRate) / kLeastGatePeriod; }
+inline bool acceptsGateHz(int32_t sampleRate, double hz) { return hz > 0.0 && hz <= mostGateHz(sampleRate); }
+
 // One rounding, so 1.4 V and 0.3 V become the floats nearest 0.14 and 0.03,
 // the values a host's own text-to-signal conversion gives for the pin defaults.
 inline float signalFromVolts(double volts) { return static_cast<float>(volts / kVoltsPerUnit); }

@@ -21,7 +21,7 @@ session_sources=(host/drive.h host/instance.* host/source.* host/session.* host/
 
 report "the framework includes the generator" \
   "$(grep -rnE '#include.*generator/' framework/)"
-# A test-only module library (tools/tests/*_module.cpp) is a module, not a host.
+# A test-only module library (tools/command_line/tests/*_module.cpp) is a module, not a host.
 report "the host side compiles against MapModule" \
   "$(grep -rnE --exclude='*_module.cpp' '#include.*(generator/)?map_module\.h' host/ tools/ bench/ fuzz/ wasm/ tests/test_support.h)"
 report "the session includes the emulator, a host of its own or a verdict" \
@@ -30,6 +30,8 @@ report "the WebAssembly host includes the emulator" \
   "$(grep -rnE '#include.*host_emulator\.h' wasm/)"
 report "the WebAssembly build links the emulator" \
   "$(grep -nE 'tessel_host\b' wasm/CMakeLists.txt)"
+report "tessel-render's pictures include the host side or the tool's other rooms" \
+  "$(grep -rnE '#include.*(host|framework|generator|wasm|tools/render|tools/command_line)/' tools/pictures/)"
 report "a verdict includes more than the analysis" \
   "$(grep -rnE '#include.*(host|tools|framework|generator|wasm)/' verdict/)"
 # The analysis is plain C++ over the map's step: a chart, a take, a benchmark

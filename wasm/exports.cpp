@@ -4,6 +4,7 @@
 // tessel_judge_new for tessel_judge_free; null handles are ignored. Texts are
 // NUL-terminated ASCII.
 #include <cstdint>
+#include <vector>
 
 #include "analysis/orbit_analysis.h"
 #include "host/drive.h"
@@ -37,12 +38,14 @@ constexpr Limit kLimits[] = {
 };
 
 // The facts the page takes from here rather than keeping copies: the volt
-// scale, the limits, the outcomes' names in code order and the verdict
-// record's layout.
+// scale, the limits, the Gate clock's rule, the outcomes' names in code order
+// and the verdict record's layout.
 verdict::Text factsJson()
 {
     verdict::Text json;
     (json << "{\"voltsPerUnit\":").whole(static_cast<int64_t>(host::kVoltsPerUnit));
+    (json << ",\"gateHz\":{\"above\":0,\"leastPeriod\":").whole(host::kLeastGatePeriod);
+    (json << ",\"usual\":").whole(host::kUsualGateHz) << "}";
     for (const Limit& limit : kLimits) {
         (json << ",\"" << limit.name << "\":{\"least\":").whole(limit.least);
         (json << ",\"most\":").whole(limit.most);
@@ -59,6 +62,68 @@ verdict::Text factsJson()
         json << ",\"type\":\"" << (field.isDouble ? "float64" : "int32") << "\"}";
     }
     json << "]}}";
+    return json;
+}
+
+// What the module declares, read through GetPinProperties as any host reads
+// it, from an instance made for the purpose. The texts are the module's own
+// and outlive the instance.
+const std::vector<sep::PinProperties>& declarations()
+{
+    static const std::vector<sep::PinProperties> pins = [] {
+        web::LinkedInstance instance;
+        return instance.valid() && instance.connect(1) ? instance.declarations()
+                                                       : std::vector<sep::PinProperties>{};
+    }();
+    return pins;
+}
+
+const char* directionName(int32_t direction)
+{
+    switch (direction) {
+    case sep::Input: return "input";
+    case sep::Output: return "output";
+    case sep::Setting: return "setting";
+    default: return "other";
+    }
+}
+
+const char* typeName(int32_t dataType)
+{
+    switch (dataType) {
+    case sep::Enum: return "list";
+    case sep::Audio: return "audio";
+    default: return "other";
+    }
+}
+
+// A module's text as a JSON string, or null.
+void writeString(verdict::Text& json, const char* text)
+{
+    if (!text) {
+        json << "null";
+        return;
+    }
+    json << "\"";
+    for (const char* at = text; *at; ++at) {
+        const char character[] = {*at, '\0'};
+        if (*at == '"' || *at == '\\') json << "\\";
+        json << (static_cast<unsigned char>(*at) < 0x20 ? "?" : character);
+    }
+    json << "\"";
+}
+
+verdict::Text pinJson(const sep::PinProperties& pin)
+{
+    verdict::Text json;
+    json << "{\"name\":";
+    writeString(json, pin.name);
+    json << ",\"direction\":\"" << directionName(pin.direction) << "\",\"type\":\"" << typeName(pin.dataType)
+         << "\",\"default\":";
+    writeString(json, pin.defaultText);
+    json << ",\"range\":";
+    writeString(json, pin.rangeText);
+    json << "}";
     return json;
 }
 
@@ -96,6 +161,18 @@ verdict::Colour unpacked(uint32_t colour)
 WEB_EXPORT("tessel_facts") const char* facts()
 {
     static const verdict::Text json = factsJson();
+    return json.c_str();
+}
+
+// Pin `index` as the module declares it, as JSON: {"name", "direction":
+// "input" | "output" | "setting", "type": "audio" | "list", "default",
+// "range"}, texts or null; valid until the next call. Null past the last pin.
+WEB_EXPORT("tessel_pin") const char* pin(int32_t index)
+{
+    const std::vector<sep::PinProperties>& pins = declarations();
+    if (index < 0 || static_cast<size_t>(index) >= pins.size()) return nullptr;
+    static verdict::Text json;
+    json = pinJson(pins[index]);
     return json.c_str();
 }
 

@@ -1,13 +1,10 @@
 // The a-b chart: computed by a pool of workers, one per core, coarse first
 // and refined in place; hovered, clicked, zoomed with a dragged rectangle and
 // out with a double click or the buttons below it, down to the floats' resolution.
-import { KNOBS, voltsText } from "./explorer-text.js";
+import { knobsOf, voltsText } from "./explorer-text.js";
 
 export const CHART_WIDTH = 600;
 export const CHART_HEIGHT = 400;
-export const WHOLE_PLANE = Object.freeze({
-  aLow: KNOBS.a.low, aHigh: KNOBS.a.high, bLow: KNOBS.b.low, bHigh: KNOBS.b.high,
-});
 // Passes over the grid: every 8th point each way, then the points between.
 const STRIDES = [8, 4, 2, 1];
 // Points per task: small enough that a new chart waits little for stale work.
@@ -64,10 +61,15 @@ export class ChartView {
     this.elements = elements;
     this.tessel = tessel;
     this.steps = tessel.facts.steps.chart;
+    this.knobs = knobsOf(tessel);
+    // The a and b knobs' whole ranges.
+    this.wholePlane = Object.freeze({
+      aLow: this.knobs.a.low, aHigh: this.knobs.a.high, bLow: this.knobs.b.low, bHigh: this.knobs.b.high,
+    });
     this.onPick = onPick;
     this.wasm = wasm;
     this.workerSource = workerSource;
-    this.view = { ...WHOLE_PLANE };
+    this.view = { ...this.wholePlane };
     this.zooms = [];
     this.marked = null;
     this.cursor = null;
@@ -337,8 +339,8 @@ export class ChartView {
     const bAt = (j) => v.bLow + (v.bHigh - v.bLow) * (j + 0.5) / CHART_HEIGHT;
     const [aLow, aHigh] = [aAt(Math.min(from.i, to.i)), aAt(Math.max(from.i, to.i))];
     const [bLow, bHigh] = [bAt(Math.min(from.j, to.j)), bAt(Math.max(from.j, to.j))];
-    const a = resolvable(this.tessel, (aLow + aHigh) / 2, aHigh - aLow, CHART_WIDTH, KNOBS.a);
-    const b = resolvable(this.tessel, (bLow + bHigh) / 2, bHigh - bLow, CHART_HEIGHT, KNOBS.b);
+    const a = resolvable(this.tessel, (aLow + aHigh) / 2, aHigh - aLow, CHART_WIDTH, this.knobs.a);
+    const b = resolvable(this.tessel, (bLow + bHigh) / 2, bHigh - bLow, CHART_HEIGHT, this.knobs.b);
     const next = { aLow: a.low, aHigh: a.high, bLow: b.low, bHigh: b.high };
     const stopped = [a.widened ? "a" : "", b.widened ? "b" : ""].filter(Boolean).join(" and ");
     this.zoomNote = stopped ? `Zoom stops at the floats' resolution of ${stopped}: ` +
@@ -362,7 +364,7 @@ export class ChartView {
   zoomWhole() {
     if (this.zooms.length === 0) return;
     this.zooms = [];
-    this.view = { ...WHOLE_PLANE };
+    this.view = { ...this.wholePlane };
     this.zoomNote = "";
     this.restart(this.x0, this.y0, this.rate);
   }

@@ -1,18 +1,42 @@
-// The explorer's numbers and words: the pins' ranges, what a number field
+// The explorer's numbers and words: the knobs' ranges, what a number field
 // accepts, the settings in the URL fragment, and what the settings do. What
 // the module itself says and computes (volts and the floats it sees, a
 // verdict's words) comes from its WebAssembly build, `tessel`, a loaded
 // TesselMap (tessel.js). No DOM: the page, the tests and Node can all use it.
 
-// The pins' ranges and defaults, in volts; the Gate clock's in Hz.
-export const KNOBS = {
-  a: { low: -1, high: 4, initial: 1.4, unit: "V" },
-  b: { low: -1, high: 1, initial: 0.3, unit: "V" },
-  x0: { low: -2, high: 2, initial: 0, unit: "V" },
-  y0: { low: -2, high: 2, initial: 0, unit: "V" },
-  gate: { low: 0.1, high: 22050, initial: 1000, unit: "Hz" },
-};
+// The rates the page offers; it starts at the first.
 export const RATES = [44100, 48000];
+// The slowest Gate clock the page offers: its slider is logarithmic, so it
+// needs a floor above the hosts' 0 Hz.
+const GATE_FLOOR_HZ = 0.1;
+
+// The fastest Gate clock the hosts accept at `rate`.
+export function mostGateHz(tessel, rate) {
+  return rate / tessel.facts.gateHz.leastPeriod;
+}
+
+// The knobs' ranges and initial values: a, b, x0 and y0 in volts as the
+// module declares those inputs (range text "upper,lower,upper,lower", default
+// text); the Gate clock in Hz as the hosts run it, at most as fast as the
+// first rate allows.
+export function knobsOf(tessel) {
+  const knobs = {};
+  for (const name of ["a", "b", "x0", "y0"]) {
+    const pin = tessel.pin(name);
+    const [high, low] = pin.range.split(",").map(Number);
+    knobs[name] = Object.freeze({ low, high, initial: Number(pin.default), unit: "V" });
+  }
+  knobs.gate = Object.freeze({
+    low: GATE_FLOOR_HZ, high: mostGateHz(tessel, RATES[0]), initial: tessel.facts.gateHz.usual, unit: "Hz",
+  });
+  return Object.freeze(knobs);
+}
+
+// The item a list pin starts at: its declared default index into its range text.
+function listDefault(tessel, name) {
+  const pin = tessel.pin(name);
+  return pin.range.split(",")[Number(pin.default)];
+}
 
 // The shortest decimal volts that read back to the float the module sees for `volts`.
 export function voltsText(tessel, volts) {
@@ -44,10 +68,15 @@ export function describeSettings(tessel, orbit, settings) {
     tessel.describeOrbit(orbit, { clock: settings.gate });
 }
 
-export const DEFAULT_SETTINGS = Object.freeze({
-  a: KNOBS.a.initial, b: KNOBS.b.initial, x0: KNOBS.x0.initial, y0: KNOBS.y0.initial,
-  mode: "continuous", gate: KNOBS.gate.initial, normalize: true, rate: RATES[0],
-});
+// The settings of a fresh page: the knobs' initial values, Mode and Normalize as the module starts them.
+export function defaultSettings(tessel) {
+  const knobs = knobsOf(tessel);
+  return {
+    a: knobs.a.initial, b: knobs.b.initial, x0: knobs.x0.initial, y0: knobs.y0.initial,
+    mode: listDefault(tessel, "Mode").toLowerCase(), gate: knobs.gate.initial,
+    normalize: listDefault(tessel, "Normalize") === "On", rate: RATES[0],
+  };
+}
 
 // The Gate clock the module gets: none in Continuous mode, as tessel-render drives it.
 export function gateHzOf(settings) {
@@ -72,12 +101,13 @@ export function fragmentOf(tessel, settings) {
 
 // Settings from a fragment; anything missing, unreadable or out of range
 // keeps its default or is clamped, like a typed value.
-export function settingsOfFragment(fragment) {
-  const settings = { ...DEFAULT_SETTINGS };
+export function settingsOfFragment(tessel, fragment) {
+  const settings = defaultSettings(tessel);
+  const knobs = knobsOf(tessel);
   const fields = new URLSearchParams(String(fragment).replace(/^#/, ""));
   for (const name of ["a", "b", "x0", "y0", "gate"]) {
     if (!fields.has(name)) continue;
-    const knob = KNOBS[name];
+    const knob = knobs[name];
     const read = readField(fields.get(name), knob.low, knob.high, knob.unit);
     if (read.ok) settings[name] = read.value;
   }
@@ -85,6 +115,6 @@ export function settingsOfFragment(fragment) {
   if (fields.get("normalize") === "off") settings.normalize = false;
   const rate = Number(fields.get("rate"));
   if (RATES.includes(rate)) settings.rate = rate;
-  if (settings.gate > settings.rate / 2) settings.gate = settings.rate / 2;
+  settings.gate = Math.min(settings.gate, mostGateHz(tessel, settings.rate));
   return settings;
 }

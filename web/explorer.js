@@ -4,7 +4,8 @@
 // the worker's and worklet's sources sit in the page as text.
 import { loadTesselMap } from "./tessel.js";
 import {
-  KNOBS, describeSettings, fragmentOf, gateHzOf, patchText, readField, settingsOfFragment, voltsText,
+  describeSettings, fragmentOf, gateHzOf, knobsOf, mostGateHz, patchText, readField, settingsOfFragment,
+  voltsText,
 } from "./explorer-text.js";
 import { drawAttractor, drawTraces, traceLength } from "./pictures.js";
 import { ChartView } from "./chart-view.js";
@@ -34,7 +35,8 @@ class Explorer {
   constructor(tessel, wasm) {
     this.tessel = tessel;
     this.wasm = wasm;
-    this.settings = settingsOfFragment(location.hash);
+    this.knobs = knobsOf(tessel);
+    this.settings = settingsOfFragment(tessel, location.hash);
     this.volume = Number(element("volume").value);
     this.shown = {};  // each number field's text as the page last wrote it
     this.player = webAudioAvailable() ? new Player(wasm, dataUrl(element("audio-worklet-source").textContent)) : null;
@@ -46,38 +48,40 @@ class Explorer {
       (a, b) => this.change({ a, b }, ["a", "b"]));
     this.bindKnobs();
     this.bindSettings();
-    this.show(Object.keys(KNOBS));
+    this.show(Object.keys(this.knobs));
     this.chart.compute(this.settings.x0, this.settings.y0, this.settings.rate);
     // A link edited or pasted into the address bar, or history.
     addEventListener("hashchange", () => {
       if (location.hash.slice(1) !== fragmentOf(this.tessel, this.settings)) {
-        this.change(settingsOfFragment(location.hash), Object.keys(KNOBS));
+        this.change(settingsOfFragment(this.tessel, location.hash), Object.keys(this.knobs));
       }
     });
   }
 
   // --- controls --------------------------------------------------------------------
   gateHigh() {
-    return this.settings.rate / 2;
+    return mostGateHz(this.tessel, this.settings.rate);
   }
 
   sliderOf(name, value) {
     if (name !== "gate") return String(value);
-    const { low } = KNOBS.gate;
+    const { low } = this.knobs.gate;
     return String(Math.round(GATE_SLIDER_STEPS * Math.log(value / low) / Math.log(this.gateHigh() / low)));
   }
 
   valueOfSlider(name, position) {
     if (name !== "gate") return Number(position);
-    const { low } = KNOBS.gate;
+    const { low } = this.knobs.gate;
     const hz = low * (this.gateHigh() / low) ** (Number(position) / GATE_SLIDER_STEPS);
     return Number(hz.toPrecision(hz < 10 ? 2 : 3));
   }
 
   bindKnobs() {
-    for (const name of Object.keys(KNOBS)) {
+    for (const name of Object.keys(this.knobs)) {
       const slider = element(`${name}-slider`);
       const field = element(`${name}-number`);
+      // The volts sliders span the knobs' ranges; the Gate clock's its logarithmic steps.
+      if (name !== "gate") [slider.min, slider.max] = [this.knobs[name].low, this.knobs[name].high];
       slider.addEventListener("input", () => {
         this.message(name, "");
         this.change({ [name]: this.valueOfSlider(name, slider.value) }, [name]);
@@ -91,7 +95,7 @@ class Explorer {
 
   // A typed value: refused (the settings stay) or clamped, and the field says so.
   typed(name, text) {
-    const knob = KNOBS[name];
+    const knob = this.knobs[name];
     const high = name === "gate" ? this.gateHigh() : knob.high;
     const read = readField(text, knob.low, high, knob.unit);
     this.message(name, read.message, !read.ok);
@@ -114,7 +118,7 @@ class Explorer {
     element("normalize").addEventListener("change", (event) => this.change({ normalize: event.target.checked }, []));
     element("rate").addEventListener("change", (event) => {
       const rate = Number(event.target.value);
-      this.change({ rate, gate: Math.min(this.settings.gate, rate / 2) }, ["gate"]);
+      this.change({ rate, gate: Math.min(this.settings.gate, mostGateHz(this.tessel, rate)) }, ["gate"]);
     });
     element("reset").addEventListener("click", () => {
       if (this.player) this.player.reset();

@@ -18,12 +18,18 @@
 //   facts                  what the page takes from the C++ rather than copying it:
 //       { voltsPerUnit, rate: { least, most, usual }, block: { least, most, usual },
 //         steps: { least, most, chart }, chartSide: { least, most },
+//         gateHz: { above, leastPeriod, usual }: a Gate clock the hosts accept is
+//           above `above` Hz and at most the rate over `leastPeriod`; `usual` unless asked,
+//         pins: [{ name, direction: 'input' | 'output' | 'setting', type: 'audio' | 'list',
+//           default, range }] as the module declares them, in pin order; default and
+//           range are the module's texts or null (an audio pin's range "upper,lower,upper,lower" in volts),
 //         outcomes: ['stops', ...] in code order,
 //         verdict: { size, fields: [{ name, offset, type: 'int32' | 'float64' }] } }
 //   newInstance({ rate = facts.rate.usual, block = facts.block.usual }) -> MapInstance
 //       one hosted instance, opened: Continuous, Normalize on, every input 0 V,
 //       Gate clock 0 Hz (Gate at 0 V). `block`: the most samples per process
 //       call. RangeError for a rate or a block outside the facts' limits.
+//   pin(name) -> the pin of that name in facts.pins; RangeError for none
 //   signalOf(volts) -> the float the module sees for a voltage: float(volts / 10)
 //   voltsOf(signal) -> the shortest decimal volts whose signalOf is `signal`
 //   pointVolts(lo, hi, count, i) -> point i of `count` across [lo, hi], as the chart computes it
@@ -39,8 +45,8 @@
 //       leaves it empty); settle: the iterate from which the cycle sounds, -1
 //       where the CSV leaves it empty; rounding: the floats repeat exactly on
 //       no attracting cycle of the map.
-//   chartRow({ plane = 'ab', lo, hi, fixed, width, steps, rate, a = 1.4, b = 0.3, x0 = 0, y0 = 0 })
-//       -> `width` analysePoint results: point i across at pointVolts(lo, hi,
+//   chartRow({ plane = 'ab', lo, hi, fixed, width, steps, rate, a, b, x0, y0 })
+//       -> `width` analysePoint results (a, b, x0, y0 default to their pins' defaults): point i across at pointVolts(lo, hi,
 //       width, i). Plane 'ab': a across, b = fixed, from x0, y0. Plane 'xy':
 //       x0 across, y0 = fixed, at a, b. For row j of a chart of height H give
 //       fixed = pointVolts(upLo, upHi, H, j): the rows of tessel-render
@@ -116,7 +122,24 @@ export class TesselMap {
   constructor(instance) {
     this.#exports = instance.exports;
     this.#exports._initialize();
-    this.facts = Object.freeze(JSON.parse(textAt(this.#exports, this.#exports.tessel_facts())));
+    const facts = JSON.parse(textAt(this.#exports, this.#exports.tessel_facts()));
+    facts.pins = [];
+    for (let at; (at = this.#exports.tessel_pin(facts.pins.length)) !== 0;) {
+      facts.pins.push(Object.freeze(JSON.parse(textAt(this.#exports, at))));
+    }
+    Object.freeze(facts.pins);
+    this.facts = Object.freeze(facts);
+  }
+
+  pin(name) {
+    const pin = this.facts.pins.find((declared) => declared.name === name);
+    if (pin === undefined) throw new RangeError(`'${name}' is no pin the module declares`);
+    return pin;
+  }
+
+  // The volts an input takes unless set: its declared default text.
+  #pinDefault(name) {
+    return Number(this.pin(name).default);
   }
 
   newInstance({ rate = this.facts.rate.usual, block = this.facts.block.usual } = {}) {
@@ -213,7 +236,8 @@ export class TesselMap {
   }
 
   chartRow({ plane = 'ab', lo, hi, fixed, width, steps = this.facts.steps.chart, rate = this.facts.rate.usual,
-    a = 1.4, b = 0.3, x0 = 0, y0 = 0 }) {
+    a = this.#pinDefault('a'), b = this.#pinDefault('b'), x0 = this.#pinDefault('x0'),
+    y0 = this.#pinDefault('y0') }) {
     if (plane !== 'ab' && plane !== 'xy') throw new RangeError(`plane: '${plane}' is neither 'ab' nor 'xy'`);
     wholeNumber('width', width, this.facts.chartSide.least, this.facts.chartSide.most);
     const row = [];

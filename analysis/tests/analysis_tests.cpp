@@ -72,10 +72,10 @@ TEST_P(MapCycleOnPaper, PointsMultipliersAndStability)
     const CycleCase& c = GetParam();
     const float a = signal(c.a), b = signal(c.b);
     const PaperCycle paper = onPaper(a, b, c.period);
-    std::vector<float> x, y;
+    std::vector<double> x, y;
     for (int32_t k = 0; k < c.refinedAs; ++k) {
-        x.push_back(static_cast<float>(paper.x[size_t(k % c.period)] + 1e-4 * (k + 1)));
-        y.push_back(static_cast<float>(paper.y[size_t(k % c.period)] - 1e-4));
+        x.push_back(paper.x[size_t(k % c.period)] + 1e-4 * (k + 1));
+        y.push_back(paper.y[size_t(k % c.period)] - 1e-4);
     }
     const analysis::MapCycle cycle = analysis::refineCycle(analysis::ExactMap(a, b), x.data(), y.data(), c.refinedAs);
     ASSERT_EQ(cycle.period, c.period);
@@ -86,7 +86,6 @@ TEST_P(MapCycleOnPaper, PointsMultipliersAndStability)
     EXPECT_NEAR(cycle.trace, paper.trace, 1e-9);
     EXPECT_NEAR(cycle.determinant, paper.determinant, 1e-9);
     EXPECT_EQ(cycle.attracting, c.attracting);
-    EXPECT_EQ(cycle.halo > 0.0, c.attracting);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -52,8 +52,8 @@ for (const [typed, ok, value] of [["1.4", true, 1.4], [" 2 ", true, 2], ["+.5", 
 
 // The fragment keeps every setting, and bad values in a link fall back or clamp.
 const settings = { a: 1.2, b: -0.25, x0: 0.5, y0: -2, mode: "gated", gate: 440, normalize: false, rate: 48000 };
-check("fragment round trip", settingsOfFragment(`#${fragmentOf(tessel, settings)}`), settings);
-check("fragment with bad values", settingsOfFragment("#a=9&b=x&x0=NaN&mode=odd&gate=30000&rate=96000&normalize=on"),
+check("fragment round trip", settingsOfFragment(tessel, `#${fragmentOf(tessel, settings)}`), settings);
+check("fragment with bad values", settingsOfFragment(tessel, "#a=9&b=x&x0=NaN&mode=odd&gate=30000&rate=96000&normalize=on"),
   { a: 4, b: 0.3, x0: 0, y0: 0, mode: "continuous", gate: 22050, normalize: true, rate: 44100 });
 
 // A verdict's words, one family each.

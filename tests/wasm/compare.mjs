@@ -7,7 +7,8 @@
 // JavaScript around it. Then charts: every row of tessel-render --chart-data
 // must read as chartRow judges it; and words: tessel-render's report on a
 // point must say what the page says of it. A few checks of what
-// web/tessel.js promises beyond the samples follow.
+// web/tessel.js promises beyond the samples follow, and that the page starts
+// where tessel-render does.
 //
 // Usage: node tests/wasm/compare.mjs TESSEL-MAP.WASM TESSEL-RENDER
 // Prints one line per case and "wasm comparison: N passed, M failed"; exits 1
@@ -17,6 +18,7 @@ import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
+import { defaultSettings, knobsOf } from '../../web/explorer-text.js';
 import { loadTesselMap } from '../../web/tessel.js';
 
 const [wasmPath, renderPath] = process.argv.slice(2);
@@ -268,6 +270,17 @@ const throws = (action, kind) => {
 // What the JavaScript interface promises beyond the samples; each returns
 // null when it holds, or what went wrong.
 const interfaceChecks = [
+  ['the page starts at tessel-render\'s defaults, its knobs spanning the tool\'s chart ranges', (map) => {
+    const help = execFileSync(renderPath, ['--help'], { encoding: 'utf8' });
+    const knobs = knobsOf(map);
+    const start = defaultSettings(map);
+    const page = [['a', start.a], ['b', start.b], ['x0', start.x0], ['y0', start.y0], ['gate-hz', start.gate],
+      ['mode', start.mode], ['normalize', start.normalize ? 'on' : 'off'], ['rate', start.rate],
+      ...['a', 'b', 'x0', 'y0'].map((name) => [`${name}-range`, `${knobs[name].low}:${knobs[name].high}`])];
+    const toolDefault = (option) => help.match(new RegExp(`--${option} \\S*=(\\S+)`))?.[1];
+    const wrong = page.filter(([option, value]) => toolDefault(option) !== String(value));
+    return wrong.length ? wrong.map(([option, value]) => `--${option} is not ${value}`).join('; ') : null;
+  }],
   ['voltsOf gives the shortest volts that read back to the same signal', (map) => {
     for (const volts of [1.4, 0.3, -1, 1e-37, 3.999, 2 ** -20 * 10]) {
       const signal = map.signalOf(volts);

@@ -1,0 +1,48 @@
+#include "chart_csv.h"
+
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+#include "scenario.h"
+
+namespace render {
+
+std::string voltsText(float signal)
+{
+    const double volts = voltsFromSignal(signal);
+    char text[32];
+    for (int digits = 1; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, volts);
+        if (host::signalFromVolts(std::strtod(text, nullptr)) == signal) break;
+    }
+    return text;
+}
+
+bool writeChartCsv(std::FILE* file, const Chart& chart)
+{
+    std::vector<std::string> acrossTexts, upTexts;
+    for (float value : chart.across) acrossTexts.push_back(voltsText(value));
+    for (float value : chart.up) upTexts.push_back(voltsText(value));
+    const ChartSettings& s = chart.settings;
+    const std::array<std::string, 4> fixed{voltsText(s.a), voltsText(s.b), voltsText(s.x0), voltsText(s.y0)};
+
+    std::fputs("a,b,x0,y0,outcome,period,steps,lyapunov,settle\n", file);
+    const size_t width = chart.across.size();
+    for (size_t point = 0; point < chart.points.size(); ++point) {
+        const std::string& h = acrossTexts[point % width];
+        const std::string& v = upTexts[point / width];
+        const bool ab = s.plane == Plane::AB;
+        const analysis::OrbitClass& orbit = chart.points[point];
+        char lyapunov[32] = "";
+        if (orbit.outcome == analysis::Outcome::Quasi || orbit.outcome == analysis::Outcome::Chaos)
+            std::snprintf(lyapunov, sizeof lyapunov, "%.6f", orbit.lyapunov);
+        const std::string settle = orbit.settle >= 0 ? std::to_string(orbit.settle) : "";
+        std::fprintf(file, "%s,%s,%s,%s,%s,%d,%lld,%s,%s\n", (ab ? h : fixed[0]).c_str(), (ab ? v : fixed[1]).c_str(),
+                     (ab ? fixed[2] : h).c_str(), (ab ? fixed[3] : v).c_str(), analysis::outcomeName(orbit.outcome),
+                     static_cast<int>(orbit.period), static_cast<long long>(orbit.steps), lyapunov, settle.c_str());
+    }
+    return std::ferror(file) == 0;
+}
+
+}  // namespace render

@@ -1,0 +1,34 @@
+// A take's orbit judged by the analysis, with the Normalize gain undone and
+// the last reset found.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "analysis/orbit_analysis.h"
+#include "scenario.h"
+
+namespace render {
+
+// A continuous take's orbit after its last reset, or from its start, judged
+// the same way, with the Normalize gain undone; a and b hold still.
+class TakeOrbit {
+public:
+    explicit TakeOrbit(const Scenario& scenario);
+
+    // Every rendered block, in order.
+    void add(int64_t start, const float* x, const float* y, int32_t count);
+
+    int64_t steps() const { return orbitSteps; }
+    analysis::OrbitClass result() const { return orbit.result(); }
+
+private:
+    int64_t firstIterate;
+    int64_t orbitSteps;
+    bool normalized;
+    bool wanted = true;
+    analysis::OrbitAnalysis orbit;
+    std::vector<float> stateX, stateY;
+};
+
+}  // namespace render
