@@ -97,9 +97,7 @@ int runChart(const Arguments& arguments, const ChartAsked& asked)
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     progress.finish();
 
-    const std::string path = asked.path.empty() ? ""
-                             : "; the path of a " + arguments.a + ", b " + arguments.b + " over " +
-                                   arguments.seconds + " s";
+    const std::string path = asked.path.empty() ? "" : "; the path of a and b over " + arguments.seconds + " s";
     const std::string fixed = ab ? "from x0 " + arguments.x0 + " V, y0 " + arguments.y0 + " V" + path
                                  : "at a " + arguments.a + " V, b " + arguments.b + " V";
     const std::string details = std::to_string(settings.width) + "x" + std::to_string(settings.height) +

@@ -32,14 +32,11 @@ struct Take {
 };
 
 // The inputs a picture traces under x and y: every one that moves, where the
-// take is patched with more than the Gate clock and --reset-at pulses.
+// take is patched.
 std::vector<MapPin> tracedInputs(const Scenario& scenario)
 {
-    bool patched = !scenario.files.empty() || scenario.resetClock.has_value();
-    for (const MapPin pin : {tessel::X0Pin, tessel::Y0Pin, tessel::APin, tessel::BPin})
-        patched = patched || scenario.moves(pin);
     std::vector<MapPin> traced;
-    if (!patched) return traced;
+    if (!render::patched(scenario)) return traced;
     for (const render::NamedPin& input : render::kInputPins)
         if (scenario.moves(input.pin)) traced.push_back(input.pin);
     return traced;

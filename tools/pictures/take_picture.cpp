@@ -207,8 +207,9 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     const double stripMs = 1000.0 * double(shown) / sampleRate;
     const bool inSeconds = stripMs >= 2000.0;
     const double stripTime = inSeconds ? stripMs / 1000.0 : stripMs;
+    const std::string span = inputs.empty() || shown < totalSamples ? " over the first " : " over the whole take, ";
     canvas.text(kLeft, kStripHeadingTop,
-                std::string(inputs.empty() ? "x and y" : "x, y and the inputs that move") + " over the first " +
+                std::string(inputs.empty() ? "x and y" : "x, y and the inputs that move") + span +
                     formatNumber(stripTime, stripTime < 10 ? 1 : 0) + (inSeconds ? " s (" : " ms (") +
                     std::to_string(shown) + " samples)",
                 2, kText);

@@ -56,10 +56,17 @@ float Scenario::firstSample(MapPin pin) const
     return sample;
 }
 
+bool patched(const Scenario& scenario)
+{
+    if (!scenario.files.empty() || scenario.resetClock) return true;
+    for (const MapPin pin : {X0Pin, Y0Pin, APin, BPin})
+        if (scenario.moves(pin)) return true;
+    return false;
+}
+
 int64_t stripSamplesFor(const Scenario& scenario)
 {
-    for (const MapPin pin : {X0Pin, Y0Pin, APin, BPin})
-        if (scenario.moves(pin)) return scenario.samples;
+    if (patched(scenario)) return scenario.samples;
     double seconds = 0.005;
     if (scenario.gated) seconds = std::max(seconds, 16.0 / scenario.gateHz);
     const auto wanted = static_cast<int64_t>(std::ceil(seconds * scenario.sampleRate));

@@ -43,9 +43,13 @@ struct Scenario {
 // A signal in volts, exactly: a float times 10 fits in a double.
 constexpr double voltsFromSignal(float signal) { return double{signal} * host::kVoltsPerUnit; }
 
-// Samples shown in a take picture's time strip: the whole take when a, b,
-// x0 or y0 moves, so the strip follows them; else 5 ms, in gated mode at
-// least 16 gate periods, never more than the render.
+// Whether the take is patched with more than a knob's values, the Gate clock
+// and --reset-at pulses: a file, a Reset clock, or a moving a, b, x0 or y0.
+bool patched(const Scenario& scenario);
+
+// Samples shown in a take picture's time strip: the whole take when it is
+// patched, so the strip follows the patch; else 5 ms, in gated mode at least
+// 16 gate periods, never more than the render.
 int64_t stripSamplesFor(const Scenario& scenario);
 
 // Where the Reset input last rises in the take, or -1: the orbit a take's
