@@ -13,6 +13,8 @@
 #include <sndfile.h>
 
 #include "host/host_emulator.h"
+#include "host/signal.h"
+#include "tools/render/input_wav.h"
 #include "tools/render/scenario.h"
 #include "tool_run.h"
 
@@ -197,6 +199,40 @@ TEST(Report, HelpAndVersionGoToStdoutAndSucceed)
     EXPECT_EQ(version.out, std::string("tessel-render ") + TESSEL_RENDER_VERSION + "\n");
 }
 
+// Every input patched: signals on a, b and x0, a file shorter than the take
+// on y0, a Reset clock with a pulse of its own, as the documented grammar
+// and options give them.
+TEST(RenderedWav, APatchedTakeMatchesTheEmulatorBitForBit)
+{
+    TemporaryFolder folder;
+    writeWav(folder / "y0.wav", {-0.05f, 0.02f, 0.03f});
+    const Result result = runTool({"--seconds", "0.1", "--block", "300", "--a", "sine:1.2:0.2:7:0.25", "--b",
+                                   "ramp:0.3:0.2", "--x0", "steps:0,0.5,-0.5@40", "--input", "y0=" + folder / "y0.wav",
+                                   "--reset-hz", "25", "--reset-at", "0.05", "--normalize", "off", "--out",
+                                   folder / "map.wav"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.err.find("y0.wav:1: the take outlasts the file's 3 samples, so it holds the last, 0.3 V"),
+              std::string::npos) << result.err;
+
+    render::Scenario scenario;
+    scenario.samples = 4410;
+    scenario.blockSize = 300;
+    const host::SignalTake take{scenario.sampleRate, scenario.samples};
+    scenario.a = host::parseSignal("sine:1.2:0.2:7:0.25", take).signal;
+    scenario.b = host::parseSignal("ramp:0.3:0.2", take).signal;
+    scenario.x0 = host::parseSignal("steps:0,0.5,-0.5@40", take).signal;
+    scenario.normalize = false;
+    scenario.resetSamples = {2205};
+    scenario.resetClock = host::ResetClock(scenario.sampleRate, 25);
+    scenario.files.push_back(
+        render::openInputWav({tessel::Y0Pin, folder / "y0.wav", 1}, scenario.sampleRate, scenario.samples).input);
+    std::vector<float> x, y;
+    renderHere(scenario, x, y);
+    const Wav wav = readWav(folder / "map.wav");
+    expectSameBits(wav.x, x, "x");
+    expectSameBits(wav.y, y, "y");
+}
+
 // --- the picture ----------------------------------------------------------------
 
 TEST(RenderedPicture, DecodesAtItsStatedSizeAndShowsTheAttractor)
@@ -220,5 +256,18 @@ TEST(RenderedPicture, DecodesAtItsStatedSizeAndShowsTheAttractor)
     for (size_t i = 0; i < pixels.size(); i += 3)
         if (pixels[i] > 200 && pixels[i + 1] > 150 && pixels[i + 2] < 120) ++bright;
     EXPECT_GT(bright, 100u);
+}
+
+TEST(RenderedPicture, TracesEachMovingInputUnderXAndY)
+{
+    TemporaryFolder folder;
+    const Result result = runTool({"--a", "sine:1.2:0.2:0.5", "--x0", "steps:0,0.5@4", "--seconds", "0.5", "--plot",
+                                   folder / "map.png", "--quiet"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, (folder / "map.png").c_str())) << image.message;
+    EXPECT_EQ(image.height, 1200u + 2 * 116u);
+    png_image_free(&image);
 }
 
