@@ -103,14 +103,17 @@ void addTakeOptions(CLI::App& app, Arguments& arguments)
 
 std::string patchingHelp()
 {
-    return std::string("Signals (--a, --b, --x0, --y0), in volts, Hz and cycles:\n"
-                       "  VOLTS                          a constant, as a knob gives it\n"
-                       "  SHAPE:CENTRE:DEPTH:HZ[:PHASE]  SHAPE sine, triangle, square or saw, swinging DEPTH volts\n"
-                       "                                 either side of CENTRE (a negative DEPTH inverts it), HZ from ") +
-           shortNumber(host::kLeastSignalHz) +
-           " to half the rate, PHASE in cycles from 0 to 1 (default 0)\n"
+    return "Signals (--a, --b, --x0, --y0), in volts, Hz and cycles:\n"
+           "  VOLTS                          a constant, as a knob gives it\n"
+           "  SHAPE:CENTRE:DEPTH:HZ[:PHASE]  SHAPE sine, triangle, square or saw, swinging DEPTH volts either side\n"
+           "                                 of CENTRE (a negative DEPTH inverts it), HZ from " +
+           std::to_string(host::kLeastSignalHz) +
+           " to half the rate,\n"
+           "                                 PHASE in cycles from 0 to 1 (default 0)\n"
            "  ramp:FROM:TO                   FROM at the take's first sample, TO at its last, in a straight line\n"
-           "  steps:V1,V2,...@HZ             a sequencer: each value for 1/HZ s in turn from sample 0, looping\n"
+           "  steps:V1,V2,...@HZ             a sequencer: each value for 1/HZ s in turn from sample 0, looping; up to " +
+           std::to_string(host::kMostSteps) +
+           " values\n"
            "Over a cycle from phase 0: sine rises from CENTRE to CENTRE+DEPTH at 1/4; triangle joins the same "
            "corners by straight lines; square is CENTRE+DEPTH for the first half and CENTRE-DEPTH for the second, "
            "so at its jump, half a cycle in, it takes CENTRE-DEPTH; saw rises straight from CENTRE-DEPTH and at "
