@@ -20,12 +20,13 @@ std::string fileText(const render::InputWav& file)
     return file.option().path + ":" + std::to_string(file.option().channel);
 }
 
-// "a 1.4 V", "a sine:1.2:0.2:0.5", "a from lfo.wav:1".
+// "a 1.4 V", "a sine:1.2:0.2:0.5", "a from lfo.wav:1": volts as typed, a
+// signal as typed, a file named.
 std::string inputText(const Scenario& scenario, MapPin pin, const std::string& text)
 {
     const std::string name = render::inputPinName(pin);
     if (const render::InputWav* file = scenario.fileFor(pin)) return name + " from " + fileText(*file);
-    return name + " " + text + (scenario.moves(pin) ? "" : " V");
+    return name + " " + text + (text.find(':') == std::string::npos ? " V" : "");
 }
 
 std::string describeResets(const Scenario& scenario, const Arguments& arguments)
