@@ -391,4 +391,12 @@ OrbitClass judgePoint(float a, float b, float x0, float y0, int64_t steps)
     return analysis.result();
 }
 
+float unnormalized(float output)
+{
+    const auto guess = static_cast<float>(double{output} / double{tessel::kNormalizeGain});
+    for (const float candidate : {guess, std::nextafter(guess, -INFINITY), std::nextafter(guess, INFINITY)})
+        if (candidate * tessel::kNormalizeGain == output) return candidate;
+    return guess;
+}
+
 }  // namespace analysis

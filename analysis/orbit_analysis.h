@@ -128,6 +128,10 @@ private:
 // guard, the stopped map holding (+0, +0). Inputs in the signal scale.
 OrbitClass judgePoint(float a, float b, float x0, float y0, int64_t steps);
 
+// The Normalize gain undone: the state whose scaled value the module wrote,
+// or the nearest float to it when rounding merged several states.
+float unnormalized(float output);
+
 // The natural logarithm by arithmetic alone (no libm), the same to the last
 // bit on every machine; v > 0 and finite.
 double naturalLog(double v);

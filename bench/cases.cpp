@@ -161,6 +161,7 @@ const Comparison kComparisons[] = {
     {"subnormal run vs normal run", "continuous/subnormal", "continuous/block", 1.5},
     {"(the floor itself: subnormal vs normal)", "floor/subnormal", "floor/recurrence", 0},
     {"chart analysis vs continuous", "chart/analysis", "continuous/block", 2.0},
+    {"a, b, x0, y0 modulated vs held, through the session", "session/modulated", "session/held", 1.5},
 };
 
 }  // namespace
@@ -185,6 +186,7 @@ void registerCases()
     add("gated/idle-streaming",
         [](benchmark::State& s) { gatedIdleWithStatus(s, sep::Streaming); });
     add("chart/analysis", chartAnalysis);
+    registerModulationCases();
 }
 
 std::span<const Comparison> comparisons() { return kComparisons; }

@@ -8,6 +8,8 @@
 namespace bench {
 
 void registerCases();
+// A take patched with moving signals and the same take held (modulation_bench.cpp).
+void registerModulationCases();
 
 // One row of the results: a product case next to its floor, and the ratio
 // of their times it must stay within.

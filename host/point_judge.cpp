@@ -45,4 +45,49 @@ analysis::OrbitClass PointJudge::judge(float aValue, float bValue, float x0Value
     return orbit.result();
 }
 
+TakeWindows::TakeWindows(int64_t samples, float x0, float y0, bool normalized)
+    : samples(samples), normalized(normalized), startX(x0), startY(y0)
+{
+}
+
+void TakeWindows::add(const float* a, const float* b, const float* x, const float* y, int32_t count)
+{
+    const int64_t blockStart = next;
+    next += count;
+    while (windowStart < samples) {
+        const int64_t end = std::min(windowStart + kWindow, samples);
+        const int64_t middle = windowStart + (end - windowStart) / 2;
+        if (middle >= blockStart && middle < next) {
+            middleA = a[middle - blockStart];
+            middleB = b[middle - blockStart];
+        }
+        if (end > next) return;
+        judge(end - windowStart);
+        const int64_t last = end - 1 - blockStart;
+        startX = normalized ? analysis::unnormalized(x[last]) : x[last];
+        startY = normalized ? analysis::unnormalized(y[last]) : y[last];
+        windowStart = end;
+    }
+}
+
+void TakeWindows::judge(int64_t length)
+{
+    if (length < analysis::kLeastStepsToClassify) return;
+    const analysis::OrbitClass orbit = analysis::judgePoint(middleA, middleB, startX, startY, length);
+    judgedEnd = windowStart + length;
+    if (!kept.empty() && kept.back().orbit.outcome == orbit.outcome && kept.back().orbit.period == orbit.period)
+        return;
+    kept.push_back({windowStart, orbit});
+}
+
+int64_t TakeWindows::runsFrom(int64_t sample) const
+{
+    const int64_t first = (std::max<int64_t>(sample, 0) + kWindow - 1) / kWindow * kWindow;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const int64_t end = i + 1 < kept.size() ? kept[i + 1].start : judgedEnd;
+        if (end > first && kept[i].orbit.outcome != analysis::Outcome::Stops) return std::max(kept[i].start, first);
+    }
+    return -1;
+}
+
 }  // namespace host

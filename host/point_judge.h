@@ -1,11 +1,14 @@
 // The chart's judgement of a point, made in one place for every host: one
 // session, Continuous with Normalize off, restarted at each point by a Reset
 // pulse, its outputs after the pulse fed to the orbit analysis block by block.
+// And the same judgement along a take whose a or b moves, window by window.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "analysis/orbit_analysis.h"
+#include "drive.h"
 #include "session.h"
 #include "source.h"
 
@@ -29,6 +32,49 @@ private:
     Session session;
     Constant a, b, x0, y0;
     ResetButton reset;
+};
+
+// Where a take's sound changes character, from the window starting at `start` on.
+struct SoundChange {
+    int64_t start;
+    analysis::OrbitClass orbit;
+};
+
+// A Continuous take whose a or b moves, cut into consecutive windows of
+// kWindow samples (the last may be shorter), each judged as the chart judges
+// a point: at the a and b of the window's middle sample held still, from the
+// map's state where the window starts, for as many steps as the window has
+// samples. A window whose outcome and period are the one's before it is no
+// change; a last window too short to classify is not judged.
+class TakeWindows {
+public:
+    static constexpr int64_t kWindow = kChartSteps;
+
+    // A take of `samples` from x0, y0 (signal scale); `normalized`: its
+    // outputs carry the Normalize gain, which the judge undoes.
+    TakeWindows(int64_t samples, float x0, float y0, bool normalized);
+
+    // The take's next samples, in order: the a and b inputs and the x and y outputs.
+    void add(const float* a, const float* b, const float* x, const float* y, int32_t count);
+
+    // The first window's verdict, then each change, in the order of the take.
+    const std::vector<SoundChange>& changes() const { return kept; }
+    // The start of the first window from `sample` on that the chart would
+    // not judge stopped, or -1: where a map stopped before `sample` would
+    // run again after a reset to the state it holds.
+    int64_t runsFrom(int64_t sample) const;
+
+private:
+    void judge(int64_t length);
+
+    const int64_t samples;
+    const bool normalized;
+    int64_t next = 0;         // the take's next sample to be added
+    int64_t windowStart = 0;  // the window being gathered
+    int64_t judgedEnd = 0;    // the end of the last window judged
+    float startX, startY;     // the state before the window's first sample
+    float middleA = 0.0f, middleB = 0.0f;
+    std::vector<SoundChange> kept;
 };
 
 }  // namespace host

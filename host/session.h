@@ -58,6 +58,8 @@ public:
 
     const float* x() const { return xOut; }
     const float* y() const { return yOut; }
+    // What an input pin was fed in the last block rendered, or null for a pin without a buffer.
+    const float* input(int32_t pin) const { return connected ? instance.buffer(pin) : nullptr; }
     int32_t blockSize() const { return block; }
     int64_t samples() const { return clock; }  // rendered so far: the host's sample clock
 

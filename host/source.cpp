@@ -1,6 +1,7 @@
 #include "source.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "drive.h"
@@ -22,14 +23,40 @@ void GateClock::fill(int64_t start, float* samples, int32_t count)
     for (int32_t i = 0; i < count; ++i) samples[i] = gateClockSample(sampleRate, hz, start + i);
 }
 
-ResetPulses::ResetPulses(std::vector<int64_t> pulses) : samples(std::move(pulses))
+namespace {
+
+bool movesWithin(const Signal& signal, int64_t takeSamples)
+{
+    if (!signal.moves()) return false;
+    constexpr int32_t kScan = 256;
+    float samples[kScan];
+    const float first = signal.sampleAt(0);
+    for (int64_t start = 0; start < takeSamples; start += kScan) {
+        const auto count = static_cast<int32_t>(std::min<int64_t>(kScan, takeSamples - start));
+        signal.fill(samples, count, start);
+        for (int32_t i = 0; i < count; ++i)
+            if (std::memcmp(&samples[i], &first, sizeof first) != 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+SignalSource::SignalSource(Signal patched, int64_t takeSamples)
+    : signal(std::move(patched)), moving(movesWithin(signal, takeSamples))
+{
+}
+
+ResetPulses::ResetPulses(std::vector<int64_t> pulses, std::optional<ResetClock> clock)
+    : samples(std::move(pulses)), clock(clock)
 {
     std::sort(samples.begin(), samples.end());
 }
 
 void ResetPulses::fill(int64_t start, float* out, int32_t count)
 {
-    std::fill_n(out, count, 0.0f);
+    if (clock) clock->fill(out, count, start);
+    else std::fill_n(out, count, 0.0f);
     for (auto at = std::lower_bound(samples.begin(), samples.end(), start);
          at != samples.end() && *at < start + count; ++at)
         out[*at - start] = kResetPulse;

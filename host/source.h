@@ -4,7 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
+
+#include "signal.h"
 
 namespace host {
 
@@ -51,16 +55,34 @@ private:
     double hz;
 };
 
-// One-sample 5 V pulses on Reset at given samples of the take.
+// A patched signal: an LFO, a ramp, a sequencer, or a constant given as one.
+// It moves if its samples differ anywhere in the take: a square wave whose
+// first jump falls after the take's end is as still as a constant there.
+class SignalSource final : public Source {
+public:
+    SignalSource(Signal signal, int64_t takeSamples);
+
+    bool moves() const override { return moving; }
+    void fill(int64_t start, float* samples, int32_t count) override { signal.fill(samples, count, start); }
+
+private:
+    Signal signal;
+    bool moving;
+};
+
+// One-sample 5 V pulses on Reset at given samples of the take, and those of
+// a Reset clock when there is one. A pulse on the sample after a clock pulse
+// joins it: Reset rises once there.
 class ResetPulses final : public Source {
 public:
-    explicit ResetPulses(std::vector<int64_t> samples);  // in any order
+    explicit ResetPulses(std::vector<int64_t> samples, std::optional<ResetClock> clock = {});  // in any order
 
-    bool moves() const override { return !samples.empty(); }
+    bool moves() const override { return !samples.empty() || clock; }
     void fill(int64_t start, float* out, int32_t count) override;
 
 private:
     std::vector<int64_t> samples;  // sorted
+    std::optional<ResetClock> clock;
 };
 
 // A Reset button: a one-sample 5 V pulse at the first sample rendered after

@@ -61,5 +61,10 @@ if [ $# -ge 6 ]; then
   done
 fi
 
+# The signals a host patches into the inputs build for every host, the
+# WebAssembly one included: nothing of the emulator, the tools or the module.
+report "the signals include the emulator, the tools or the module" \
+  "$(grep -nE '#include.*(host_emulator|tools/|framework/|generator/)' host/signal.h host/signal.cpp)"
+
 [ "$failures" -eq 0 ] && echo "layer checks passed"
 exit $((failures > 0))

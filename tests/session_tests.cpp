@@ -3,7 +3,9 @@
 // takes tessel-render and the WebAssembly host rendered before they shared
 // it (bit for bit, by digest); where it sees the map stop; and what it
 // announces, read from the emulator's log of the events it sent.
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 
 #include "host/drive.h"
 #include "host/session.h"
+#include "host/signal.h"
 #include "host/source.h"
 #include "test_support.h"
 
@@ -85,64 +88,6 @@ private:
     uint64_t hash = 0xcbf29ce484222325;
 };
 
-// The sources of a take, fed to a session as tessel-render feeds them.
-struct Patch {
-    explicit Patch(const Take& take)
-        : a(take.a), b(take.b), x0(take.x0), y0(take.y0), gate(take.rate, take.gateHz), reset(take.resets)
-    {
-    }
-
-    void feed(host::Session& session)
-    {
-        session.feed(GatePin, gate);
-        session.feed(ResetPin, reset);
-        session.feed(X0Pin, x0);
-        session.feed(Y0Pin, y0);
-        session.feed(APin, a);
-        session.feed(BPin, b);
-    }
-
-    host::Constant a, b, x0, y0;
-    host::GateClock gate;
-    host::ResetPulses reset;
-};
-
-class SessionTake : public testing::TestWithParam<std::tuple<Take, Split>> {};
-
-TEST_P(SessionTake, HasTheBitsAndTheStopOfTheTakesBefore)
-{
-    const auto& [take, split] = GetParam();
-    HostedModule module;
-    host::Session session(module, take.rate, split.block);
-    ASSERT_TRUE(session.ready());
-    Patch patch(take);
-    patch.feed(session);
-    session.setList(ModePin, take.gateHz > 0 ? Gated : Continuous);
-    session.setList(NormalizePin, take.normalize);
-    session.open();
-
-    Digest digest;
-    for (size_t piece = 0; session.samples() < take.samples; ++piece) {
-        const int32_t asked = split.pieces.empty() ? split.block : split.pieces[piece % split.pieces.size()];
-        const int32_t count =
-            session.renderBlock(static_cast<int32_t>(std::min<int64_t>(asked, take.samples - session.samples())));
-        ASSERT_GT(count, 0);
-        digest.add(session.x(), session.y(), count);
-    }
-    EXPECT_EQ(digest.value(), take.digest);
-    EXPECT_EQ(session.stoppedAt(), take.stoppedAt);
-    if (take.stoppedAt < 0) {
-        EXPECT_EQ(session.zerosFrom(), take.samples);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(TakesAndSplits, SessionTake, testing::Combine(testing::ValuesIn(kTakes), testing::ValuesIn(kSplits)),
-                         [](const testing::TestParamInfo<std::tuple<Take, Split>>& info) {
-                             return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
-                         });
-
-// --- what the session announces ----------------------------------------------
-
 // One status event, as the emulator logged it.
 struct Announced {
     int32_t pin;
@@ -156,6 +101,142 @@ std::vector<Announced> announced(const HostedModule& module)
     for (const sep::Event& event : module.events) events.push_back({event.target, event.value});
     return events;
 }
+
+struct Rendered {
+    uint64_t digest;
+    int64_t stoppedAt, zerosFrom;
+    std::vector<Announced> events;
+};
+
+// Renders a take as `split` asks for its samples, a, b, x0 and y0 fed from the
+// sources given, Gate and Reset as tessel-render feeds them.
+Rendered render(const Take& take, const Split& split, host::Source& a, host::Source& b, host::Source& x0,
+                host::Source& y0)
+{
+    HostedModule module;
+    host::Session session(module, take.rate, split.block);
+    EXPECT_TRUE(session.ready());
+    host::GateClock gate(take.rate, take.gateHz);
+    host::ResetPulses reset(take.resets);
+    session.feed(GatePin, gate);
+    session.feed(ResetPin, reset);
+    session.feed(X0Pin, x0);
+    session.feed(Y0Pin, y0);
+    session.feed(APin, a);
+    session.feed(BPin, b);
+    session.setList(ModePin, take.gateHz > 0 ? Gated : Continuous);
+    session.setList(NormalizePin, take.normalize);
+    session.open();
+
+    Digest digest;
+    for (size_t piece = 0; session.samples() < take.samples; ++piece) {
+        const int32_t asked = split.pieces.empty() ? split.block : split.pieces[piece % split.pieces.size()];
+        const int32_t count =
+            session.renderBlock(static_cast<int32_t>(std::min<int64_t>(asked, take.samples - session.samples())));
+        if (count <= 0) break;
+        digest.add(session.x(), session.y(), count);
+    }
+    return {digest.value(), session.stoppedAt(), session.zerosFrom(), announced(module)};
+}
+
+class SessionTake : public testing::TestWithParam<std::tuple<Take, Split>> {};
+
+TEST_P(SessionTake, HasTheBitsAndTheStopOfTheTakesBefore)
+{
+    const auto& [take, split] = GetParam();
+    host::Constant a(take.a), b(take.b), x0(take.x0), y0(take.y0);
+    const Rendered rendered = render(take, split, a, b, x0, y0);
+    EXPECT_EQ(rendered.digest, take.digest);
+    EXPECT_EQ(rendered.stoppedAt, take.stoppedAt);
+    if (take.stoppedAt < 0) {
+        EXPECT_EQ(rendered.zerosFrom, take.samples);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TakesAndSplits, SessionTake, testing::Combine(testing::ValuesIn(kTakes), testing::ValuesIn(kSplits)),
+                         [](const testing::TestParamInfo<std::tuple<Take, Split>>& info) {
+                             return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
+                         });
+
+// Volts whose conversion gives `signal` back, exactly, as a signal's text.
+std::string voltsText(float signal)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", double{signal} * host::kVoltsPerUnit);
+    return text;
+}
+
+host::SignalSource patched(const std::string& text, const Take& take)
+{
+    const host::SignalParse parse = host::parseSignal(text, {take.rate, take.samples});
+    EXPECT_TRUE(parse.ok()) << text << ": " << parse.error;
+    return host::SignalSource(parse.signal, take.samples);
+}
+
+// Each constant given as a signal of depth 0, or one that stays on its first
+// value through the take, is the constant: the same bits, nothing more announced.
+class FlatSignalTake : public testing::TestWithParam<Take> {};
+
+TEST_P(FlatSignalTake, IsTheConstantTake)
+{
+    const Take& take = GetParam();
+    host::SignalSource a = patched("sine:" + voltsText(take.a) + ":0:3", take);
+    host::SignalSource b = patched("triangle:" + voltsText(take.b) + ":0:7:0.5", take);
+    host::SignalSource x0 = patched("steps:" + voltsText(take.x0) + ",5@0.01", take);
+    host::SignalSource y0 = patched("ramp:" + voltsText(take.y0) + ":" + voltsText(take.y0), take);
+    const Rendered flat = render(take, kSplits[0], a, b, x0, y0);
+    host::Constant ca(take.a), cb(take.b), cx0(take.x0), cy0(take.y0);
+    EXPECT_EQ(flat.digest, take.digest);
+    EXPECT_EQ(flat.events, render(take, kSplits[0], ca, cb, cx0, cy0).events);
+}
+
+INSTANTIATE_TEST_SUITE_P(Takes, FlatSignalTake, testing::ValuesIn(kTakes),
+                         [](const testing::TestParamInfo<Take>& info) { return info.param.name; });
+
+// --- what a take announces ----------------------------------------------------
+
+// A second's take at 44100 Hz, Continuous, b at 0.3 V and y0 at 0 V.
+struct Patch {
+    const char* name;
+    const char* a;
+    const char* x0;
+    double resetHz;  // 0: no Reset clock
+    std::vector<Announced> expected;  // through Open and the whole take
+};
+
+void PrintTo(const Patch& patch, std::ostream* os) { *os << patch.name; }
+
+const Patch kPatches[] = {
+    {"AnLfoStreams", "sine:1.2:0.2:0.5", "0", 0, {{APin, sep::Streaming}}},
+    {"ASequencerStreams", "1.4", "steps:0,0.5@4", 0, {{X0Pin, sep::Streaming}}},
+    {"AResetClockStreams", "1.4", "0", 4, {{ResetPin, sep::Streaming}}},
+    {"FlatSignalsAreStatic", "square:1.3:0:5", "sine:0.5:0:3", 0, {}},
+    {"AJumpAfterTheTakeIsStatic", "square:1.3:0.1:0.25", "0", 0, {}},
+};
+
+class StartOfTake : public testing::TestWithParam<Patch> {};
+
+TEST_P(StartOfTake, AnnouncesEachInputOnceFromItsSource)
+{
+    const Take take{"", 44100, 44100, 0, 0, volts(0.3), 0, 0, 0, {}, 0, -1};
+    host::SignalSource a = patched(GetParam().a, take), x0 = patched(GetParam().x0, take);
+    host::Constant b(take.b), y0;
+    HostedModule module;
+    host::Session session(module, take.rate, 256);
+    host::ResetPulses reset({}, GetParam().resetHz > 0 ? std::optional(host::ResetClock(take.rate, GetParam().resetHz))
+                                                       : std::nullopt);
+    session.feed(APin, a);
+    session.feed(BPin, b);
+    session.feed(X0Pin, x0);
+    session.feed(Y0Pin, y0);
+    session.feed(ResetPin, reset);
+    session.open();
+    session.render(take.samples, [](int64_t, const float*, const float*, int32_t) {});
+    EXPECT_EQ(announced(module), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Patches, StartOfTake, testing::ValuesIn(kPatches),
+                         [](const testing::TestParamInfo<Patch>& info) { return info.param.name; });
 
 struct Sources {
     host::Constant a{volts(1.4)}, b{volts(0.3)}, x0, y0;

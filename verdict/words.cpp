@@ -53,4 +53,24 @@ Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Ste
     return exponent(words, orbit.lyapunov);
 }
 
+Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate)
+{
+    Text words;
+    (words << "from ").fixed(static_cast<double>(startSample) / sampleRate, 3) << " s: ";
+    switch (orbit.outcome) {
+    case Outcome::Stops:
+        return words << "stops";
+    case Outcome::Cycle:
+        (words << "a cycle of period ").whole(orbit.period) << ", ";
+        if (orbit.period == 1) return words << "a constant";
+        return words << "a tone of " << toneText(orbit.period, sampleRate).c_str();
+    case Outcome::Quasi:
+    case Outcome::Chaos:
+        break;
+    }
+    words << analysis::outcomeName(orbit.outcome) << ", ";
+    if (orbit.roundingCycle) return (words << "a rounding cycle of period ").whole(orbit.period);
+    return exponent(words, orbit.lyapunov);
+}
+
 }  // namespace verdict

@@ -10,7 +10,6 @@
 
 namespace verdict {
 
-
 // Where the map's steps come from, which sets the tone a cycle sounds.
 enum class Stepping {
     EverySample,  // Continuous mode: one step per sample
@@ -28,5 +27,10 @@ Text toneText(int32_t period, double stepsPerSecond, Stepping stepping = Steppin
 // as an unstable cycle, or not at all; largest Lyapunov exponent 0.210000 per step".
 Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
                     Stepping stepping = Stepping::EverySample);
+
+// A take's sound from the sample where it changes character, in short: "from
+// 0.186 s: a cycle of period 4, a tone of 11025 Hz", "from 1.300 s: chaos,
+// largest Lyapunov exponent 0.210000 per step", "from 0.743 s: stops".
+Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate);
 
 }  // namespace verdict

@@ -44,31 +44,39 @@ void tellLongChart(const host::ModuleLibrary& library, const render::ChartSettin
 }
 
 // The chart as its picture shows it, with the usual values marked: a 1.4 V
-// and b 0.3 V, or the start at 0 V, 0 V.
-pictures::ChartPlot plotOf(const render::Chart& chart)
+// and b 0.3 V, or the start at 0 V, 0 V; or a path drawn, its start marked.
+pictures::ChartPlot plotOf(const render::Chart& chart, const std::vector<std::pair<double, double>>& path)
 {
     const render::ChartSettings& s = chart.settings;
     const bool ab = s.plane == render::Plane::AB;
-    return {.width = static_cast<int32_t>(chart.across.size()),
-            .height = static_cast<int32_t>(chart.up.size()),
-            .points = chart.points,
-            .acrossLow = s.acrossLow,
-            .acrossHigh = s.acrossHigh,
-            .upLow = s.upLow,
-            .upHigh = s.upHigh,
-            .acrossName = ab ? "a" : "x0",
-            .upName = ab ? "b" : "y0",
-            .markAcross = ab ? 1.4 : 0.0,
-            .markUp = ab ? 0.3 : 0.0,
-            .markLabel = ab ? "a 1.4 V, b 0.3 V" : "x0 0 V, y0 0 V",
-            .steps = s.steps,
-            .sampleRate = s.sampleRate};
+    pictures::ChartPlot plot{.width = static_cast<int32_t>(chart.across.size()),
+                             .height = static_cast<int32_t>(chart.up.size()),
+                             .points = chart.points,
+                             .acrossLow = s.acrossLow,
+                             .acrossHigh = s.acrossHigh,
+                             .upLow = s.upLow,
+                             .upHigh = s.upHigh,
+                             .acrossName = ab ? "a" : "x0",
+                             .upName = ab ? "b" : "y0",
+                             .markAcross = ab ? 1.4 : 0.0,
+                             .markUp = ab ? 0.3 : 0.0,
+                             .markLabel = ab ? "a 1.4 V, b 0.3 V" : "x0 0 V, y0 0 V",
+                             .steps = s.steps,
+                             .sampleRate = s.sampleRate};
+    if (!path.empty()) {
+        plot.markAcross = path.front().first;
+        plot.markUp = path.front().second;
+        plot.markLabel = "start";
+        plot.path = path;
+    }
+    return plot;
 }
 
 }  // namespace
 
-int runChart(const Arguments& arguments, const render::ChartSettings& settings)
+int runChart(const Arguments& arguments, const ChartAsked& asked)
 {
+    const render::ChartSettings& settings = asked.settings;
     refuseSharedOutputs({"--chart", arguments.chart}, {"--chart-data", arguments.chartData}, arguments.module);
     const std::unique_ptr<OutputFile> pngFile = openOutput(arguments.chart);
     const std::unique_ptr<OutputFile> csvFile = openOutput(arguments.chartData);
@@ -89,7 +97,8 @@ int runChart(const Arguments& arguments, const render::ChartSettings& settings)
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     progress.finish();
 
-    const std::string fixed = ab ? "from x0 " + arguments.x0 + " V, y0 " + arguments.y0 + " V"
+    const std::string path = asked.path.empty() ? "" : "; the path of a and b over " + arguments.seconds + " s";
+    const std::string fixed = ab ? "from x0 " + arguments.x0 + " V, y0 " + arguments.y0 + " V" + path
                                  : "at a " + arguments.a + " V, b " + arguments.b + " V";
     const std::string details = std::to_string(settings.width) + "x" + std::to_string(settings.height) +
                                 " points of " + std::to_string(settings.steps) + " steps " + fixed +
@@ -99,7 +108,7 @@ int runChart(const Arguments& arguments, const render::ChartSettings& settings)
         const std::string title =
             std::string(hosted.properties.name) + (ab ? ": the chart of a and b" : ": the basin of x0 and y0");
         writeThrough(*pngFile, [&](std::FILE* file) {
-            pictures::writeChartPng(file, plotOf(chart), {title, details, render::chartShares(chart)});
+            pictures::writeChartPng(file, plotOf(chart, asked.path), {title, details, render::chartShares(chart)});
             return true;
         });
     }

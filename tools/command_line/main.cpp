@@ -25,7 +25,8 @@ std::string toolDescription()
     return "Renders the Tessel Map module's x and y outputs, hosted as a host would hold it, "
            "to a stereo 32-bit float WAV file (x left, y right) and a " +
            std::to_string(pictures::kPictureWidth) + "x" + std::to_string(pictures::kPictureHeight) +
-           " PNG picture: the x-y attractor as a log density plot above x and y over the first milliseconds. "
+           " PNG picture: the x-y attractor as a log density plot above x and y over the first milliseconds, or, "
+           "when inputs are patched, over the whole take with the inputs that move under them. "
            "Voltages are those of the module's pins.";
 }
 
@@ -71,7 +72,8 @@ int run(int argc, char** argv)
                "A symbolic link is written where it points and stays a link. A folder, device, FIFO, socket or "
                "read-only file is refused, and so is - : a WAV's header is completed last, so to pipe, write a "
                "file and read that (tessel-render --out t.wav && cat t.wav | ...).\n"
-               "Exit codes: 0 done; 1 the work failed (the module, a file, Ctrl-C); 2 the command line is wrong.");
+               "Exit codes: 0 done; 1 the work failed (the module, a file, Ctrl-C); 2 the command line is wrong.\n\n" +
+               patchingHelp());
     addTakeOptions(app, arguments);
     addChartOptions(app, arguments);
     if (const std::optional<int> exitCode = parseCommandLine(app, argc, argv)) return *exitCode;
@@ -79,7 +81,7 @@ int run(int argc, char** argv)
     const bool chart = app.count("--chart") > 0 || app.count("--chart-data") > 0;
     refuseOptionsOfTheOtherKind(app, chart);
     refuseMisnamedOutputs(app);
-    if (chart) return runChart(arguments, chartSettingsFrom(arguments, app));
+    if (chart) return runChart(arguments, chartFrom(arguments, app));
     return runTake(arguments, scenarioFrom(arguments, app));
 }
 

@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "generator/map_step.h"
+#include "host/signal.h"
 #include "settings.h"
 #include "tool.h"
+#include "tools/render/input_wav.h"
 #include "tools/render/scenario.h"
 
 namespace command_line {
@@ -45,9 +47,10 @@ void refuseMisnamedOutput(const CLI::App& app, const OutputFormat& output)
                          example);
 }
 
-// Options a take or a chart takes alone; the rest go with both.
-constexpr const char* kTakeOptions[] = {"--seconds", "--block",    "--mode", "--gate-hz",
-                                        "--normalize", "--reset-at", "--out",  "--plot"};
+// Options a take or a chart takes alone; the rest go with both. A chart
+// takes --seconds too, for the length of a moving --a's or --b's path.
+constexpr const char* kTakeOptions[] = {"--block",    "--mode",     "--gate-hz", "--normalize", "--reset-at",
+                                        "--reset-hz", "--input",    "--out",     "--plot"};
 constexpr const char* kChartOptions[] = {"--plane", "--a-range", "--b-range", "--x0-range",
                                          "--y0-range", "--size", "--steps"};
 
@@ -68,22 +71,61 @@ void addTakeOptions(CLI::App& app, Arguments& arguments)
                    "Gate clock in gated mode: a 0/" + volts(host::kGateHigh) +
                        " square wave rising at sample 0; above 0, at most rate/2")
         ->type_name("HZ")->capture_default_str();
-    app.add_option("--a", arguments.a, "constant a")->type_name("V")->capture_default_str();
-    app.add_option("--b", arguments.b, "constant b")->type_name("V")->capture_default_str();
-    app.add_option("--x0", arguments.x0, "initial x")->type_name("V")->capture_default_str();
-    app.add_option("--y0", arguments.y0, "initial y")->type_name("V")->capture_default_str();
+    app.add_option("--a", arguments.a, "a: volts, or a signal (see Signals below)")->type_name("V|SIGNAL")
+        ->capture_default_str();
+    app.add_option("--b", arguments.b, "b: volts, or a signal")->type_name("V|SIGNAL")->capture_default_str();
+    app.add_option("--x0", arguments.x0, "initial x, taken at each reset: volts, or a signal")
+        ->type_name("V|SIGNAL")->capture_default_str();
+    app.add_option("--y0", arguments.y0, "initial y, taken at each reset: volts, or a signal")
+        ->type_name("V|SIGNAL")->capture_default_str();
     app.add_option("--normalize", arguments.normalize,
                    "on: outputs scaled by " + shortNumber(tessel::kNormalizeGain) + ", to about +-5 V")
         ->check(CLI::IsMember({"on", "off"}))->type_name("on|off")->capture_default_str();
     app.add_option("--reset-at", arguments.resetAt,
                    "a one-sample " + volts(host::kResetPulse) + " pulse on Reset at that time; repeatable")
         ->type_name("S")->allow_extra_args(false);
+    app.add_option("--reset-hz", arguments.resetHz,
+                   "a Reset clock: a one-sample " + volts(host::kResetPulse) +
+                       " pulse at each rising edge of a Gate clock of HZ, the first at sample 0; with --reset-at, "
+                       "both pulse; above 0, at most rate/2")
+        ->type_name("HZ");
+    app.add_option("--input", arguments.inputs,
+                   "drive an input (gate, reset, x0, y0, a or b) from a channel of a WAV file at the take's rate, "
+                   "channels counted from 1; a sample is the pin's value (volts / 10); repeatable")
+        ->type_name(render::kInputGrammar)->allow_extra_args(false);
     app.add_option("--out", arguments.out, "the WAV file to write")->type_name("FILE.wav");
     app.add_option("--plot", arguments.plot, "the PNG picture to write, another file than --out")
         ->type_name("FILE.png");
     app.add_option("--module", arguments.module, "the module library to host; no output may replace it")
         ->type_name("PATH")->capture_default_str();
     app.add_flag("--quiet", arguments.quiet, "no report on stderr, only errors");
+}
+
+std::string patchingHelp()
+{
+    return "Signals (--a, --b, --x0, --y0), in volts, Hz and cycles:\n"
+           "  VOLTS                          a constant, as a knob gives it\n"
+           "  SHAPE:CENTRE:DEPTH:HZ[:PHASE]  SHAPE sine, triangle, square or saw, swinging DEPTH volts either side\n"
+           "                                 of CENTRE (a negative DEPTH inverts it), HZ from " +
+           std::to_string(host::kLeastSignalHz) +
+           " to half the rate,\n"
+           "                                 PHASE in cycles from 0 to 1 (default 0)\n"
+           "  ramp:FROM:TO                   FROM at the take's first sample, TO at its last, in a straight line\n"
+           "  steps:V1,V2,...@HZ             a sequencer: each value for 1/HZ s in turn from sample 0, looping; up to " +
+           std::to_string(host::kMostSteps) +
+           " values\n"
+           "Over a cycle from phase 0: sine rises from CENTRE to CENTRE+DEPTH at 1/4; triangle joins the same "
+           "corners by straight lines; square is CENTRE+DEPTH for the first half and CENTRE-DEPTH for the second, "
+           "so at its jump, half a cycle in, it takes CENTRE-DEPTH; saw rises straight from CENTRE-DEPTH and at "
+           "its jump, a whole cycle in, takes CENTRE-DEPTH again. Values are not held to a knob's range. x0 and y0 "
+           "act only at a reset (--reset-at, --reset-hz, --input reset=...).\n"
+           "WAV inputs: --input PIN=FILE.wav[:CHANNEL] gives a pin one channel of a file at the take's rate; a "
+           "file shorter than the take holds its last sample. A pin takes one source: --input a=... goes without "
+           "--a, --input reset=... without --reset-at and --reset-hz, --input gate=... with --mode gated and "
+           "without --gate-hz; no output may be an input's file.\n"
+           "A chart (--chart) takes a moving --a and/or --b, the other as volts, and draws their path over the "
+           "ab plane, as long as --seconds at --rate; the other take options, moving x0 or y0 and --plane xy "
+           "with a moving input go with a take only.\n";
 }
 
 void addChartOptions(CLI::App& app, Arguments& arguments)

@@ -35,6 +35,8 @@ struct Arguments {
     std::string a = "1.4", b = "0.3", x0 = "0", y0 = "0";
     std::string normalize = "on";
     std::vector<std::string> resetAt;
+    std::string resetHz;
+    std::vector<std::string> inputs;  // PIN=FILE.wav[:CHANNEL]
     std::string out, plot;
     std::string module = host::builtModulePath();
     bool quiet = false;
@@ -47,6 +49,8 @@ struct Arguments {
 };
 
 void addTakeOptions(CLI::App& app, Arguments& arguments);
+// What --help says of signals and WAV inputs, and which options go together.
+std::string patchingHelp();
 // The chart instead of a take: no take-only option goes with it.
 void addChartOptions(CLI::App& app, Arguments& arguments);
 

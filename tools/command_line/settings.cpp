@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "host/source.h"
+#include "output_file.h"
 #include "tool.h"
 
 namespace command_line {
@@ -33,11 +35,68 @@ int64_t parseWhole(const std::string& option, const std::string& text, int64_t l
     return static_cast<int64_t>(value);
 }
 
-float parseVolts(const std::string& option, const std::string& text)
+// Volts or a signal, for a take of `take`'s rate and length.
+host::Signal parseSignal(const std::string& option, const std::string& text, const host::SignalTake& take)
 {
-    const float signal = host::signalFromVolts(parseNumber(option, text));
-    if (!std::isfinite(signal)) throw UsageError(option + ": " + text + " V is too large for a 32-bit sample");
-    return signal;
+    host::SignalParse parse = host::parseSignal(text, take);
+    if (!parse.ok()) throw UsageError(option + ": " + parse.error);
+    return std::move(parse.signal);
+}
+
+bool movesIn(const host::Signal& signal, const host::SignalTake& take)
+{
+    return host::SignalSource(signal, take.samples).moves();
+}
+
+// The take's length in samples, as --seconds and --rate give it.
+int64_t takeSamples(const Arguments& arguments, int32_t sampleRate)
+{
+    const double seconds = parseNumber("--seconds", arguments.seconds);
+    if (!(seconds > 0.0 && seconds <= kMaxSeconds))
+        throw UsageError("--seconds: " + arguments.seconds + " is out of range: give more than 0 and at most " +
+                         shortNumber(kMaxSeconds) + " seconds");
+    const int64_t samples = std::llround(seconds * sampleRate);
+    if (samples < 1)
+        throw UsageError("--seconds: " + arguments.seconds + " s is shorter than one sample at " + arguments.rate +
+                         " Hz");
+    return samples;
+}
+
+// The option that gives a pin its value when no file does.
+const char* optionOf(tessel::MapPin pin)
+{
+    switch (pin) {
+    case tessel::GatePin: return "--gate-hz";
+    case tessel::ResetPin: return "--reset-at or --reset-hz";
+    case tessel::X0Pin: return "--x0";
+    case tessel::Y0Pin: return "--y0";
+    case tessel::APin: return "--a";
+    default: return "--b";
+    }
+}
+
+// Opens each --input file, refusing a pin given two sources and a file the
+// take cannot hear, before anything is rendered.
+void openInputs(const Arguments& arguments, const CLI::App& app, render::Scenario& scenario)
+{
+    for (const std::string& text : arguments.inputs) {
+        const std::string option = "--input " + text;
+        const render::InputOptionParse parse = render::parseInputOption(text);
+        if (!parse.ok()) throw UsageError("--input: " + parse.error);
+        const tessel::MapPin pin = parse.input.pin;
+        const char* name = render::inputPinName(pin);
+        if (scenario.fileFor(pin))
+            throw UsageError(option + ": another --input drives " + name + " already: give one source for a pin");
+        const bool optionGiven = pin == tessel::ResetPin ? app.count("--reset-at") + app.count("--reset-hz") > 0
+                                                          : app.count(optionOf(pin)) > 0;
+        if (optionGiven)
+            throw UsageError(option + ": " + optionOf(pin) + " drives " + name + " already: give one source for a pin");
+        if (pin == tessel::GatePin && !scenario.gated)
+            throw UsageError(option + ": a Gate from a file is for gated mode: give --mode gated with it");
+        render::InputWavOpen open = render::openInputWav(parse.input, scenario.sampleRate, scenario.samples);
+        if (!open.ok()) throw UsageError(option + ": " + open.error);
+        scenario.files.push_back(std::move(open.input));
+    }
 }
 
 struct Range {
@@ -57,6 +116,21 @@ Range parseRange(const std::string& option, const std::string& text)
     return range;
 }
 
+// The path of a and b over the take, in volts, at points spread evenly from
+// its first sample to its last.
+std::vector<std::pair<double, double>> pathOf(const host::Signal& a, const host::Signal& b,
+                                              const host::SignalTake& take)
+{
+    constexpr int64_t kPathPoints = 20000;
+    const int64_t points = std::min(take.samples, kPathPoints);
+    std::vector<std::pair<double, double>> path;
+    for (int64_t point = 0; point < points; ++point) {
+        const int64_t sample = points == 1 ? 0 : point * (take.samples - 1) / (points - 1);
+        path.emplace_back(render::voltsFromSignal(a.sampleAt(sample)), render::voltsFromSignal(b.sampleAt(sample)));
+    }
+    return path;
+}
+
 }  // namespace
 
 std::string between(int64_t low, int64_t high) { return std::to_string(low) + " to " + std::to_string(high); }
@@ -64,16 +138,9 @@ std::string between(int64_t low, int64_t high) { return std::to_string(low) + " 
 render::Scenario scenarioFrom(const Arguments& arguments, const CLI::App& app)
 {
     render::Scenario scenario;
-    const double seconds = parseNumber("--seconds", arguments.seconds);
-    if (!(seconds > 0.0 && seconds <= kMaxSeconds))
-        throw UsageError("--seconds: " + arguments.seconds + " is out of range: give more than 0 and at most " +
-                         shortNumber(kMaxSeconds) + " seconds");
     scenario.sampleRate = static_cast<int32_t>(parseWhole("--rate", arguments.rate, kMinRate, kMaxRate, "Hz"));
     scenario.blockSize = static_cast<int32_t>(parseWhole("--block", arguments.block, kMinBlock, kMaxBlock, "samples"));
-    scenario.samples = std::llround(seconds * scenario.sampleRate);
-    if (scenario.samples < 1)
-        throw UsageError("--seconds: " + arguments.seconds + " s is shorter than one sample at " + arguments.rate +
-                         " Hz");
+    scenario.samples = takeSamples(arguments, scenario.sampleRate);
 
     scenario.gated = arguments.mode == "gated";
     if (!scenario.gated && app.count("--gate-hz") > 0)
@@ -85,10 +152,11 @@ render::Scenario scenarioFrom(const Arguments& arguments, const CLI::App& app)
                          " is out of range: give more than 0 and at most half the rate, " + shortNumber(highestGate) +
                          " Hz");
 
-    scenario.a = parseVolts("--a", arguments.a);
-    scenario.b = parseVolts("--b", arguments.b);
-    scenario.x0 = parseVolts("--x0", arguments.x0);
-    scenario.y0 = parseVolts("--y0", arguments.y0);
+    const host::SignalTake take{scenario.sampleRate, scenario.samples};
+    scenario.a = parseSignal("--a", arguments.a, take);
+    scenario.b = parseSignal("--b", arguments.b, take);
+    scenario.x0 = parseSignal("--x0", arguments.x0, take);
+    scenario.y0 = parseSignal("--y0", arguments.y0, take);
     scenario.normalize = arguments.normalize == "on";
 
     for (const std::string& text : arguments.resetAt) {
@@ -100,18 +168,49 @@ render::Scenario scenarioFrom(const Arguments& arguments, const CLI::App& app)
         scenario.resetSamples.push_back(sample);
     }
     std::sort(scenario.resetSamples.begin(), scenario.resetSamples.end());
+    if (app.count("--reset-hz") > 0) {
+        const host::ResetClockParse clock = host::parseResetClock(arguments.resetHz, scenario.sampleRate);
+        if (!clock.ok()) throw UsageError("--reset-hz: " + clock.error);
+        scenario.resetClock = clock.clock;
+    }
+    openInputs(arguments, app, scenario);
     return scenario;
 }
 
-render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::App& app)
+void refuseOutputsOntoInputs(const Arguments& arguments, const render::Scenario& scenario)
+{
+    for (const auto& file : scenario.files)
+        for (const auto& [option, path] : {std::pair{"--out", &arguments.out}, std::pair{"--plot", &arguments.plot}})
+            if (!path->empty() && nameOneFile(*path, file->option().path))
+                throw UsageError(std::string(option) + " " + *path + " is the file of --input " +
+                                 render::inputPinName(file->option().pin) + "=" + file->option().path +
+                                 ": give another file");
+}
+
+ChartAsked chartFrom(const Arguments& arguments, const CLI::App& app)
 {
     const bool ab = arguments.plane == "ab";
-    for (const char* option : ab ? std::vector<const char*>{"--x0-range", "--y0-range", "--a", "--b"}
-                                 : std::vector<const char*>{"--a-range", "--b-range", "--x0", "--y0"})
-        if (app.count(option) > 0)
-            throw UsageError(std::string(option) + " does not apply to --plane " + arguments.plane);
+    const int32_t sampleRate = static_cast<int32_t>(parseWhole("--rate", arguments.rate, kMinRate, kMaxRate, "Hz"));
+    const host::SignalTake take{sampleRate, takeSamples(arguments, sampleRate)};
+    const host::Signal a = parseSignal("--a", arguments.a, take), b = parseSignal("--b", arguments.b, take);
+    const host::Signal x0 = parseSignal("--x0", arguments.x0, take), y0 = parseSignal("--y0", arguments.y0, take);
+    const bool path = movesIn(a, take) || movesIn(b, take);
+    if (path && !ab)
+        throw UsageError("--plane xy does not go with a moving --a or --b: their path is drawn over --plane ab");
+    if (movesIn(x0, take) || movesIn(y0, take))
+        throw UsageError(std::string(movesIn(x0, take) ? "--x0 " + arguments.x0 : "--y0 " + arguments.y0) +
+                         " moves, and a chart starts every point from the same x0 and y0: give volts");
+    if (!path && app.count("--seconds") > 0)
+        throw UsageError("--seconds is for a take, or for the path of a moving --a or --b on a chart");
+    // On the ab plane, --a and --b give the path when either moves.
+    const std::vector<std::string> otherPlane = ab ? std::vector<std::string>{"--x0-range", "--y0-range", "--a", "--b"}
+                                                   : std::vector<std::string>{"--a-range", "--b-range", "--x0", "--y0"};
+    for (const std::string& option : otherPlane)
+        if (app.count(option) > 0 && !(path && (option == "--a" || option == "--b")))
+            throw UsageError(option + " does not apply to --plane " + arguments.plane);
 
-    render::ChartSettings settings;
+    ChartAsked asked;
+    render::ChartSettings& settings = asked.settings;
     settings.plane = ab ? render::Plane::AB : render::Plane::XY;
     const Range across = ab ? parseRange("--a-range", arguments.aRange) : parseRange("--x0-range", arguments.x0Range);
     const Range up = ab ? parseRange("--b-range", arguments.bRange) : parseRange("--y0-range", arguments.y0Range);
@@ -127,12 +226,13 @@ render::ChartSettings chartSettingsFrom(const Arguments& arguments, const CLI::A
     settings.height = static_cast<int32_t>(
         parseWhole("--size", arguments.size.substr(times + 1), kLeastChartSide, kMostChartSide, "points a side"));
     settings.steps = parseWhole("--steps", arguments.steps, kLeastChartSteps, kMostChartSteps, "steps");
-    settings.sampleRate = static_cast<int32_t>(parseWhole("--rate", arguments.rate, kMinRate, kMaxRate, "Hz"));
-    settings.a = parseVolts("--a", arguments.a);
-    settings.b = parseVolts("--b", arguments.b);
-    settings.x0 = parseVolts("--x0", arguments.x0);
-    settings.y0 = parseVolts("--y0", arguments.y0);
-    return settings;
+    settings.sampleRate = sampleRate;
+    settings.a = a.sampleAt(0);
+    settings.b = b.sampleAt(0);
+    settings.x0 = x0.sampleAt(0);
+    settings.y0 = y0.sampleAt(0);
+    if (path) asked.path = pathOf(a, b, take);
+    return asked;
 }
 
 }  // namespace command_line

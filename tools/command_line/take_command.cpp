@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "command.h"
+#include "host/point_judge.h"
+#include "settings.h"
+#include "take_story.h"
 #include "tools/pictures/take_picture.h"
 #include "tools/render/take_orbit.h"
-#include "verdict/words.h"
 #include "wav_writer.h"
 
 namespace command_line {
@@ -20,157 +24,129 @@ static_assert(kMaxSeconds * kMaxRate * kWavFrameBytes + kWavHeaderBytes < 429496
 namespace {
 
 using render::Scenario;
-
-std::string describe(const Scenario& scenario, const Arguments& arguments)
-{
-    std::string text = scenario.gated ? "gated at " + shortNumber(scenario.gateHz) + " Hz" : "continuous";
-    return text + ", a " + arguments.a + " V, b " + arguments.b + " V, x0 " + arguments.x0 + " V, y0 " +
-           arguments.y0 + " V, normalize " + arguments.normalize;
-}
-
-std::string describeResets(const Arguments& arguments)
-{
-    if (arguments.resetAt.empty()) return "";
-    std::string text = "reset at ";
-    for (size_t i = 0; i < arguments.resetAt.size(); ++i) text += (i ? ", " : "") + arguments.resetAt[i];
-    return text + " s";
-}
-
-// What a take's outputs showed, gathered block by block as they were rendered.
-struct TakeSums {
-    float peakX = 0.0f, peakY = 0.0f;  // in the signal scale
-    render::HostLog log;
-};
-
-// What a take showed, in the words of the report and the picture's caption.
-struct TakeStory {
-    std::string stop;          // whether and where the map stopped itself
-    std::string orbit;         // what a continuous take's orbit does; empty when gated
-    std::string orbitCaption;  // the same in short, empty where the stop tells it
-    std::string sleep;         // whether the module asked to sleep
-};
+using tessel::MapPin;
 
 struct Take {
     TakeSums sums;
     TakeStory story;
 };
 
-std::string settingsText(const Scenario& scenario, const Arguments& arguments)
+// The inputs a picture traces under x and y: every one that moves, where the
+// take is patched.
+std::vector<MapPin> tracedInputs(const Scenario& scenario)
 {
-    const std::string resets = describeResets(arguments);
-    return describe(scenario, arguments) + (resets.empty() ? "" : ", " + resets);
+    std::vector<MapPin> traced;
+    if (!render::patched(scenario)) return traced;
+    for (const render::NamedPin& input : render::kInputPins)
+        if (scenario.moves(input.pin)) traced.push_back(input.pin);
+    return traced;
 }
 
-// The picture scales its axes to the outputs, so a first instance surveys
+// What the picture scales its axes to: the outputs, and each input it traces.
+struct Survey {
+    pictures::Bounds outputs;
+    std::vector<pictures::InputTrace> inputs;
+};
+
+// The picture scales its axes to the samples, so a first instance surveys
 // them; the module is deterministic, and the second instance repeats them exactly.
-pictures::Bounds surveyBounds(const host::ModuleLibrary& library, const Scenario& scenario, Progress& progress)
+Survey survey(const host::ModuleLibrary& library, const Scenario& scenario, const std::vector<MapPin>& traced,
+              Progress& progress)
 {
-    pictures::Bounds bounds;
-    render::renderScenario(library, scenario, [&](int64_t, const float* x, const float* y, int32_t count) {
+    Survey found;
+    for (const MapPin pin : traced)
+        found.inputs.push_back({render::inputPinName(pin), std::numeric_limits<float>::infinity(),
+                                -std::numeric_limits<float>::infinity()});
+    render::renderScenario(library, scenario, [&](const render::Block& block) {
         checkInterrupt();
-        bounds.include(x, y, count);
-        progress.advance(count);
+        found.outputs.include(block.x, block.y, block.count);
+        for (size_t input = 0; input < traced.size(); ++input) {
+            const float* samples = block.input(traced[input]);
+            for (int32_t i = 0; i < block.count; ++i) {
+                found.inputs[input].low = std::min(found.inputs[input].low, samples[i]);
+                found.inputs[input].high = std::max(found.inputs[input].high, samples[i]);
+            }
+        }
+        progress.advance(block.count);
     });
-    return bounds;
+    return found;
 }
+
+// Where the take's report looks: what it sums, and what it judges.
+struct Sinks {
+    WavWriter* wav;
+    pictures::Picture* picture;
+    const std::vector<MapPin>& traced;
+    render::TakeOrbit* orbit;
+    host::TakeWindows* windows;
+};
 
 // Renders the take, hands each block to every sink given (a null one is left
 // out), and sums up the outputs.
-TakeSums renderInto(const host::ModuleLibrary& library, const Scenario& scenario, WavWriter* wav,
-                    pictures::Picture* picture, render::TakeOrbit* orbit, Progress& progress)
+TakeSums renderInto(const host::ModuleLibrary& library, const Scenario& scenario, const Sinks& sinks,
+                    Progress& progress)
 {
     TakeSums sums;
-    const render::BlockSink sink = [&](int64_t start, const float* x, const float* y, int32_t count) {
+    std::vector<const float*> traced(sinks.traced.size());
+    const render::BlockSink sink = [&](const render::Block& block) {
         checkInterrupt();
-        for (int32_t i = 0; i < count; ++i) {
-            sums.peakX = std::max(sums.peakX, std::abs(x[i]));
-            sums.peakY = std::max(sums.peakY, std::abs(y[i]));
+        for (int32_t i = 0; i < block.count; ++i) {
+            sums.peakX = std::max(sums.peakX, std::abs(block.x[i]));
+            sums.peakY = std::max(sums.peakY, std::abs(block.y[i]));
         }
-        if (wav) wav->write(x, y, count);
-        if (picture) picture->add(start, x, y, count);
-        if (orbit) orbit->add(start, x, y, count);
-        progress.advance(count);
+        if (sinks.wav) sinks.wav->write(block.x, block.y, block.count);
+        if (sinks.picture) {
+            for (size_t input = 0; input < traced.size(); ++input) traced[input] = block.input(sinks.traced[input]);
+            sinks.picture->add(block.start, block.x, block.y, traced.data(), block.count);
+        }
+        if (sinks.orbit) sinks.orbit->add(block.start, block.x, block.y, block.count);
+        if (sinks.windows)
+            sinks.windows->add(block.input(tessel::APin), block.input(tessel::BPin), block.x, block.y, block.count);
+        progress.advance(block.count);
     };
     sums.log = render::renderScenario(library, scenario, sink);
     return sums;
 }
 
-// Exact zeros on both outputs are what the divergence guard leaves; the
-// zeros are a stop only if a map step came after their start and kept them.
-std::string stopText(const Scenario& scenario, const render::HostLog& log)
-{
-    if (log.stoppedAt >= 0)
-        return "the map stopped itself at sample " + std::to_string(log.stoppedAt) + " (" +
-               shortNumber(double(log.stoppedAt) / scenario.sampleRate) + " s): x and y stay exactly 0";
-    if (log.zerosFrom == scenario.samples) return "the map ran to the end without stopping itself";
-    return "x and y are exactly 0 from sample " + std::to_string(log.zerosFrom) +
-           " on, too close to the end to tell whether the map stopped";
-}
-
-std::string sleepText(const render::HostLog& log)
-{
-    if (log.sleepRequests == 0) return "the module did not ask to sleep";
-    return "the module asked to sleep " + std::to_string(log.sleepRequests) +
-           " times, first in the block from sample " + std::to_string(log.firstSleepSample);
-}
-
-// What a continuous take's orbit does after the last reset, judged as the
-// chart judges a point; the caption tells a stop as stopText() does.
-void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const Arguments& arguments, TakeStory& story)
-{
-    const analysis::OrbitClass judged = orbit.result();
-    const bool tooShort = judged.outcome != analysis::Outcome::Stops && orbit.steps() < analysis::kLeastStepsToClassify;
-    const std::string words = tooShort ? "too short to classify, " + std::to_string(orbit.steps()) + " steps"
-                                       : std::string(verdict::describeOrbit(judged, scenario.sampleRate).c_str());
-    const bool afterReset = !scenario.resetSamples.empty();
-    story.orbit = std::string("the orbit") + (afterReset ? " after the last reset" : "") +
-                  (scenario.normalize ? ", normalisation undone" : "") + ": " + words;
-    if (judged.outcome != analysis::Outcome::Stops)
-        story.orbitCaption = (afterReset ? describeResets(arguments) + "; after the last: " : "the orbit: ") + words;
-}
-
-TakeStory tell(const Scenario& scenario, const Arguments& arguments, const TakeSums& sums,
-               const render::TakeOrbit* orbit)
-{
-    TakeStory story{stopText(scenario, sums.log), "", "", sleepText(sums.log)};
-    if (orbit) tellOrbit(*orbit, scenario, arguments, story);
-    return story;
-}
-
 pictures::Caption pictureCaption(const char* moduleName, const Scenario& scenario, const Arguments& arguments,
                                  const TakeStory& story)
 {
-    const std::string resets = describeResets(arguments);
-    const std::string told = !story.orbitCaption.empty() ? story.orbitCaption
-                             : resets.empty()            ? story.stop
-                                                         : resets + "; " + story.stop;
     return {std::string(moduleName) + ":  x(n+1) = 1 + y(n) - a x(n)^2,  y(n+1) = b x(n)",
             shortNumber(double(scenario.samples) / scenario.sampleRate) + " s at " +
                 std::to_string(scenario.sampleRate) + " Hz, " + describe(scenario, arguments),
-            told};
+            story.caption};
 }
 
 // Renders the take into the files asked for (a null one is not) and tells
-// what it showed; the files are left for the caller to commit.
+// what it showed; the files are left for the caller to commit. A continuous
+// take's orbit is judged when a and b hold still, its sound window by window
+// when either moves.
 Take renderTake(const HostedLibrary& hosted, const Scenario& scenario, const Arguments& arguments,
                 OutputFile* wavFile, OutputFile* pngFile)
 {
     Progress progress(scenario.samples * (pngFile ? 2 : 1), progressShown(arguments));
-    const pictures::Bounds bounds = pngFile ? surveyBounds(hosted.library, scenario, progress) : pictures::Bounds{};
+    const std::vector<MapPin> traced = tracedInputs(scenario);
+    const Survey surveyed = pngFile ? survey(hosted.library, scenario, traced, progress) : Survey{};
 
     std::unique_ptr<WavWriter> wav;
     if (wavFile)
         wav = std::make_unique<WavWriter>(*wavFile, scenario, "Tessel Map, " + settingsText(scenario, arguments));
     std::unique_ptr<pictures::Picture> picture;
     if (pngFile)
-        picture = std::make_unique<pictures::Picture>(bounds, render::stripSamplesFor(scenario), scenario.sampleRate,
-                                                       host::kVoltsPerUnit);
+        picture = std::make_unique<pictures::Picture>(surveyed.outputs, render::stripSamplesFor(scenario),
+                                                       scenario.sampleRate, host::kVoltsPerUnit, surveyed.inputs);
+    const bool moving = scenario.moves(tessel::APin) || scenario.moves(tessel::BPin);
     std::unique_ptr<render::TakeOrbit> orbit;
-    if (!scenario.gated) orbit = std::make_unique<render::TakeOrbit>(scenario);
+    if (!scenario.gated && !moving) orbit = std::make_unique<render::TakeOrbit>(scenario);
+    std::unique_ptr<host::TakeWindows> windows;
+    if (!scenario.gated && moving)
+        windows = std::make_unique<host::TakeWindows>(scenario.samples, scenario.firstSample(tessel::X0Pin),
+                                                      scenario.firstSample(tessel::Y0Pin), scenario.normalize);
 
-    const TakeSums sums = renderInto(hosted.library, scenario, wav.get(), picture.get(), orbit.get(), progress);
+    const TakeSums sums =
+        renderInto(hosted.library, scenario, {wav.get(), picture.get(), traced, orbit.get(), windows.get()}, progress);
     progress.finish();
-    const TakeStory story = tell(scenario, arguments, sums, orbit.get());
+    const TakeStory story = tell(scenario, arguments, sums, orbit.get(), windows.get());
 
     if (wav) wav->close();
     if (picture) {
@@ -194,8 +170,10 @@ void reportTake(const HostedLibrary& hosted, const Scenario& scenario, const Arg
     std::snprintf(peaks, sizeof peaks, "peak |x| %.4f V, peak |y| %.4f V", render::voltsFromSignal(take.sums.peakX),
                   render::voltsFromSignal(take.sums.peakY));
     say(peaks);
+    for (const std::string& line : take.story.holds) say(line);
     say(take.story.stop);
     if (!take.story.orbit.empty()) say(take.story.orbit);
+    for (const std::string& line : take.story.sound) say(line);
     say(take.story.sleep);
     if (wavFile) say("wrote " + wavFile->path() + ": x left, y right, 32-bit float");
     if (pngFile) say("wrote " + pngFile->path());
@@ -208,6 +186,7 @@ int runTake(const Arguments& arguments, const Scenario& scenario)
     if (arguments.out.empty() && arguments.plot.empty())
         throw UsageError("nothing to write: give --out FILE.wav, --plot FILE.png or both");
     refuseSharedOutputs({"--out", arguments.out}, {"--plot", arguments.plot}, arguments.module);
+    refuseOutputsOntoInputs(arguments, scenario);
     const std::unique_ptr<OutputFile> wavFile = openOutput(arguments.out);
     const std::unique_ptr<OutputFile> pngFile = openOutput(arguments.plot);
     if (wavFile) wavFile->checkRoomFor(scenario.samples * kWavFrameBytes + kWavHeaderBytes);

@@ -1,5 +1,5 @@
-// A take: the module rendered for a while at constant inputs, written to a
-// WAV file, a picture or both, and reported on stderr.
+// A take: the module rendered for a while, its inputs held or patched, written
+// to a WAV file, a picture or both, and reported on stderr.
 #pragma once
 
 #include "options.h"

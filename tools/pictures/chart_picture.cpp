@@ -22,6 +22,7 @@ constexpr int kSwatch = 14;
 constexpr int kBarWidth = 160;
 
 constexpr verdict::Colour kMark{255, 255, 255};
+constexpr verdict::Colour kPath{255, 255, 255};
 const std::array<std::string, 2> kRoundingCycleWords{
     "the floats fall into a cycle that the map has only as an unstable one,",
     "or not at all: another start or a reset may give another tone or none"};
@@ -130,6 +131,21 @@ void drawLegend(Legend& legend, const ChartPlot& s)
     legend.newRow();
 }
 
+// A line between two pixels, two pixels wide, left out beyond the plot.
+void drawSegment(Canvas& canvas, double x0, double y0, double x1, double y1, int left, int top, int right,
+                 int bottom)
+{
+    const int steps = std::max(1, static_cast<int>(std::ceil(std::max(std::abs(x1 - x0), std::abs(y1 - y0)))));
+    for (int step = 0; step <= steps; ++step) {
+        const double t = double(step) / steps;
+        const int x = static_cast<int>(std::lround(x0 + (x1 - x0) * t));
+        const int y = static_cast<int>(std::lround(y0 + (y1 - y0) * t));
+        for (const auto& [dx, dy] : {std::pair{0, 0}, std::pair{1, 0}, std::pair{0, 1}, std::pair{1, 1}})
+            if (x + dx >= left && x + dx < right && y + dy >= top && y + dy < bottom)
+                canvas.set(x + dx, y + dy, kPath);
+    }
+}
+
 }  // namespace
 
 void writeChartPng(std::FILE* file, const ChartPlot& plot, const ChartCaption& caption)
@@ -171,6 +187,11 @@ void writeChartPng(std::FILE* file, const ChartPlot& plot, const ChartCaption& c
     drawVerticalAxis(canvas, up, 8, plotLeft);
     drawHorizontalAxis(canvas, across, plotBottom, plot.acrossName + " (V)", plotLeft, plotLeft + plotWidth);
     drawSideName(canvas, kPlotTop + plotHeight / 2, plot.upName, kText);
+
+    for (size_t point = 1; point < plot.path.size(); ++point)
+        drawSegment(canvas, across.pixel(plot.path[point - 1].first), up.pixel(plot.path[point - 1].second),
+                    across.pixel(plot.path[point].first), up.pixel(plot.path[point].second), plotLeft, kPlotTop,
+                    plotLeft + plotWidth, plotBottom);
 
     if (plot.markAcross > plot.acrossLow && plot.markAcross < plot.acrossHigh && plot.markUp > plot.upLow &&
         plot.markUp < plot.upHigh) {

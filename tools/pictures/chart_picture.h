@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/orbit_analysis.h"
@@ -25,6 +26,9 @@ struct ChartPlot {
     std::string markLabel;
     int64_t steps;       // iterates judged per point: the stops' scale
     int32_t sampleRate;  // the rate a cycle's tone is named at
+    // A path over the plane in volts (across, up), drawn as a line from its
+    // first point on; the mark is then its start.
+    std::vector<std::pair<double, double>> path = {};
 };
 
 struct ChartCaption {

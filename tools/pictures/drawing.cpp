@@ -155,7 +155,7 @@ void drawCaption(Canvas& canvas, const std::string& title, const std::string& se
 
 void drawSideName(Canvas& canvas, int centreY, const std::string& name, verdict::Colour colour)
 {
-    canvas.textCentred(30, centreY - 22, name, 3, colour);
+    canvas.textCentred(30, centreY - 22, name, name.size() > 2 ? 2 : 3, colour);  // "reset" fits the margin
     canvas.textCentred(30, centreY + 10, "(V)", 2, kDimText);
 }
 

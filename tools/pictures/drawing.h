@@ -65,7 +65,8 @@ void drawHorizontalAxis(Canvas& canvas, const Axis& axis, int top, const std::st
 
 void drawCaption(Canvas& canvas, const std::string& title, const std::string& second, const std::string& third);
 
-// The axis name in the left margin: the signal's name large, the unit below.
+// The axis name in the left margin: the signal's name large (a longer one
+// less so), the unit below.
 void drawSideName(Canvas& canvas, int centreY, const std::string& name, verdict::Colour colour);
 
 }  // namespace pictures

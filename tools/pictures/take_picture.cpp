@@ -31,30 +31,22 @@ constexpr int kStripHeight = 140;
 // out from the empty background.
 constexpr double kFloor = 0.3;
 
+constexpr int kInputStripHeight = 100;  // and 16 pixels of gap above it
+// The inputs' traces, in the order they are given.
+constexpr verdict::Colour kInputColours[] = {{120, 220, 120}, {230, 120, 230}, {230, 220, 110},
+                                             {150, 150, 255}, {255, 120, 120}, {120, 230, 230}};
+
 // A held signal as a staircase: each column spans the samples under it plus
 // the previous column's last one, so the jumps between columns are drawn too.
-void drawStrip(Canvas& canvas, const std::vector<float>& samples, const Axis& values, double voltsPerUnit, int top,
+void drawStrip(Canvas& canvas, const Trace& trace, const Axis& values, double voltsPerUnit, int top, int height,
                verdict::Colour colour)
 {
-    const size_t count = samples.size();
-    if (count == 0) return;
     for (int column = 0; column < kPlotWidth; ++column) {
-        const double from = double(column) * count / kPlotWidth;
-        const double to = double(column + 1) * count / kPlotWidth;
-        const size_t first = std::min(count - 1, static_cast<size_t>(from));
-        const size_t last = std::max(first, std::min(count - 1, static_cast<size_t>(std::ceil(to)) - 1));
-        size_t begin = first;
-        if (column > 0) begin = std::min(begin, std::min(count - 1, static_cast<size_t>(std::ceil(from)) - 1));
-        float low = std::numeric_limits<float>::infinity(), high = -low;
-        for (size_t i = begin; i <= last; ++i) {
-            if (!std::isfinite(samples[i])) continue;
-            low = std::min(low, samples[i]);
-            high = std::max(high, samples[i]);
-        }
-        if (low > high) continue;
+        float low = 0.0f, high = 0.0f;
+        if (!trace.range(column, low, high)) continue;
         auto row = [&](float v) {
             const double pixel = std::floor(values.pixel(v * voltsPerUnit));
-            return static_cast<int>(std::clamp(pixel, double(top), double(top + kStripHeight - 2)));
+            return static_cast<int>(std::clamp(pixel, double(top), double(top + height - 2)));
         };
         const int y0 = row(high);
         const int y1 = row(low);
@@ -63,6 +55,45 @@ void drawStrip(Canvas& canvas, const std::vector<float>& samples, const Axis& va
 }
 
 }  // namespace
+
+Trace::Trace(int64_t samples, int columns)
+    : samples(samples), begins(size_t(columns)), lasts(size_t(columns)),
+      lows(size_t(columns), std::numeric_limits<float>::infinity()),
+      highs(size_t(columns), -std::numeric_limits<float>::infinity())
+{
+    if (samples < 1) return;
+    const auto count = static_cast<size_t>(samples);
+    for (int column = 0; column < columns; ++column) {
+        const double from = double(column) * count / columns;
+        const double to = double(column + 1) * count / columns;
+        const size_t first = std::min(count - 1, static_cast<size_t>(from));
+        size_t begin = first;
+        if (column > 0) begin = std::min(begin, std::min(count - 1, static_cast<size_t>(std::ceil(from)) - 1));
+        begins[size_t(column)] = static_cast<int64_t>(begin);
+        lasts[size_t(column)] =
+            static_cast<int64_t>(std::max(first, std::min(count - 1, static_cast<size_t>(std::ceil(to)) - 1)));
+    }
+}
+
+void Trace::add(int64_t start, const float* values, int32_t count)
+{
+    for (int32_t i = 0; i < count && start + i < samples; ++i) {
+        const int64_t sample = start + i;
+        while (passed < lasts.size() && lasts[passed] < sample) ++passed;
+        if (!std::isfinite(values[i])) continue;
+        for (size_t column = passed; column < begins.size() && begins[column] <= sample; ++column) {
+            lows[column] = std::min(lows[column], values[i]);
+            highs[column] = std::max(highs[column], values[i]);
+        }
+    }
+}
+
+bool Trace::range(int column, float& low, float& high) const
+{
+    low = lows[size_t(column)];
+    high = highs[size_t(column)];
+    return low <= high;
+}
 
 void Bounds::include(const float* x, const float* y, int32_t count)
 {
@@ -100,18 +131,20 @@ void pad(double& low, double& high, double voltsPerUnit)
 
 }  // namespace
 
-Picture::Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate, double voltsPerUnit)
+Picture::Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate, double voltsPerUnit,
+                 std::vector<InputTrace> traced)
     : sampleRate(sampleRate), voltsPerUnit(voltsPerUnit), density(size_t(kPlotWidth) * kDensityHeight),
-      stripLength(static_cast<size_t>(stripSamples))
+      stripSamples(stripSamples), stripX(stripSamples, kPlotWidth), stripY(stripSamples, kPlotWidth),
+      inputs(std::move(traced)), inputStrips(inputs.size(), Trace(stripSamples, kPlotWidth))
 {
     if (!bounds.empty) view = {bounds.xLow, bounds.xHigh, bounds.yLow, bounds.yHigh};
     pad(view.xLow, view.xHigh, voltsPerUnit);
     pad(view.yLow, view.yHigh, voltsPerUnit);
-    stripX.reserve(stripLength);
-    stripY.reserve(stripLength);
 }
 
-void Picture::add(int64_t start, const float* x, const float* y, int32_t count)
+int Picture::height() const { return kPictureHeight + kInputTraceHeight * static_cast<int>(inputs.size()); }
+
+void Picture::add(int64_t start, const float* x, const float* y, const float* const* traced, int32_t count)
 {
     const double xScale = kPlotWidth / (view.xHigh - view.xLow);
     const double yScale = kDensityHeight / (view.yHigh - view.yLow);
@@ -121,10 +154,9 @@ void Picture::add(int64_t start, const float* x, const float* y, int32_t count)
         const int row = std::clamp(static_cast<int>((view.yHigh - y[i]) * yScale), 0, kDensityHeight - 1);
         ++density[size_t(row) * kPlotWidth + column];
     }
-    for (int32_t i = 0; i < count && stripX.size() < stripLength; ++i) {
-        stripX.push_back(x[i]);
-        stripY.push_back(y[i]);
-    }
+    stripX.add(start, x, count);
+    stripY.add(start, y, count);
+    for (size_t input = 0; input < inputStrips.size(); ++input) inputStrips[input].add(start, traced[input], count);
     totalSamples = start + count;
 }
 
@@ -132,7 +164,7 @@ static_assert(kPictureWidth == kPageWidth);
 
 void Picture::writePng(std::FILE* file, const Caption& caption) const
 {
-    Canvas canvas(kPictureWidth, kPictureHeight, kPage);
+    Canvas canvas(kPictureWidth, height(), kPage);
     drawCaption(canvas, caption.title, caption.settings, caption.outcome);
 
     // --- the attractor -------------------------------------------------------
@@ -170,32 +202,46 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     drawHorizontalAxis(canvas, densityX, kDensityTop + kDensityHeight, "x (V)", kLeft, kRight);
     drawSideName(canvas, kDensityTop + kDensityHeight / 2, "y", kText);
 
-    // --- the first milliseconds ----------------------------------------------
-    const double stripMs = 1000.0 * stripX.size() / sampleRate;
+    // --- the first milliseconds, or the whole take ------------------------------
+    const auto shown = std::min(stripSamples, totalSamples);
+    const double stripMs = 1000.0 * double(shown) / sampleRate;
+    const bool inSeconds = stripMs >= 2000.0;
+    const double stripTime = inSeconds ? stripMs / 1000.0 : stripMs;
+    const std::string span = inputs.empty() || shown < totalSamples ? " over the first " : " over the whole take, ";
     canvas.text(kLeft, kStripHeadingTop,
-                "x and y over the first " + formatNumber(stripMs, stripMs < 10 ? 1 : 0) + " ms (" +
-                    std::to_string(stripX.size()) + " samples)",
+                std::string(inputs.empty() ? "x and y" : "x, y and the inputs that move") + span +
+                    formatNumber(stripTime, stripTime < 10 ? 1 : 0) + (inSeconds ? " s (" : " ms (") +
+                    std::to_string(shown) + " samples)",
                 2, kText);
-    const struct {
-        const std::vector<float>& samples;
-        int top;
+    struct Strip {
+        const Trace& trace;
+        int top, height;
         double low, high;
-        const char* name;
+        std::string name;
         verdict::Colour colour;
-    } strips[] = {{stripX, kStripXTop, view.xLow, view.xHigh, "x", kXTrace},
-                  {stripY, kStripYTop, view.yLow, view.yHigh, "y", kYTrace}};
-    for (const auto& strip : strips) {
-        canvas.fill(kLeft, strip.top, kPlotWidth, kStripHeight, kPlotBackground);
-        const Axis values{strip.low * voltsPerUnit, strip.high * voltsPerUnit, strip.top, kStripHeight, true};
+    };
+    std::vector<Strip> strips{{stripX, kStripXTop, kStripHeight, view.xLow, view.xHigh, "x", kXTrace},
+                              {stripY, kStripYTop, kStripHeight, view.yLow, view.yHigh, "y", kYTrace}};
+    for (size_t input = 0; input < inputs.size(); ++input) {
+        double low = inputs[input].low, high = inputs[input].high;
+        pad(low, high, voltsPerUnit);
+        const int top = kStripYTop + kStripHeight + kInputTraceHeight * static_cast<int>(input) +
+                        (kInputTraceHeight - kInputStripHeight);
+        strips.push_back({inputStrips[input], top, kInputStripHeight, low, high, inputs[input].name,
+                          kInputColours[input % std::size(kInputColours)]});
+    }
+    for (const Strip& strip : strips) {
+        canvas.fill(kLeft, strip.top, kPlotWidth, strip.height, kPlotBackground);
+        const Axis values{strip.low * voltsPerUnit, strip.high * voltsPerUnit, strip.top, strip.height, true};
         if (strip.low < 0.0 && strip.high > 0.0)
             canvas.fill(kLeft, static_cast<int>(std::lround(values.pixel(0.0))), kPlotWidth, 1, kZeroLine);
-        drawStrip(canvas, strip.samples, values, voltsPerUnit, strip.top, strip.colour);
-        canvas.frame(kLeft, strip.top, kPlotWidth, kStripHeight, kFrame);
-        drawVerticalAxis(canvas, values, 4, kLeft);
-        drawSideName(canvas, strip.top + kStripHeight / 2, strip.name, strip.colour);
+        drawStrip(canvas, strip.trace, values, voltsPerUnit, strip.top, strip.height, strip.colour);
+        canvas.frame(kLeft, strip.top, kPlotWidth, strip.height, kFrame);
+        drawVerticalAxis(canvas, values, strip.height >= kStripHeight ? 4 : 3, kLeft);
+        drawSideName(canvas, strip.top + strip.height / 2, strip.name, strip.colour);
     }
-    drawHorizontalAxis(canvas, Axis{0.0, stripMs, kLeft, kPlotWidth, false}, kStripYTop + kStripHeight, "time (ms)",
-                       kLeft, kRight);
+    drawHorizontalAxis(canvas, Axis{0.0, stripTime, kLeft, kPlotWidth, false}, strips.back().top + strips.back().height,
+                       inSeconds ? "time (s)" : "time (ms)", kLeft, kRight);
 
     canvas.writePng(file);
 }

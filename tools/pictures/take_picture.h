@@ -1,5 +1,6 @@
 // The rendered outputs as one picture: the x-y attractor as a log-scaled
-// density plot, and below it x and y over the first milliseconds.
+// density plot, and below it x and y over the first milliseconds, or over
+// the whole take, with the inputs that move traced under them.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,8 @@
 namespace pictures {
 
 constexpr int kPictureWidth = 1200;
-constexpr int kPictureHeight = 1200;
+constexpr int kPictureHeight = 1200;  // grown by kInputTraceHeight for each input traced
+constexpr int kInputTraceHeight = 116;
 
 // The extent of the outputs, in the signal scale; non-finite samples are left out.
 struct Bounds {
@@ -26,15 +28,45 @@ struct Caption {
     std::string outcome;   // what happened, shown with the density plot
 };
 
+// A signal over the strip's time as the picture draws it: for each column
+// of the plot the least and greatest finite sample under it, the last one of
+// the column before included, so that jumps between columns show. Kept
+// column by column, so a strip as long as any take costs a few kilobytes.
+class Trace {
+public:
+    Trace(int64_t samples, int columns);
+
+    // Blocks in order from sample 0; what lies beyond the strip is left out.
+    void add(int64_t start, const float* samples, int32_t count);
+    // False when no finite sample falls under the column.
+    bool range(int column, float& low, float& high) const;
+
+private:
+    int64_t samples;
+    std::vector<int64_t> begins, lasts;  // each column's first and last sample
+    std::vector<float> lows, highs;
+    size_t passed = 0;  // the columns before it have seen their last sample
+};
+
+// An input traced under x and y, and the extent of its samples (signal scale).
+struct InputTrace {
+    std::string name;
+    float low, high;
+};
+
 class Picture {
 public:
-    // `bounds` must hold every sample that add() will see; the axes read in
-    // volts, `voltsPerUnit` to the signal's 1.0.
-    Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate, double voltsPerUnit);
+    // `bounds` must hold every sample that add() will see, and each input's
+    // extent every sample of it; the axes read in volts, `voltsPerUnit` to
+    // the signal's 1.0.
+    Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate, double voltsPerUnit,
+            std::vector<InputTrace> inputs = {});
 
-    // Blocks in order, from sample 0 on.
-    void add(int64_t start, const float* x, const float* y, int32_t count);
+    // Blocks in order, from sample 0 on; `inputs` holds a block of each input
+    // traced, in the order given.
+    void add(int64_t start, const float* x, const float* y, const float* const* inputs, int32_t count);
 
+    int height() const;
     // Draws and encodes the picture as an RGB PNG; throws std::runtime_error.
     void writePng(std::FILE* file, const Caption& caption) const;
 
@@ -46,8 +78,10 @@ private:
     double voltsPerUnit;
     int64_t totalSamples = 0;
     std::vector<uint32_t> density;  // one count per pixel of the plot area, row 0 on top
-    std::vector<float> stripX, stripY;
-    size_t stripLength;
+    int64_t stripSamples;
+    Trace stripX, stripY;
+    std::vector<InputTrace> inputs;
+    std::vector<Trace> inputStrips;
 };
 
 }  // namespace pictures

@@ -1,6 +1,7 @@
 #include "scenario.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -14,12 +15,82 @@ namespace render {
 
 using namespace tessel;
 
+namespace {
+
+// The sources of one render, made afresh from the scenario: a file feeds its
+// pin instead of what the options give it.
+class Patch {
+public:
+    explicit Patch(const Scenario& scenario)
+        : a(scenario.a, scenario.samples), b(scenario.b, scenario.samples), x0(scenario.x0, scenario.samples),
+          y0(scenario.y0, scenario.samples), gate(scenario.sampleRate, scenario.gated ? scenario.gateHz : 0.0),
+          reset(scenario.resetSamples, scenario.resetClock), sources{&gate, &reset, &x0, &y0, &a, &b}
+    {
+        for (const auto& file : scenario.files) sources[file->option().pin] = file.get();
+    }
+
+    host::Source& operator[](MapPin pin) { return *sources[pin]; }
+
+private:
+    host::SignalSource a, b, x0, y0;
+    host::GateClock gate;
+    host::ResetPulses reset;
+    std::array<host::Source*, XPin> sources;  // by pin
+};
+
+}  // namespace
+
+InputWav* Scenario::fileFor(MapPin pin) const
+{
+    for (const auto& file : files)
+        if (file->option().pin == pin) return file.get();
+    return nullptr;
+}
+
+bool Scenario::moves(MapPin pin) const { return Patch(*this)[pin].moves(); }
+
+float Scenario::firstSample(MapPin pin) const
+{
+    float sample = 0.0f;
+    Patch(*this)[pin].fill(0, &sample, 1);
+    return sample;
+}
+
+bool patched(const Scenario& scenario)
+{
+    if (!scenario.files.empty() || scenario.resetClock) return true;
+    for (const MapPin pin : {X0Pin, Y0Pin, APin, BPin})
+        if (scenario.moves(pin)) return true;
+    return false;
+}
+
 int64_t stripSamplesFor(const Scenario& scenario)
 {
+    if (patched(scenario)) return scenario.samples;
     double seconds = 0.005;
     if (scenario.gated) seconds = std::max(seconds, 16.0 / scenario.gateHz);
     const auto wanted = static_cast<int64_t>(std::ceil(seconds * scenario.sampleRate));
     return std::clamp<int64_t>(wanted, 1, scenario.samples);
+}
+
+int64_t lastReset(const Scenario& scenario)
+{
+    if (!scenario.resetClock && !scenario.fileFor(ResetPin))
+        return scenario.resetSamples.empty() ? -1 : scenario.resetSamples.back();
+    Patch patch(scenario);
+    std::vector<float> reset(static_cast<size_t>(scenario.blockSize));
+    bool wasHigh = false;  // as the module holds Reset before the first sample
+    int64_t last = -1;
+    for (int64_t start = 0; start < scenario.samples; start += scenario.blockSize) {
+        const auto count = static_cast<int32_t>(std::min<int64_t>(scenario.blockSize, scenario.samples - start));
+        patch[ResetPin].fill(start, reset.data(), count);
+        for (int32_t i = 0; i < count; ++i) {
+            const bool high = reset[size_t(i)] > 0.0f;
+            if (high && !wasHigh) last = start + i;
+            wasHigh = high;
+        }
+    }
+    return last;
 }
 
 void refuseBrokenHostCalls()
@@ -39,15 +110,8 @@ HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scena
     host::Session session(module, scenario.sampleRate, scenario.blockSize);
     if (!session.ready()) throw std::runtime_error("the module library's instance offers no map to drive");
 
-    host::Constant a(scenario.a), b(scenario.b), x0(scenario.x0), y0(scenario.y0);
-    host::GateClock gate(scenario.sampleRate, scenario.gated ? scenario.gateHz : 0.0);
-    host::ResetPulses reset(scenario.resetSamples);
-    session.feed(GatePin, gate);
-    session.feed(ResetPin, reset);
-    session.feed(X0Pin, x0);
-    session.feed(Y0Pin, y0);
-    session.feed(APin, a);
-    session.feed(BPin, b);
+    Patch patch(scenario);
+    for (const NamedPin& input : kInputPins) session.feed(input.pin, patch[input.pin]);
     session.setList(ModePin, scenario.gated ? Gated : Continuous);
     session.setList(NormalizePin, scenario.normalize ? 1 : 0);
     session.open();
@@ -61,7 +125,9 @@ HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scena
         module.clearCalls();
         if (requests > 0 && log.firstSleepSample < 0) log.firstSleepSample = start;
         log.sleepRequests += requests;
-        sink(start, x, y, count);
+        Block block{start, count, x, y, {}};
+        for (const NamedPin& input : kInputPins) block.inputs[input.pin] = session.input(input.pin);
+        sink(block);
     });
     log.zerosFrom = session.zerosFrom();
     log.stoppedAt = session.stoppedAt();

@@ -5,10 +5,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
+#include "generator/map_pins.h"
 #include "host/drive.h"
 #include "host/host_emulator.h"
+#include "host/signal.h"
+#include "input_wav.h"
 
 namespace render {
 
@@ -18,21 +23,38 @@ struct Scenario {
     int32_t blockSize = host::kUsualBlock;
     bool gated = false;
     double gateHz = host::kUsualGateHz;  // Gate clock in gated mode; see host::acceptsGateHz
-    // Input values in the signal scale.
-    float a = 0.0f;
-    float b = 0.0f;
-    float x0 = 0.0f;
-    float y0 = 0.0f;
+    // a, b, x0 and y0 as patched: each a signal, a constant being one.
+    host::Signal a, b, x0, y0;
     bool normalize = true;
     std::vector<int64_t> resetSamples;  // sorted, each below `samples`
+    std::optional<host::ResetClock> resetClock;  // pulses joining resetSamples'
+    // WAV channels, each feeding its pin instead of all the above.
+    std::vector<std::unique_ptr<InputWav>> files;
+
+    // The file that feeds `pin`, or null.
+    InputWav* fileFor(tessel::MapPin pin) const;
+    // Whether an input pin's signal differs anywhere in the take.
+    bool moves(tessel::MapPin pin) const;
+    // The first sample the pin is fed, in the signal scale.
+    float firstSample(tessel::MapPin pin) const;
 };
+
 
 // A signal in volts, exactly: a float times 10 fits in a double.
 constexpr double voltsFromSignal(float signal) { return double{signal} * host::kVoltsPerUnit; }
 
-// Samples shown in a take picture's time strip: 5 ms, in gated mode at least
+// Whether the take is patched with more than a knob's values, the Gate clock
+// and --reset-at pulses: a file, a Reset clock, or a moving a, b, x0 or y0.
+bool patched(const Scenario& scenario);
+
+// Samples shown in a take picture's time strip: the whole take when it is
+// patched, so the strip follows the patch; else 5 ms, in gated mode at least
 // 16 gate periods, never more than the render.
 int64_t stripSamplesFor(const Scenario& scenario);
+
+// Where the Reset input last rises in the take, or -1: the orbit a take's
+// report judges starts after it.
+int64_t lastReset(const Scenario& scenario);
 
 // What the module told the host while rendering, and where it stopped.
 struct HostLog {
@@ -42,18 +64,28 @@ struct HostLog {
     int64_t stoppedAt = -1;  // where the guard stopped the map, kept by a later step; -1: not seen
 };
 
-// Receives each rendered block; `start` is its first sample's number.
-using BlockSink = std::function<void(int64_t start, const float* x, const float* y, int32_t count)>;
+// One rendered block: the outputs, and every pin's input as it was fed.
+struct Block {
+    int64_t start;  // the first sample's number
+    int32_t count;
+    const float* x;
+    const float* y;
+    const float* inputs[tessel::XPin];  // by pin, Gate to b
+
+    const float* input(tessel::MapPin pin) const { return inputs[pin]; }
+};
+
+using BlockSink = std::function<void(const Block& block)>;
 
 // Throws std::runtime_error naming the first host call any hosted instance
 // made that broke the host interface: a render or chart with one is worthless.
 void refuseBrokenHostCalls();
 
 // Creates an instance from `library` and renders the whole scenario through a
-// session: the inputs fed constant, Gate by its clock in gated mode and Reset
-// by the scenario's pulses. Throws std::runtime_error when the
-// library makes no instance or the module makes a host call that breaks the
-// host interface.
+// session: a, b, x0 and y0 fed their signals, Gate by its clock in gated mode
+// and Reset by the scenario's pulses, unless a file feeds the pin. Throws
+// std::runtime_error when the library makes no instance, a file can no longer
+// be read or the module makes a host call that breaks the host interface.
 HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario,
                        const BlockSink& sink);
 

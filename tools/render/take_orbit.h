@@ -11,7 +11,7 @@
 namespace render {
 
 // A continuous take's orbit after its last reset, or from its start, judged
-// the same way, with the Normalize gain undone.
+// the same way, with the Normalize gain undone; a and b hold still.
 class TakeOrbit {
 public:
     explicit TakeOrbit(const Scenario& scenario);
@@ -30,9 +30,5 @@ private:
     analysis::OrbitAnalysis orbit;
     std::vector<float> stateX, stateY;
 };
-
-// The Normalize gain undone: the state whose scaled value the module wrote,
-// or the nearest float to it when rounding merged several states.
-float unnormalized(float output);
 
 }  // namespace render

@@ -59,7 +59,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--a", "1.6583334", "--b", "0.085", "--normalize", "off", "--seconds", "0.2"},
                  "the orbit: chaos: a rounding cycle of period 10 (a tone of 4410 Hz from step 3947) that the map "
                  "has only as an unstable cycle, or not at all; largest Lyapunov exponent 0.21"},
-        TakeCase{"GatedTakesAreNotJudged", {"--mode", "gated", "--seconds", "0.1"}, ""}),
+        TakeCase{"GatedTakesAreNotJudged", {"--mode", "gated", "--seconds", "0.1"}, ""},
+        // Where a or b moves, the sound window by window, and a stop that lasts.
+        TakeCase{"SweepWindowByWindow",
+                 {"--a", "ramp:0.5:1.5", "--b", "0", "--normalize", "off"},
+                 "the sound along the take, in windows of 8192 samples, each judged as the chart judges a point at "
+                 "its middle a and b, from where it starts:\ntessel-render:   from 0.000 s: a cycle of period 1, a "
+                 "constant\ntessel-render:   from 0.557 s: a cycle of period 2, a tone of 22050 Hz"},
+        TakeCase{"StoppedWhereABackInTheIsland",
+                 {"--a", "steps:1,2.5,1@1.5", "--b", "0.3"},
+                 "the map stopped itself at sample 29405 (0.66678 s): x and y stay exactly 0 until a reset, even "
+                 "where a and b come back into the island, from 1.30032 s"}),
     [](const ::testing::TestParamInfo<TakeCase>& info) { return info.param.name; });
 
 // --- the CSV --------------------------------------------------------------------

@@ -36,14 +36,16 @@ void PrintTo(const BadInput& input, std::ostream* os) { *os << input.name; }
 
 class Refusal : public ::testing::TestWithParam<BadInput> {};
 
+// Each folder holds "in.wav", a second at 44100 Hz for a patched input.
 TEST_P(Refusal, OneLineItsExitCodeAndNoFile)
 {
     TemporaryFolder folder;
+    writeWav(folder / "in.wav", std::vector<float>(44100, 0.1f));
     const Result result = runTool(inFolder(GetParam().arguments, folder));
 
     expectRefusal(result, GetParam().message, GetParam().exitCode);
     EXPECT_EQ(result.out, "");
-    EXPECT_TRUE(folder.entries().empty()) << *folder.entries().begin();
+    EXPECT_EQ(folder.entries(), std::set<std::string>{"in.wav"});
 }
 
 std::vector<BadInput> badInputs()
@@ -95,7 +97,29 @@ std::vector<BadInput> badInputs()
         with("TextFileAsModule", {"--module", "/etc/hostname"}, "cannot load module library", failure),
         {"MissingWavFolder", {"--out", "@missing/map.wav"}, "does not exist", failure},
         {"MissingPngFolder", {"--plot", "@missing/map.png"}, "does not exist", failure},
+        // Patched inputs: signals, a Reset clock and WAV files.
+        with("MalformedSignal", {"--a", "sine:1:2"}, "--a: 'sine:1:2' is malformed: give sine:CENTRE:DEPTH:HZ", usage),
+        with("UnknownShape", {"--b", "wobble:1:2:3"}, "--b: 'wobble:1:2:3' has an unknown shape 'wobble'", usage),
+        with("SignalAboveHalfTheRate", {"--x0", "square:0:1:22051"}, "--x0: 'square:0:1:22051': HZ 22051 is out",
+             usage),
+        with("StepBeyondFloat", {"--y0", "steps:1,1e40@2"}, "--y0: 'steps:1,1e40@2': V2 1e40 V is too large", usage),
+        with("StoppedResetClock", {"--reset-hz", "0"}, "--reset-hz: 0 is out of range", usage),
+        with("TwoSourcesForA", {"--a", "1", "--input", "a=@in.wav"}, "--a drives a already: give one source", usage),
+        with("TwoFilesForX0", {"--input", "x0=@in.wav", "--input", "x0=@in.wav"}, "another --input drives x0", usage),
+        with("ResetFileAndPulses", {"--reset-at", "0.1", "--input", "reset=@in.wav"}, "drives reset already", usage),
+        with("GateFileContinuous", {"--input", "gate=@in.wav"}, "a Gate from a file is for gated mode", usage),
+        with("GateFileAndClock", {"--mode", "gated", "--gate-hz", "10", "--input", "gate=@in.wav"},
+             "--gate-hz drives gate already", usage),
+        with("AbsentInputChannel", {"--input", "b=@in.wav:2"}, "in.wav' has 1 channel, no channel 2", usage),
+        with("InputAtAnotherRate", {"--rate", "48000", "--input", "b=@in.wav"}, "is at 44100 Hz, the take at 48000",
+             usage),
+        with("MissingInput", {"--input", "b=@none.wav"}, "none.wav': No such file", usage),
+        {"OutputOntoAnInput", {"--input", "b=@in.wav", "--out", "@in.wav"}, "in.wav is the file of --input b=", usage},
         // The chart.
+        {"ChartMovingX0", {"--chart", "@c.png", "--x0", "sine:0:1:1"}, "--x0 sine:0:1:1 moves", usage},
+        {"ChartPathOverXy", {"--chart", "@c.png", "--plane", "xy", "--a", "sine:1:0.2:1"},
+         "--plane xy does not go with a moving --a", usage},
+        {"ChartResetClock", {"--chart", "@c.png", "--reset-hz", "3"}, "--reset-hz is for a take", usage},
         {"ChartAndTake", {"--chart", "@c.png", "--out", "@map.wav"}, "--out is for a take: it does not go with --chart",
          usage},
         {"ChartAndTakeLength", {"--chart-data", "@c.csv", "--seconds", "1"}, "--seconds is for a take", usage},

@@ -13,6 +13,8 @@
 #include <sndfile.h>
 
 #include "host/host_emulator.h"
+#include "host/signal.h"
+#include "tools/render/input_wav.h"
 #include "tools/render/scenario.h"
 #include "tool_run.h"
 
@@ -33,9 +35,9 @@ uint32_t bitsOf(float value)
 void renderHere(const render::Scenario& scenario, std::vector<float>& x, std::vector<float>& y)
 {
     render::renderScenario(host::builtModuleLibrary(), scenario,
-                           [&](int64_t, const float* xs, const float* ys, int32_t count) {
-                               x.insert(x.end(), xs, xs + count);
-                               y.insert(y.end(), ys, ys + count);
+                           [&](const render::Block& block) {
+                               x.insert(x.end(), block.x, block.x + block.count);
+                               y.insert(y.end(), block.y, block.y + block.count);
                            });
 }
 
@@ -64,8 +66,8 @@ TEST(RenderedWav, DefaultsMatchTheEmulatorBitForBit)
     EXPECT_EQ(wav.info.frames, 88200);
 
     render::Scenario scenario;
-    scenario.a = host::signalFromVolts(1.4);
-    scenario.b = host::signalFromVolts(0.3);
+    scenario.a = host::Signal::constant(1.4);
+    scenario.b = host::Signal::constant(0.3);
     std::vector<float> x, y;
     renderHere(scenario, x, y);
     expectSameBits(wav.x, x, "x");
@@ -84,15 +86,15 @@ TEST(RenderedWav, SettingsResetsAndOddBlocksMatchTheEmulatorBitForBit)
     scenario.sampleRate = 48000;
     scenario.blockSize = 300;
     scenario.samples = 12000;
-    scenario.a = host::signalFromVolts(1.35);
-    scenario.b = host::signalFromVolts(0.28);
-    scenario.x0 = host::signalFromVolts(0.5);
-    scenario.y0 = host::signalFromVolts(-0.2);
+    scenario.a = host::Signal::constant(1.35);
+    scenario.b = host::Signal::constant(0.28);
+    scenario.x0 = host::Signal::constant(0.5);
+    scenario.y0 = host::Signal::constant(-0.2);
     scenario.normalize = false;
     scenario.resetSamples = {4800, 9600};
     std::vector<float> x, y;
     renderHere(scenario, x, y);
-    ASSERT_EQ(x[4800], scenario.x0) << "the scenario must show its resets";
+    ASSERT_EQ(x[4800], host::signalFromVolts(0.5)) << "the scenario must show its resets";
 
     const Wav wav = readWav(folder / "map.wav");
     EXPECT_EQ(wav.info.samplerate, 48000);
@@ -112,8 +114,8 @@ TEST(RenderedWav, GatedModeStepsOncePerGateClockPeriod)
     render::Scenario scenario;
     scenario.sampleRate = 48000;
     scenario.samples = 100;
-    scenario.a = host::signalFromVolts(1.4);
-    scenario.b = host::signalFromVolts(0.3);
+    scenario.a = host::Signal::constant(1.4);
+    scenario.b = host::Signal::constant(0.3);
     std::vector<float> x, y;
     renderHere(scenario, x, y);
 
@@ -197,6 +199,40 @@ TEST(Report, HelpAndVersionGoToStdoutAndSucceed)
     EXPECT_EQ(version.out, std::string("tessel-render ") + TESSEL_RENDER_VERSION + "\n");
 }
 
+// Every input patched: signals on a, b and x0, a file shorter than the take
+// on y0, a Reset clock with a pulse of its own, as the documented grammar
+// and options give them.
+TEST(RenderedWav, APatchedTakeMatchesTheEmulatorBitForBit)
+{
+    TemporaryFolder folder;
+    writeWav(folder / "y0.wav", {-0.05f, 0.02f, 0.03f});
+    const Result result = runTool({"--seconds", "0.1", "--block", "300", "--a", "sine:1.2:0.2:7:0.25", "--b",
+                                   "ramp:0.3:0.2", "--x0", "steps:0,0.5,-0.5@40", "--input", "y0=" + folder / "y0.wav",
+                                   "--reset-hz", "25", "--reset-at", "0.05", "--normalize", "off", "--out",
+                                   folder / "map.wav"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.err.find("y0.wav:1: the take outlasts the file's 3 samples, so it holds the last, 0.3 V"),
+              std::string::npos) << result.err;
+
+    render::Scenario scenario;
+    scenario.samples = 4410;
+    scenario.blockSize = 300;
+    const host::SignalTake take{scenario.sampleRate, scenario.samples};
+    scenario.a = host::parseSignal("sine:1.2:0.2:7:0.25", take).signal;
+    scenario.b = host::parseSignal("ramp:0.3:0.2", take).signal;
+    scenario.x0 = host::parseSignal("steps:0,0.5,-0.5@40", take).signal;
+    scenario.normalize = false;
+    scenario.resetSamples = {2205};
+    scenario.resetClock = host::ResetClock(scenario.sampleRate, 25);
+    scenario.files.push_back(
+        render::openInputWav({tessel::Y0Pin, folder / "y0.wav", 1}, scenario.sampleRate, scenario.samples).input);
+    std::vector<float> x, y;
+    renderHere(scenario, x, y);
+    const Wav wav = readWav(folder / "map.wav");
+    expectSameBits(wav.x, x, "x");
+    expectSameBits(wav.y, y, "y");
+}
+
 // --- the picture ----------------------------------------------------------------
 
 TEST(RenderedPicture, DecodesAtItsStatedSizeAndShowsTheAttractor)
@@ -220,5 +256,18 @@ TEST(RenderedPicture, DecodesAtItsStatedSizeAndShowsTheAttractor)
     for (size_t i = 0; i < pixels.size(); i += 3)
         if (pixels[i] > 200 && pixels[i + 1] > 150 && pixels[i + 2] < 120) ++bright;
     EXPECT_GT(bright, 100u);
+}
+
+TEST(RenderedPicture, TracesEachMovingInputUnderXAndY)
+{
+    TemporaryFolder folder;
+    const Result result = runTool({"--a", "sine:1.2:0.2:0.5", "--x0", "steps:0,0.5@4", "--seconds", "0.5", "--plot",
+                                   folder / "map.png", "--quiet"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, (folder / "map.png").c_str())) << image.message;
+    EXPECT_EQ(image.height, 1200u + 2 * 116u);
+    png_image_free(&image);
 }
 

@@ -150,9 +150,25 @@ inline std::vector<std::string> lines(const std::string& text)
 // The arguments with each "@name" made that name's path in `folder`.
 inline std::vector<std::string> inFolder(std::vector<std::string> arguments, const TemporaryFolder& folder)
 {
-    for (std::string& word : arguments)
-        if (word.starts_with("@")) word = folder / word.substr(1);
+    for (std::string& word : arguments) {
+        const size_t at = word.find('@');  // a word, or what follows PIN=
+        if (at == 0 || (at != std::string::npos && word[at - 1] == '='))
+            word = word.substr(0, at) + folder / word.substr(at + 1);
+    }
     return arguments;
+}
+
+// A mono 32-bit float WAV file of `samples`, as a patched input's.
+inline void writeWav(const std::string& path, const std::vector<float>& samples, int rate = 44100)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << path << ": " << sf_strerror(nullptr);
+    sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
 }
 
 // A refusal: `exitCode` and one line on stderr, the tool's name and `message` in it.

@@ -21,13 +21,13 @@ analysis::OrbitClass judgeTake(double aVolts, double bVolts, int64_t steps, std:
     render::Scenario scenario;
     scenario.samples = steps;
     scenario.normalize = false;
-    scenario.a = host::signalFromVolts(aVolts);
-    scenario.b = host::signalFromVolts(bVolts);
+    scenario.a = host::Signal::constant(aVolts);
+    scenario.b = host::Signal::constant(bVolts);
     render::TakeOrbit orbit(scenario);
     render::renderScenario(host::builtModuleLibrary(), scenario,
-                           [&](int64_t start, const float* xs, const float* ys, int32_t count) {
-                               orbit.add(start, xs, ys, count);
-                               if (x) x->insert(x->end(), xs, xs + count);
+                           [&](const render::Block& block) {
+                               orbit.add(block.start, block.x, block.y, block.count);
+                               if (x) x->insert(x->end(), block.x, block.x + block.count);
                            });
     return orbit.result();
 }

@@ -1,0 +1,154 @@
+#include "take_story.h"
+
+#include "tool.h"
+#include "verdict/words.h"
+
+namespace command_line {
+
+namespace {
+
+using render::Scenario;
+using tessel::MapPin;
+
+std::string seconds(int64_t sample, const Scenario& scenario)
+{
+    return shortNumber(double(sample) / scenario.sampleRate) + " s";
+}
+
+std::string fileText(const render::InputWav& file)
+{
+    return file.option().path + ":" + std::to_string(file.option().channel);
+}
+
+// "a 1.4 V", "a sine:1.2:0.2:0.5", "a from lfo.wav:1": volts as typed, a
+// signal as typed, a file named.
+std::string inputText(const Scenario& scenario, MapPin pin, const std::string& text)
+{
+    const std::string name = render::inputPinName(pin);
+    if (const render::InputWav* file = scenario.fileFor(pin)) return name + " from " + fileText(*file);
+    return name + " " + text + (text.find(':') == std::string::npos ? " V" : "");
+}
+
+std::string describeResets(const Scenario& scenario, const Arguments& arguments)
+{
+    if (const render::InputWav* file = scenario.fileFor(tessel::ResetPin)) return "Reset from " + fileText(*file);
+    std::string text;
+    if (!arguments.resetAt.empty()) {
+        text = "reset at ";
+        for (size_t i = 0; i < arguments.resetAt.size(); ++i) text += (i ? ", " : "") + arguments.resetAt[i];
+        text += " s";
+    }
+    if (scenario.resetClock) text += (text.empty() ? "" : " and ") + ("a reset clock of " + arguments.resetHz + " Hz");
+    return text;
+}
+
+// Exact zeros on both outputs are what the divergence guard leaves; the
+// zeros are a stop only if a map step came after their start and kept them.
+// Where a or b moves, a stopped map stays silent until a reset though they
+// come back to where it runs.
+std::string stopText(const Scenario& scenario, const render::HostLog& log, const host::TakeWindows* windows)
+{
+    if (log.stoppedAt >= 0) {
+        std::string text = "the map stopped itself at sample " + std::to_string(log.stoppedAt) + " (" +
+                           seconds(log.stoppedAt, scenario) + "): x and y stay exactly 0";
+        if (!windows) return text;
+        const int64_t runs = windows->runsFrom(log.stoppedAt);
+        return text + " until a reset" +
+               (runs < 0 ? "" : ", even where a and b come back into the island, from " + seconds(runs, scenario));
+    }
+    if (log.zerosFrom == scenario.samples) return "the map ran to the end without stopping itself";
+    return "x and y are exactly 0 from sample " + std::to_string(log.zerosFrom) +
+           " on, too close to the end to tell whether the map stopped";
+}
+
+std::string sleepText(const render::HostLog& log)
+{
+    if (log.sleepRequests == 0) return "the module did not ask to sleep";
+    return "the module asked to sleep " + std::to_string(log.sleepRequests) +
+           " times, first in the block from sample " + std::to_string(log.firstSleepSample);
+}
+
+// What a continuous take's orbit does after the last reset, judged as the
+// chart judges a point; the caption tells a stop as stopText() does.
+void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const Arguments& arguments,
+               TakeStory& story)
+{
+    const analysis::OrbitClass judged = orbit.result();
+    const bool tooShort = judged.outcome != analysis::Outcome::Stops && orbit.steps() < analysis::kLeastStepsToClassify;
+    const std::string words = tooShort ? "too short to classify, " + std::to_string(orbit.steps()) + " steps"
+                                       : std::string(verdict::describeOrbit(judged, scenario.sampleRate).c_str());
+    const bool afterReset = render::lastReset(scenario) >= 0;
+    story.orbit = std::string("the orbit") + (afterReset ? " after the last reset" : "") +
+                  (scenario.normalize ? ", normalisation undone" : "") + ": " + words;
+    if (judged.outcome != analysis::Outcome::Stops)
+        story.caption =
+            (afterReset ? describeResets(scenario, arguments) + "; after the last: " : "the orbit: ") + words;
+}
+
+// "constant", "period 4", "chaos": a window's verdict in a word or two.
+std::string inShort(const analysis::OrbitClass& orbit)
+{
+    if (orbit.outcome == analysis::Outcome::Cycle)
+        return orbit.period == 1 ? "constant" : "period " + std::to_string(orbit.period);
+    return analysis::outcomeName(orbit.outcome);
+}
+
+// Each change of a continuous take's sound, up to where the map stopped.
+void tellSound(const host::TakeWindows& windows, const Scenario& scenario, const render::HostLog& log,
+               TakeStory& story)
+{
+    story.sound.push_back("the sound along the take, in windows of " + std::to_string(host::TakeWindows::kWindow) +
+                          " samples, each judged as the chart judges a point at its middle a and b, from where it "
+                          "starts" + (scenario.normalize ? ", normalisation undone" : "") + ":");
+    std::string path;
+    for (const host::SoundChange& change : windows.changes()) {
+        if (log.stoppedAt >= 0 && change.start > log.stoppedAt) break;
+        story.sound.push_back("  " + std::string(verdict::describeChange(change.start, change.orbit,
+                                                                           scenario.sampleRate).c_str()));
+        path += (path.empty() ? "" : ", ") + inShort(change.orbit);
+    }
+    if (windows.changes().empty()) story.sound.push_back("  too short to judge a window");
+    if (log.stoppedAt < 0 && !path.empty()) story.caption = "the sound along the take: " + path;
+}
+
+}  // namespace
+
+std::string describe(const Scenario& scenario, const Arguments& arguments)
+{
+    std::string text = !scenario.gated                    ? "continuous"
+                        : scenario.fileFor(tessel::GatePin) ? "gated, " + inputText(scenario, tessel::GatePin, "")
+                                                            : "gated at " + shortNumber(scenario.gateHz) + " Hz";
+    return text + ", " + inputText(scenario, tessel::APin, arguments.a) + ", " +
+           inputText(scenario, tessel::BPin, arguments.b) + ", " + inputText(scenario, tessel::X0Pin, arguments.x0) +
+           ", " + inputText(scenario, tessel::Y0Pin, arguments.y0) + ", normalize " + arguments.normalize;
+}
+
+std::string settingsText(const Scenario& scenario, const Arguments& arguments)
+{
+    const std::string resets = describeResets(scenario, arguments);
+    return describe(scenario, arguments) + (resets.empty() ? "" : ", " + resets);
+}
+
+TakeStory tell(const Scenario& scenario, const Arguments& arguments, const TakeSums& sums,
+               const render::TakeOrbit* orbit, const host::TakeWindows* windows)
+{
+    TakeStory story;
+    story.stop = stopText(scenario, sums.log, windows);
+    story.sleep = sleepText(sums.log);
+    if (orbit) tellOrbit(*orbit, scenario, arguments, story);
+    if (windows) tellSound(*windows, scenario, sums.log, story);
+    if (story.caption.empty()) {
+        const std::string resets = describeResets(scenario, arguments);
+        story.caption = resets.empty() ? story.stop : resets + "; " + story.stop;
+    }
+    for (const auto& file : scenario.files)
+        if (file->holdsLastSample())
+            story.holds.push_back("--input " + std::string(render::inputPinName(file->option().pin)) + "=" +
+                                  fileText(*file) + ": the take outlasts the file's " +
+                                  std::to_string(file->fileSamples()) + " samples, so it holds the last, " +
+                                  shortNumber(render::voltsFromSignal(file->lastHeard())) + " V, from " +
+                                  seconds(file->fileSamples(), scenario));
+    return story;
+}
+
+}  // namespace command_line
