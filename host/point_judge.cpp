@@ -22,14 +22,10 @@ PointJudge::PointJudge(Instance& instance, int32_t sampleRate) : session(instanc
 
 analysis::OrbitClass PointJudge::judge(float aValue, float bValue, float x0Value, float y0Value, int64_t steps)
 {
-    const auto hold = [this](int32_t pin, Constant& source, float value) {
-        source.set(value);
-        session.feed(pin, source);
-    };
-    hold(X0Pin, x0, x0Value);
-    hold(Y0Pin, y0, y0Value);
-    hold(APin, a, aValue);
-    hold(BPin, b, bValue);
+    session.hold(X0Pin, x0, x0Value);
+    session.hold(Y0Pin, y0, y0Value);
+    session.hold(APin, a, aValue);
+    session.hold(BPin, b, bValue);
     reset.press();
     session.feed(ResetPin, reset);
 

@@ -117,4 +117,10 @@ int64_t Session::stoppedAt() const
     return from < clock && lastStep > from ? from : -1;
 }
 
+void Session::hold(int32_t pin, Constant& source, float value)
+{
+    source.set(value);
+    feed(pin, source);
+}
+
 }  // namespace host

@@ -33,6 +33,8 @@ public:
     // made to it. Once open, the pin's status is announced whenever the
     // source's movement changes it.
     void feed(int32_t pin, Source& source);
+    // Sets a constant source's value and feeds it again, so a change is announced.
+    void hold(int32_t pin, Constant& source, float value);
     // Sets a list pin; once open, a new item is announced (Transient) and the
     // same item again sends nothing.
     void setList(int32_t pin, int16_t item);

@@ -82,14 +82,10 @@ HostedMap::HostedMap(int32_t sampleRate, int32_t blockSize)
 
 void HostedMap::setInputs(float aValue, float bValue, float x0Value, float y0Value)
 {
-    const auto hold = [this](int32_t pin, host::Constant& source, float value) {
-        source.set(value);
-        session.feed(pin, source);
-    };
-    hold(X0Pin, x0, x0Value);
-    hold(Y0Pin, y0, y0Value);
-    hold(APin, a, aValue);
-    hold(BPin, b, bValue);
+    session.hold(X0Pin, x0, x0Value);
+    session.hold(Y0Pin, y0, y0Value);
+    session.hold(APin, a, aValue);
+    session.hold(BPin, b, bValue);
 }
 
 void HostedMap::setMode(bool gatedMode)
