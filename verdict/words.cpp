@@ -123,17 +123,17 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, St
         if (orbit.period == 1) return words << "silent: a constant level";
         return heardCycle(words, orbit.period, stepsPerSecond, stepping);
     case Outcome::Quasi:
-        words << "a wavering tone";
-        if (!orbit.roundingCycle) return words << " that never quite repeats";
-        break;
+        // Floats that repeat exactly sound as steadily as any cycle.
+        if (orbit.roundingCycle) return heardCycle(words, orbit.period, stepsPerSecond, stepping);
+        return words << "a wavering tone that never quite repeats";
     case Outcome::Chaos:
-        words << (orbit.lyapunov >= kRoughNoise ? "noise, rough" : "noise, smooth");
-        if (!orbit.roundingCycle) return words;
         break;
     }
-    // The floats' exact repetition: the noise or wavering loops, a buzz at the loop's rate.
-    groupedSteps(words << ", looping every ", orbit.period) << " (";
-    return groupedTone(words, orbit.period, stepsPerSecond, stepping) << ")";
+    words << (orbit.lyapunov >= kRoughNoise ? "noise, rough" : "noise, smooth");
+    if (!orbit.roundingCycle) return words;
+    // The floats' exact repetition makes a loop of noise, heard as a buzz at the loop's rate.
+    groupedSteps(words << ", looping every ", orbit.period) << ": a buzz at ";
+    return groupedTone(words, orbit.period, stepsPerSecond, stepping);
 }
 
 Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate)

@@ -65,11 +65,13 @@ const ShortCase kShort[] = {
     {"rough from its threshold", orbit(Outcome::Chaos, 0, 8192, 0.2), 44100, kSample, "noise, rough"},
     {"smooth noise", orbit(Outcome::Chaos, 0, 8192, 0.199999), 44100, kSample, "noise, smooth"},
     {"noise that loops", orbit(Outcome::Chaos, 228, 8192, 0.075139, true), 44100, kSample,
-     "noise, smooth, looping every 228 steps (193 Hz)"},
+     "noise, smooth, looping every 228 steps: a buzz at 193 Hz"},
+    {"a long loop of noise, grouped", orbit(Outcome::Chaos, 2205, 8192, 0.3, true), 44100, kSample,
+     "noise, rough, looping every 2,205 steps: a buzz at 20 Hz"},
     {"a wavering tone", orbit(Outcome::Quasi, 0, 8192, -0.0000004), 44100, kSample,
      "a wavering tone that never quite repeats"},
-    {"a wavering tone that loops", orbit(Outcome::Quasi, 2205, 8192, 0.0, true), 44100, kSample,
-     "a wavering tone, looping every 2,205 steps (20 Hz)"},
+    {"a wavering orbit the floats repeat is a steady tone", orbit(Outcome::Quasi, 3, 8192, 0.0, true), 44100,
+     kSample, "a steady tone of 14,700 Hz"},
 };
 
 TEST(ShortWords, SayWhatAMusicianHears)

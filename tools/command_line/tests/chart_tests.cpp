@@ -209,7 +209,8 @@ INSTANTIATE_TEST_SUITE_P(
 // What a take's report says of an orbit that a CSV row describes.
 std::string takeWordsFor(const std::vector<std::string>& row)
 {
-    if (row[4] == "stops") return "stops: the guard stopped the map after " + row[6] + (row[6] == "1" ? " step" : " steps");
+    if (row[4] == "stops")
+        return "stops: the guard stopped the map after " + row[6] + (row[6] == "1" ? " step" : " steps");
     if (row[4] == "cycle") return "a cycle of period " + row[5] + ": ";
     const std::string exponent = "largest Lyapunov exponent " + row[7] + " per step";
     if (row[5] != "0") return row[4] + ": a rounding cycle of period " + row[5];
