@@ -69,7 +69,8 @@ class TesselMapProcessor extends AudioWorkletProcessor {
     const stoppedAt = this.instance.stoppedAt;
     if (stoppedAt === this.toldStop) return;
     this.toldStop = stoppedAt;
-    this.port.postMessage(stoppedAt < 0 ? { running: true } : { stopped: { at: stoppedAt, lastReset: this.lastReset } });
+    const stop = { at: stoppedAt, lastReset: this.lastReset };
+    this.port.postMessage(stoppedAt < 0 ? { running: true } : { stopped: stop });
   }
 }
 

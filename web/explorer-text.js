@@ -79,8 +79,9 @@ export function summarizeSettings(tessel, orbit, settings) {
 // Reset before it (-1: none since Play).
 export function soundStoppedText(stop, rate) {
   const since = stop.lastReset < 0 ? "Play" : "the last Reset";
-  const seconds = ((stop.at - Math.max(stop.lastReset, 0)) / rate).toFixed(3);
-  return `The sound playing has stopped: the map stopped itself ${seconds} s after ${since} and stays silent, ` +
+  const samples = stop.at - Math.max(stop.lastReset, 0);
+  const after = `${samples} ${samples === 1 ? "sample" : "samples"} (${(samples / rate).toFixed(3)} s) after ${since}`;
+  return `The sound playing has stopped: the map stopped itself ${after} and stays silent, ` +
     "whatever the knobs do, until Reset starts it again (or turn on Reset on change).";
 }
 

@@ -180,8 +180,9 @@ class Explorer {
     if (this.player && this.player.playing) this.player.reset();
     this.draw();
     const note = element("reset-note");
+    const what = this.player && this.player.playing ? ", sound and drawing." : ".";
     note.textContent = `Reset: the orbit restarted from x0 ${voltsText(this.tessel, this.settings.x0)} V, ` +
-      `y0 ${voltsText(this.tessel, this.settings.y0)} V` + (this.player && this.player.playing ? ", sound and drawing." : ".");
+      `y0 ${voltsText(this.tessel, this.settings.y0)} V${what}`;
     note.classList.remove("flash");
     void note.offsetWidth;  // a new layout, so the flash starts again
     note.classList.add("flash");

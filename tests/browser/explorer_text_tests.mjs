@@ -83,19 +83,21 @@ for (const [gate, period, hz] of [[200, 3, "66.7"], [2000, 2, "1000"], [22050, 2
     `Gated by a ${gate} Hz clock, one step per tick: a cycle of period ${period}: a tone of ${hz} Hz from step 40`);
 }
 // In short, the same way: the tone at the clock's rate in Gated mode, at the sample rate in Continuous mode.
+const continuous = { ...gated, mode: "continuous" };
 for (const [settings, orbit, words] of [
-  [{ ...gated, gate: 200 }, { outcome: "cycle", period: 3, settle: 40 }, "Gated by a 200 Hz clock: a steady tone of 66.7 Hz"],
-  [{ ...gated, mode: "continuous" }, { outcome: "cycle", period: 4, settle: 40 }, "Continuous: a steady tone of 11,025 Hz"],
-  [{ ...gated, mode: "continuous" }, { outcome: "stops", steps: 1 },
-    "Continuous: silent: the map stops after 1 step and waits for Reset"],
+  [gated, { outcome: "cycle", period: 3, settle: 40 }, "Gated by a 200 Hz clock: a steady tone of 66.7 Hz"],
+  [continuous, { outcome: "cycle", period: 4, settle: 40 }, "Continuous: a steady tone of 11,025 Hz"],
+  [continuous, { outcome: "stops", steps: 1 }, "Continuous: silent: the map stops after 1 step and waits for Reset"],
 ]) {
   check(`summarizeSettings(${settings.mode}, ${orbit.outcome})`, summarizeSettings(tessel, orbit, settings), words);
 }
 // The sound playing, once its map has stopped itself: when, counted from Play or the last Reset.
 for (const [stop, words] of [
-  [{ at: 22050, lastReset: -1 }, "0.500 s after Play"], [{ at: 44101, lastReset: 44100 }, "0.000 s after the last Reset"],
+  [{ at: 22050, lastReset: -1 }, "22050 samples (0.500 s) after Play"],
+  [{ at: 44101, lastReset: 44100 }, "1 sample (0.000 s) after the last Reset"],
 ]) {
-  check(`soundStoppedText(${JSON.stringify(stop)})`, soundStoppedText(stop, 44100).includes(`stopped itself ${words} `), true);
+  const text = soundStoppedText(stop, 44100);
+  check(`soundStoppedText(${JSON.stringify(stop)})`, text.includes(`stopped itself ${words} `) && text, text);
 }
 check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: "cycle", period: 3, settle: 40 },
   { ...gated, mode: "continuous" }), "Continuous: a cycle of period 3: a tone of 14700 Hz from step 40");
