@@ -69,8 +69,8 @@ class TesselMapProcessor extends AudioWorkletProcessor {
     const stoppedAt = this.instance.stoppedAt;
     if (stoppedAt === this.toldStop) return;
     this.toldStop = stoppedAt;
-    const stop = { at: stoppedAt, lastReset: this.lastReset };
-    this.port.postMessage(stoppedAt < 0 ? { running: true } : { stopped: stop });
+    if (stoppedAt < 0) this.port.postMessage({ running: true });
+    else this.port.postMessage({ stopped: { at: stoppedAt, lastReset: this.lastReset } });
   }
 }
 

@@ -259,9 +259,9 @@ class Explorer {
     const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate, steps: take.x.length });
     element("verdict").textContent = summarizeSettings(this.tessel, orbit, s);
     element("verdict-exact").textContent = describeSettings(this.tessel, orbit, s);
-    element("verdict-steps").textContent = `Judged over ${take.x.length} steps from a reset to x0, y0: the ` +
-      `${TAKE_SECONDS} s drawn in Continuous mode, as tessel-render judges a take of ${TAKE_SECONDS} s. The chart ` +
-      `judges ${this.tessel.facts.steps.chart} steps a point, so its figures can differ in the last digits.`;
+    element("verdict-steps").textContent = `Judged over ${take.x.length} steps from a reset to x0, y0, as many ` +
+      `as the take drawn has samples, as tessel-render judges its ${TAKE_SECONDS} s take (the manual's picture). ` +
+      `The chart judges ${this.tessel.facts.steps.chart} steps a point, so its figures can differ in the last digits.`;
     const { voltsPerUnit } = this.tessel.facts;
     const peak = (samples) => (voltsPerUnit * samples.reduce((most, v) => Math.max(most, Math.abs(v)), 0)).toFixed(3);
     element("take-text").textContent = `${take.x.length} samples at ${s.rate} Hz from a reset; ` +
