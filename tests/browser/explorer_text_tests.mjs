@@ -1,7 +1,8 @@
 // The explorer's numbers and words in Node, on the module's WebAssembly build
-// as the page loads it: volts and their floats, a verdict's words (tones
-// rounded like printf, a rounding cycle, Gated mode), what a number field
-// accepts, and the settings in the URL fragment.
+// as the page loads it: volts and their floats, a verdict's words, exact and
+// in short (tones rounded like printf, a rounding cycle, Gated mode), what the
+// page says of a stopped sound, what a number field accepts, and the settings
+// in the URL fragment.
 // Usage: node tests/browser/explorer_text_tests.mjs [TESSEL-MAP.WASM]
 // (by default build/wasm/tessel-map.wasm, from the wasm preset).
 // Prints one line per failure and, last, "explorer-text tests: N passed, M failed".
