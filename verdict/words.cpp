@@ -6,6 +6,63 @@ using analysis::Outcome;
 
 namespace {
 
+// Above this a tone is at the edge of hearing, and above the next beyond it.
+constexpr double kEdgeOfHearingHz = 16000.0;
+constexpr double kTopOfHearingHz = 20000.0;
+// Below this a cycle is heard as a repeating pattern, not as a pitch.
+constexpr double kLowestPitchHz = 20.0;
+// A largest Lyapunov exponent from here up (nearby states drift twice as far
+// apart within four steps) sounds as rough, hissing noise; below it the
+// orbit lingers near its cycles and the noise is smoother.
+constexpr double kRoughNoise = 0.2;
+
+// "1 step", "17 steps".
+Text& stepCount(Text& words, int64_t steps)
+{
+    return words.whole(steps) << (steps == 1 ? " step" : " steps");
+}
+
+// A written number with its whole part's thousands grouped: "11025" as "11,025".
+Text& grouped(Text& words, const char* number)
+{
+    size_t wholeDigits = 0;
+    while (number[wholeDigits] >= '0' && number[wholeDigits] <= '9') ++wholeDigits;
+    for (size_t i = 0; number[i]; ++i) {
+        const char character[] = {number[i], '\0'};
+        words << character;
+        if (i + 1 < wholeDigits && (wholeDigits - i - 1) % 3 == 0) words << ",";
+    }
+    return words;
+}
+
+Text& groupedSteps(Text& words, int64_t steps)
+{
+    Text number;
+    number.whole(steps);
+    return grouped(words, number.c_str()) << (steps == 1 ? " step" : " steps");
+}
+
+// The Hz of a cycle as toneText writes them, grouped: "11,025 Hz".
+Text& groupedTone(Text& words, int32_t period, double stepsPerSecond, Stepping stepping)
+{
+    return grouped(words, toneText(period, stepsPerSecond, stepping).c_str());
+}
+
+// A cycle of two or more steps: a pitch, or below pitch a pattern.
+Text& heardCycle(Text& words, int32_t period, double stepsPerSecond, Stepping stepping)
+{
+    const double hz = stepsPerSecond / period;
+    if (hz < kLowestPitchHz) {
+        (words << "a repeating pattern of ").whole(period) << " steps at ";
+        return groupedTone(words, period, stepsPerSecond, stepping) << ", too slow for a pitch";
+    }
+    groupedTone(words << "a steady tone of ", period, stepsPerSecond, stepping);
+    if (period == 2 && stepping == Stepping::EverySample) words << ", the Nyquist rate";
+    if (hz > kTopOfHearingHz) return words << ": above hearing";
+    if (hz > kEdgeOfHearingHz) return words << ": at the edge of hearing";
+    return words;
+}
+
 // What a cycle sounds like and from when: "a tone of 11025 Hz from step 31".
 Text& sounding(Text& words, const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping)
 {
@@ -35,7 +92,7 @@ Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Ste
     Text words;
     switch (orbit.outcome) {
     case Outcome::Stops:
-        return (words << "stops: the guard stopped the map after ").whole(orbit.steps) << " iterates";
+        return stepCount(words << "stops: the guard stopped the map after ", orbit.steps);
     case Outcome::Cycle:
         (words << "a cycle of period ").whole(orbit.period) << ": ";
         return sounding(words, orbit, stepsPerSecond, stepping);
@@ -51,6 +108,32 @@ Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Ste
         (words << "no cycle up to period ").whole(analysis::kPeriodLimit) << ", ";
     }
     return exponent(words, orbit.lyapunov);
+}
+
+Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping)
+{
+    Text words;
+    switch (orbit.outcome) {
+    case Outcome::Stops:
+        words << "silent: the map stops ";
+        if (orbit.steps == 0) words << "at its first step";
+        else groupedSteps(words << "after ", orbit.steps);
+        return words << " and waits for Reset";
+    case Outcome::Cycle:
+        if (orbit.period == 1) return words << "silent: a constant level";
+        return heardCycle(words, orbit.period, stepsPerSecond, stepping);
+    case Outcome::Quasi:
+        // Floats that repeat exactly sound as steadily as any cycle.
+        if (orbit.roundingCycle) return heardCycle(words, orbit.period, stepsPerSecond, stepping);
+        return words << "a wavering tone that never quite repeats";
+    case Outcome::Chaos:
+        break;
+    }
+    words << (orbit.lyapunov >= kRoughNoise ? "noise, rough" : "noise, smooth");
+    if (!orbit.roundingCycle) return words;
+    // The floats' exact repetition makes a loop of noise, heard as a buzz at the loop's rate.
+    groupedSteps(words << ", looping every ", orbit.period) << ": a buzz at ";
+    return groupedTone(words, orbit.period, stepsPerSecond, stepping);
 }
 
 Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate)

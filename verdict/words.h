@@ -28,6 +28,13 @@ Text toneText(int32_t period, double stepsPerSecond, Stepping stepping = Steppin
 Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
                     Stepping stepping = Stepping::EverySample);
 
+// The same orbit as a musician hears it, said first and in short, thousands
+// grouped: "a steady tone of 11,025 Hz", "a steady tone of 22,050 Hz, the
+// Nyquist rate: above hearing", "noise, rough", "silent: a constant level",
+// "silent: the map stops after 1 step and waits for Reset".
+Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
+                    Stepping stepping = Stepping::EverySample);
+
 // A take's sound from the sample where it changes character, in short: "from
 // 0.186 s: a cycle of period 4, a tone of 11025 Hz", "from 1.300 s: chaos,
 // largest Lyapunov exponent 0.210000 per step", "from 0.743 s: stops".

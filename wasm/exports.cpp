@@ -282,6 +282,18 @@ const char* describe(int32_t outcome, int32_t period, double steps, double settl
     return words.c_str();
 }
 
+// The same verdict in short, as a musician reads it first; the same arguments.
+WEB_EXPORT("tessel_summarize")
+const char* summarize(int32_t outcome, int32_t period, double steps, double settle, double lyapunov, int32_t rounding,
+                      double stepsPerSecond, int32_t clocked)
+{
+    if (!knownOutcome(outcome)) return nullptr;
+    static verdict::Text words;
+    words = verdict::summarizeOrbit(orbitOf(outcome, period, steps, settle, lyapunov, rounding), stepsPerSecond,
+                                    clocked ? verdict::Stepping::GateClock : verdict::Stepping::EverySample);
+    return words.c_str();
+}
+
 // Colours as 0xRRGGBB. A verdict's colour on a chart of `chartSteps` steps a
 // point; 0 for an unknown outcome.
 WEB_EXPORT("tessel_chart_colour")

@@ -7,6 +7,9 @@
 // {a, b, x0, y0 (volts), mode: "continuous" | "gated", gate (Hz), normalize (bool)} and each reset
 // frame, counted from the first frame this node renders, gets a Reset pulse.
 // Port messages: {settings} replaces the settings from the next frame rendered; {reset: true} resets there.
+// It tells the page, once each time, when the map has stopped itself, {stopped: {at, lastReset}} (frames
+// counted from the first; lastReset -1 when none came before), and when a reset has set it running again,
+// {running: true}.
 import { loadTesselMapSync } from "./tessel.js";
 import { gateHzOf } from "./explorer-text.js";
 
@@ -19,6 +22,8 @@ class TesselMapProcessor extends AudioWorkletProcessor {
     this.resetFrames = [...resetFrames].sort((p, q) => p - q);
     this.frame = 0;
     this.resetNow = false;
+    this.lastReset = -1;
+    this.toldStop = -1;  // the stop last told to the page, -1 while the map runs
     this.port.onmessage = (event) => {
       if (event.data.settings) this.apply(event.data.settings);
       if (event.data.reset) this.resetNow = true;
@@ -36,13 +41,13 @@ class TesselMapProcessor extends AudioWorkletProcessor {
   process(inputs, outputs) {
     const [left, right] = outputs[0];
     if (this.resetNow) {
-      this.instance.reset();
+      this.reset();
       this.resetNow = false;
     }
     for (let done = 0; done < left.length;) {
       while (this.resetFrames.length > 0 && this.resetFrames[0] <= this.frame) {
         this.resetFrames.shift();
-        this.instance.reset();
+        this.reset();
       }
       const untilReset = this.resetFrames.length > 0 ? this.resetFrames[0] - this.frame : Infinity;
       const count = Math.min(left.length - done, untilReset);
@@ -50,7 +55,22 @@ class TesselMapProcessor extends AudioWorkletProcessor {
       done += count;
       this.frame += count;
     }
+    this.tellStop();
     return true;
+  }
+
+  reset() {
+    this.instance.reset();
+    this.lastReset = this.frame;
+  }
+
+  // A message only when the stop changes, so the audio thread allocates nothing while the map runs or rests.
+  tellStop() {
+    const stoppedAt = this.instance.stoppedAt;
+    if (stoppedAt === this.toldStop) return;
+    this.toldStop = stoppedAt;
+    if (stoppedAt < 0) this.port.postMessage({ running: true });
+    else this.port.postMessage({ stopped: { at: stoppedAt, lastReset: this.lastReset } });
   }
 }
 

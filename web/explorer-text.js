@@ -68,6 +68,23 @@ export function describeSettings(tessel, orbit, settings) {
     tessel.describeOrbit(orbit, { clock: settings.gate });
 }
 
+// The same in the short words a musician reads first.
+export function summarizeSettings(tessel, orbit, settings) {
+  if (settings.mode === "continuous") return `Continuous: ${tessel.summarizeOrbit(orbit, { rate: settings.rate })}`;
+  return `Gated by a ${settings.gate} Hz clock: ${tessel.summarizeOrbit(orbit, { clock: settings.gate })}`;
+}
+
+// What the page says of the sound playing once the map has stopped itself:
+// `stop` is where (the frame counted from Play) and the frame of the last
+// Reset before it (-1: none since Play).
+export function soundStoppedText(stop, rate) {
+  const since = stop.lastReset < 0 ? "Play" : "the last Reset";
+  const samples = stop.at - Math.max(stop.lastReset, 0);
+  const after = `${samples} ${samples === 1 ? "sample" : "samples"} (${(samples / rate).toFixed(3)} s) after ${since}`;
+  return `The sound playing has stopped: the map stopped itself ${after} and stays silent, ` +
+    "whatever the knobs do, until Reset starts it again (or turn on Reset on change).";
+}
+
 // The settings of a fresh page: the knobs' initial values, Mode and Normalize as the module starts them.
 export function defaultSettings(tessel) {
   const knobs = knobsOf(tessel);

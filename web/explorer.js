@@ -5,7 +5,7 @@
 import { loadTesselMap } from "./tessel.js";
 import {
   describeSettings, fragmentOf, gateHzOf, knobsOf, mostGateHz, patchText, readField, settingsOfFragment,
-  voltsText,
+  soundStoppedText, summarizeSettings, voltsText,
 } from "./explorer-text.js";
 import { drawAttractor, drawTraces, traceLength } from "./pictures.js";
 import { ChartView } from "./chart-view.js";
@@ -39,7 +39,10 @@ class Explorer {
     this.settings = settingsOfFragment(tessel, location.hash);
     this.volume = Number(element("volume").value);
     this.shown = {};  // each number field's text as the page last wrote it
-    this.player = webAudioAvailable() ? new Player(wasm, dataUrl(element("audio-worklet-source").textContent)) : null;
+    this.resetOnChange = element("reset-on-change").checked;
+    this.player = webAudioAvailable()
+      ? new Player(wasm, dataUrl(element("audio-worklet-source").textContent), (state) => this.soundState(state))
+      : null;
     this.chart = new ChartView(
       { canvas: element("chart"), overlay: element("chart-overlay"), progress: element("chart-progress"),
         status: element("chart-status"), range: element("chart-range"), hover: element("chart-hover"),
@@ -120,10 +123,8 @@ class Explorer {
       const rate = Number(event.target.value);
       this.change({ rate, gate: Math.min(this.settings.gate, mostGateHz(this.tessel, rate)) }, ["gate"]);
     });
-    element("reset").addEventListener("click", () => {
-      if (this.player) this.player.reset();
-      this.draw();
-    });
+    element("reset").addEventListener("click", () => this.reset());
+    element("reset-on-change").addEventListener("change", (event) => { this.resetOnChange = event.target.checked; });
     element("copy").addEventListener("click", () => this.copy());
     element("volume").addEventListener("input", (event) => {
       this.volume = Number(event.target.value);
@@ -141,23 +142,50 @@ class Explorer {
   async startSound() {
     element("play").textContent = "Stop";
     element("play").setAttribute("aria-pressed", "true");
+    this.sayOfSound("");
     try {
       await this.player.start(this.settings, this.volume);
     } catch (error) {
       await this.stopSound();
-      element("verdict").textContent = `Sound failed: ${error.message}`;
+      this.sayOfSound(`Sound failed: ${error.message}`);
     }
   }
 
   async stopSound() {
     element("play").textContent = "Play";
     element("play").setAttribute("aria-pressed", "false");
+    this.sayOfSound("");
     await this.player.stop();
   }
 
   async restartSound() {
+    this.sayOfSound("");
     await this.player.stop();
     await this.player.start(this.settings, this.volume);
+  }
+
+  // What the worklet tells of the sound playing: the map stopped itself, or runs again.
+  soundState(state) {
+    if (state.stopped) this.sayOfSound(soundStoppedText(state.stopped, this.settings.rate));
+    else if (state.running) this.sayOfSound("");
+  }
+
+  sayOfSound(text) {
+    element("sound-state").textContent = text;
+    element("sound-state").hidden = text === "";
+  }
+
+  // Reset restarts the sound playing and the take drawn (always one from a reset), and says so.
+  reset() {
+    if (this.player && this.player.playing) this.player.reset();
+    this.draw();
+    const note = element("reset-note");
+    const what = this.player && this.player.playing ? ", sound and drawing." : ".";
+    note.textContent = `Reset: the orbit restarted from x0 ${voltsText(this.tessel, this.settings.x0)} V, ` +
+      `y0 ${voltsText(this.tessel, this.settings.y0)} V${what}`;
+    note.classList.remove("flash");
+    void note.offsetWidth;  // a new layout, so the flash starts again
+    note.classList.add("flash");
   }
 
   async copy() {
@@ -178,9 +206,11 @@ class Explorer {
     const before = this.settings;
     this.settings = { ...before, ...values };
     this.show(fields);
+    element("reset-note").textContent = "";
     if (this.player && this.player.playing) {
       if (before.rate !== this.settings.rate) this.restartSound();
       else this.player.follow(this.settings);
+      if (this.resetOnChange && before.rate === this.settings.rate) this.player.reset();
     }
     if (before.x0 !== this.settings.x0 || before.y0 !== this.settings.y0) this.rechart();
   }
@@ -225,8 +255,13 @@ class Explorer {
     this.take = take;
     const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
     drawTraces(element("traces"), take.x, take.y, traceLength(s, take.x.length), s.rate, view);
-    const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate });
-    element("verdict").textContent = describeSettings(this.tessel, orbit, s);
+    // Judged over as many steps as the take has samples, as tessel-render reports the take it draws.
+    const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate, steps: take.x.length });
+    element("verdict").textContent = summarizeSettings(this.tessel, orbit, s);
+    element("verdict-exact").textContent = describeSettings(this.tessel, orbit, s);
+    element("verdict-steps").textContent = `Judged over ${take.x.length} steps from a reset to x0, y0, as many ` +
+      `as the take drawn has samples, as tessel-render judges its ${TAKE_SECONDS} s take (the manual's picture). ` +
+      `The chart judges ${this.tessel.facts.steps.chart} steps a point, so its figures can differ in the last digits.`;
     const { voltsPerUnit } = this.tessel.facts;
     const peak = (samples) => (voltsPerUnit * samples.reduce((most, v) => Math.max(most, Math.abs(v)), 0)).toFixed(3);
     element("take-text").textContent = `${take.x.length} samples at ${s.rate} Hz from a reset; ` +

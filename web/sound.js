@@ -19,10 +19,12 @@ export function webAudioAvailable() {
 }
 
 export class Player {
-  // workletUrl: a data: URL of the worklet's module.
-  constructor(wasm, workletUrl) {
+  // workletUrl: a data: URL of the worklet's module; onState(message) hears
+  // the worklet tell when the map has stopped itself and when it runs again.
+  constructor(wasm, workletUrl, onState) {
     this.wasm = wasm;
     this.workletUrl = workletUrl;
+    this.onState = onState;
     this.context = null;
   }
 
@@ -36,6 +38,7 @@ export class Player {
     await context.audioWorklet.addModule(this.workletUrl);
     if (this.context !== context) return;  // stopped meanwhile
     this.node = tesselNode(context, this.wasm, settings, []);
+    this.node.port.onmessage = (event) => { if (this.context === context) this.onState(event.data); };
     this.gain = new GainNode(context, { gain: volume });
     this.node.connect(this.gain).connect(context.destination);
     await context.resume();

@@ -54,6 +54,8 @@
 //   describeOrbit(orbit, { rate } | { clock }) -> tessel-render's words for an
 //       analysePoint result, a cycle's tone at the sample rate `rate`
 //       (Continuous) or at a Gate clock of `clock` Hz (Gated, one step per tick)
+//   summarizeOrbit(orbit, { rate } | { clock }) -> the same orbit in the short words a
+//       musician reads first, as tessel-render's report says them ("in short: ...")
 //   chartColour(orbit, steps) -> [r, g, b]: the chart's colour of an orbit judged over `steps`
 //   hatched(colour, column, row) -> [r, g, b]: a rounding cycle's pixel of that colour
 //   inferno(t) -> [r, g, b]: the inferno colour map, t from 0 (dark) to 1 (bright)
@@ -209,10 +211,18 @@ export class TesselMap {
     };
   }
 
-  describeOrbit(orbit, { rate, clock }) {
+  describeOrbit(orbit, stepping) {
+    return this.#words(this.#exports.tessel_describe, orbit, stepping);
+  }
+
+  summarizeOrbit(orbit, stepping) {
+    return this.#words(this.#exports.tessel_summarize, orbit, stepping);
+  }
+
+  #words(wordsOf, orbit, { rate, clock }) {
     const gated = clock !== undefined;
-    const at = this.#exports.tessel_describe(this.#outcomeCode(orbit), orbit.period ?? 0, orbit.steps ?? 0,
-      orbit.settle ?? -1, orbit.lyapunov ?? 0, orbit.rounding ? 1 : 0, gated ? clock : rate, gated ? 1 : 0);
+    const at = wordsOf(this.#outcomeCode(orbit), orbit.period ?? 0, orbit.steps ?? 0, orbit.settle ?? -1,
+      orbit.lyapunov ?? 0, orbit.rounding ? 1 : 0, gated ? clock : rate, gated ? 1 : 0);
     return textAt(this.#exports, at);
   }
 

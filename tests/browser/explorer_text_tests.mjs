@@ -1,14 +1,15 @@
 // The explorer's numbers and words in Node, on the module's WebAssembly build
-// as the page loads it: volts and their floats, a verdict's words (tones
-// rounded like printf, a rounding cycle, Gated mode), what a number field
-// accepts, and the settings in the URL fragment.
+// as the page loads it: volts and their floats, a verdict's words, exact and
+// in short (tones rounded like printf, a rounding cycle, Gated mode), what the
+// page says of a stopped sound, what a number field accepts, and the settings
+// in the URL fragment.
 // Usage: node tests/browser/explorer_text_tests.mjs [TESSEL-MAP.WASM]
 // (by default build/wasm/tessel-map.wasm, from the wasm preset).
 // Prints one line per failure and, last, "explorer-text tests: N passed, M failed".
 import { readFileSync } from "node:fs";
 
 import {
-  describeSettings, fragmentOf, readField, settingsOfFragment, voltsText,
+  describeSettings, fragmentOf, readField, settingsOfFragment, soundStoppedText, summarizeSettings, voltsText,
 } from "../../web/explorer-text.js";
 import { loadTesselMap } from "../../web/tessel.js";
 
@@ -58,7 +59,8 @@ check("fragment with bad values", settingsOfFragment(tessel, "#a=9&b=x&x0=NaN&mo
 
 // A verdict's words, one family each.
 for (const [orbit, words] of [
-  [{ outcome: "stops", steps: 17 }, "stops: the guard stopped the map after 17 iterates"],
+  [{ outcome: "stops", steps: 17 }, "stops: the guard stopped the map after 17 steps"],
+  [{ outcome: "stops", steps: 1 }, "stops: the guard stopped the map after 1 step"],
   [{ outcome: "cycle", period: 1, settle: 1684 }, "a cycle of period 1: a constant from step 1684"],
   [{ outcome: "cycle", period: 4, settle: 310 }, "a cycle of period 4: a tone of 11025 Hz from step 310"],
   [{ outcome: "chaos", lyapunov: 0.4156409 }, "chaos: largest Lyapunov exponent 0.415641 per step"],
@@ -80,6 +82,23 @@ for (const [gate, period, hz] of [[200, 3, "66.7"], [2000, 2, "1000"], [22050, 2
   check(`describeSettings, gated at ${gate} Hz, period ${period}`,
     describeSettings(tessel, { outcome: "cycle", period, settle: 40 }, { ...gated, gate }),
     `Gated by a ${gate} Hz clock, one step per tick: a cycle of period ${period}: a tone of ${hz} Hz from step 40`);
+}
+// In short, the same way: the tone at the clock's rate in Gated mode, at the sample rate in Continuous mode.
+const continuous = { ...gated, mode: "continuous" };
+for (const [settings, orbit, words] of [
+  [gated, { outcome: "cycle", period: 3, settle: 40 }, "Gated by a 200 Hz clock: a steady tone of 66.7 Hz"],
+  [continuous, { outcome: "cycle", period: 4, settle: 40 }, "Continuous: a steady tone of 11,025 Hz"],
+  [continuous, { outcome: "stops", steps: 1 }, "Continuous: silent: the map stops after 1 step and waits for Reset"],
+]) {
+  check(`summarizeSettings(${settings.mode}, ${orbit.outcome})`, summarizeSettings(tessel, orbit, settings), words);
+}
+// The sound playing, once its map has stopped itself: when, counted from Play or the last Reset.
+for (const [stop, words] of [
+  [{ at: 22050, lastReset: -1 }, "22050 samples (0.500 s) after Play"],
+  [{ at: 44101, lastReset: 44100 }, "1 sample (0.000 s) after the last Reset"],
+]) {
+  const text = soundStoppedText(stop, 44100);
+  check(`soundStoppedText(${JSON.stringify(stop)})`, text.includes(`stopped itself ${words} `) && text, text);
 }
 check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: "cycle", period: 3, settle: 40 },
   { ...gated, mode: "continuous" }), "Continuous: a cycle of period 3: a tone of 14700 Hz from step 40");

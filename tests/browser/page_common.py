@@ -15,6 +15,8 @@ COARSE_DONE = "const c = window.tesselExplorer.explorer.chart; return c.pending[
 CHART_DONE = "const c = window.tesselExplorer.explorer.chart; return c.done === c.total"
 CHART_WIDTH, CHART_HEIGHT = 600, 400
 CHART_STEPS = 8192
+# The take the page draws and judges, from a reset.
+TAKE_SECONDS = 2
 
 
 def fround(value):
@@ -95,19 +97,25 @@ def press(browser, button_id):
 
 
 
-def tool_words(context, row, rate):
-    """tessel-render's words for a CSV row's point: its report on a take of the chart's steps there.
+def tool_report(context, row, rate, seconds):
+    """tessel-render's words for a CSV row's point, in short and exactly: its report on a take there.
 
     From its start a take's orbit is the chart's orbit after its reset; with Normalize off the report
     judges the outputs themselves.
     """
-    seconds = repr(CHART_STEPS / rate)
     inputs = [option for name in ("a", "b", "x0", "y0") for option in (f"--{name}", row[name])]
-    command = [context.render, "--out", str(context.folder / "point.wav"), "--seconds", seconds, "--rate", str(rate),
-               "--normalize", "off", *inputs]
-    report = subprocess.run(command, check=True, capture_output=True, text=True).stderr
-    said = "tessel-render: the orbit: "
-    return next(line[len(said):] for line in report.splitlines() if line.startswith(said))
+    command = [context.render, "--out", str(context.folder / "point.wav"), "--seconds", repr(seconds), "--rate",
+               str(rate), "--normalize", "off", *inputs]
+    report = subprocess.run(command, check=True, capture_output=True, text=True).stderr.splitlines()
+
+    def saying(said):
+        return next(line[len(said):] for line in report if line.startswith(said))
+    return {"short": saying("tessel-render: in short: "), "exact": saying("tessel-render: the orbit: ")}
+
+
+def tool_words(context, row, rate):
+    """tessel-render's exact words for a CSV row's point on a take of the chart's steps."""
+    return tool_report(context, row, rate, CHART_STEPS / rate)["exact"]
 
 
 def click_point(browser, canvas, i, j):

@@ -243,19 +243,23 @@ const wordedPoints = [
 ];
 const wordedSteps = 8192;
 
-// tessel-render's report on a take of `wordedSteps` samples at the point: from
-// its start a take's orbit is the chart's orbit after its reset, and with
-// Normalize off the report judges the outputs themselves.
+// tessel-render's report on a take of `wordedSteps` samples at the point, its
+// short words and its exact ones: from its start a take's orbit is the
+// chart's orbit after its reset, and with Normalize off the report judges the
+// outputs themselves.
 function toolWords(point, wavPath) {
   const options = ['--out', wavPath, '--seconds', String(wordedSteps / 44100), '--normalize', 'off'];
   for (const name of ['a', 'b', 'x0', 'y0']) options.push(`--${name}`, String(point[name] ?? 0));
   const run = spawnSync(renderPath, options, { encoding: 'utf8' });
   if (run.status !== 0) throw new Error(`tessel-render failed: ${run.stderr}`);
   const report = run.stderr;
-  const said = 'tessel-render: the orbit: ';
-  const line = report.split('\n').find((text) => text.startsWith(said));
-  if (line === undefined) throw new Error(`no words on the orbit in: ${report}`);
-  return line.slice(said.length);
+  const lines = report.split('\n');
+  const saying = (said) => {
+    const line = lines.find((text) => text.startsWith(said));
+    if (line === undefined) throw new Error(`no line "${said}" in: ${report}`);
+    return line.slice(said.length);
+  };
+  return `${saying('tessel-render: in short: ')} | ${saying('tessel-render: the orbit: ')}`;
 }
 
 const throws = (action, kind) => {
@@ -363,7 +367,8 @@ try {
   wordedPoints.forEach((point, index) => {
     try {
       const tool = toolWords(point, join(scratch, `words-${index}.wav`));
-      const page = map.describeOrbit(map.analysePoint({ ...point, steps: wordedSteps }), { rate: 44100 });
+      const orbit = map.analysePoint({ ...point, steps: wordedSteps });
+      const page = `${map.summarizeOrbit(orbit, { rate: 44100 })} | ${map.describeOrbit(orbit, { rate: 44100 })}`;
       report(tool === page, `words for ${point.name}`, tool === page ? tool : `page: ${page}; tessel-render: ${tool}`);
     } catch (error) {
       report(false, `words for ${point.name}`, error.message);

@@ -172,6 +172,7 @@ void reportTake(const HostedLibrary& hosted, const Scenario& scenario, const Arg
     say(peaks);
     for (const std::string& line : take.story.holds) say(line);
     say(take.story.stop);
+    if (!take.story.summary.empty()) say(take.story.summary);
     if (!take.story.orbit.empty()) say(take.story.orbit);
     for (const std::string& line : take.story.sound) say(line);
     say(take.story.sleep);

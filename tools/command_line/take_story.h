@@ -22,6 +22,7 @@ struct TakeSums {
 
 struct TakeStory {
     std::string stop;                // whether and where the map stopped itself
+    std::string summary;             // that orbit as a musician hears it, in short; else empty
     std::string orbit;               // a continuous take's orbit at still a and b; else empty
     std::vector<std::string> sound;  // a continuous take's sound where a or b moves: a heading, then each change
     std::string caption;             // what happened, in short, for the picture

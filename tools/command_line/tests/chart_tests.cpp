@@ -47,10 +47,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TakeCase{"NormalizedTwoCycle",
                  {"--a", "0.6", "--b", "0.3", "--reset-at", "0.05", "--seconds", "0.25"},
-                 "the orbit after the last reset, normalisation undone: a cycle of period 2: a tone of 22050 Hz"},
+                 "in short, after the last reset: a steady tone of 22,050 Hz, the Nyquist rate: above hearing\n"
+                 "tessel-render: the orbit after the last reset, normalisation undone: a cycle of period 2: a tone of "
+                 "22050 Hz"},
         TakeCase{"StopAfterAReset",
                  {"--a", "-0.5", "--normalize", "off", "--reset-at", "0.1", "--seconds", "0.2"},
-                 "the orbit after the last reset: stops: the guard stopped the map after 2 iterates"},
+                 "in short, after the last reset: silent: the map stops after 2 steps and waits for Reset\n"
+                 "tessel-render: the orbit after the last reset: stops: the guard stopped the map after 2 steps"},
         TakeCase{"TooShortAfterTheLastReset",
                  {"--reset-at", "0.195", "--seconds", "0.2"},
                  "the orbit after the last reset, normalisation undone: too short to classify, 219 steps"},
@@ -206,7 +209,8 @@ INSTANTIATE_TEST_SUITE_P(
 // What a take's report says of an orbit that a CSV row describes.
 std::string takeWordsFor(const std::vector<std::string>& row)
 {
-    if (row[4] == "stops") return "stops: the guard stopped the map after " + row[6] + " iterates";
+    if (row[4] == "stops")
+        return "stops: the guard stopped the map after " + row[6] + (row[6] == "1" ? " step" : " steps");
     if (row[4] == "cycle") return "a cycle of period " + row[5] + ": ";
     const std::string exponent = "largest Lyapunov exponent " + row[7] + " per step";
     if (row[5] != "0") return row[4] + ": a rounding cycle of period " + row[5];
