@@ -19,8 +19,8 @@ export function takeLengthText(settings, seconds) {
   if (seconds === TAKE_SECONDS) return `${seconds} s`;
   // The clock rises at the take's first sample and every period after it.
   const ticks = Math.ceil(seconds * settings.gate - 1e-9);
-  return `${Number(seconds.toPrecision(3))} s, longer than the usual ${TAKE_SECONDS} s so that ${ticks} ${ticks === 1 ? "tick" : "ticks"} of the ` +
-    `${settings.gate} Hz clock show`;
+  return `${Number(seconds.toPrecision(3))} s, longer than the usual ${TAKE_SECONDS} s for ` +
+    `${ticks} ${ticks === 1 ? "tick" : "ticks"} of the ${settings.gate} Hz clock`;
 }
 
 const WAVE_FORMAT_IEEE_FLOAT = 3;
