@@ -10,9 +10,9 @@ import {
 import { drawAttractor, drawTraces, traceLength } from "./pictures.js";
 import { ChartView } from "./chart-view.js";
 import { Player, renderOffline, webAudioAvailable } from "./sound.js";
+import { drawSpectrum, spectrumOf } from "./spectrum.js";
+import { TAKE_SECONDS, takeLengthText, takeSeconds, wavBytesOf, wavNameOf } from "./take.js";
 
-// The take drawn: two seconds at the chosen rate.
-const TAKE_SECONDS = 2;
 // The chart starts again from new x0, y0 once they have rested this long.
 const CHART_DELAY_MS = 300;
 // The Gate clock's slider is logarithmic over its range.
@@ -51,6 +51,7 @@ class Explorer {
       (a, b) => this.change({ a, b }, ["a", "b"]));
     this.bindKnobs();
     this.bindSettings();
+    this.bindTake();
     this.show(Object.keys(this.knobs));
     this.chart.compute(this.settings.x0, this.settings.y0, this.settings.rate);
     // A link edited or pasted into the address bar, or history.
@@ -200,6 +201,26 @@ class Explorer {
     setTimeout(() => { element("copy").textContent = "Copy"; }, 1500);
   }
 
+  // --- the take kept, the manual's patch ideas loaded ------------------------------------
+  bindTake() {
+    element("save-wav").addEventListener("click", () => this.saveWav());
+    // A patch idea's link sets the fragment, which loads it; the explorer comes into view to show it.
+    for (const link of document.querySelectorAll("a.patch-link")) {
+      link.addEventListener("click", () => element("explorer").scrollIntoView({ block: "start" }));
+    }
+  }
+
+  saveWav() {
+    const bytes = wavBytesOf(this.take.x, this.take.y, this.settings.rate);
+    // The last file's URL is let go at the next save, well after its download has read it.
+    if (this.wavUrl) URL.revokeObjectURL(this.wavUrl);
+    this.wavUrl = URL.createObjectURL(new Blob([bytes], { type: "audio/wav" }));
+    const link = document.createElement("a");
+    link.href = this.wavUrl;
+    link.download = wavNameOf(this.tessel, this.settings);
+    link.click();
+  }
+
   // --- what follows a change ----------------------------------------------------------
   // `fields` are the knobs whose field and slider show the new value.
   change(values, fields) {
@@ -249,22 +270,34 @@ class Explorer {
     instance.setMode(s.mode);
     instance.setGateHz(gateHzOf(s));
     instance.setNormalize(s.normalize);
-    const take = instance.render(TAKE_SECONDS * s.rate);
+    const seconds = takeSeconds(s);
+    const take = instance.render(Math.round(seconds * s.rate));
     const stoppedAt = instance.stoppedAt;
     instance.free();
     this.take = take;
     const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
-    drawTraces(element("traces"), take.x, take.y, traceLength(s, take.x.length), s.rate, view);
+    // A take lengthened for a slow clock is traced whole: its phrase is what it was lengthened for.
+    this.traced = seconds > TAKE_SECONDS ? take.x.length : traceLength(s, take.x.length);
+    drawTraces(element("traces"), take.x, take.y, this.traced, s.rate, view);
+    this.spectrum = spectrumOf(take.x, s.rate);
+    drawSpectrum(element("spectrum"), this.spectrum, s.rate);
     // Judged over as many steps as the take has samples, as tessel-render reports the take it draws.
     const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate, steps: take.x.length });
     element("verdict").textContent = summarizeSettings(this.tessel, orbit, s);
     element("verdict-exact").textContent = describeSettings(this.tessel, orbit, s);
     element("verdict-steps").textContent = `Judged over ${take.x.length} steps from a reset to x0, y0, as many ` +
-      `as the take drawn has samples, as tessel-render judges its ${TAKE_SECONDS} s take (the manual's picture). ` +
-      `The chart judges ${this.tessel.facts.steps.chart} steps a point, so its figures can differ in the last digits.`;
+      `as the take drawn has samples, as tessel-render judges a take of that length (the manual's picture is ` +
+      `its ${TAKE_SECONDS} s take). The chart judges ${this.tessel.facts.steps.chart} steps a point, so its ` +
+      `figures can differ in the last digits.`;
     const { voltsPerUnit } = this.tessel.facts;
-    const peak = (samples) => (voltsPerUnit * samples.reduce((most, v) => Math.max(most, Math.abs(v)), 0)).toFixed(3);
-    element("take-text").textContent = `${take.x.length} samples at ${s.rate} Hz from a reset; ` +
+    // A plain loop: a typed array's reduce costs milliseconds over a long take.
+    const peak = (samples) => {
+      let most = 0;
+      for (let i = 0; i < samples.length; i++) most = Math.max(most, Math.abs(samples[i]));
+      return (voltsPerUnit * most).toFixed(3);
+    };
+    element("take-text").textContent = `${take.x.length} samples (${takeLengthText(s, seconds)}) ` +
+      `at ${s.rate} Hz from a reset; ` +
       `peaks x ${peak(take.x)} V, y ${peak(take.y)} V` +
       (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : "");
     this.drawMs = performance.now() - started;
@@ -276,9 +309,14 @@ function testHook(explorer) {
   return {
     explorer,
     get settings() { return explorer.settings; },
-    // The take drawn, as the float samples of a stereo WAV (x left), in base64.
+    // The take drawn (two seconds, longer at a slow Gate clock: takeSeconds), as the float
+    // samples of a stereo WAV (x left), in base64.
     takeBytes() {
       return interleavedBase64(explorer.take.x, explorer.take.y);
+    },
+    // The drawn spectrum's bins: frequencies in Hz, levels in dB.
+    spectrum() {
+      return { hz: Array.from(explorer.spectrum.hz), db: Array.from(explorer.spectrum.db) };
     },
     // The sound path rendered offline, the same way.
     async soundBytes(settings, frames, resetFrames, volume) {

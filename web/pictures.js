@@ -4,8 +4,8 @@
 // from its WebAssembly build (`tessel`, a loaded TesselMap).
 
 export const PLOT_BACKGROUND = [0, 0, 4];
-const FRAME = "rgb(96,96,108)";
-const DIM_TEXT = "rgb(160,160,172)";
+export const FRAME = "rgb(96,96,108)";
+export const DIM_TEXT = "rgb(160,160,172)";
 const ZERO_LINE = "rgb(52,52,64)";
 export const X_TRACE = [249, 142, 9];
 export const Y_TRACE = [96, 196, 255];
@@ -107,11 +107,20 @@ export function drawAttractor(canvas, x, y, tessel) {
   const xScale = area.width / (view.xHigh - view.xLow);
   const yScale = area.height / (view.yHigh - view.yLow);
   let most = 1;
+  let pixel = -1;
   for (let i = 0; i < x.length; i++) {
-    if (!Number.isFinite(x[i]) || !Number.isFinite(y[i])) continue;
-    const column = Math.min(area.width - 1, Math.max(0, Math.trunc((x[i] - view.xLow) * xScale)));
-    const row = Math.min(area.height - 1, Math.max(0, Math.trunc((view.yHigh - y[i]) * yScale)));
-    const count = ++density[row * area.width + column];
+    // A step held over many samples (Gated mode) lands where its first sample did.
+    if (i === 0 || x[i] !== x[i - 1] || y[i] !== y[i - 1]) {
+      if (!Number.isFinite(x[i]) || !Number.isFinite(y[i])) {
+        pixel = -1;
+        continue;
+      }
+      const column = Math.min(area.width - 1, Math.max(0, Math.trunc((x[i] - view.xLow) * xScale)));
+      const row = Math.min(area.height - 1, Math.max(0, Math.trunc((view.yHigh - y[i]) * yScale)));
+      pixel = row * area.width + column;
+    }
+    if (pixel < 0) continue;
+    const count = ++density[pixel];
     if (count > most) most = count;
   }
   const visited = [];

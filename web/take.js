@@ -1,0 +1,66 @@
+// The take the explorer draws and saves: how long it lasts, and the WAV file
+// that keeps it, named after its settings. No DOM: the page and Node can use it.
+import { voltsText } from "./explorer-text.js";
+
+// A take lasts two seconds; at a slow Gate clock long enough for a phrase of
+// PHRASE_STEPS steps, but no longer than MOST_TAKE_SECONDS, so a redraw stays quick.
+export const TAKE_SECONDS = 2;
+export const PHRASE_STEPS = 64;
+export const MOST_TAKE_SECONDS = 8;
+
+// The take's length in seconds; its samples are Math.round(seconds * rate), as tessel-render counts them.
+export function takeSeconds(settings) {
+  if (settings.mode !== "gated") return TAKE_SECONDS;
+  return Math.min(MOST_TAKE_SECONDS, Math.max(TAKE_SECONDS, PHRASE_STEPS / settings.gate));
+}
+
+// What the take's line says of its length.
+export function takeLengthText(settings, seconds) {
+  if (seconds === TAKE_SECONDS) return `${seconds} s`;
+  // The clock rises at the take's first sample and every period after it.
+  const ticks = Math.ceil(seconds * settings.gate - 1e-9);
+  return `${Number(seconds.toPrecision(3))} s, longer than the usual ${TAKE_SECONDS} s for ` +
+    `${ticks} ${ticks === 1 ? "tick" : "ticks"} of the ${settings.gate} Hz clock`;
+}
+
+const WAVE_FORMAT_IEEE_FLOAT = 3;
+const CHANNELS = 2;
+const BYTES_PER_SAMPLE = 4;
+
+// A stereo WAV of 32-bit float samples, x left and y right, little-endian:
+// the RIFF header, "fmt " (with the extension size a non-PCM format carries),
+// "fact" (the frame count, which a non-PCM format needs) and "data".
+export function wavBytesOf(x, y, rate) {
+  const frames = x.length;
+  const dataBytes = frames * CHANNELS * BYTES_PER_SAMPLE;
+  const headerBytes = 12 + (8 + 18) + (8 + 4) + 8;
+  const view = new DataView(new ArrayBuffer(headerBytes + dataBytes));
+  let at = 0;
+  const text = (word) => { for (const c of word) view.setUint8(at++, c.charCodeAt(0)); };
+  const u16 = (value) => { view.setUint16(at, value, true); at += 2; };
+  const u32 = (value) => { view.setUint32(at, value, true); at += 4; };
+  text("RIFF"); u32(headerBytes - 8 + dataBytes); text("WAVE");
+  text("fmt "); u32(18);
+  u16(WAVE_FORMAT_IEEE_FLOAT); u16(CHANNELS); u32(rate); u32(rate * CHANNELS * BYTES_PER_SAMPLE);
+  u16(CHANNELS * BYTES_PER_SAMPLE); u16(8 * BYTES_PER_SAMPLE); u16(0);
+  text("fact"); u32(4); u32(frames);
+  text("data"); u32(dataBytes);
+  for (let i = 0; i < frames; i++) {
+    view.setFloat32(at, x[i], true);
+    view.setFloat32(at + 4, y[i], true);
+    at += 8;
+  }
+  return new Uint8Array(view.buffer);
+}
+
+// "tessel-map_a1.4_b0.3_x0+0_y0+0_continuous_normalize-on_44100Hz.wav": x0
+// and y0 carry their sign, so that their values part from their names' digit.
+export function wavNameOf(tessel, settings) {
+  const signed = (volts) => (volts < 0 ? "" : "+") + voltsText(tessel, volts);
+  const mode = settings.mode === "gated" ? `gated-${settings.gate}Hz` : "continuous";
+  return [
+    "tessel-map", `a${voltsText(tessel, settings.a)}`, `b${voltsText(tessel, settings.b)}`,
+    `x0${signed(settings.x0)}`, `y0${signed(settings.y0)}`, mode,
+    `normalize-${settings.normalize ? "on" : "off"}`, `${settings.rate}Hz`,
+  ].join("_") + ".wav";
+}
