@@ -10,7 +10,7 @@ const SOUNDING_COLUMNS = 60;
 const SOUNDING_ROWS = 24;
 // Of the a and b sliders' travel, the share spread evenly over the whole
 // range; the rest goes where the map sounds.
-const EVEN_SHARE = 0.25;
+const EVEN_SHARE = 0.2;
 // A knob's arrow-key step is a power of ten near this share of its range; Shift's a tenth of it.
 const STEP_SHARE = 1 / 200;
 const FINE_DIVISOR = 10;
