@@ -3,9 +3,9 @@
 // module sounds in, judged by the module itself (its WebAssembly build,
 // `tessel`, a loaded TesselMap). No DOM: the page, the tests and Node can use it.
 
-// The coarse grid of the whole a-b plane judged when the page opens, and how
-// long each point is followed: a share of a second, enough to tell a map that
-// stops or settles on a constant from one that sounds.
+// The coarse grid of the whole a-b plane judged when the page opens, each
+// point for the fewest steps the analysis classifies: enough to tell a map
+// that stops or settles on a constant from one that sounds, in about 70 ms.
 const SOUNDING_COLUMNS = 60;
 const SOUNDING_ROWS = 24;
 // Of the a and b sliders' travel, the share spread evenly over the whole
@@ -19,7 +19,7 @@ const SEMITONE = 2 ** (1 / 12);
 const GATE_DIGITS = 4;
 
 // Whether an orbit makes a sound: it neither stops nor holds a constant.
-export function sounds(orbit) {
+function sounds(orbit) {
   return orbit.outcome !== "stops" && !(orbit.outcome === "cycle" && orbit.period === 1);
 }
 

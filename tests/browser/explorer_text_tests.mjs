@@ -1,15 +1,16 @@
 // The explorer's numbers and words in Node, on the module's WebAssembly build
 // as the page loads it: volts and their floats, a verdict's words (tones
 // rounded like printf, a rounding cycle, Gated mode), what a number field
-// accepts, and the settings in the URL fragment.
+// accepts, the settings in the URL fragment, a knob's steps and the sliders' travel.
 // Usage: node tests/browser/explorer_text_tests.mjs [TESSEL-MAP.WASM]
 // (by default build/wasm/tessel-map.wasm, from the wasm preset).
 // Prints one line per failure and, last, "explorer-text tests: N passed, M failed".
 import { readFileSync } from "node:fs";
 
 import {
-  describeSettings, fragmentOf, readField, settingsOfFragment, voltsText,
+  describeSettings, fragmentOf, knobsOf, readField, settingsOfFragment, voltsText,
 } from "../../web/explorer-text.js";
+import { soundingScale, soundingShares, stepVolts } from "../../web/knobs.js";
 import { loadTesselMap } from "../../web/tessel.js";
 
 const wasmPath = process.argv[2] ?? new URL("../../build/wasm/tessel-map.wasm", import.meta.url);
@@ -63,6 +64,24 @@ check("fragment with decimal commas", settingsOfFragment(tessel, "#a=1,2&b=0,25"
 for (const [rate, gate] of [[22050, 11025], [44100, 22050], [48000, 24000], [88200, 40000], [96000, 40000]]) {
   const read = settingsOfFragment(tessel, `#gate=40000&rate=${rate}`);
   check(`fragment at ${rate} Hz`, [read.rate, read.gate], [rate, gate]);
+}
+
+// A knob's key steps land on the step's grid in its decimals, from on or off it: (value, step, steps, lands on).
+for (const [value, step, steps, landed] of [[1.4, 0.001, 1, 1.401], [1.4, 0.01, -1, 1.39], [0.3, 0.01, 1, 0.31],
+  [0.12345, 0.001, 1, 0.124], [0.12345, 0.001, -1, 0.123], [-0.3, 0.01, -10, -0.4], [0.7, 0.1, 3, 1]]) {
+  check(`stepVolts(${value}, ${step}, ${steps})`, stepVolts(value, step, steps), landed);
+}
+
+// The a and b sliders' travel runs both ways through the same points, end to end.
+const knobs = knobsOf(tessel);
+const shares = soundingShares(tessel, knobs);
+for (const name of ["a", "b"]) {
+  const scale = soundingScale(knobs[name].low, knobs[name].high, shares[name]);
+  check(`${name}'s travel ends`, [scale.valueAt(0), scale.valueAt(1)], [knobs[name].low, knobs[name].high]);
+  for (const position of [0.13, 0.5, 0.87]) {
+    check(`${name}'s travel at ${position} and back`,
+      Math.abs(scale.positionOf(scale.valueAt(position)) - position) < 1e-12, true);
+  }
 }
 
 // A verdict's words, one family each.
