@@ -25,6 +25,8 @@ constexpr int32_t kLeastBlock = 1;
 constexpr int32_t kMostBlock = 65536;
 constexpr int32_t kUsualRate = 44100;
 constexpr int32_t kUsualBlock = 1024;
+// The rates hosts commonly run at, slowest first: the explorer offers these.
+constexpr int32_t kCommonRates[] = {22050, 44100, 48000, 88200, 96000};
 constexpr int64_t kMostChartSteps = 1000000;  // map steps judged per chart point
 constexpr int64_t kChartSteps = 8192;         // the same, unless asked otherwise
 constexpr int32_t kLeastChartSide = 1;        // chart points across or up

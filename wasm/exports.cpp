@@ -38,14 +38,17 @@ constexpr Limit kLimits[] = {
 };
 
 // The facts the page takes from here rather than keeping copies: the volt
-// scale, the limits, the Gate clock's rule, the outcomes' names in code order
-// and the verdict record's layout.
+// scale, the limits, the Gate clock's rule, the rates hosts commonly run at,
+// the outcomes' names in code order and the verdict record's layout.
 verdict::Text factsJson()
 {
     verdict::Text json;
     (json << "{\"voltsPerUnit\":").whole(static_cast<int64_t>(host::kVoltsPerUnit));
     (json << ",\"gateHz\":{\"above\":0,\"leastPeriod\":").whole(host::kLeastGatePeriod);
     (json << ",\"usual\":").whole(host::kUsualGateHz) << "}";
+    json << ",\"commonRates\":[";
+    for (const int32_t rate : host::kCommonRates) (json << (rate == host::kCommonRates[0] ? "" : ",")).whole(rate);
+    json << "]";
     for (const Limit& limit : kLimits) {
         (json << ",\"" << limit.name << "\":{\"least\":").whole(limit.least);
         (json << ",\"most\":").whole(limit.most);

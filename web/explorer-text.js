@@ -4,8 +4,6 @@
 // verdict's words) comes from its WebAssembly build, `tessel`, a loaded
 // TesselMap (tessel.js). No DOM: the page, the tests and Node can all use it.
 
-// The rates the page offers; it starts at the first.
-export const RATES = [44100, 48000];
 // The slowest Gate clock the page offers: its slider is logarithmic, so it
 // needs a floor above the hosts' 0 Hz.
 const GATE_FLOOR_HZ = 0.1;
@@ -15,10 +13,15 @@ export function mostGateHz(tessel, rate) {
   return rate / tessel.facts.gateHz.leastPeriod;
 }
 
+// The rates the page offers, the hosts' common ones; it starts at the usual one.
+export function ratesOf(tessel) {
+  return tessel.facts.commonRates;
+}
+
 // The knobs' ranges and initial values: a, b, x0 and y0 in volts as the
 // module declares those inputs (range text "upper,lower,upper,lower", default
 // text); the Gate clock in Hz as the hosts run it, at most as fast as the
-// first rate allows.
+// fastest rate offered allows (each rate holds it to its own most).
 export function knobsOf(tessel) {
   const knobs = {};
   for (const name of ["a", "b", "x0", "y0"]) {
@@ -27,7 +30,8 @@ export function knobsOf(tessel) {
     knobs[name] = Object.freeze({ low, high, initial: Number(pin.default), unit: "V" });
   }
   knobs.gate = Object.freeze({
-    low: GATE_FLOOR_HZ, high: mostGateHz(tessel, RATES[0]), initial: tessel.facts.gateHz.usual, unit: "Hz",
+    low: GATE_FLOOR_HZ, high: mostGateHz(tessel, Math.max(...ratesOf(tessel))), initial: tessel.facts.gateHz.usual,
+    unit: "Hz",
   });
   return Object.freeze(knobs);
 }
@@ -46,14 +50,16 @@ export function voltsText(tessel, volts) {
 const DECIMAL = /^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/;
 
 // What a number field holds: a value within [low, high], or a refusal.
-// Text that is not a plain decimal number is refused; a number outside the
+// Text that is not a plain decimal number is refused; a decimal comma reads
+// as a point, as many musicians write it ("1,2" is 1.2); a number outside the
 // range (however large) is clamped to its edge, and the message says so.
 export function readField(text, low, high, unit) {
   const trimmed = String(text).trim();
-  if (!DECIMAL.test(trimmed)) {
+  const decimal = trimmed.replace(",", ".");
+  if (!DECIMAL.test(decimal)) {
     return { ok: false, message: `"${trimmed.slice(0, 24)}" is not a number: give ${low} to ${high} ${unit}` };
   }
-  const value = Number(trimmed);
+  const value = Number(decimal);
   const shown = trimmed.slice(0, 24);
   if (value < low) return { ok: true, value: low, message: `${shown} is below the range: ${low} ${unit}` };
   if (value > high) return { ok: true, value: high, message: `${shown} is above the range: ${high} ${unit}` };
@@ -91,7 +97,7 @@ export function defaultSettings(tessel) {
   return {
     a: knobs.a.initial, b: knobs.b.initial, x0: knobs.x0.initial, y0: knobs.y0.initial,
     mode: listDefault(tessel, "Mode").toLowerCase(), gate: knobs.gate.initial,
-    normalize: listDefault(tessel, "Normalize") === "On", rate: RATES[0],
+    normalize: listDefault(tessel, "Normalize") === "On", rate: tessel.facts.rate.usual,
   };
 }
 
@@ -131,7 +137,7 @@ export function settingsOfFragment(tessel, fragment) {
   if (fields.get("mode") === "gated") settings.mode = "gated";
   if (fields.get("normalize") === "off") settings.normalize = false;
   const rate = Number(fields.get("rate"));
-  if (RATES.includes(rate)) settings.rate = rate;
+  if (ratesOf(tessel).includes(rate)) settings.rate = rate;
   settings.gate = Math.min(settings.gate, mostGateHz(tessel, settings.rate));
   return settings;
 }

@@ -4,9 +4,14 @@
 // the worker's and worklet's sources sit in the page as text.
 import { loadTesselMap } from "./tessel.js";
 import {
-  describeSettings, fragmentOf, gateHzOf, knobsOf, mostGateHz, patchText, readField, settingsOfFragment,
+  describeSettings, fragmentOf, gateHzOf, knobsOf, mostGateHz, patchText, ratesOf, readField, settingsOfFragment,
   soundStoppedText, summarizeSettings, voltsText,
 } from "./explorer-text.js";
+import {
+  GATE_STEPS, gateHzRounded, linearScale, logScale, onStep, soundingScale, soundingShares, stepGateHz, stepVolts,
+  voltsSteps,
+} from "./knobs.js";
+import { Slider } from "./slider.js";
 import { drawAttractor, drawTraces, traceLength } from "./pictures.js";
 import { ChartView } from "./chart-view.js";
 import { Player, renderOffline, webAudioAvailable } from "./sound.js";
@@ -15,8 +20,9 @@ import { TAKE_SECONDS, takeLengthText, takeSeconds, wavBytesOf, wavNameOf } from
 
 // The chart starts again from new x0, y0 once they have rested this long.
 const CHART_DELAY_MS = 300;
-// The Gate clock's slider is logarithmic over its range.
-const GATE_SLIDER_STEPS = 1000;
+// Steps a Page Up or Page Down key takes: ten of a volts knob's, an octave of the Gate clock's semitones.
+const VOLTS_PAGE = 10;
+const GATE_PAGE = 12;
 
 const element = (id) => document.getElementById(id);
 
@@ -36,6 +42,8 @@ class Explorer {
     this.tessel = tessel;
     this.wasm = wasm;
     this.knobs = knobsOf(tessel);
+    // Where the a and b sliders give their travel: where the map sounds.
+    this.soundingShares = soundingShares(tessel, this.knobs);
     this.settings = settingsOfFragment(tessel, location.hash);
     this.volume = Number(element("volume").value);
     this.shown = {};  // each number field's text as the page last wrote it
@@ -67,29 +75,62 @@ class Explorer {
     return mostGateHz(this.tessel, this.settings.rate);
   }
 
-  sliderOf(name, value) {
-    if (name !== "gate") return String(value);
-    const { low } = this.knobs.gate;
-    return String(Math.round(GATE_SLIDER_STEPS * Math.log(value / low) / Math.log(this.gateHigh() / low)));
+  // What a knob's slider moves over and how: the Gate clock in semitones over a
+  // logarithmic travel up to the rate's most; a and b over travel given mostly
+  // to where the map sounds; x0 and y0 straight. Volts land on their floats.
+  sliderKnob(name) {
+    if (name === "gate") {
+      const { low } = this.knobs.gate;
+      const scale = logScale(low, this.gateHigh());
+      return {
+        low, high: this.gateHigh(), scale, page: GATE_PAGE, text: (hz) => `${hz} Hz`,
+        valueAt: (position) => gateHzRounded(scale.valueAt(position)),
+        step: (hz, count, fine) => stepGateHz(hz, fine ? GATE_STEPS.fine : GATE_STEPS.usual, count),
+      };
+    }
+    const { low, high } = this.knobs[name];
+    const steps = voltsSteps(this.knobs[name]);
+    const shares = this.soundingShares[name];
+    const scale = shares ? soundingScale(low, high, shares) : linearScale(low, high);
+    const onFloat = (value) => Number(voltsText(this.tessel, value));
+    return {
+      low, high, scale, page: VOLTS_PAGE, text: (value) => `${value} V`,
+      valueAt: (position) => onFloat(onStep(scale.valueAt(position), steps.fine)),
+      step: (value, count, fine) => onFloat(stepVolts(value, fine ? steps.fine : steps.usual, count)),
+    };
   }
 
-  valueOfSlider(name, position) {
-    if (name !== "gate") return Number(position);
-    const { low } = this.knobs.gate;
-    const hz = low * (this.gateHigh() / low) ** (Number(position) / GATE_SLIDER_STEPS);
-    return Number(hz.toPrecision(hz < 10 ? 2 : 3));
+  // The steps beside each knob.
+  stepText(name) {
+    if (name === "gate") return "step a semitone, fine 10 cents";
+    const { usual, fine } = voltsSteps(this.knobs[name]);
+    return `step ${usual} V, fine ${fine} V`;
+  }
+
+  // The track of a slider that gives its travel to where the map sounds shows
+  // where that is, brighter where more of the plane sounds.
+  paintTrack(name, scale) {
+    if (!scale.columns) return;
+    const most = Math.max(...scale.columns.map((column) => column.share));
+    const stops = scale.columns.map(({ from, to, share }) => {
+      const colour = `color-mix(in srgb, var(--sounding) ${Math.round(100 * share / most)}%, var(--track))`;
+      return `${colour} ${(100 * from).toFixed(2)}% ${(100 * to).toFixed(2)}%`;
+    });
+    element(`${name}-slider`).querySelector(".slider-track").style.background =
+      `linear-gradient(to right, ${stops.join(", ")})`;
   }
 
   bindKnobs() {
+    this.sliders = {};
     for (const name of Object.keys(this.knobs)) {
-      const slider = element(`${name}-slider`);
       const field = element(`${name}-number`);
-      // The volts sliders span the knobs' ranges; the Gate clock's its logarithmic steps.
-      if (name !== "gate") [slider.min, slider.max] = [this.knobs[name].low, this.knobs[name].high];
-      slider.addEventListener("input", () => {
+      const knob = this.sliderKnob(name);
+      this.sliders[name] = new Slider(element(`${name}-slider`), knob, () => element("fine").checked, (value) => {
         this.message(name, "");
-        this.change({ [name]: this.valueOfSlider(name, slider.value) }, [name]);
+        this.change({ [name]: value }, [name]);
       });
+      this.paintTrack(name, knob.scale);
+      element(`${name}-step`).textContent = this.stepText(name);
       // Enter and the change that follows it commit once: text the page wrote itself is no new input.
       const commit = () => { if (field.value !== this.shown[name]) this.typed(name, field.value); };
       field.addEventListener("change", commit);
@@ -116,6 +157,7 @@ class Explorer {
   }
 
   bindSettings() {
+    element("rate").replaceChildren(...ratesOf(this.tessel).map((rate) => new Option(`${rate} Hz`, String(rate))));
     for (const radio of document.querySelectorAll('input[name="mode"]')) {
       radio.addEventListener("change", () => this.change({ mode: radio.value }, []));
     }
@@ -248,11 +290,12 @@ class Explorer {
       const value = name === "gate" ? s.gate : voltsText(this.tessel, s[name]);
       this.shown[name] = String(value);
       element(`${name}-number`).value = this.shown[name];
-      element(`${name}-slider`).value = this.sliderOf(name, s[name]);
+      if (name === "gate") this.sliders.gate.rescale(this.sliderKnob("gate"));
+      this.sliders[name].show(s[name]);
     }
     element(s.mode === "gated" ? "mode-gated" : "mode-continuous").checked = true;
     element("gate-number").disabled = s.mode !== "gated";
-    element("gate-slider").disabled = s.mode !== "gated";
+    this.sliders.gate.disabled = s.mode !== "gated";
     element("normalize").checked = s.normalize;
     element("rate").value = String(s.rate);
     element("patch-text").textContent = patchText(this.tessel, s);

@@ -20,6 +20,7 @@
 //         steps: { least, most, chart }, chartSide: { least, most },
 //         gateHz: { above, leastPeriod, usual }: a Gate clock the hosts accept is
 //           above `above` Hz and at most the rate over `leastPeriod`; `usual` unless asked,
+//         commonRates: [22050, ...] the rates hosts commonly run at, slowest first,
 //         pins: [{ name, direction: 'input' | 'output' | 'setting', type: 'audio' | 'list',
 //           default, range }] as the module declares them, in pin order; default and
 //           range are the module's texts or null (an audio pin's range "upper,lower,upper,lower" in volts),

@@ -1,16 +1,18 @@
 // The explorer's numbers and words in Node, on the module's WebAssembly build
 // as the page loads it: volts and their floats, a verdict's words, exact and
 // in short (tones rounded like printf, a rounding cycle, Gated mode), what the
-// page says of a stopped sound, what a number field accepts, and the settings
-// in the URL fragment.
+// page says of a stopped sound, what a number field accepts, the settings in
+// the URL fragment, a knob's steps and the sliders' travel.
 // Usage: node tests/browser/explorer_text_tests.mjs [TESSEL-MAP.WASM]
 // (by default build/wasm/tessel-map.wasm, from the wasm preset).
 // Prints one line per failure and, last, "explorer-text tests: N passed, M failed".
 import { readFileSync } from "node:fs";
 
 import {
-  describeSettings, fragmentOf, readField, settingsOfFragment, soundStoppedText, summarizeSettings, voltsText,
+  describeSettings, fragmentOf, knobsOf, readField, settingsOfFragment, soundStoppedText, summarizeSettings,
+  voltsText,
 } from "../../web/explorer-text.js";
+import { soundingScale, soundingShares, stepVolts } from "../../web/knobs.js";
 import { loadTesselMap } from "../../web/tessel.js";
 
 const wasmPath = process.argv[2] ?? new URL("../../build/wasm/tessel-map.wasm", import.meta.url);
@@ -44,18 +46,45 @@ for (const [period, rate, hz] of [[8, 44100, "5512"], [40, 44100, "1102"], [3, 4
 for (const [typed, ok, value] of [["1.4", true, 1.4], [" 2 ", true, 2], ["+.5", true, 0.5], ["-1e-3", true, -0.001],
   ["7", true, 4], ["-12", true, -1], ["1e400", true, 4], ["-1e999", true, -1], ["abc", false, undefined],
   ["NaN", false, undefined], ["Infinity", false, undefined], ["", false, undefined], ["1.2.3", false, undefined],
-  ["0x10", false, undefined], ["1,5", false, undefined]]) {
+  ["0x10", false, undefined], ["1,2", true, 1.2], [" -0,5 ", true, -0.5], [",5", true, 0.5], ["9,5", true, 4],
+  ["1,2,3", false, undefined], ["1,234.5", false, undefined], ["1.2,3", false, undefined]]) {
   const read = readField(typed, -1, 4, "V");
   check(`readField(${JSON.stringify(typed)}).ok`, read.ok, ok);
   check(`readField(${JSON.stringify(typed)}).value`, read.value, value);
-  check(`readField(${JSON.stringify(typed)}) says why`, read.message !== "", !ok || value !== Number(typed.trim()));
+  check(`readField(${JSON.stringify(typed)}) says why`, read.message !== "",
+    !ok || value !== Number(typed.trim().replace(",", ".")));
 }
 
 // The fragment keeps every setting, and bad values in a link fall back or clamp.
 const settings = { a: 1.2, b: -0.25, x0: 0.5, y0: -2, mode: "gated", gate: 440, normalize: false, rate: 48000 };
 check("fragment round trip", settingsOfFragment(tessel, `#${fragmentOf(tessel, settings)}`), settings);
-check("fragment with bad values", settingsOfFragment(tessel, "#a=9&b=x&x0=NaN&mode=odd&gate=30000&rate=96000&normalize=on"),
+check("fragment with bad values", settingsOfFragment(tessel, "#a=9&b=x&x0=NaN&mode=odd&gate=30000&rate=96001&normalize=on"),
   { a: 4, b: 0.3, x0: 0, y0: 0, mode: "continuous", gate: 22050, normalize: true, rate: 44100 });
+check("fragment with decimal commas", settingsOfFragment(tessel, "#a=1,2&b=0,25"), { ...settingsOfFragment(tessel, ""),
+  a: 1.2, b: 0.25 });
+// Every rate offered is taken from a link, and holds the Gate clock to half of it.
+for (const [rate, gate] of [[22050, 11025], [44100, 22050], [48000, 24000], [88200, 40000], [96000, 40000]]) {
+  const read = settingsOfFragment(tessel, `#gate=40000&rate=${rate}`);
+  check(`fragment at ${rate} Hz`, [read.rate, read.gate], [rate, gate]);
+}
+
+// A knob's key steps land on the step's grid in its decimals, from on or off it: (value, step, steps, lands on).
+for (const [value, step, steps, landed] of [[1.4, 0.001, 1, 1.401], [1.4, 0.01, -1, 1.39], [0.3, 0.01, 1, 0.31],
+  [0.12345, 0.001, 1, 0.124], [0.12345, 0.001, -1, 0.123], [-0.3, 0.01, -10, -0.4], [0.7, 0.1, 3, 1]]) {
+  check(`stepVolts(${value}, ${step}, ${steps})`, stepVolts(value, step, steps), landed);
+}
+
+// The a and b sliders' travel runs both ways through the same points, end to end.
+const knobs = knobsOf(tessel);
+const shares = soundingShares(tessel, knobs);
+for (const name of ["a", "b"]) {
+  const scale = soundingScale(knobs[name].low, knobs[name].high, shares[name]);
+  check(`${name}'s travel ends`, [scale.valueAt(0), scale.valueAt(1)], [knobs[name].low, knobs[name].high]);
+  for (const position of [0.13, 0.5, 0.87]) {
+    check(`${name}'s travel at ${position} and back`,
+      Math.abs(scale.positionOf(scale.valueAt(position)) - position) < 1e-12, true);
+  }
+}
 
 // A verdict's words, one family each.
 for (const [orbit, words] of [
