@@ -125,3 +125,12 @@ def click_point(browser, canvas, i, j):
         f"the chart is shown too small ({width}x{height}) to click every point"
     centre_x, centre_y = math.floor(left + width / 2), math.floor(top + height / 2)
     ActionChains(browser.driver).move_to_element_with_offset(canvas, x - centre_x, y - centre_y).click().perform()
+    wait_for_click(browser)
+
+
+# A click sets a and b once the double-click time has passed without a second click.
+CLICK_SETTLED = "return window.tesselExplorer.explorer.chart.pendingPick === null"
+
+
+def wait_for_click(browser):
+    browser.wait_for(CLICK_SETTLED, timeout=5)

@@ -1,0 +1,217 @@
+"""The chart's steering, axes, legend and kept views in headless Chromium."""
+import math
+import re
+import time
+
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+
+from harness import Browser
+from page_common import (
+    CHART_DONE, CHART_HEIGHT, CHART_WIDTH, COARSE_DONE, READY, check_no_problems, press, wait_for_chart, wait_for_click,
+)
+
+CHART = "window.tesselExplorer.explorer.chart"
+VIEW = f"return {CHART}.view"
+A_B = "const s = window.tesselExplorer.settings; return [s.a, s.b]"
+START = "a=1.2&b=0.25"
+
+
+def box_of(browser, canvas):
+    return browser.driver.execute_script(
+        "const r = arguments[0].getBoundingClientRect(); return [r.left, r.top, r.width, r.height];", canvas)
+
+
+def at_share(browser, canvas, x, y):
+    """Viewport pixels at shares x across and y down of the chart."""
+    left, top, width, height = box_of(browser, canvas)
+    return left + x * width, top + y * height
+
+
+def offset(browser, canvas, x, y):
+    """A WebDriver offset from the chart's centre to shares x across and y down."""
+    _, _, width, height = box_of(browser, canvas)
+    return int((x - 0.5) * width), int((y - 0.5) * height)
+
+
+def mouse_drag(browser, canvas):
+    ActionChains(browser.driver).move_to_element_with_offset(canvas, *offset(browser, canvas, 0.3, 0.3)) \
+        .click_and_hold().move_by_offset(20, 15).move_by_offset(40, 30).release().perform()
+
+
+def touch(browser, canvas, *path):
+    """A finger down at the first of `path` (shares of the chart), moved through the rest, lifted."""
+    points = [at_share(browser, canvas, x, y) for x, y in path]
+    send = lambda kind, where: browser.driver.execute_cdp_cmd(
+        "Input.dispatchTouchEvent", {"type": kind, "touchPoints": [{"x": x, "y": y} for x, y in where]})
+    send("touchStart", points[:1])
+    for point in points[1:]:
+        send("touchMove", [point])
+    send("touchEnd", [])
+
+
+def keys(*sequence):
+    return lambda browser, canvas: canvas.send_keys(*sequence)
+
+
+def click(*at, twice=False):
+    def gesture(browser, canvas):
+        actions = ActionChains(browser.driver).move_to_element_with_offset(canvas, *offset(browser, canvas, *at))
+        (actions.double_click() if twice else actions.click()).perform()
+    return gesture
+
+
+# (gesture, on a chart zoomed in once first, whether it sets a and b: else it changes the view)
+GESTURES = [
+    ("plain click", False, click(0.7, 0.6), True),
+    ("Enter on the cursor", False, keys(Keys.ARROW_RIGHT, Keys.ENTER), True),
+    ("touch tap", False, lambda b, c: touch(b, c, (0.7, 0.6)), True),
+    ("mouse drag", False, mouse_drag, False),
+    ("touch drag", False, lambda b, c: touch(b, c, (0.3, 0.3), (0.35, 0.35), (0.4, 0.4)), False),
+    ("wheel away", False, lambda b, c: ActionChains(b.driver).scroll_from_origin(
+        ScrollOrigin.from_element(c, *offset(b, c, 0.7, 0.6)), 0, -120).perform(), False),
+    ("+ key", False, keys("+"), False),
+    ("- key", True, keys("-"), False),
+    ("double-click", True, click(0.7, 0.6, twice=True), False),
+    ("Zoom out", True, lambda b, c: press(b, "zoom-out"), False),
+    ("Whole plane", True, lambda b, c: press(b, "zoom-whole"), False),
+]
+
+
+def only_clicks_steer(context):
+    """A plain click, a tap and Enter set a and b; zooming by drag, touch, wheel, keys, double-click or button never does."""
+    failures = []
+    with Browser() as browser:
+        browser.open(context.page, START)
+        wait_for_chart(browser)
+        canvas = browser.driver.find_element(By.ID, "chart")
+        browser.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", canvas)
+        for name, zoomed_first, gesture, sets in GESTURES:
+            browser.driver.execute_script(
+                f"window.tesselExplorer.explorer.change({{a: 1.2, b: 0.25}}, ['a', 'b']); {CHART}.zoomWhole();"
+                f"{CHART}.cursor = null;")
+            if zoomed_first:
+                canvas.send_keys("+")
+            before = browser.driver.execute_script(VIEW)
+            gesture(browser, canvas)
+            wait_for_click(browser)
+            after, a_b = browser.driver.execute_script(VIEW), browser.driver.execute_script(A_B)
+            if (a_b != [1.2, 0.25]) != sets:
+                failures.append(f"{name}: a and b are {a_b}")
+            if (after == before) != sets:
+                failures.append(f"{name}: the view went from {before} to {after}")
+        check_no_problems(browser)
+    assert not failures, "\n".join(failures)
+
+
+def rounded(value, step):
+    return abs(value / step - round(value / step)) < 1e-6
+
+
+def check_axis(browser, axis, low, high, along, failures):
+    """The ticks of one axis: at least three, a round step apart, written at that step, placed at their value."""
+    ticks = browser.driver.execute_script(
+        "const box = document.getElementById('chart').getBoundingClientRect();"
+        f"return Array.from(document.querySelectorAll('#chart-{axis} .tick'), (t) => {{"
+        "  const r = t.getBoundingClientRect();"
+        f"  return [t.textContent, parseFloat(getComputedStyle(t).fontSize),"
+        f"    {'(r.left + r.width / 2 - box.left) / box.width' if along == 'across' else '(box.bottom - r.top - r.height / 2) / box.height'}];"
+        "});")
+    values = [float(text) for text, _, _ in ticks]
+    steps = {round(b - a, 12) for a, b in zip(values, values[1:])}
+    if len(ticks) < 3 or len(steps) != 1:
+        failures.append(f"{axis}: ticks {[t[0] for t in ticks]} are not three or more evenly spaced")
+        return
+    step = steps.pop()
+    mantissa = step / 10 ** math.floor(math.log10(step) + 1e-9)
+    decimals = max(0, -math.floor(math.log10(step) + 1e-9))
+    if not any(abs(mantissa - m) < 1e-6 for m in (1, 2, 5)):
+        failures.append(f"{axis}: the step {step} is not 1, 2 or 5 times a power of ten")
+    for text, size, share in ticks:
+        value = float(text)
+        if not rounded(value, step) or len(text.split(".")[1] if "." in text else "") > decimals:
+            failures.append(f"{axis}: {text!r} is not written at the step {step}")
+        if size < 12:
+            failures.append(f"{axis}: {text!r} in {size} px type")
+        if abs(low + share * (high - low) - value) > (high - low) / 100:
+            failures.append(f"{axis}: {text!r} sits at {low + share * (high - low)} V")
+
+
+# A constant on the first pass's grid of the whole plane, from x0 = y0 = 0.
+CONSTANT = (152, 200)
+
+
+def legend_and_ticks(context):
+    """Ticks at round values in readable type, where their volts are, whole and zoomed; a legend whose colours are the chart's."""
+    failures = []
+    with Browser() as browser:
+        browser.open(context.page, "rate=48000")
+        wait_for_chart(browser)
+        canvas = browser.driver.find_element(By.ID, "chart")
+        for _ in range(3):
+            view = browser.driver.execute_script(VIEW)
+            check_axis(browser, "across", view["aLow"], view["aHigh"], "across", failures)
+            check_axis(browser, "up", view["bLow"], view["bHigh"], "up", failures)
+            ActionChains(browser.driver).move_to_element_with_offset(canvas, 0, 0).click_and_hold() \
+                .move_by_offset(40, 30).release().perform()
+        entries = browser.driver.execute_script(
+            "return Array.from(document.querySelectorAll('#chart-legend li'), (li) => {"
+            "  const c = li.querySelector('canvas');"
+            "  return [li.textContent, Array.from(c.getContext('2d').getImageData(1, 1, 1, 1).data.slice(0, 3))];"
+            "});")
+        # The chart's own colour at a point of the coarse pass that is a constant.
+        browser.driver.execute_script(f"{CHART}.zoomWhole()")
+        browser.wait_for(COARSE_DONE, timeout=60)
+        point = CONSTANT[1] * CHART_WIDTH + CONSTANT[0]
+        pixel = 4 * ((CHART_HEIGHT - 1 - CONSTANT[1]) * CHART_WIDTH + CONSTANT[0])
+        constant = browser.driver.execute_script(
+            f"const c = {CHART}; return c.results.outcome[{point}] === c.tessel.facts.outcomes.indexOf('cycle')"
+            f" && c.results.period[{point}] === 1 && Array.from(c.image.data.slice({pixel}, {pixel} + 3))")
+        check_no_problems(browser)
+    words = [text for text, _ in entries]
+    periods = [tuple(int(n) for n in re.findall(r"\d+", text.split(":")[0])) for text in words if text.startswith("period")]
+    if not periods or periods[0][0] != 2 or any(b[0] != a[-1] + 1 for a, b in zip(periods, periods[1:])):
+        failures.append(f"the legend's periods do not run on from 2 without a gap: {periods}")
+    if not any(text == "period 2: 24000 Hz" for text in words):
+        failures.append(f"the legend does not name period 2's tone at 48000 Hz: {words}")
+    constant_swatch = next((colour for text, colour in entries if "constant" in text), None)
+    if constant_swatch != constant:
+        failures.append(f"the legend's constant is {constant_swatch}, the chart's {constant}")
+    for needed in ("silent", "chaos", "quasi", "hatched"):
+        if not any(needed in text for text in words):
+            failures.append(f"the legend has no {needed!r}: {words}")
+    assert not failures, "\n".join(failures)
+
+
+def views_come_back(context):
+    """Zoom out and Whole plane show finished views again at once, with no task sent to the workers."""
+    tasks = f"return [{CHART}.tasksSent, {CHART}.done === {CHART}.total, {CHART}.view]"
+    with Browser() as browser:
+        browser.open(context.page)
+        browser.wait_for(READY)
+        browser.wait_for(CHART_DONE, timeout=300, interval=0.5)
+        canvas = browser.driver.find_element(By.ID, "chart")
+        whole = browser.driver.execute_script(VIEW)
+        # Into the top right, where maps stop at once and the points are quick.
+        ActionChains(browser.driver).move_to_element_with_offset(canvas, *offset(browser, canvas, 0.8, 0.1)) \
+            .click_and_hold().move_by_offset(30, 20).release().perform()
+        browser.wait_for(CHART_DONE, timeout=300, interval=0.5)
+        first = browser.driver.execute_script(VIEW)
+        canvas.send_keys("+")
+        press(browser, "zoom-out")
+        out = browser.driver.execute_script(tasks)
+        press(browser, "zoom-whole")
+        back = browser.driver.execute_script(tasks)
+        time.sleep(0.5)
+        later = browser.driver.execute_script(tasks)
+        status = browser.driver.find_element(By.ID, "chart-status").text
+        check_no_problems(browser)
+    assert out[1:] == [True, first], f"Zoom out did not show the first zoom at once: {out}"
+    assert back[1:] == [True, whole], f"Whole plane did not show the whole plane at once: {back}"
+    assert out[0] == back[0] == later[0], f"tasks went to the workers: {out[0]}, {back[0]}, {later[0]}"
+    assert len(status) <= 30, f"the status line is long: {status!r}"
+
+
+TESTS = [only_clicks_steer, legend_and_ticks, views_come_back]
