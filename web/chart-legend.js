@@ -3,7 +3,7 @@
 // the chart. Cycle colours are grouped by the runs of periods sharing one.
 
 const SWATCH = { width: 28, height: 14 };
-const BAR = { width: 96, height: 14 };
+const BAR = { width: 56, height: 14 };
 const CSS_RGB = (rgb) => `rgb(${rgb.join(",")})`;
 
 // Periods 1 up to the longest cycle looked for, in runs of one colour: [{ from, to, colour }].
