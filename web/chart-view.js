@@ -1,5 +1,6 @@
 // The a-b chart: computed by a pool of workers, one per core, coarse first
-// and refined in place, each finished view kept to come back to at once.
+// and refined in place; each view shown is kept, to come back to at once and
+// go on where it was left.
 // Steered by pointer (mouse, pen or touch) and keyboard: only a plain click,
 // a tap or Enter sets a and b; a dragged rectangle, the wheel, + and -, a
 // double click and the buttons below it zoom, down to the floats' resolution.
@@ -20,7 +21,7 @@ const LEAST_DRAG = 5;
 export const DOUBLE_CLICK_MS = 400;
 // Wheel events closer together than this are one gesture: one zoom, not a zoom per event.
 const WHEEL_PAUSE_MS = 250;
-// Finished views kept, with their x0, y0 and rate, to come back to without computing them again.
+// Views kept, with their x0, y0 and rate, to come back to without computing them again.
 const KEPT_VIEWS = 8;
 const RESULT_FIELDS = ["outcome", "period", "steps", "settle", "lyapunov", "rounding"];
 
@@ -109,7 +110,7 @@ export class ChartView {
     this.workers = [];
     // Tasks sent to the workers since the page opened.
     this.tasksSent = 0;
-    // Finished views by viewKey, the most recently used last.
+    // Views shown before, finished or not, by viewKey, the most recently used last.
     this.kept = new Map();
     // A click waiting out the double-click time: { a, b, timer }.
     this.pendingPick = null;
@@ -148,8 +149,9 @@ export class ChartView {
     return JSON.stringify([v.aLow, v.aHigh, v.bLow, v.bHigh, this.x0, this.y0, this.rate]);
   }
 
-  // Shows the current view: from what is kept where it was finished before, else computed anew.
+  // Shows the current view: from where it was left before, finished or not, else computed anew.
   restart(x0, y0, rate) {
+    if (this.tasks && this.done < this.total) this.keep();
     this.generation += 1;
     const legendRate = this.rate;
     this.x0 = x0;
@@ -158,37 +160,46 @@ export class ChartView {
     if (rate !== legendRate) drawLegend(this.elements.legend, this.tessel, this.steps, rate);
     this.elements.zoomOut.disabled = this.zooms.length === 0;
     this.elements.zoomWhole.disabled = this.zooms.length === 0;
-    const kept = this.kept.get(this.viewKey());
+    this.shownKey = this.viewKey();
+    const kept = this.kept.get(this.shownKey);
     if (kept) this.restore(kept);
     else this.start();
     this.drawOverlay();
     this.showRange();
     this.showProgress();
-    if (kept) this.elements.canvas.getContext("2d").putImageData(this.image, 0, 0);
-    else for (const slot of this.workers) this.feed(slot);
+    this.elements.canvas.getContext("2d").putImageData(this.image, 0, 0);
+    for (const slot of this.workers) this.feed(slot);
+  }
+
+  // The shown view's results, pixels and unfinished tasks, kept under its key.
+  keep() {
+    const fields = [...RESULT_FIELDS, "shownFrom", "shownStride"];
+    const results = Object.fromEntries(fields.map((field) => [field, this.results[field].slice()]));
+    const inFlight = this.workers.map((slot) => slot.busy)
+      .filter((task) => task && task.generation === this.generation);
+    this.kept.delete(this.shownKey);
+    this.kept.set(this.shownKey, {
+      results, pixels: this.image.data.slice(), across: this.across, up: this.up,
+      tasks: [...inFlight, ...this.tasks.slice(this.nextTask)].map(({ passIndex, points }) => ({ passIndex, points })),
+      done: this.done, pending: [...this.pending],
+      timing: { ...this.timing, elapsed: performance.now() - this.timing.started },
+    });
+    if (this.kept.size > KEPT_VIEWS) this.kept.delete(this.kept.keys().next().value);
   }
 
   restore(kept) {
-    this.kept.delete(this.viewKey());
-    this.kept.set(this.viewKey(), kept);
-    for (const field of RESULT_FIELDS) this.results[field].set(kept.results[field]);
-    this.results.shownStride.fill(0);
+    this.kept.delete(this.shownKey);
+    this.kept.set(this.shownKey, kept);
+    for (const [field, values] of Object.entries(kept.results)) this.results[field].set(values);
     this.image.data.set(kept.pixels);
     this.across = kept.across;
     this.up = kept.up;
-    this.tasks = [];
+    this.tasks = kept.tasks.map((task) => ({ ...task, generation: this.generation }));
     this.nextTask = 0;
-    this.pending = PASSES.map(() => 0);
+    this.pending = [...kept.pending];
     this.total = CHART_WIDTH * CHART_HEIGHT;
-    this.done = this.total;
-    this.timing = { ...kept.timing, kept: true };
-  }
-
-  keep() {
-    const results = Object.fromEntries(RESULT_FIELDS.map((field) => [field, this.results[field].slice()]));
-    this.kept.set(this.viewKey(), { results, pixels: this.image.data.slice(), across: this.across, up: this.up,
-      timing: { ...this.timing } });
-    if (this.kept.size > KEPT_VIEWS) this.kept.delete(this.kept.keys().next().value);
+    this.done = kept.done;
+    this.timing = { ...kept.timing, started: performance.now() - kept.timing.elapsed, kept: this.done === this.total };
   }
 
   start() {
@@ -300,8 +311,9 @@ export class ChartView {
     this.elements.progress.value = share;
     const seconds = (milliseconds) => `${(milliseconds / 1000).toFixed(1)} s`;
     let text = `computing ${Math.floor(100 * share)} %`;
-    if (this.timing.kept) text = "done, kept from before";
-    else if (this.done === this.total) text = `done in ${seconds(this.timing.complete)}`;
+    if (this.done === this.total) {
+      text = this.timing.kept ? "done, kept from before" : `done in ${seconds(this.timing.complete)}`;
+    }
     this.elements.status.textContent = text;
     this.elements.status.title = `${this.total} points on ${this.workers.length} workers` +
       (this.timing.coarse === undefined ? "" : `, the first view in ${seconds(this.timing.coarse)}`);

@@ -10,7 +10,7 @@ from selenium.webdriver.common.keys import Keys
 
 from harness import Browser
 from page_common import (
-    CHART_DONE, CHART_HEIGHT, CHART_WIDTH, COARSE_DONE, READY, check_no_problems, press, wait_for_chart, wait_for_click,
+    CHART_DONE, CHART_HEIGHT, CHART_WIDTH, COARSE_DONE, check_no_problems, press, wait_for_chart, wait_for_click,
 )
 
 CHART = "window.tesselExplorer.explorer.chart"
@@ -81,7 +81,8 @@ GESTURES = [
 
 
 def only_clicks_steer(context):
-    """A plain click, a tap and Enter set a and b; zooming by drag, touch, wheel, keys, double-click or button never does."""
+    """A plain click, a tap and Enter set a and b; zooming by drag, touch, wheel, keys, double-click or button never
+    does."""
     failures = []
     with Browser() as browser:
         browser.open(context.page, START)
@@ -110,14 +111,20 @@ def rounded(value, step):
     return abs(value / step - round(value / step)) < 1e-6
 
 
-def check_axis(browser, axis, low, high, along, failures):
+# Where a tick's label sits along its axis, as a share of the chart from a's or b's low end.
+SHARE_ALONG = {
+    "across": "(r.left + r.width / 2 - box.left) / box.width",
+    "up": "(box.bottom - r.top - r.height / 2) / box.height",
+}
+
+
+def check_axis(browser, axis, low, high, failures):
     """The ticks of one axis: at least three, a round step apart, written at that step, placed at their value."""
     ticks = browser.driver.execute_script(
         "const box = document.getElementById('chart').getBoundingClientRect();"
         f"return Array.from(document.querySelectorAll('#chart-{axis} .tick'), (t) => {{"
         "  const r = t.getBoundingClientRect();"
-        f"  return [t.textContent, parseFloat(getComputedStyle(t).fontSize),"
-        f"    {'(r.left + r.width / 2 - box.left) / box.width' if along == 'across' else '(box.bottom - r.top - r.height / 2) / box.height'}];"
+        f"  return [t.textContent, parseFloat(getComputedStyle(t).fontSize), {SHARE_ALONG[axis]}];"
         "});")
     values = [float(text) for text, _, _ in ticks]
     steps = {round(b - a, 12) for a, b in zip(values, values[1:])}
@@ -144,7 +151,8 @@ CONSTANT = (152, 200)
 
 
 def legend_and_ticks(context):
-    """Ticks at round values in readable type, where their volts are, whole and zoomed; a legend whose colours are the chart's."""
+    """Ticks at round values in readable type, where their volts are, whole and zoomed; a legend whose colours are
+    the chart's."""
     failures = []
     with Browser() as browser:
         browser.open(context.page, "rate=48000")
@@ -152,8 +160,8 @@ def legend_and_ticks(context):
         canvas = browser.driver.find_element(By.ID, "chart")
         for _ in range(3):
             view = browser.driver.execute_script(VIEW)
-            check_axis(browser, "across", view["aLow"], view["aHigh"], "across", failures)
-            check_axis(browser, "up", view["bLow"], view["bHigh"], "up", failures)
+            check_axis(browser, "across", view["aLow"], view["aHigh"], failures)
+            check_axis(browser, "up", view["bLow"], view["bHigh"], failures)
             ActionChains(browser.driver).move_to_element_with_offset(canvas, 0, 0).click_and_hold() \
                 .move_by_offset(40, 30).release().perform()
         entries = browser.driver.execute_script(
@@ -171,7 +179,8 @@ def legend_and_ticks(context):
             f" && c.results.period[{point}] === 1 && Array.from(c.image.data.slice({pixel}, {pixel} + 3))")
         check_no_problems(browser)
     words = [text for text, _ in entries]
-    periods = [tuple(int(n) for n in re.findall(r"\d+", text.split(":")[0])) for text in words if text.startswith("period")]
+    periods = [tuple(int(n) for n in re.findall(r"\d+", text.split(":")[0]))
+               for text in words if text.startswith("period")]
     if not periods or periods[0][0] != 2 or any(b[0] != a[-1] + 1 for a, b in zip(periods, periods[1:])):
         failures.append(f"the legend's periods do not run on from 2 without a gap: {periods}")
     if not any(text == "period 2: 24000 Hz" for text in words):
@@ -186,13 +195,20 @@ def legend_and_ticks(context):
 
 
 def views_come_back(context):
-    """Zoom out and Whole plane show finished views again at once, with no task sent to the workers."""
+    """Zoom out and Whole plane show finished views again at once, with no task sent to the workers, and go on
+    with unfinished ones."""
     tasks = f"return [{CHART}.tasksSent, {CHART}.done === {CHART}.total, {CHART}.view]"
     with Browser() as browser:
         browser.open(context.page)
-        browser.wait_for(READY)
-        browser.wait_for(CHART_DONE, timeout=300, interval=0.5)
+        wait_for_chart(browser)
         canvas = browser.driver.find_element(By.ID, "chart")
+        # Left unfinished and come back to, the whole plane goes on from where it was.
+        done = f"return {CHART}.done"
+        left_at = browser.driver.execute_script(done)
+        canvas.send_keys("+")
+        press(browser, "zoom-whole")
+        resumed_at = browser.driver.execute_script(done)
+        browser.wait_for(CHART_DONE, timeout=300, interval=0.5)
         whole = browser.driver.execute_script(VIEW)
         # Into the top right, where maps stop at once and the points are quick.
         ActionChains(browser.driver).move_to_element_with_offset(canvas, *offset(browser, canvas, 0.8, 0.1)) \
@@ -208,6 +224,7 @@ def views_come_back(context):
         later = browser.driver.execute_script(tasks)
         status = browser.driver.find_element(By.ID, "chart-status").text
         check_no_problems(browser)
+    assert resumed_at >= left_at, f"the unfinished whole plane started again: {resumed_at} of {left_at} points"
     assert out[1:] == [True, first], f"Zoom out did not show the first zoom at once: {out}"
     assert back[1:] == [True, whole], f"Whole plane did not show the whole plane at once: {back}"
     assert out[0] == back[0] == later[0], f"tasks went to the workers: {out[0]}, {back[0]}, {later[0]}"
