@@ -117,6 +117,10 @@ export class ChartView {
     // The point under the pointer: { i, j }.
     this.hovered = null;
     this.lastWheel = -Infinity;
+    // When the last click or tap that was not the second of a double came.
+    this.lastClick = -Infinity;
+    // Whether the last click only gave the chart the keyboard.
+    this.selectedOnly = false;
     this.listen();
   }
 
@@ -365,7 +369,9 @@ export class ChartView {
     canvas.addEventListener("pointerdown", (event) => {
       if (event.button !== 0 || !event.isPrimary) return;
       canvas.setPointerCapture(event.pointerId);
-      this.press = { x: event.clientX, y: event.clientY, at: this.pointUnder(event) };
+      // A mouse or pen click that gives the chart the keyboard only does that; a tap always steers.
+      const focusing = document.activeElement !== canvas && event.pointerType !== "touch";
+      this.press = { x: event.clientX, y: event.clientY, at: this.pointUnder(event), focusing };
     });
     canvas.addEventListener("pointermove", (event) => {
       if (!event.isPrimary) return;
@@ -385,7 +391,7 @@ export class ChartView {
       if (this.dragged(event, press)) {
         if (under) this.zoomTo(press.at, under);
       } else if (under) {
-        this.clicked(under);
+        this.clicked(under, press.focusing, event.timeStamp);
       }
       this.drawOverlay();
     });
@@ -393,7 +399,10 @@ export class ChartView {
     canvas.addEventListener("dblclick", (event) => event.preventDefault());
     canvas.addEventListener("wheel", (event) => this.wheel(event), { passive: false });
     canvas.addEventListener("keydown", (event) => this.key(event));
-    canvas.addEventListener("blur", () => this.drawOverlay());
+    canvas.addEventListener("blur", () => {
+      this.selectedOnly = false;
+      this.drawOverlay();
+    });
     this.elements.zoomOut.addEventListener("click", () => this.zoomOut());
     this.elements.zoomWhole.addEventListener("click", () => this.zoomWhole());
   }
@@ -404,27 +413,35 @@ export class ChartView {
 
   hover(under) {
     this.hovered = under;
-    if (under) this.elements.hover.textContent = this.describePoint(under.i, under.j);
+    // After a click that only selected the chart, the line says how to set a and b.
+    const first = this.selectedOnly ? "Selected: click again to set a and b. " : "";
+    if (under) this.elements.hover.textContent = first + this.describePoint(under.i, under.j);
     this.drawOverlay();
   }
 
-  // A click or tap: the second within the double-click time zooms out instead of setting a and b.
-  clicked(under) {
+  // A click or tap: the second within the double-click time zooms out instead, and neither sets a and b.
+  clicked(under, focusing, time) {
     this.cursor = { ...under };
-    if (this.pendingPick) {
-      clearTimeout(this.pendingPick.timer);
+    this.selectedOnly = false;
+    const second = time - this.lastClick < DOUBLE_CLICK_MS;
+    this.lastClick = second ? -Infinity : time;
+    if (second) {
+      if (this.pendingPick) clearTimeout(this.pendingPick.timer);
       this.pendingPick = null;
       this.zoomOut();
-      return;
+    } else if (focusing) {
+      this.selectedOnly = true;
+      this.hover(under);
+    } else {
+      const volts = this.voltsAt(under.i, under.j);
+      this.pendingPick = {
+        ...volts,
+        timer: setTimeout(() => {
+          this.pendingPick = null;
+          this.onPick(volts.a, volts.b);
+        }, DOUBLE_CLICK_MS),
+      };
     }
-    const volts = this.voltsAt(under.i, under.j);
-    this.pendingPick = {
-      ...volts,
-      timer: setTimeout(() => {
-        this.pendingPick = null;
-        this.onPick(volts.a, volts.b);
-      }, DOUBLE_CLICK_MS),
-    };
   }
 
   // The wheel zooms in (away from the user) around the point under it, and back out one zoom.
