@@ -19,21 +19,17 @@ A_B = "const s = window.tesselExplorer.settings; return [s.a, s.b]"
 START = "a=1.2&b=0.25"
 
 
-def box_of(browser, canvas):
-    return browser.driver.execute_script(
+def at(browser, canvas, x, y, from_centre=False):
+    """The viewport's pixel at shares x across and y down of the chart, or WebDriver's offset to it."""
+    left, top, width, height = browser.driver.execute_script(
         "const r = arguments[0].getBoundingClientRect(); return [r.left, r.top, r.width, r.height];", canvas)
-
-
-def at_share(browser, canvas, x, y):
-    """Viewport pixels at shares x across and y down of the chart."""
-    left, top, width, height = box_of(browser, canvas)
+    if from_centre:
+        return int((x - 0.5) * width), int((y - 0.5) * height)
     return left + x * width, top + y * height
 
 
 def offset(browser, canvas, x, y):
-    """A WebDriver offset from the chart's centre to shares x across and y down."""
-    _, _, width, height = box_of(browser, canvas)
-    return int((x - 0.5) * width), int((y - 0.5) * height)
+    return at(browser, canvas, x, y, from_centre=True)
 
 
 def mouse_drag(browser, canvas):
@@ -43,7 +39,7 @@ def mouse_drag(browser, canvas):
 
 def touch(browser, canvas, *path):
     """A finger down at the first of `path` (shares of the chart), moved through the rest, lifted."""
-    points = [at_share(browser, canvas, x, y) for x, y in path]
+    points = [at(browser, canvas, x, y) for x, y in path]
     send = lambda kind, where: browser.driver.execute_cdp_cmd(
         "Input.dispatchTouchEvent", {"type": kind, "touchPoints": [{"x": x, "y": y} for x, y in where]})
     send("touchStart", points[:1])
@@ -118,10 +114,6 @@ def only_clicks_steer(context):
     assert not failures, "\n".join(failures)
 
 
-def rounded(value, step):
-    return abs(value / step - round(value / step)) < 1e-6
-
-
 # Where a tick's label sits along its axis, as a share of the chart from a's or b's low end.
 SHARE_ALONG = {
     "across": "(r.left + r.width / 2 - box.left) / box.width",
@@ -138,18 +130,14 @@ def check_axis(browser, axis, low, high, failures):
         f"  return [t.textContent, parseFloat(getComputedStyle(t).fontSize), {SHARE_ALONG[axis]}];"
         "});")
     values = [float(text) for text, _, _ in ticks]
-    steps = {round(b - a, 12) for a, b in zip(values, values[1:])}
-    if len(ticks) < 3 or len(steps) != 1:
-        failures.append(f"{axis}: ticks {[t[0] for t in ticks]} are not three or more evenly spaced")
+    step = values[1] - values[0] if len(values) >= 3 else 0
+    power = math.floor(math.log10(step) + 1e-9) if step > 0 else 0
+    if step <= 0 or not any(abs(step / 10 ** power - m) < 1e-6 for m in (1, 2, 5)) \
+            or any(abs(b - a - step) > step * 1e-6 for a, b in zip(values, values[1:])):
+        failures.append(f"{axis}: ticks {values} are not three or more 1, 2 or 5 times a power of ten apart")
         return
-    step = steps.pop()
-    mantissa = step / 10 ** math.floor(math.log10(step) + 1e-9)
-    decimals = max(0, -math.floor(math.log10(step) + 1e-9))
-    if not any(abs(mantissa - m) < 1e-6 for m in (1, 2, 5)):
-        failures.append(f"{axis}: the step {step} is not 1, 2 or 5 times a power of ten")
-    for text, size, share in ticks:
-        value = float(text)
-        if not rounded(value, step) or len(text.split(".")[1] if "." in text else "") > decimals:
+    for (text, size, share), value in zip(ticks, values):
+        if text != f"{round(value / step) * step:.{max(0, -power)}f}":
             failures.append(f"{axis}: {text!r} is not written at the step {step}")
         if size < 12:
             failures.append(f"{axis}: {text!r} in {size} px type")
@@ -199,9 +187,6 @@ def legend_and_ticks(context):
     constant_swatch = next((colour for text, colour in entries if "constant" in text), None)
     if constant_swatch != constant:
         failures.append(f"the legend's constant is {constant_swatch}, the chart's {constant}")
-    for needed in ("silent", "chaos", "quasi", "hatched"):
-        if not any(needed in text for text in words):
-            failures.append(f"the legend has no {needed!r}: {words}")
     assert not failures, "\n".join(failures)
 
 
