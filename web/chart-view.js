@@ -121,6 +121,8 @@ export class ChartView {
     this.lastClick = -Infinity;
     // Whether the last click only gave the chart the keyboard.
     this.selectedOnly = false;
+    // The a and b the last click's pick replaced, until the next click: { a, b }.
+    this.pickedBefore = null;
     this.listen();
   }
 
@@ -423,10 +425,14 @@ export class ChartView {
   clicked(under, focusing, time) {
     this.cursor = { ...under };
     this.selectedOnly = false;
+    const pickedBefore = this.pickedBefore;
+    this.pickedBefore = null;
     const second = time - this.lastClick < DOUBLE_CLICK_MS;
     this.lastClick = second ? -Infinity : time;
     if (second) {
       if (this.pendingPick) clearTimeout(this.pendingPick.timer);
+      // A second click that came in time but was handled late takes back what the first set.
+      else if (pickedBefore) this.onPick(pickedBefore.a, pickedBefore.b);
       this.pendingPick = null;
       this.zoomOut();
     } else if (focusing) {
@@ -438,6 +444,7 @@ export class ChartView {
         ...volts,
         timer: setTimeout(() => {
           this.pendingPick = null;
+          this.pickedBefore = this.marked && { ...this.marked };
           this.onPick(volts.a, volts.b);
         }, DOUBLE_CLICK_MS),
       };

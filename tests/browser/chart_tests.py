@@ -10,7 +10,8 @@ from selenium.webdriver.common.keys import Keys
 
 from harness import Browser
 from page_common import (
-    CHART_DONE, CHART_HEIGHT, CHART_WIDTH, COARSE_DONE, check_no_problems, press, wait_for_chart, wait_for_click,
+    CHART_DONE, CHART_HEIGHT, CHART_WIDTH, COARSE_DONE, check_no_problems, double_click, press, wait_for_chart,
+    wait_for_click,
 )
 
 CHART = "window.tesselExplorer.explorer.chart"
@@ -52,10 +53,13 @@ def keys(*sequence):
     return lambda browser, canvas: canvas.send_keys(*sequence)
 
 
-def click(*at, twice=False):
+def click(*share, twice=False):
     def gesture(browser, canvas):
-        actions = ActionChains(browser.driver).move_to_element_with_offset(canvas, *offset(browser, canvas, *at))
-        (actions.double_click() if twice else actions.click()).perform()
+        if twice:
+            double_click(browser, *at(browser, canvas, *share))
+        else:
+            ActionChains(browser.driver).move_to_element_with_offset(canvas, *offset(browser, canvas, *share)) \
+                .click().perform()
     return gesture
 
 

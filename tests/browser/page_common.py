@@ -4,6 +4,7 @@ the chart's points."""
 import math
 import struct
 import subprocess
+import time
 from pathlib import Path
 
 from selenium.webdriver.common.action_chains import ActionChains
@@ -137,3 +138,12 @@ CLICK_SETTLED = "return window.tesselExplorer.explorer.chart.pendingPick === nul
 
 def wait_for_click(browser):
     browser.wait_for(CLICK_SETTLED, timeout=5)
+
+
+def double_click(browser, x, y):
+    """A double click at viewport pixel (x, y), its events stamped 60 ms apart however late a busy machine
+    delivers them: the page tells a double click by its events' times."""
+    now = time.time()
+    for at, kind in enumerate(["mousePressed", "mouseReleased"] * 2):
+        browser.driver.execute_cdp_cmd("Input.dispatchMouseEvent", {
+            "type": kind, "x": x, "y": y, "button": "left", "clickCount": 1 + at // 2, "timestamp": now + 0.02 * at})

@@ -25,6 +25,7 @@ from selenium.webdriver.common.keys import Keys
 
 import chart_tests
 from harness import Browser
+from page_common import double_click
 from page_common import (
     CHART_WIDTH, COARSE_DONE, PRESSED, READY, Context, check_no_problems, click_point, first_difference, floats,
     fragment, fround, press, signal_of, tool_words, wait_for_chart,
@@ -265,7 +266,9 @@ def zoom_stops_at_floats(context):
         whole = browser.driver.execute_script(view)
         drag(browser, canvas, box, int(box[0] / 20), int(box[1] / 20))
         zoomed = browser.driver.execute_script(view)
-        ActionChains(browser.driver).double_click(canvas).perform()
+        double_click(browser, *browser.driver.execute_script(
+            "const r = arguments[0].getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]",
+            canvas))
         out = browser.driver.execute_script(view)
         views = [whole]
         for _ in range(12):
