@@ -451,8 +451,10 @@ export class ChartView {
     }
   }
 
-  // The wheel zooms in (away from the user) around the point under it, and back out one zoom.
+  // The wheel zooms in (away from the user) around the point under it, and back out one zoom; on the
+  // whole plane, turned back, it scrolls the page.
   wheel(event) {
+    if (event.deltaY > 0 && this.zooms.length === 0) return;
     event.preventDefault();
     if (event.deltaY === 0 || event.timeStamp - this.lastWheel < WHEEL_PAUSE_MS) return;
     this.lastWheel = event.timeStamp;
