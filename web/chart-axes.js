@@ -23,19 +23,27 @@ export function ticksOf(low, high, most) {
   return ticks;
 }
 
-// Writes the ticks of a view into the two axis elements: a across, b up (from the bottom).
+// Writes the ticks of a view into the two axis elements: a across, b up (from the bottom). A tick is
+// a mark at its value holding its label; a label that would reach past the end of a's axis is moved
+// back within it, so the chart never widens the page.
 export function drawAxes(across, up, view) {
   const place = (element, ticks, side) => {
     element.replaceChildren(...ticks.map((tick) => {
+      const mark = document.createElement("span");
+      mark.className = "tick";
+      mark.style[side] = `${(100 * tick.at).toFixed(3)}%`;
       const label = document.createElement("span");
-      label.className = "tick";
       label.textContent = tick.text;
-      label.dataset.value = String(tick.value);
-      label.style[side] = `${(100 * tick.at).toFixed(3)}%`;
-      return label;
+      mark.append(label);
+      return mark;
     }));
   };
   place(across, ticksOf(view.aLow, view.aHigh, MOST_TICKS.across), "left");
+  const end = across.getBoundingClientRect().right;
+  for (const label of across.querySelectorAll(".tick > span")) {
+    const beyond = label.getBoundingClientRect().right - end;
+    if (beyond > 0) label.style.translate = `${-beyond}px`;
+  }
   const upTicks = ticksOf(view.bLow, view.bHigh, MOST_TICKS.up);
   place(up, upTicks, "bottom");
   // Labels placed by position take no room of their own: the column is as wide as the longest.

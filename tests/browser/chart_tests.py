@@ -118,10 +118,10 @@ def only_clicks_steer(context):
     assert not failures, "\n".join(failures)
 
 
-# Where a tick's label sits along its axis, as a share of the chart from a's or b's low end.
+# Where a tick's mark sits along its axis, as a share of the chart from a's or b's low end.
 SHARE_ALONG = {
-    "across": "(r.left + r.width / 2 - box.left) / box.width",
-    "up": "(box.bottom - r.top - r.height / 2) / box.height",
+    "across": "(r.left - box.left) / box.width",
+    "up": "(box.bottom - r.top) / box.height",
 }
 
 
