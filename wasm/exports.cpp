@@ -39,7 +39,8 @@ constexpr Limit kLimits[] = {
 
 // The facts the page takes from here rather than keeping copies: the volt
 // scale, the limits, the Gate clock's rule, the rates hosts commonly run at,
-// the outcomes' names in code order and the verdict record's layout.
+// the outcomes' names in code order, the longest cycle the analysis looks for
+// and the verdict record's layout.
 verdict::Text factsJson()
 {
     verdict::Text json;
@@ -58,7 +59,8 @@ verdict::Text factsJson()
     json << ",\"outcomes\":[";
     for (int32_t code = 0; code <= static_cast<int32_t>(analysis::Outcome::Chaos); ++code)
         json << (code ? ",\"" : "\"") << analysis::outcomeName(static_cast<analysis::Outcome>(code)) << "\"";
-    (json << "],\"verdict\":{\"size\":").whole(sizeof(PointVerdict)) << ",\"fields\":[";
+    (json << "],\"periodLimit\":").whole(analysis::kPeriodLimit);
+    (json << ",\"verdict\":{\"size\":").whole(sizeof(PointVerdict)) << ",\"fields\":[";
     for (const web::VerdictField& field : web::kVerdictFields) {
         (json << (&field == web::kVerdictFields ? "{" : ",{") << "\"name\":\"" << field.name << "\",\"offset\":")
             .whole(static_cast<int64_t>(field.offset));

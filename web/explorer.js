@@ -54,7 +54,8 @@ class Explorer {
     this.chart = new ChartView(
       { canvas: element("chart"), overlay: element("chart-overlay"), progress: element("chart-progress"),
         status: element("chart-status"), range: element("chart-range"), hover: element("chart-hover"),
-        zoomOut: element("zoom-out"), zoomWhole: element("zoom-whole") },
+        zoomOut: element("zoom-out"), zoomWhole: element("zoom-whole"), across: element("chart-across"),
+        up: element("chart-up"), legend: element("chart-legend") },
       tessel, wasm, element("chart-worker-source").textContent,
       (a, b) => this.change({ a, b }, ["a", "b"]));
     this.bindKnobs();

@@ -25,6 +25,7 @@
 //           default, range }] as the module declares them, in pin order; default and
 //           range are the module's texts or null (an audio pin's range "upper,lower,upper,lower" in volts),
 //         outcomes: ['stops', ...] in code order,
+//         periodLimit: the longest cycle the analysis looks for (longer is quasi or chaos),
 //         verdict: { size, fields: [{ name, offset, type: 'int32' | 'float64' }] } }
 //   newInstance({ rate = facts.rate.usual, block = facts.block.usual }) -> MapInstance
 //       one hosted instance, opened: Continuous, Normalize on, every input 0 V,

@@ -23,10 +23,12 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
+import chart_tests
 import controls_tests
 import sound_tests
 import state_tests
 from harness import Browser
+from page_common import double_click
 from page_common import (
     CHART_WIDTH, COARSE_DONE, PRESSED, READY, Context, check_no_problems, click_point, first_difference, floats,
     fragment, fround, press, signal_of, TAKE_SECONDS, tool_report, wait_for_chart,
@@ -270,7 +272,9 @@ def zoom_stops_at_floats(context):
         whole = browser.driver.execute_script(view)
         drag(browser, canvas, box, int(box[0] / 20), int(box[1] / 20))
         zoomed = browser.driver.execute_script(view)
-        ActionChains(browser.driver).double_click(canvas).perform()
+        double_click(browser, *browser.driver.execute_script(
+            "const r = arguments[0].getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]",
+            canvas))
         out = browser.driver.execute_script(view)
         views = [whole]
         for _ in range(12):
@@ -357,7 +361,7 @@ def every_button_pressed(context):
 # Each topic's module lists its own tests; the last test here looks back over all of them.
 TESTS = [harness_catches_leaks, opens_offline, reads_without_what_it_needs, samples_equal_native, chart_clicks_agree,
          attractor_follows_a, bad_input_refused_or_clamped, zoom_stops_at_floats, zoom_buttons, play_and_stop] \
-    + controls_tests.TESTS + state_tests.TESTS + sound_tests.TESTS + [every_button_pressed]
+    + chart_tests.TESTS + controls_tests.TESTS + state_tests.TESTS + sound_tests.TESTS + [every_button_pressed]
 # What runs on a page with no tool beside it: the release's zipped manual.
 SMOKE = [opens_offline, reads_without_what_it_needs, attractor_follows_a, play_and_stop]
 

@@ -25,12 +25,15 @@ def main():
         explorer = browser.driver.find_element(By.ID, "explorer-app")
         explorer.screenshot(str(out / "explorer.png"))
 
-        # From a 1.15 V, b 0.45 V to a 1.65 V, b 0.1 V: pixels (258, 110) to (318, 180) of the 600x400 chart.
+        # From a 1.15 V, b 0.45 V to a 1.65 V, b 0.1 V: points (258, 110) to (318, 180) of the 600x400 chart,
+        # however large the chart is drawn.
         canvas = browser.driver.find_element(By.ID, "chart")
-        ActionChains(browser.driver).move_to_element_with_offset(canvas, 258 - 300, 110 - 200).click_and_hold() \
-            .move_by_offset(30, 35).move_by_offset(30, 35).release().perform()
+        scale = browser.driver.execute_script("return arguments[0].getBoundingClientRect().width / 600", canvas)
+        at = lambda points: int(points * scale)
+        ActionChains(browser.driver).move_to_element_with_offset(canvas, at(258 - 300), at(110 - 200)) \
+            .click_and_hold().move_by_offset(at(30), at(35)).move_by_offset(at(30), at(35)).release().perform()
         browser.wait_for(CHART_DONE, timeout=300, interval=0.5)
-        ActionChains(browser.driver).move_to_element_with_offset(canvas, 40, -60).perform()
+        ActionChains(browser.driver).move_to_element_with_offset(canvas, at(40), at(-60)).perform()
         browser.driver.find_element(By.CSS_SELECTOR, ".chart-view").screenshot(str(out / "explorer-zoomed.png"))
         problems = browser.problems()
     for problem in problems:
