@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -62,23 +62,25 @@ bool sameBits(float first, float second) { return std::memcmp(&first, &second, s
 
 bool finiteSample(double volts) { return std::isfinite(signalFromVolts(volts)); }
 
+// Numbers for messages through std::to_chars, which writes them as printf
+// does but needs no stdio: the WebAssembly build parses signals too, and
+// stdio would give it imports.
+std::string charsOf(double value, std::chars_format format, int precision)
+{
+    char text[400];
+    return std::string(text, std::to_chars(text, text + sizeof text, value, format, precision).ptr);
+}
+
 // A number for a message: plain decimals, no exponent, no trailing zeros.
 std::string decimalText(double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", value);
-    std::string decimals = text;
+    std::string decimals = charsOf(value, std::chars_format::fixed, 6);
     decimals.erase(decimals.find_last_not_of('0') + 1);
     if (decimals.back() == '.') decimals.pop_back();
     return decimals;
 }
 
-std::string voltsText(double volts)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", volts);
-    return text;
-}
+std::string voltsText(double volts) { return charsOf(volts, std::chars_format::general, 6); }
 
 std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 

@@ -4,20 +4,33 @@
 // file:// page); its build points the import at a data: URL too.
 //
 // processorOptions: {wasm: ArrayBuffer, settings, resetFrames: [frame, ...]}, where settings are
-// {a, b, x0, y0 (volts), mode: "continuous" | "gated", gate (Hz), normalize (bool)} and each reset
-// frame, counted from the first frame this node renders, gets a Reset pulse.
+// {a, b, x0, y0 (volts), mode: "continuous" | "gated", gate (Hz), normalize (bool), lfos: {a, b, x0,
+// y0: null | {shape, depth (V), hz}}, resetHz (0: none)} and each reset frame, counted from the first
+// frame this node renders, gets a Reset pulse. An LFO's samples are the .wasm's, from its first frame.
 // Port messages: {settings} replaces the settings from the next frame rendered; {reset: true} resets there.
+// It posts {frame, restarts} now and then: the frames rendered, and how many setting changes have
+// restarted the map at x0, y0 because an input streamed.
 import { loadTesselMapSync } from "./tessel.js";
 import { gateHzOf } from "./explorer-text.js";
+import { LFO_INPUTS, signalText } from "./lfo-text.js";
+
+// A take without end: a signal moves if it does anywhere.
+const ENDLESS_TAKE = 2 ** 52;
+// Quanta between two posts of the frame: about 12 a second.
+const QUANTA_PER_POST = 30;
 
 class TesselMapProcessor extends AudioWorkletProcessor {
   constructor(options) {
     super();
     const { wasm, settings, resetFrames = [] } = options.processorOptions;
-    this.instance = loadTesselMapSync(wasm).newInstance({ rate: sampleRate });
+    this.tessel = loadTesselMapSync(wasm);
+    this.instance = this.tessel.newInstance({ rate: sampleRate });
     this.apply(settings);
+    this.restartsBefore = this.instance.restarts;  // those of the settings it starts with
+    this.restarts = this.restartsBefore;
     this.resetFrames = [...resetFrames].sort((p, q) => p - q);
     this.frame = 0;
+    this.quanta = 0;
     this.resetNow = false;
     this.port.onmessage = (event) => {
       if (event.data.settings) this.apply(event.data.settings);
@@ -30,6 +43,10 @@ class TesselMapProcessor extends AudioWorkletProcessor {
     this.instance.setMode(settings.mode);
     this.instance.setGateHz(gateHzOf(settings));
     this.instance.setNormalize(settings.normalize);
+    for (const name of LFO_INPUTS) {
+      this.instance.setSignal(name, settings.lfos ? signalText(this.tessel, settings, name) : null, ENDLESS_TAKE);
+    }
+    this.instance.setResetHz(settings.resetHz || 0);
   }
 
   // Renders the quantum in pieces that end where a scheduled reset falls.
@@ -49,6 +66,10 @@ class TesselMapProcessor extends AudioWorkletProcessor {
       this.instance.renderInto(left.subarray(done, done + count), right.subarray(done, done + count));
       done += count;
       this.frame += count;
+    }
+    if (++this.quanta % QUANTA_PER_POST === 0 || this.instance.restarts !== this.restarts) {
+      this.restarts = this.instance.restarts;
+      this.port.postMessage({ frame: this.frame, restarts: this.restarts - this.restartsBefore });
     }
     return true;
   }

@@ -87,6 +87,8 @@ export class ChartView {
       shownStride: new Uint8Array(CHART_WIDTH * CHART_HEIGHT),
     };
     this.frameAsked = false;
+    // Each draws on the overlay after the mark: hook(context, view, overlay).
+    this.overlayHooks = [];
     this.timing = {};
     this.workers = [];
     this.listen();
@@ -389,6 +391,7 @@ export class ChartView {
       context.arc(x, y, 7, 0, 2 * Math.PI);
       context.stroke();
     }
+    for (const hook of this.overlayHooks) hook(context, v, overlay);
     if (this.cursor && document.activeElement === this.elements.canvas) {
       context.strokeStyle = "#ffd000";
       context.strokeRect(this.cursor.i - 4.5, CHART_HEIGHT - 1 - this.cursor.j - 4.5, 9, 9);

@@ -10,6 +10,11 @@ import {
 import { drawAttractor, drawTraces, traceLength } from "./pictures.js";
 import { ChartView } from "./chart-view.js";
 import { Player, renderOffline, webAudioAvailable } from "./sound.js";
+import { LfoControls } from "./lfo.js";
+import { ChartPath } from "./chart-path.js";
+import {
+  LFO_INPUTS, commandLine, lfoFragment, movingText, signalText, withLfosOfFragment,
+} from "./lfo-text.js";
 
 // The take drawn: two seconds at the chosen rate.
 const TAKE_SECONDS = 2;
@@ -36,26 +41,54 @@ class Explorer {
     this.tessel = tessel;
     this.wasm = wasm;
     this.knobs = knobsOf(tessel);
-    this.settings = settingsOfFragment(tessel, location.hash);
+    this.settings = this.settingsOf(location.hash);
     this.volume = Number(element("volume").value);
     this.shown = {};  // each number field's text as the page last wrote it
-    this.player = webAudioAvailable() ? new Player(wasm, dataUrl(element("audio-worklet-source").textContent)) : null;
+    this.player = webAudioAvailable()
+      ? new Player(wasm, dataUrl(element("audio-worklet-source").textContent), (heard) => this.heard(heard)) : null;
     this.chart = new ChartView(
       { canvas: element("chart"), overlay: element("chart-overlay"), progress: element("chart-progress"),
         status: element("chart-status"), range: element("chart-range"), hover: element("chart-hover"),
         zoomOut: element("zoom-out"), zoomWhole: element("zoom-whole") },
       tessel, wasm, element("chart-worker-source").textContent,
       (a, b) => this.change({ a, b }, ["a", "b"]));
+    this.path = new ChartPath(tessel, this.chart);
+    this.lfos = new LfoControls(tessel, (values) => this.change(values, []));
     this.bindKnobs();
     this.bindSettings();
     this.show(Object.keys(this.knobs));
     this.chart.compute(this.settings.x0, this.settings.y0, this.settings.rate);
     // A link edited or pasted into the address bar, or history.
     addEventListener("hashchange", () => {
-      if (location.hash.slice(1) !== fragmentOf(this.tessel, this.settings)) {
-        this.change(settingsOfFragment(this.tessel, location.hash), Object.keys(this.knobs));
+      if (location.hash.slice(1) !== this.fragment(this.settings)) {
+        this.change(this.settingsOf(location.hash), Object.keys(this.knobs));
       }
     });
+  }
+
+  // --- the settings with what moves ------------------------------------------------------
+  settingsOf(fragment) {
+    return withLfosOfFragment(this.tessel, fragment, settingsOfFragment(this.tessel, fragment));
+  }
+
+  fragment(settings) {
+    return lfoFragment(this.tessel, settings, fragmentOf(this.tessel, settings));
+  }
+
+  patchText(settings) {
+    const moving = movingText(this.tessel, settings);
+    return patchText(this.tessel, settings) + (moving ? `; moving: ${moving}` : "");
+  }
+
+  // What the worklet posts: where the sound is, and restarts its settings' changes caused.
+  heard({ frame, restarts }) {
+    if (!this.player.playing) return;
+    this.path.dot(frame);
+    if (restarts > (this.restartsSeen ?? 0)) {
+      element("restart-notice").textContent = "The module restarted the orbit from x0, y0: a Mode, Normalize " +
+        "or LFO change reaches it while an input moves, as in a host.";
+    }
+    this.restartsSeen = restarts;
   }
 
   // --- controls --------------------------------------------------------------------
@@ -139,6 +172,8 @@ class Explorer {
   }
 
   async startSound() {
+    this.restartsSeen = 0;
+    element("restart-notice").textContent = "";
     element("play").textContent = "Stop";
     element("play").setAttribute("aria-pressed", "true");
     try {
@@ -153,6 +188,7 @@ class Explorer {
     element("play").textContent = "Play";
     element("play").setAttribute("aria-pressed", "false");
     await this.player.stop();
+    this.path.stopDot();
   }
 
   async restartSound() {
@@ -161,7 +197,7 @@ class Explorer {
   }
 
   async copy() {
-    const text = patchText(this.tessel, this.settings);
+    const text = `${this.patchText(this.settings)}\n${commandLine(this.tessel, this.settings, TAKE_SECONDS)}`;
     try {
       await navigator.clipboard.writeText(text);
       element("copy").textContent = "Copied";
@@ -204,8 +240,10 @@ class Explorer {
     element("gate-slider").disabled = s.mode !== "gated";
     element("normalize").checked = s.normalize;
     element("rate").value = String(s.rate);
-    element("patch-text").textContent = patchText(this.tessel, s);
-    history.replaceState(null, "", `#${fragmentOf(this.tessel, s)}`);
+    element("patch-text").textContent = this.patchText(s);
+    element("command-text").textContent = commandLine(this.tessel, s, TAKE_SECONDS);
+    this.lfos.show(s);
+    history.replaceState(null, "", `#${this.fragment(s)}`);
     this.chart.mark(s.a, s.b);
     this.draw();
   }
@@ -219,20 +257,42 @@ class Explorer {
     instance.setMode(s.mode);
     instance.setGateHz(gateHzOf(s));
     instance.setNormalize(s.normalize);
-    const take = instance.render(TAKE_SECONDS * s.rate);
+    const takeSamples = TAKE_SECONDS * s.rate;
+    for (const name of LFO_INPUTS) instance.setSignal(name, signalText(this.tessel, s, name), takeSamples);
+    instance.setResetHz(s.resetHz);
+    // As tessel-render's report: a continuous take whose a or b moves is judged window by window.
+    const alongPath = s.mode === "continuous" && (instance.streams("a") || instance.streams("b"));
+    if (alongPath) instance.judgeWindows(takeSamples);
+    const take = instance.render(takeSamples);
     const stoppedAt = instance.stoppedAt;
+    const sound = alongPath ? this.soundAlongPath(instance, stoppedAt) : null;
     instance.free();
     this.take = take;
+    this.path.follow(s, TAKE_SECONDS);
     const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
     drawTraces(element("traces"), take.x, take.y, traceLength(s, take.x.length), s.rate, view);
-    const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate });
-    element("verdict").textContent = describeSettings(this.tessel, orbit, s);
+    if (sound) {
+      element("verdict").textContent = sound;
+    } else {
+      const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate });
+      element("verdict").textContent = describeSettings(this.tessel, orbit, s);
+    }
     const { voltsPerUnit } = this.tessel.facts;
     const peak = (samples) => (voltsPerUnit * samples.reduce((most, v) => Math.max(most, Math.abs(v)), 0)).toFixed(3);
     element("take-text").textContent = `${take.x.length} samples at ${s.rate} Hz from a reset; ` +
       `peaks x ${peak(take.x)} V, y ${peak(take.y)} V` +
       (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : "");
     this.drawMs = performance.now() - started;
+  }
+
+  // The take's sound along the path in tessel-render's words: each change up to a stop, then the stop.
+  soundAlongPath(instance, stoppedAt) {
+    const rate = this.settings.rate;
+    const changes = instance.soundChanges(rate).filter((change) => stoppedAt < 0 || change.start <= stoppedAt);
+    const words = changes.length ? changes.map((change) => change.words).join("; ") : "too short to judge a window";
+    const stop = stoppedAt < 0 ? "" : `; ${this.tessel.describeStop(stoppedAt,
+      { rate, moving: true, runsFrom: instance.runsFrom(stoppedAt) })}`;
+    return `Continuous, along the path: ${words}${stop}`;
   }
 }
 
@@ -241,6 +301,8 @@ function testHook(explorer) {
   return {
     explorer,
     get settings() { return explorer.settings; },
+    // The path on the chart: its start, extent in volts, length and the dot, or null.
+    path() { return explorer.path.extent(); },
     // The take drawn, as the float samples of a stereo WAV (x left), in base64.
     takeBytes() {
       return interleavedBase64(explorer.take.x, explorer.take.y);

@@ -19,10 +19,11 @@ export function webAudioAvailable() {
 }
 
 export class Player {
-  // workletUrl: a data: URL of the worklet's module.
-  constructor(wasm, workletUrl) {
+  // workletUrl: a data: URL of the worklet's module; onHeard(message) gets what the worklet posts.
+  constructor(wasm, workletUrl, onHeard = () => {}) {
     this.wasm = wasm;
     this.workletUrl = workletUrl;
+    this.onHeard = onHeard;
     this.context = null;
   }
 
@@ -36,6 +37,7 @@ export class Player {
     await context.audioWorklet.addModule(this.workletUrl);
     if (this.context !== context) return;  // stopped meanwhile
     this.node = tesselNode(context, this.wasm, settings, []);
+    this.node.port.onmessage = (event) => this.onHeard(event.data);
     this.gain = new GainNode(context, { gain: volume });
     this.node.connect(this.gain).connect(context.destination);
     await context.resume();
