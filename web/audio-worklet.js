@@ -4,15 +4,15 @@
 // file:// page); its build points the import at a data: URL too.
 //
 // processorOptions: {wasm: ArrayBuffer, settings, resetFrames: [frame, ...]}, where settings are
-// {a, b, x0, y0 (volts), mode: "continuous" | "gated", gate (Hz), normalize (bool), lfos: {a, b, x0,
-// y0: null | {shape, depth (V), hz}}, resetHz (0: none)} and each reset frame, counted from the first
-// frame this node renders, gets a Reset pulse. An LFO's samples are the .wasm's, from its first frame.
+// {a, b, x0, y0 (volts), mode: "continuous" | "gated", gate (Hz), normalize (bool), signals: {a, b,
+// x0, y0: null | a signal text in tessel-render's grammar}, resetHz (0: none)} and each reset frame,
+// counted from the first frame this node renders, gets a Reset pulse. A signal's samples are the
+// .wasm's, from the node's first frame.
 // Port messages: {settings} replaces the settings from the next frame rendered; {reset: true} resets there.
 // It posts {frame, restarts} now and then: the frames rendered, and how many setting changes have
 // restarted the map at x0, y0 because an input streamed.
 import { loadTesselMapSync } from "./tessel.js";
 import { gateHzOf } from "./explorer-text.js";
-import { LFO_INPUTS, signalText } from "./lfo-text.js";
 
 // A take without end: a signal moves if it does anywhere.
 const ENDLESS_TAKE = 2 ** 52;
@@ -23,8 +23,7 @@ class TesselMapProcessor extends AudioWorkletProcessor {
   constructor(options) {
     super();
     const { wasm, settings, resetFrames = [] } = options.processorOptions;
-    this.tessel = loadTesselMapSync(wasm);
-    this.instance = this.tessel.newInstance({ rate: sampleRate });
+    this.instance = loadTesselMapSync(wasm).newInstance({ rate: sampleRate });
     this.apply(settings);
     this.restartsBefore = this.instance.restarts;  // those of the settings it starts with
     this.restarts = this.restartsBefore;
@@ -43,8 +42,8 @@ class TesselMapProcessor extends AudioWorkletProcessor {
     this.instance.setMode(settings.mode);
     this.instance.setGateHz(gateHzOf(settings));
     this.instance.setNormalize(settings.normalize);
-    for (const name of LFO_INPUTS) {
-      this.instance.setSignal(name, settings.lfos ? signalText(this.tessel, settings, name) : null, ENDLESS_TAKE);
+    for (const [name, text] of Object.entries(settings.signals || {})) {
+      this.instance.setSignal(name, text, ENDLESS_TAKE);
     }
     this.instance.setResetHz(settings.resetHz || 0);
   }

@@ -1,8 +1,8 @@
 // The path a and b's LFOs take over the chart: one period of them (at most
 // PATH_MOST_SECONDS), its points the .wasm's own samples of the signals,
 // decimated; the drawn two seconds marked on it, and while the sound plays a
-// dot where it is. Drawn on the chart's overlay, through its hook.
-import { pathSeconds, signalText } from "./lfo-text.js";
+// dot where it is. Drawn on the chart's overlay, through its hook. Given
+// lfo-text.js's module by the explorer, as LfoControls is.
 
 // Points along the path: enough for a smooth line, few enough to draw in a blink.
 const PATH_POINTS = 2000;
@@ -11,9 +11,10 @@ const TAKE_COLOUR = "#7fdbff";
 const DOT_COLOUR = "#ff4fd8";
 
 export class ChartPath {
-  // chart: the ChartView whose overlay it draws on.
-  constructor(tessel, chart) {
+  // chart: the ChartView whose overlay it draws on; lfoText: lfo-text.js's exports.
+  constructor(tessel, chart, lfoText) {
     this.tessel = tessel;
+    this.lfoText = lfoText;
     this.chart = chart;
     this.points = null;
     this.dotAt = -1;
@@ -22,6 +23,7 @@ export class ChartPath {
 
   // The path of the settings' a and b, the first `takeSeconds` of it marked; none where neither moves.
   follow(settings, takeSeconds) {
+    const { pathSeconds, signalText } = this.lfoText;
     const seconds = pathSeconds(settings);
     const key = seconds > 0 ? ["a", "b"].map((name) => signalText(this.tessel, settings, name) ?? settings[name])
       .concat(seconds, settings.rate, takeSeconds).join(" ") : "";
@@ -35,9 +37,9 @@ export class ChartPath {
       const { voltsPerUnit } = this.tessel.facts;
       const along = (name) => {
         const text = signalText(this.tessel, settings, name);
-        if (!text) return new Float32Array(PATH_POINTS + 1).fill(settings[name]);
-        return this.tessel.signalSamples(text, { rate: settings.rate, samples, every, count: PATH_POINTS + 1 })
-          .map((signal) => signal * voltsPerUnit);
+        if (!text) return new Float64Array(PATH_POINTS + 1).fill(settings[name]);
+        const signals = this.tessel.signalSamples(text, { rate: settings.rate, samples, every, count: PATH_POINTS + 1 });
+        return Float64Array.from(signals, (signal) => signal * voltsPerUnit);
       };
       this.points = { a: along("a"), b: along("b"), samples, every, rate: settings.rate,
         takeEnd: Math.min(PATH_POINTS, Math.ceil(takeSeconds * settings.rate / every)) };

@@ -12,9 +12,9 @@ import { ChartView } from "./chart-view.js";
 import { Player, renderOffline, webAudioAvailable } from "./sound.js";
 import { LfoControls } from "./lfo.js";
 import { ChartPath } from "./chart-path.js";
-import {
-  LFO_INPUTS, commandLine, lfoFragment, movingText, signalText, withLfosOfFragment,
-} from "./lfo-text.js";
+import * as lfoText from "./lfo-text.js";
+
+const { LFO_INPUTS, commandLine, lfoFragment, movingText, signalText, withLfosOfFragment } = lfoText;
 
 // The take drawn: two seconds at the chosen rate.
 const TAKE_SECONDS = 2;
@@ -52,8 +52,8 @@ class Explorer {
         zoomOut: element("zoom-out"), zoomWhole: element("zoom-whole") },
       tessel, wasm, element("chart-worker-source").textContent,
       (a, b) => this.change({ a, b }, ["a", "b"]));
-    this.path = new ChartPath(tessel, this.chart);
-    this.lfos = new LfoControls(tessel, (values) => this.change(values, []));
+    this.path = new ChartPath(tessel, this.chart, lfoText);
+    this.lfos = new LfoControls(tessel, lfoText, (values) => this.change(values, []));
     this.bindKnobs();
     this.bindSettings();
     this.show(Object.keys(this.knobs));
@@ -75,6 +75,12 @@ class Explorer {
     return lfoFragment(this.tessel, settings, fragmentOf(this.tessel, settings));
   }
 
+  // The settings as the worklet takes them: with each input's signal text, or null.
+  withSignals(settings) {
+    return { ...settings,
+      signals: Object.fromEntries(LFO_INPUTS.map((name) => [name, signalText(this.tessel, settings, name)])) };
+  }
+
   patchText(settings) {
     const moving = movingText(this.tessel, settings);
     return patchText(this.tessel, settings) + (moving ? `; moving: ${moving}` : "");
@@ -83,6 +89,7 @@ class Explorer {
   // What the worklet posts: where the sound is, and restarts its settings' changes caused.
   heard({ frame, restarts }) {
     if (!this.player.playing) return;
+    this.framesHeard = frame;
     this.path.dot(frame);
     if (restarts > (this.restartsSeen ?? 0)) {
       element("restart-notice").textContent = "The module restarted the orbit from x0, y0: a Mode, Normalize " +
@@ -173,11 +180,12 @@ class Explorer {
 
   async startSound() {
     this.restartsSeen = 0;
+    this.framesHeard = 0;
     element("restart-notice").textContent = "";
     element("play").textContent = "Stop";
     element("play").setAttribute("aria-pressed", "true");
     try {
-      await this.player.start(this.settings, this.volume);
+      await this.player.start(this.withSignals(this.settings), this.volume);
     } catch (error) {
       await this.stopSound();
       element("verdict").textContent = `Sound failed: ${error.message}`;
@@ -193,7 +201,7 @@ class Explorer {
 
   async restartSound() {
     await this.player.stop();
-    await this.player.start(this.settings, this.volume);
+    await this.player.start(this.withSignals(this.settings), this.volume);
   }
 
   async copy() {
@@ -216,7 +224,7 @@ class Explorer {
     this.show(fields);
     if (this.player && this.player.playing) {
       if (before.rate !== this.settings.rate) this.restartSound();
-      else this.player.follow(this.settings);
+      else this.player.follow(this.withSignals(this.settings));
     }
     if (before.x0 !== this.settings.x0 || before.y0 !== this.settings.y0) this.rechart();
   }
@@ -310,7 +318,8 @@ function testHook(explorer) {
     // The sound path rendered offline, the same way.
     async soundBytes(settings, frames, resetFrames, volume) {
       const workletUrl = dataUrl(element("audio-worklet-source").textContent);
-      const { left, right } = await renderOffline(explorer.wasm, workletUrl, settings, frames, resetFrames, volume);
+      const { left, right } = await renderOffline(explorer.wasm, workletUrl, explorer.withSignals(settings), frames,
+        resetFrames, volume);
       return interleavedBase64(left, right);
     },
   };

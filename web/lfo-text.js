@@ -27,7 +27,7 @@ export function mostDepth(tessel, name) {
 
 // "sine:1.2:0.2:0.5": the input's LFO around its knob's value, or null for none.
 export function signalText(tessel, settings, name) {
-  const lfo = settings.lfos[name];
+  const lfo = settings.lfos && settings.lfos[name];
   if (!lfo) return null;
   return `${lfo.shape}:${voltsText(tessel, settings[name])}:${lfo.depth}:${lfo.hz}`;
 }

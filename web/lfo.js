@@ -1,7 +1,8 @@
 // The LFO beside each of a, b, x0 and y0 (shape, rate, depth; the knob's
 // value is its centre) and the Reset clock, made and kept in step with the
-// settings here; what they change goes to `onChange` as settings.
-import { LFO_HZ, LFO_INPUTS, LFO_SHAPES, RESET_HZ, mostDepth } from "./lfo-text.js";
+// settings here; what they change goes to `onChange` as settings. The
+// explorer hands it lfo-text.js's module rather than each importing it, which
+// would put that module's text in the page once more.
 
 const element = (id) => document.getElementById(id);
 
@@ -22,11 +23,12 @@ function numberField(id, { low, high, step }, label) {
 }
 
 export class LfoControls {
-  // onChange(values): the settings an LFO's or the Reset clock's controls now give.
-  constructor(tessel, onChange) {
+  // lfoText: lfo-text.js's exports; onChange(values): the settings an LFO's or the Reset clock's controls now give.
+  constructor(tessel, lfoText, onChange) {
     this.tessel = tessel;
+    this.lfoText = lfoText;
     this.onChange = onChange;
-    for (const name of LFO_INPUTS) this.makeLfo(name);
+    for (const name of lfoText.LFO_INPUTS) this.makeLfo(name);
     this.makeResetClock();
     // The equivalent command line under the patch, and where a restart is told.
     element("patch-text").closest(".patch").after(made("p", { id: "command-text", class: "command-text" }));
@@ -34,6 +36,7 @@ export class LfoControls {
   }
 
   makeLfo(name) {
+    const { LFO_HZ, LFO_SHAPES, mostDepth } = this.lfoText;
     const knob = document.querySelector(`.knob[data-name="${name}"]`);
     const row = made("div", { class: "lfo", "data-name": name });
     const on = made("input", { id: `${name}-lfo`, type: "checkbox" });
@@ -52,6 +55,7 @@ export class LfoControls {
   }
 
   makeResetClock() {
+    const { RESET_HZ } = this.lfoText;
     const row = made("div", { class: "lfo", "data-name": "reset" });
     const on = made("input", { id: "reset-clock", type: "checkbox" });
     const hz = numberField("reset-hz", { ...RESET_HZ, step: 0.01 }, "Reset clock rate");
@@ -72,6 +76,7 @@ export class LfoControls {
   }
 
   readLfo(name) {
+    const { LFO_HZ, mostDepth } = this.lfoText;
     const on = element(`${name}-lfo`).checked;
     const depthRange = { low: 0, high: mostDepth(this.tessel, name), initial: 0.1 * mostDepth(this.tessel, name) };
     const lfo = on ? {
@@ -84,6 +89,7 @@ export class LfoControls {
 
   // Shows the settings' LFOs and Reset clock; a control that is off keeps its last values.
   show(settings) {
+    const { LFO_HZ, LFO_INPUTS, RESET_HZ, mostDepth } = this.lfoText;
     this.lfos = settings.lfos;
     for (const name of LFO_INPUTS) {
       const lfo = settings.lfos[name];

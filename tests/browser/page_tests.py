@@ -23,6 +23,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
+import lfo_tests
 from harness import Browser
 from page_common import (
     CHART_WIDTH, COARSE_DONE, PRESSED, READY, Context, check_no_problems, click_point, first_difference, floats,
@@ -350,8 +351,8 @@ def every_button_pressed(context):
 
 # Each topic's module lists its own tests; the last test here looks back over all of them.
 TESTS = [harness_catches_leaks, opens_offline, reads_without_what_it_needs, samples_equal_native, chart_clicks_agree,
-         attractor_follows_a, bad_input_refused_or_clamped, zoom_stops_at_floats, zoom_buttons, play_and_stop,
-         every_button_pressed]
+         attractor_follows_a, bad_input_refused_or_clamped, zoom_stops_at_floats, zoom_buttons, play_and_stop] \
+    + lfo_tests.TESTS + [every_button_pressed]
 # What runs on a page with no tool beside it: the release's zipped manual.
 SMOKE = [opens_offline, reads_without_what_it_needs, attractor_follows_a, play_and_stop]
 
