@@ -356,12 +356,12 @@ const float* signalSamples(int32_t sampleRate, double takeSamples, double every,
 }
 
 // Patches input pin `pin` (x0, y0, a or b) with the signal text over a take
-// of `takeSamples`, or gives it back its constant for an empty text; null,
-// or why the text is refused.
+// of `takeSamples` (0: a take without end), or gives it back its constant for
+// an empty text; null, or why the text is refused.
 WEB_EXPORT("tessel_set_signal") const char* setSignal(HostedMap* instance, int32_t pin, double takeSamples)
 {
     if (!instance) return nullptr;
-    return errorText(instance->setSignal(pin, givenText(), takeLength(takeSamples)));
+    return errorText(instance->setSignal(pin, givenText(), takeSamples == 0.0 ? 0 : takeLength(takeSamples)));
 }
 
 // Reset pulsed at each rising edge of a clock of `hz`, beside the button; 0 stops it.

@@ -59,6 +59,11 @@ int32_t SEP_CALL LinkedInstance::callback(ModuleRecord* record, int32_t opcode, 
     }
 }
 
+PatchedSignal::PatchedSignal(const host::Signal& patched, int64_t takeSamples)
+    : signal(patched), moving(takeSamples > 0 ? host::SignalSource(patched, takeSamples).moves() : patched.moves())
+{
+}
+
 HostedMap* HostedMap::create(int32_t sampleRate, int32_t blockSize)
 {
     if (sampleRate < host::kLeastRate || sampleRate > host::kMostRate) return nullptr;

@@ -63,6 +63,22 @@ private:
     bool pending = false;
 };
 
+// A patched input's signal, over a take as host::SignalSource takes it, or
+// over a take without end (an instance played live), where a signal that is
+// no constant moves: found without scanning its samples, which would take
+// long for a slow square.
+class PatchedSignal final : public host::Source {
+public:
+    PatchedSignal(const host::Signal& patched, int64_t takeSamples);
+
+    bool moves() const override { return moving; }
+    void fill(int64_t start, float* samples, int32_t count) override { signal.fill(samples, count, start); }
+
+private:
+    host::Signal signal;
+    bool moving;
+};
+
 // One instance, hosted from creation to Close, driven take by take as the
 // explorer's controls move: the knobs as constants or patched signals, Gate
 // by its clock in Gated mode, Reset by a button and a Reset clock.
@@ -90,7 +106,8 @@ public:
 
     // Patches input `pin` (x0, y0, a or b) with a signal in host::parseSignal's
     // grammar, over a take of `takeSamples` (a ramp's length; a signal moves if
-    // it does within it); empty text gives the pin back its constant. The same
+    // it does within it), 0 for a take without end; empty text gives the pin
+    // back its constant. The same
     // text again changes nothing. An empty result, or why the text is refused.
     std::string setSignal(int32_t pin, std::string_view text, int64_t takeSamples);
     // Reset pulsed by a clock of `hz` beside the button; 0 stops the clock. The
@@ -125,7 +142,7 @@ private:
         explicit Input(int32_t inputPin) : pin(inputPin) {}
         int32_t pin;
         host::Constant constant;
-        std::optional<host::SignalSource> signal;
+        std::optional<PatchedSignal> signal;
         std::string text;  // the signal's, or empty
     };
 

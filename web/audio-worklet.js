@@ -14,8 +14,8 @@
 import { loadTesselMapSync } from "./tessel.js";
 import { gateHzOf } from "./explorer-text.js";
 
-// A take without end: a signal moves if it does anywhere.
-const ENDLESS_TAKE = 2 ** 52;
+// A take without end: a signal moves if it is no constant.
+const ENDLESS_TAKE = 0;
 // Quanta between two posts of the frame: about 12 a second.
 const QUANTA_PER_POST = 30;
 

@@ -90,7 +90,8 @@
 //   setSignal(name, text, takeSamples)
 //                          patches x0, y0, a or b with a signal text in
 //                          tessel-render's grammar over a take of `takeSamples`
-//                          (it moves if it does within them); null gives the pin
+//                          (it moves if it does within them; 0: a take without
+//                          end, where it moves unless constant); null gives the pin
 //                          back its set() value. The same text again sends
 //                          nothing. RangeError with the tool's words for a refused text.
 //   setResetHz(hz)         Reset pulsed by a clock of `hz` (as --reset-hz), 0: none
