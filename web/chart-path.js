@@ -38,7 +38,8 @@ export class ChartPath {
       const along = (name) => {
         const text = signalText(this.tessel, settings, name);
         if (!text) return new Float64Array(PATH_POINTS + 1).fill(settings[name]);
-        const signals = this.tessel.signalSamples(text, { rate: settings.rate, samples, every, count: PATH_POINTS + 1 });
+        const signals = this.tessel.signalSamples(text,
+          { rate: settings.rate, samples, every, count: PATH_POINTS + 1 });
         return Float64Array.from(signals, (signal) => signal * voltsPerUnit);
       };
       this.points = { a: along("a"), b: along("b"), samples, every, rate: settings.rate,

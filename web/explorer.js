@@ -269,7 +269,8 @@ class Explorer {
     for (const name of LFO_INPUTS) instance.setSignal(name, signalText(this.tessel, s, name), takeSamples);
     instance.setResetHz(s.resetHz);
     // As tessel-render's report: a continuous take whose a or b moves is judged window by window.
-    const alongPath = s.mode === "continuous" && (instance.streams("a") || instance.streams("b"));
+    const abMove = instance.streams("a") || instance.streams("b");
+    const alongPath = s.mode === "continuous" && abMove;
     if (alongPath) instance.judgeWindows(takeSamples);
     const take = instance.render(takeSamples);
     const stoppedAt = instance.stoppedAt;
@@ -283,7 +284,9 @@ class Explorer {
       element("verdict").textContent = sound;
     } else {
       const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate });
-      element("verdict").textContent = describeSettings(this.tessel, orbit, s);
+      // As the tool, a gated take is not judged along the path: what the knobs' values do is said.
+      const where = abMove ? " (at the LFOs' centres)" : "";
+      element("verdict").textContent = describeSettings(this.tessel, orbit, s) + where;
     }
     const { voltsPerUnit } = this.tessel.facts;
     const peak = (samples) => (voltsPerUnit * samples.reduce((most, v) => Math.max(most, Math.abs(v)), 0)).toFixed(3);
