@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "host/drive.h"
+#include "verdict/text.h"
 
 namespace host {
 
@@ -62,22 +62,37 @@ bool sameBits(float first, float second) { return std::memcmp(&first, &second, s
 
 bool finiteSample(double volts) { return std::isfinite(signalFromVolts(volts)); }
 
-// A number for a message: plain decimals, no exponent, no trailing zeros.
+// Numbers for messages, written by the verdict's writers rather than stdio:
+// the WebAssembly build parses signals too, and stdio would give it imports.
+
+// Plain decimals, no exponent, no trailing zeros: printf's "%.6f", trimmed.
 std::string decimalText(double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", value);
-    std::string decimals = text;
+    char text[40];
+    std::string decimals(text, verdict::writeFixed(text, value, 6));
     decimals.erase(decimals.find_last_not_of('0') + 1);
     if (decimals.back() == '.') decimals.pop_back();
     return decimals;
 }
 
+// printf's "%g": six significant digits, an exponent below 0.0001 and from 10^6.
 std::string voltsText(double volts)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", volts);
-    return text;
+    char text[40];
+    const std::string sign = volts < 0.0 ? "-" : "";
+    double magnitude = volts < 0.0 ? -volts : volts;
+    if (magnitude == 0.0 || (magnitude >= 0.0001 && magnitude < 1e6))
+        return sign + std::string(text, verdict::writeSignificant(text, magnitude, 6));
+    int exponent = 0;
+    for (; magnitude >= 10.0; magnitude /= 10.0) ++exponent;
+    for (; magnitude < 1.0; magnitude *= 10.0) --exponent;
+    std::string digits(text, verdict::writeSignificant(text, magnitude, 6));
+    if (digits == "10") {
+        digits = "1";
+        ++exponent;
+    }
+    const int shown = exponent < 0 ? -exponent : exponent;
+    return sign + digits + (exponent < 0 ? "e-" : "e+") + (shown < 10 ? "0" : "") + std::to_string(shown);
 }
 
 std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }

@@ -6,7 +6,7 @@ namespace verdict {
 
 namespace {
 
-constexpr uint32_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+constexpr uint32_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
 // An unsigned number of 128 bits.
 struct Wide {
@@ -144,7 +144,9 @@ size_t writeFixed(char* out, double value, int decimals)
     return length + writeScaled(out + length, rounded(scaled(parts, decimals)), decimals);
 }
 
-size_t writeThreeDigits(char* out, double value)
+size_t writeThreeDigits(char* out, double value) { return writeSignificant(out, value, 3); }
+
+size_t writeSignificant(char* out, double value, int digits)
 {
     const Parts parts = partsOf(value);
     // The decimal exponent: 10^power <= value < 10^(power + 1).
@@ -152,9 +154,9 @@ size_t writeThreeDigits(char* out, double value)
     int power = static_cast<int>(digitCount(integer.whole)) - 1;
     if (integer.whole == 0) {
         power = -1;
-        while (power > -6 && scaled(parts, -power).whole < 1) --power;
+        while (power > digits - 10 && scaled(parts, -power).whole < 1) --power;
     }
-    const int decimals = 2 - power;
+    const int decimals = digits - 1 - power;
     if (decimals >= 0) {
         size_t length = writeScaled(out, rounded(scaled(parts, decimals)), decimals);
         while (decimals > 0 && out[length - 1] == '0') --length;
@@ -165,10 +167,10 @@ size_t writeThreeDigits(char* out, double value)
     const uint64_t unit = kPowersOfTen[-decimals];
     const uint64_t rest = integer.whole % unit;
     const bool exactHalf = 2 * rest == unit && integer.rest == Rest::None;
-    const Scaled digits{integer.whole / unit, 2 * rest < unit ? Rest::BelowHalf
-                                              : exactHalf      ? Rest::Half
-                                                               : Rest::AboveHalf};
-    size_t length = writeDigits(out, rounded(digits));
+    const Scaled leading{integer.whole / unit, 2 * rest < unit ? Rest::BelowHalf
+                                               : exactHalf      ? Rest::Half
+                                                                : Rest::AboveHalf};
+    size_t length = writeDigits(out, rounded(leading));
     for (int zero = 0; zero < -decimals; ++zero) out[length++] = '0';
     return length;
 }
@@ -197,6 +199,12 @@ Text& Text::fixed(double value, int decimals)
 {
     char digits[32];
     return append(digits, writeFixed(digits, value, decimals));
+}
+
+Text& Text::significant(double value, int digits)
+{
+    char written[40];
+    return append(written, writeSignificant(written, value, digits));
 }
 
 Text& Text::threeDigits(double value)

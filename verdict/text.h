@@ -17,6 +17,9 @@ size_t writeFixed(char* out, double value, int decimals);
 // digits, ties to even, written out in full without an exponent: "66.7",
 // "0.000195", "1000", "11000".
 size_t writeThreeDigits(char* out, double value);
+// The same with `digits` (1 to 9) significant digits, as printf's "%.*g"
+// writes them for values from 10^(digits - 10) up to 10^digits: "0.66678".
+size_t writeSignificant(char* out, double value, int digits);
 // A whole number: "-42".
 size_t writeWhole(char* out, int64_t value);
 
@@ -29,6 +32,7 @@ public:
     Text& whole(int64_t value);
     Text& fixed(double value, int decimals);  // as writeFixed
     Text& threeDigits(double value);          // as writeThreeDigits
+    Text& significant(double value, int digits);  // as writeSignificant
 
     const char* c_str() const { return text; }
     size_t size() const { return length; }

@@ -156,4 +156,16 @@ Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, doub
     return exponent(words, orbit.lyapunov);
 }
 
+Text describeStop(int64_t stoppedAt, double sampleRate, bool moving, int64_t runsFrom)
+{
+    Text words;
+    (words << "the map stopped itself at sample ").whole(stoppedAt) << " (";
+    words.significant(static_cast<double>(stoppedAt) / sampleRate, 6) << " s): x and y stay exactly 0";
+    if (!moving) return words;
+    words << " until a reset";
+    if (runsFrom < 0) return words;
+    words << ", even where a and b come back into the island, from ";
+    return words.significant(static_cast<double>(runsFrom) / sampleRate, 6) << " s";
+}
+
 }  // namespace verdict

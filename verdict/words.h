@@ -40,4 +40,11 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
 // largest Lyapunov exponent 0.210000 per step", "from 0.743 s: stops".
 Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate);
 
+// Where the divergence guard stopped a take's map: "the map stopped itself at
+// sample 29405 (0.66678 s): x and y stay exactly 0", and where a or b moves
+// " until a reset", with, if the map would run again after a reset to where
+// a and b go (`runsFrom`, a sample, or -1), ", even where a and b come back
+// into the island, from 1.30032 s". Seconds to six significant digits.
+Text describeStop(int64_t stoppedAt, double sampleRate, bool moving, int64_t runsFrom);
+
 }  // namespace verdict

@@ -4,6 +4,8 @@
 // tessel_judge_new for tessel_judge_free; null handles are ignored. Texts are
 // NUL-terminated ASCII.
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/orbit_analysis.h"
@@ -317,3 +319,131 @@ WEB_EXPORT("tessel_hatched") uint32_t hatched(uint32_t colour, int32_t column, i
 
 // The inferno colour map, t from 0 (dark) to 1 (bright).
 WEB_EXPORT("tessel_inferno") uint32_t inferno(double t) { return packed(verdict::inferno(t)); }
+
+// --- inputs that move ----------------------------------------------------------
+
+namespace {
+
+// Where JavaScript writes a signal's text, NUL-terminated, for the calls below.
+char signalText[256];
+
+std::string_view givenText()
+{
+    signalText[sizeof signalText - 1] = '\0';
+    return signalText;
+}
+
+// A take's length as JavaScript gives it: a whole number of samples, at least 1.
+int64_t takeLength(double samples)
+{
+    return samples >= 1.0 && samples < 9007199254740992.0 ? static_cast<int64_t>(samples) : 1;
+}
+
+const char* errorText(const std::string& error)
+{
+    static std::string kept;
+    kept = error;
+    return kept.empty() ? nullptr : kept.c_str();
+}
+
+}  // namespace
+
+// The address of the text buffer and its size: the signal texts below are read from there.
+WEB_EXPORT("tessel_signal_text") char* signalTextBuffer() { return signalText; }
+WEB_EXPORT("tessel_signal_text_size") int32_t signalTextSize() { return sizeof signalText; }
+
+// Why the signal text is refused at `sampleRate` over a take of `takeSamples`, or null.
+WEB_EXPORT("tessel_signal_error") const char* signalError(int32_t sampleRate, double takeSamples)
+{
+    return errorText(host::parseSignal(givenText(), {sampleRate, takeLength(takeSamples)}).error);
+}
+
+// `count` samples of the signal text (signal scale), sample `every` * i for
+// i from 0, over a take of `takeSamples`; valid until the next call. Null for
+// a refused text or a count below 1.
+WEB_EXPORT("tessel_signal_samples")
+const float* signalSamples(int32_t sampleRate, double takeSamples, double every, int32_t count)
+{
+    const host::SignalParse parsed = host::parseSignal(givenText(), {sampleRate, takeLength(takeSamples)});
+    if (!parsed.ok() || count < 1) return nullptr;
+    static std::vector<float> samples;
+    samples.resize(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) samples[size_t(i)] = parsed.signal.sampleAt(static_cast<int64_t>(every * i));
+    return samples.data();
+}
+
+// Patches input pin `pin` (x0, y0, a or b) with the signal text over a take
+// of `takeSamples` (0: a take without end), or gives it back its constant for
+// an empty text; null, or why the text is refused.
+WEB_EXPORT("tessel_set_signal") const char* setSignal(HostedMap* instance, int32_t pin, double takeSamples)
+{
+    if (!instance) return nullptr;
+    return errorText(instance->setSignal(pin, givenText(), takeSamples == 0.0 ? 0 : takeLength(takeSamples)));
+}
+
+// Reset pulsed at each rising edge of a clock of `hz`, beside the button; 0 stops it.
+WEB_EXPORT("tessel_set_reset_hz") void setResetHz(HostedMap* instance, double hz)
+{
+    if (instance) instance->setResetHz(hz);
+}
+
+// Events that restarted the map at x0, y0 because an input streamed.
+WEB_EXPORT("tessel_restarts") double restarts(HostedMap* instance)
+{
+    return instance ? static_cast<double>(instance->restarts()) : 0.0;
+}
+
+WEB_EXPORT("tessel_streams") int32_t streams(HostedMap* instance, int32_t pin)
+{
+    return instance && instance->streams(pin) ? 1 : 0;
+}
+
+// From now on the next `samples` rendered are judged window by window.
+WEB_EXPORT("tessel_judge_windows") void judgeWindows(HostedMap* instance, double samples)
+{
+    if (instance) instance->judgeWindows(takeLength(samples));
+}
+
+// How many changes the windows judged so far hold.
+WEB_EXPORT("tessel_sound_changes") int32_t soundChanges(HostedMap* instance)
+{
+    const host::TakeWindows* windows = instance ? instance->windows() : nullptr;
+    return windows ? static_cast<int32_t>(windows->changes().size()) : 0;
+}
+
+// Change `index`: its first sample, in a double.
+WEB_EXPORT("tessel_sound_change_start") double soundChangeStart(HostedMap* instance, int32_t index)
+{
+    const host::TakeWindows* windows = instance ? instance->windows() : nullptr;
+    if (!windows || index < 0 || static_cast<size_t>(index) >= windows->changes().size()) return -1.0;
+    return static_cast<double>(windows->changes()[size_t(index)].start);
+}
+
+// Change `index` in tessel-render's words at `sampleRate`; valid until the next call.
+WEB_EXPORT("tessel_sound_change_words") const char* soundChangeWords(HostedMap* instance, int32_t index,
+                                                                     double sampleRate)
+{
+    const host::TakeWindows* windows = instance ? instance->windows() : nullptr;
+    if (!windows || index < 0 || static_cast<size_t>(index) >= windows->changes().size()) return nullptr;
+    const host::SoundChange& change = windows->changes()[size_t(index)];
+    static verdict::Text words;
+    words = verdict::describeChange(change.start, change.orbit, sampleRate);
+    return words.c_str();
+}
+
+// The start of the first window from `sample` on where a reset would let the map run, or -1.
+WEB_EXPORT("tessel_runs_from") double runsFrom(HostedMap* instance, double sample)
+{
+    const host::TakeWindows* windows = instance ? instance->windows() : nullptr;
+    return windows ? static_cast<double>(windows->runsFrom(static_cast<int64_t>(sample))) : -1.0;
+}
+
+// A take's stop in tessel-render's words (see verdict::describeStop); valid until the next call.
+WEB_EXPORT("tessel_describe_stop")
+const char* describeStop(double stoppedAt, double sampleRate, int32_t moving, double runsFrom)
+{
+    static verdict::Text words;
+    words = verdict::describeStop(static_cast<int64_t>(stoppedAt), sampleRate, moving != 0,
+                                  static_cast<int64_t>(runsFrom));
+    return words.c_str();
+}

@@ -1,6 +1,8 @@
 #include "web_host.h"
 
+#include <algorithm>
 #include <new>
+#include <utility>
 
 #include "generator/map_pins.h"
 #include "host/drive.h"
@@ -34,6 +36,7 @@ int32_t LinkedInstance::dispatch(int32_t opcode, int32_t index, int32_t value, v
 void LinkedInstance::sendEvent(const Event& event)
 {
     sleepRequested = false;  // any event wakes a sleeping module
+    ++events;
     record->event(record->module, &event);
 }
 
@@ -56,6 +59,11 @@ int32_t SEP_CALL LinkedInstance::callback(ModuleRecord* record, int32_t opcode, 
     }
 }
 
+PatchedSignal::PatchedSignal(const host::Signal& patched, int64_t takeSamples)
+    : signal(patched), moving(takeSamples > 0 ? host::SignalSource(patched, takeSamples).moves() : patched.moves())
+{
+}
+
 HostedMap* HostedMap::create(int32_t sampleRate, int32_t blockSize)
 {
     if (sampleRate < host::kLeastRate || sampleRate > host::kMostRate) return nullptr;
@@ -68,45 +76,135 @@ HostedMap* HostedMap::create(int32_t sampleRate, int32_t blockSize)
     return hosted;
 }
 
+void ResetInput::fill(int64_t start, float* samples, int32_t count)
+{
+    if (clock) clock->fill(samples, count, start);
+    else std::fill_n(samples, count, 0.0f);
+    if (pending && count > 0) {
+        samples[0] = host::kResetPulse;
+        pending = false;
+    }
+}
+
 HostedMap::HostedMap(int32_t sampleRate, int32_t blockSize)
-    : session(instance, sampleRate, blockSize), gate(sampleRate)
+    : session(instance, sampleRate, blockSize), rate(sampleRate),
+      inputs{Input(X0Pin), Input(Y0Pin), Input(APin), Input(BPin)}, gate(sampleRate)
 {
     session.feed(GatePin, gate);
     session.feed(ResetPin, reset);
-    session.feed(X0Pin, x0);
-    session.feed(Y0Pin, y0);
-    session.feed(APin, a);
-    session.feed(BPin, b);
+    for (Input& patched : inputs) session.feed(patched.pin, patched.constant);
     session.open();
 }
 
+HostedMap::Input& HostedMap::input(int32_t pin)
+{
+    for (Input& patched : inputs)
+        if (patched.pin == pin) return patched;
+    return inputs.front();
+}
+
+// A constant only reaches its pin while no signal replaces it.
 void HostedMap::setInputs(float aValue, float bValue, float x0Value, float y0Value)
 {
-    session.hold(X0Pin, x0, x0Value);
-    session.hold(Y0Pin, y0, y0Value);
-    session.hold(APin, a, aValue);
-    session.hold(BPin, b, bValue);
+    const int64_t before = instance.eventsSent();
+    for (const auto& [pin, value] : {std::pair{X0Pin, x0Value}, {Y0Pin, y0Value}, {APin, aValue}, {BPin, bValue}}) {
+        Input& patched = input(pin);
+        if (patched.signal) patched.constant.set(value);
+        else session.hold(pin, patched.constant, value);
+    }
+    noteRestart(before);
+}
+
+std::string HostedMap::setSignal(int32_t pin, std::string_view text, int64_t takeSamples)
+{
+    Input& patched = input(pin);
+    if (patched.pin != pin) return "no such input";
+    if (text == patched.text) return "";
+    const int64_t before = instance.eventsSent();
+    if (text.empty()) {
+        patched.signal.reset();
+        patched.text.clear();
+        session.feed(pin, patched.constant);
+    } else {
+        host::SignalParse parsed = host::parseSignal(text, {rate, takeSamples});
+        if (!parsed.ok()) return parsed.error;
+        patched.signal.emplace(std::move(parsed.signal), takeSamples);
+        patched.text = std::string(text);
+        session.feed(pin, *patched.signal);
+    }
+    noteRestart(before);
+    return "";
+}
+
+void HostedMap::setResetHz(double hz)
+{
+    const int64_t before = instance.eventsSent();
+    reset.setClock(host::acceptsGateHz(rate, hz) ? std::optional(host::ResetClock(rate, hz)) : std::nullopt);
+    session.feed(ResetPin, reset);
+    noteRestart(before);
 }
 
 void HostedMap::setMode(bool gatedMode)
 {
+    const int64_t before = instance.eventsSent();
     gated = gatedMode;
     session.setList(ModePin, gated ? Gated : Continuous);
     clockGate();
+    noteRestart(before);
 }
 
 void HostedMap::setGateHz(double hz)
 {
+    const int64_t before = instance.eventsSent();
     gateHz = hz;
     clockGate();
+    noteRestart(before);
 }
 
-void HostedMap::setNormalize(bool on) { session.setList(NormalizePin, on ? 1 : 0); }
+void HostedMap::setNormalize(bool on)
+{
+    const int64_t before = instance.eventsSent();
+    normalized = on;
+    session.setList(NormalizePin, on ? 1 : 0);
+    noteRestart(before);
+}
 
 void HostedMap::requestReset()
 {
     reset.press();
     session.feed(ResetPin, reset);
+}
+
+void HostedMap::noteRestart(int64_t eventsBefore)
+{
+    if (instance.eventsSent() == eventsBefore) return;
+    for (const Input& patched : inputs)
+        if (session.streams(patched.pin)) {
+            ++restartCount;
+            return;
+        }
+}
+
+float HostedMap::firstSample(int32_t pin)
+{
+    Input& patched = input(pin);
+    float sample = 0.0f;
+    if (patched.signal) patched.signal->fill(session.samples(), &sample, 1);
+    else patched.constant.fill(session.samples(), &sample, 1);
+    return sample;
+}
+
+void HostedMap::judgeWindows(int64_t samples)
+{
+    takeWindows.emplace(samples, firstSample(X0Pin), firstSample(Y0Pin), normalized);
+}
+
+int32_t HostedMap::render(int32_t count)
+{
+    const int32_t rendered = session.renderBlock(count);
+    if (takeWindows && rendered > 0)
+        takeWindows->add(session.input(APin), session.input(BPin), session.x(), session.y(), rendered);
+    return rendered;
 }
 
 // Gate carries the clock only in Gated mode; otherwise it rests at 0 V.

@@ -3,11 +3,17 @@
 // the same calls any host makes, through a session, as tessel-render does.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "framework/boundary.h"
 #include "host/instance.h"
+#include "host/point_judge.h"
 #include "host/session.h"
+#include "host/signal.h"
 #include "host/source.h"
 
 namespace web {
@@ -24,6 +30,8 @@ public:
     bool valid() const { return record != nullptr; }
     // Whether the module asked to sleep since the host last sent it an event.
     bool asleep() const { return sleepRequested; }
+    // Events sent so far: pin status and setting changes.
+    int64_t eventsSent() const { return events; }
 
     int32_t dispatch(int32_t opcode, int32_t index = 0, int32_t value = 0, void* pointer = nullptr,
                      float floatValue = 0.0f) override;
@@ -36,11 +44,44 @@ private:
 
     sep::ModuleRecord* record = nullptr;  // the module's; valid until Close
     bool sleepRequested = false;
+    int64_t events = 0;
+};
+
+// Reset as a host patches it beside its button: a Reset clock, if any, and a
+// one-sample 5 V pulse at the first sample rendered after each press.
+class ResetInput final : public host::Source {
+public:
+    void press() { pressed = pending = true; }
+    void setClock(std::optional<host::ResetClock> pulses) { clock = pulses; }
+
+    bool moves() const override { return pressed || clock.has_value(); }
+    void fill(int64_t start, float* samples, int32_t count) override;
+
+private:
+    std::optional<host::ResetClock> clock;
+    bool pressed = false;
+    bool pending = false;
+};
+
+// A patched input's signal, over a take as host::SignalSource takes it, or
+// over a take without end (an instance played live), where a signal that is
+// no constant moves: found without scanning its samples, which would take
+// long for a slow square.
+class PatchedSignal final : public host::Source {
+public:
+    PatchedSignal(const host::Signal& patched, int64_t takeSamples);
+
+    bool moves() const override { return moving; }
+    void fill(int64_t start, float* samples, int32_t count) override { signal.fill(samples, count, start); }
+
+private:
+    host::Signal signal;
+    bool moving;
 };
 
 // One instance, hosted from creation to Close, driven take by take as the
-// explorer's controls move: the knobs as constants, Gate by its clock in
-// Gated mode, Reset by a button.
+// explorer's controls move: the knobs as constants or patched signals, Gate
+// by its clock in Gated mode, Reset by a button and a Reset clock.
 class HostedMap {
 public:
     // A new instance, opened, Continuous with Normalize on and every input at
@@ -63,9 +104,29 @@ public:
     // A one-sample 5 V pulse on Reset at the next sample rendered.
     void requestReset();
 
+    // Patches input `pin` (x0, y0, a or b) with a signal in host::parseSignal's
+    // grammar, over a take of `takeSamples` (a ramp's length; a signal moves if
+    // it does within it), 0 for a take without end; empty text gives the pin
+    // back its constant. The same
+    // text again changes nothing. An empty result, or why the text is refused.
+    std::string setSignal(int32_t pin, std::string_view text, int64_t takeSamples);
+    // Reset pulsed by a clock of `hz` beside the button; 0 stops the clock. The
+    // same rule as a Gate clock: above 0 and at most half the rate.
+    void setResetHz(double hz);
+    // How many events so far reached the module while x0, y0, a or b streamed:
+    // each restarts the map at x0 and y0, as the module does in any host.
+    int64_t restarts() const { return restartCount; }
+    // Whether an input pin streams (a moving signal, a pressed Reset, a clock).
+    bool streams(int32_t pin) const { return session.streams(pin); }
+
+    // Judges the sound of the next `samples` rendered window by window, as
+    // tessel-render's report does where a or b moves.
+    void judgeWindows(int64_t samples);
+    const host::TakeWindows* windows() const { return takeWindows ? &*takeWindows : nullptr; }
+
     // Renders the next min(count, block size) samples as one process call and
     // returns how many; the outputs are in xOutput() and yOutput() until the next call.
-    int32_t render(int32_t count) { return session.renderBlock(count); }
+    int32_t render(int32_t count);
     const float* xOutput() const { return session.x(); }
     const float* yOutput() const { return session.y(); }
     int32_t blockSize() const { return session.blockSize(); }
@@ -76,16 +137,33 @@ public:
     bool asleep() const { return instance.asleep(); }
 
 private:
+    // A patched input: its constant, and the signal that replaces it while there is one.
+    struct Input {
+        explicit Input(int32_t inputPin) : pin(inputPin) {}
+        int32_t pin;
+        host::Constant constant;
+        std::optional<PatchedSignal> signal;
+        std::string text;  // the signal's, or empty
+    };
+
     HostedMap(int32_t sampleRate, int32_t blockSize);
     void clockGate();
+    Input& input(int32_t pin);
+    float firstSample(int32_t pin);
+    // Counts a restart if the module heard an event since `eventsBefore` while an input streamed.
+    void noteRestart(int64_t eventsBefore);
 
     LinkedInstance instance;
     host::Session session;
-    host::Constant a, b, x0, y0;
+    const int32_t rate;
+    std::array<Input, 4> inputs;  // x0, y0, a, b
     host::GateClock gate;
-    host::ResetButton reset;
+    ResetInput reset;
     bool gated = false;
+    bool normalized = true;
     double gateHz = 0.0;
+    int64_t restartCount = 0;
+    std::optional<host::TakeWindows> takeWindows;
 };
 
 }  // namespace web

@@ -4,14 +4,23 @@
 // file:// page); its build points the import at a data: URL too.
 //
 // processorOptions: {wasm: ArrayBuffer, settings, resetFrames: [frame, ...]}, where settings are
-// {a, b, x0, y0 (volts), mode: "continuous" | "gated", gate (Hz), normalize (bool)} and each reset
-// frame, counted from the first frame this node renders, gets a Reset pulse.
+// {a, b, x0, y0 (volts), mode: "continuous" | "gated", gate (Hz), normalize (bool), signals: {a, b,
+// x0, y0: null | a signal text in tessel-render's grammar}, resetHz (0: none)} and each reset frame,
+// counted from the first frame this node renders, gets a Reset pulse. A signal's samples are the
+// .wasm's, from the node's first frame.
 // Port messages: {settings} replaces the settings from the next frame rendered; {reset: true} resets there.
 // It tells the page, once each time, when the map has stopped itself, {stopped: {at, lastReset}} (frames
 // counted from the first; lastReset -1 when none came before), and when a reset has set it running again,
 // {running: true}.
+// It posts {frame, restarts} now and then: the frames rendered, and how many setting changes have
+// restarted the map at x0, y0 because an input streamed.
 import { loadTesselMapSync } from "./tessel.js";
 import { gateHzOf } from "./explorer-text.js";
+
+// A take without end: a signal moves if it is no constant.
+const ENDLESS_TAKE = 0;
+// Quanta between two posts of the frame: about 12 a second.
+const QUANTA_PER_POST = 30;
 
 class TesselMapProcessor extends AudioWorkletProcessor {
   constructor(options) {
@@ -19,8 +28,11 @@ class TesselMapProcessor extends AudioWorkletProcessor {
     const { wasm, settings, resetFrames = [] } = options.processorOptions;
     this.instance = loadTesselMapSync(wasm).newInstance({ rate: sampleRate });
     this.apply(settings);
+    this.restartsBefore = this.instance.restarts;  // those of the settings it starts with
+    this.restarts = this.restartsBefore;
     this.resetFrames = [...resetFrames].sort((p, q) => p - q);
     this.frame = 0;
+    this.quanta = 0;
     this.resetNow = false;
     this.lastReset = -1;
     this.toldStop = -1;  // the stop last told to the page, -1 while the map runs
@@ -35,6 +47,10 @@ class TesselMapProcessor extends AudioWorkletProcessor {
     this.instance.setMode(settings.mode);
     this.instance.setGateHz(gateHzOf(settings));
     this.instance.setNormalize(settings.normalize);
+    for (const [name, text] of Object.entries(settings.signals || {})) {
+      this.instance.setSignal(name, text, ENDLESS_TAKE);
+    }
+    this.instance.setResetHz(settings.resetHz || 0);
   }
 
   // Renders the quantum in pieces that end where a scheduled reset falls.
@@ -56,6 +72,10 @@ class TesselMapProcessor extends AudioWorkletProcessor {
       this.frame += count;
     }
     this.tellStop();
+    if (++this.quanta % QUANTA_PER_POST === 0 || this.instance.restarts !== this.restarts) {
+      this.restarts = this.instance.restarts;
+      this.port.postMessage({ frame: this.frame, restarts: this.restarts - this.restartsBefore });
+    }
     return true;
   }
 

@@ -106,6 +106,8 @@ export class ChartView {
       shownStride: new Uint8Array(CHART_WIDTH * CHART_HEIGHT),
     };
     this.frameAsked = false;
+    // Each draws on the overlay after the mark: hook(context, view, overlay).
+    this.overlayHooks = [];
     this.timing = {};
     this.workers = [];
     // Tasks sent to the workers since the page opened.
@@ -567,6 +569,7 @@ export class ChartView {
       context.lineTo(CHART_WIDTH, y);
       context.stroke();
     }
+    for (const hook of this.overlayHooks) hook(context, v, overlay);
     if (this.cursor && document.activeElement === this.elements.canvas) {
       context.strokeStyle = "#ffd000";
       context.lineWidth = 1;

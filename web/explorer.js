@@ -17,6 +17,11 @@ import { ChartView } from "./chart-view.js";
 import { Player, renderOffline, webAudioAvailable } from "./sound.js";
 import { drawSpectrum, spectrumOf } from "./spectrum.js";
 import { TAKE_SECONDS, takeLengthText, takeSeconds, wavBytesOf, wavNameOf } from "./take.js";
+import { LfoControls } from "./lfo.js";
+import { ChartPath } from "./chart-path.js";
+import * as lfoText from "./lfo-text.js";
+
+const { LFO_INPUTS, commandLine, lfoFragment, movingText, signalText, withLfosOfFragment } = lfoText;
 
 // The chart starts again from new x0, y0 once they have rested this long.
 const CHART_DELAY_MS = 300;
@@ -44,13 +49,12 @@ class Explorer {
     this.knobs = knobsOf(tessel);
     // Where the a and b sliders give their travel: where the map sounds.
     this.soundingShares = soundingShares(tessel, this.knobs);
-    this.settings = settingsOfFragment(tessel, location.hash);
+    this.settings = this.settingsOf(location.hash);
     this.volume = Number(element("volume").value);
     this.shown = {};  // each number field's text as the page last wrote it
     this.resetOnChange = element("reset-on-change").checked;
     this.player = webAudioAvailable()
-      ? new Player(wasm, dataUrl(element("audio-worklet-source").textContent), (state) => this.soundState(state))
-      : null;
+      ? new Player(wasm, dataUrl(element("audio-worklet-source").textContent), (heard) => this.heard(heard)) : null;
     this.chart = new ChartView(
       { canvas: element("chart"), overlay: element("chart-overlay"), progress: element("chart-progress"),
         status: element("chart-status"), range: element("chart-range"), hover: element("chart-hover"),
@@ -58,6 +62,8 @@ class Explorer {
         up: element("chart-up"), legend: element("chart-legend") },
       tessel, wasm, element("chart-worker-source").textContent,
       (a, b) => this.change({ a, b }, ["a", "b"]));
+    this.path = new ChartPath(tessel, this.chart, lfoText);
+    this.lfos = new LfoControls(tessel, lfoText, (values) => this.change(values, []));
     this.bindKnobs();
     this.bindSettings();
     this.bindTake();
@@ -65,10 +71,47 @@ class Explorer {
     this.chart.compute(this.settings.x0, this.settings.y0, this.settings.rate);
     // A link edited or pasted into the address bar, or history.
     addEventListener("hashchange", () => {
-      if (location.hash.slice(1) !== fragmentOf(this.tessel, this.settings)) {
-        this.change(settingsOfFragment(this.tessel, location.hash), Object.keys(this.knobs));
+      if (location.hash.slice(1) !== this.fragment(this.settings)) {
+        this.change(this.settingsOf(location.hash), Object.keys(this.knobs));
       }
     });
+  }
+
+  // --- the settings with what moves ------------------------------------------------------
+  settingsOf(fragment) {
+    return withLfosOfFragment(this.tessel, fragment, settingsOfFragment(this.tessel, fragment));
+  }
+
+  fragment(settings) {
+    return lfoFragment(this.tessel, settings, fragmentOf(this.tessel, settings));
+  }
+
+  // The settings as the worklet takes them: with each input's signal text, or null.
+  withSignals(settings) {
+    return { ...settings,
+      signals: Object.fromEntries(LFO_INPUTS.map((name) => [name, signalText(this.tessel, settings, name)])) };
+  }
+
+  patchText(settings) {
+    const moving = movingText(this.tessel, settings);
+    return patchText(this.tessel, settings) + (moving ? `; moving: ${moving}` : "");
+  }
+
+  // What the worklet posts: where the sound is and the restarts its settings' changes caused, now and
+  // then; once each time, that the map has stopped itself or runs again.
+  heard({ frame, restarts, stopped, running }) {
+    if (stopped || running) {
+      this.soundState({ stopped, running });
+      return;
+    }
+    if (!this.player.playing) return;
+    this.framesHeard = frame;
+    this.path.dot(frame);
+    if (restarts > (this.restartsSeen ?? 0)) {
+      element("restart-notice").textContent = "The module restarted the orbit from x0, y0: a Mode, Normalize " +
+        "or LFO change reaches it while an input moves, as in a host.";
+    }
+    this.restartsSeen = restarts;
   }
 
   // --- controls --------------------------------------------------------------------
@@ -184,11 +227,14 @@ class Explorer {
   }
 
   async startSound() {
+    this.restartsSeen = 0;
+    this.framesHeard = 0;
+    element("restart-notice").textContent = "";
     element("play").textContent = "Stop";
     element("play").setAttribute("aria-pressed", "true");
     this.sayOfSound("");
     try {
-      await this.player.start(this.settings, this.volume);
+      await this.player.start(this.withSignals(this.settings), this.volume);
     } catch (error) {
       await this.stopSound();
       this.sayOfSound(`Sound failed: ${error.message}`);
@@ -200,12 +246,13 @@ class Explorer {
     element("play").setAttribute("aria-pressed", "false");
     this.sayOfSound("");
     await this.player.stop();
+    this.path.stopDot();
   }
 
   async restartSound() {
     this.sayOfSound("");
     await this.player.stop();
-    await this.player.start(this.settings, this.volume);
+    await this.player.start(this.withSignals(this.settings), this.volume);
   }
 
   // What the worklet tells of the sound playing: the map stopped itself, or runs again.
@@ -233,7 +280,7 @@ class Explorer {
   }
 
   async copy() {
-    const text = patchText(this.tessel, this.settings);
+    const text = `${this.patchText(this.settings)}\n${commandLine(this.tessel, this.settings, takeSeconds(this.settings))}`;
     try {
       await navigator.clipboard.writeText(text);
       element("copy").textContent = "Copied";
@@ -273,7 +320,7 @@ class Explorer {
     element("reset-note").textContent = "";
     if (this.player && this.player.playing) {
       if (before.rate !== this.settings.rate) this.restartSound();
-      else this.player.follow(this.settings);
+      else this.player.follow(this.withSignals(this.settings));
       if (this.resetOnChange && before.rate === this.settings.rate) this.player.reset();
     }
     if (before.x0 !== this.settings.x0 || before.y0 !== this.settings.y0) this.rechart();
@@ -299,8 +346,10 @@ class Explorer {
     this.sliders.gate.disabled = s.mode !== "gated";
     element("normalize").checked = s.normalize;
     element("rate").value = String(s.rate);
-    element("patch-text").textContent = patchText(this.tessel, s);
-    history.replaceState(null, "", `#${fragmentOf(this.tessel, s)}`);
+    element("patch-text").textContent = this.patchText(s);
+    element("command-text").textContent = commandLine(this.tessel, s, takeSeconds(s));
+    this.lfos.show(s);
+    history.replaceState(null, "", `#${this.fragment(s)}`);
     this.chart.mark(s.a, s.b);
     this.draw();
   }
@@ -315,24 +364,33 @@ class Explorer {
     instance.setGateHz(gateHzOf(s));
     instance.setNormalize(s.normalize);
     const seconds = takeSeconds(s);
-    const take = instance.render(Math.round(seconds * s.rate));
+    const takeSamples = Math.round(seconds * s.rate);
+    for (const name of LFO_INPUTS) instance.setSignal(name, signalText(this.tessel, s, name), takeSamples);
+    instance.setResetHz(s.resetHz);
+    // As tessel-render's report: a continuous take whose a or b moves is judged window by window.
+    const abMove = instance.streams("a") || instance.streams("b");
+    const alongPath = s.mode === "continuous" && abMove;
+    if (alongPath) instance.judgeWindows(takeSamples);
+    const take = instance.render(takeSamples);
     const stoppedAt = instance.stoppedAt;
+    const sound = alongPath ? this.soundAlongPath(instance, stoppedAt) : null;
     instance.free();
     this.take = take;
+    this.path.follow(s, seconds);
     const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
     // A take lengthened for a slow clock is traced whole: its phrase is what it was lengthened for.
     this.traced = seconds > TAKE_SECONDS ? take.x.length : traceLength(s, take.x.length);
     drawTraces(element("traces"), take.x, take.y, this.traced, s.rate, view);
     this.spectrum = spectrumOf(take.x, s.rate);
     drawSpectrum(element("spectrum"), this.spectrum, s.rate);
-    // Judged over as many steps as the take has samples, as tessel-render reports the take it draws.
-    const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate, steps: take.x.length });
-    element("verdict").textContent = summarizeSettings(this.tessel, orbit, s);
-    element("verdict-exact").textContent = describeSettings(this.tessel, orbit, s);
-    element("verdict-steps").textContent = `Judged over ${take.x.length} steps from a reset to x0, y0, as many ` +
-      `as the take drawn has samples, as tessel-render judges a take of that length (the manual's picture is ` +
-      `its ${TAKE_SECONDS} s take). The chart judges ${this.tessel.facts.steps.chart} steps a point, so its ` +
-      `figures can differ in the last digits.`;
+    if (sound) {
+      element("verdict").textContent = sound;
+      element("verdict-exact").textContent = sound;
+      element("verdict-steps").textContent = "Judged window by window along the path, as tessel-render reports " +
+        "a take whose a or b moves.";
+    } else {
+      this.sayWhatTheKnobsDo(s, take.x.length, abMove);
+    }
     const { voltsPerUnit } = this.tessel.facts;
     // A plain loop: a typed array's reduce costs milliseconds over a long take.
     const peak = (samples) => {
@@ -346,6 +404,29 @@ class Explorer {
       (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : "");
     this.drawMs = performance.now() - started;
   }
+
+  // What the knobs' values do, judged over as many steps as the take has samples, as tessel-render
+  // reports the take it draws; a gated take whose a or b moves is not judged along its path, as in the tool.
+  sayWhatTheKnobsDo(s, steps, abMove) {
+    const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate, steps });
+    const where = abMove ? " (at the LFOs' centres)" : "";
+    element("verdict").textContent = summarizeSettings(this.tessel, orbit, s) + where;
+    element("verdict-exact").textContent = describeSettings(this.tessel, orbit, s) + where;
+    element("verdict-steps").textContent = `Judged over ${steps} steps from a reset to x0, y0, as many ` +
+      `as the take drawn has samples, as tessel-render judges a take of that length (the manual's picture is ` +
+      `its ${TAKE_SECONDS} s take). The chart judges ${this.tessel.facts.steps.chart} steps a point, so its ` +
+      `figures can differ in the last digits.`;
+  }
+
+  // The take's sound along the path in tessel-render's words: each change up to a stop, then the stop.
+  soundAlongPath(instance, stoppedAt) {
+    const rate = this.settings.rate;
+    const changes = instance.soundChanges(rate).filter((change) => stoppedAt < 0 || change.start <= stoppedAt);
+    const words = changes.length ? changes.map((change) => change.words).join("; ") : "too short to judge a window";
+    const stop = stoppedAt < 0 ? "" : `; ${this.tessel.describeStop(stoppedAt,
+      { rate, moving: true, runsFrom: instance.runsFrom(stoppedAt) })}`;
+    return `Continuous, along the path: ${words}${stop}`;
+  }
 }
 
 // The hook the browser tests use: the settings, the take drawn, the sound path offline.
@@ -353,6 +434,8 @@ function testHook(explorer) {
   return {
     explorer,
     get settings() { return explorer.settings; },
+    // The path on the chart: its start, extent in volts, length and the dot, or null.
+    path() { return explorer.path.extent(); },
     // The take drawn (two seconds, longer at a slow Gate clock: takeSeconds), as the float
     // samples of a stereo WAV (x left), in base64.
     takeBytes() {
@@ -365,7 +448,8 @@ function testHook(explorer) {
     // The sound path rendered offline, the same way.
     async soundBytes(settings, frames, resetFrames, volume) {
       const workletUrl = dataUrl(element("audio-worklet-source").textContent);
-      const { left, right } = await renderOffline(explorer.wasm, workletUrl, settings, frames, resetFrames, volume);
+      const { left, right } = await renderOffline(explorer.wasm, workletUrl, explorer.withSignals(settings), frames,
+        resetFrames, volume);
       return interleavedBase64(left, right);
     },
   };

@@ -19,12 +19,12 @@ export function webAudioAvailable() {
 }
 
 export class Player {
-  // workletUrl: a data: URL of the worklet's module; onState(message) hears
-  // the worklet tell when the map has stopped itself and when it runs again.
-  constructor(wasm, workletUrl, onState) {
+  // workletUrl: a data: URL of the worklet's module; onHeard(message) gets what the worklet posts:
+  // where the sound is, and when the map has stopped itself and when it runs again.
+  constructor(wasm, workletUrl, onHeard = () => {}) {
     this.wasm = wasm;
     this.workletUrl = workletUrl;
-    this.onState = onState;
+    this.onHeard = onHeard;
     this.context = null;
   }
 
@@ -38,7 +38,7 @@ export class Player {
     await context.audioWorklet.addModule(this.workletUrl);
     if (this.context !== context) return;  // stopped meanwhile
     this.node = tesselNode(context, this.wasm, settings, []);
-    this.node.port.onmessage = (event) => { if (this.context === context) this.onState(event.data); };
+    this.node.port.onmessage = (event) => { if (this.context === context) this.onHeard(event.data); };
     this.gain = new GainNode(context, { gain: volume });
     this.node.connect(this.gain).connect(context.destination);
     await context.resume();

@@ -61,6 +61,13 @@
 //   chartColour(orbit, steps) -> [r, g, b]: the chart's colour of an orbit judged over `steps`
 //   hatched(colour, column, row) -> [r, g, b]: a rounding cycle's pixel of that colour
 //   inferno(t) -> [r, g, b]: the inferno colour map, t from 0 (dark) to 1 (bright)
+//   signalError(text, { rate, samples }) -> why a signal text in tessel-render's
+//       grammar (sine:CENTRE:DEPTH:HZ[:PHASE], ...) is refused over a take of
+//       `samples` at `rate`, or null
+//   signalSamples(text, { rate, samples, every, count }) -> Float32Array of
+//       `count` samples (signal scale) of the signal, sample every * i for i from 0
+//   describeStop(stoppedAt, { rate, moving, runsFrom = -1 }) -> tessel-render's
+//       words for a take's stop; `moving`: a or b moves, so a reset restarts it
 //
 // MapInstance
 //   set({ a, b, x0, y0 })  volts, any subset; a and b act from the next sample,
@@ -84,6 +91,22 @@
 //   asleep                 whether the module asked to sleep since the host last
 //                          sent it an event (a setting change, Reset's first use)
 //   samples                samples rendered so far
+//   setSignal(name, text, takeSamples)
+//                          patches x0, y0, a or b with a signal text in
+//                          tessel-render's grammar over a take of `takeSamples`
+//                          (it moves if it does within them; 0: a take without
+//                          end, where it moves unless constant); null gives the pin
+//                          back its set() value. The same text again sends
+//                          nothing. RangeError with the tool's words for a refused text.
+//   setResetHz(hz)         Reset pulsed by a clock of `hz` (as --reset-hz), 0: none
+//   restarts               events that reached the module while x0, y0, a or b
+//                          streamed: each restarted the map at x0, y0
+//   streams(name)          whether the pin is announced Streaming
+//   judgeWindows(samples)  the next `samples` rendered are judged window by
+//                          window, as tessel-render's report judges a moving a or b
+//   soundChanges(rate) -> [{ start, words }]: each change so far, in the tool's words
+//   runsFrom(sample)       where a map stopped before `sample` would run again
+//                          after a reset, or -1
 //   free()                 closes the instance; any later call throws
 
 function bytesOf(bytes) {
@@ -183,6 +206,38 @@ export class TesselMap {
     const signal = this.signalOf(Number(volts));
     if (!Number.isFinite(signal)) throw new RangeError(`${name}: ${volts} V is no finite 32-bit sample`);
     return signal;
+  }
+
+  // Writes a signal text where the .wasm reads it.
+  writeText(text) {
+    const exports = this.#exports;
+    const size = exports.tessel_signal_text_size();
+    const value = String(text);
+    if (value.length >= size || /[^\x20-\x7e]/.test(value)) throw new RangeError(`'${value}' is no signal text`);
+    const bytes = new Uint8Array(exports.memory.buffer, exports.tessel_signal_text(), size);
+    for (let i = 0; i < value.length; ++i) bytes[i] = value.charCodeAt(i);
+    bytes[value.length] = 0;
+  }
+
+  // A text the .wasm wrote, or null.
+  textOrNull(address) {
+    return address === 0 ? null : textAt(this.#exports, address);
+  }
+
+  signalError(text, { rate = this.facts.rate.usual, samples }) {
+    this.writeText(text);
+    return this.textOrNull(this.#exports.tessel_signal_error(rate, samples));
+  }
+
+  signalSamples(text, { rate = this.facts.rate.usual, samples, every = 1, count }) {
+    this.writeText(text);
+    const at = this.#exports.tessel_signal_samples(rate, samples, every, count);
+    if (at === 0) throw new RangeError(this.signalError(text, { rate, samples }) || `count: ${count}`);
+    return new Float32Array(this.#exports.memory.buffer, at, count).slice();
+  }
+
+  describeStop(stoppedAt, { rate, moving, runsFrom = -1 }) {
+    return textAt(this.#exports, this.#exports.tessel_describe_stop(stoppedAt, rate, moving ? 1 : 0, runsFrom));
   }
 
   pointVolts(lo, hi, count, i) {
@@ -342,6 +397,49 @@ export class MapInstance {
       done += count;
     }
     this.#samples += x.length;
+  }
+
+  #pinIndex(name) {
+    if (!['x0', 'y0', 'a', 'b'].includes(name)) throw new RangeError(`'${name}' is none of x0, y0, a, b`);
+    return this.#map.facts.pins.indexOf(this.#map.pin(name));
+  }
+
+  setSignal(name, text, takeSamples) {
+    const handle = this.#live();
+    const pin = this.#pinIndex(name);
+    this.#map.writeText(text ?? '');
+    const error = this.#map.textOrNull(this.#exports.tessel_set_signal(handle, pin, takeSamples));
+    if (error !== null) throw new RangeError(`${name}: ${error}`);
+  }
+
+  setResetHz(hz) {
+    this.#exports.tessel_set_reset_hz(this.#live(), Number(hz) || 0);
+  }
+
+  get restarts() {
+    return this.#exports.tessel_restarts(this.#live());
+  }
+
+  streams(name) {
+    return this.#exports.tessel_streams(this.#live(), this.#pinIndex(name)) !== 0;
+  }
+
+  judgeWindows(samples) {
+    this.#exports.tessel_judge_windows(this.#live(), samples);
+  }
+
+  soundChanges(rate) {
+    const handle = this.#live();
+    const changes = [];
+    for (let i = 0; i < this.#exports.tessel_sound_changes(handle); ++i) {
+      changes.push({ start: this.#exports.tessel_sound_change_start(handle, i),
+        words: textAt(this.#exports, this.#exports.tessel_sound_change_words(handle, i, rate)) });
+    }
+    return changes;
+  }
+
+  runsFrom(sample) {
+    return this.#exports.tessel_runs_from(this.#live(), sample);
   }
 
   get stoppedAt() {

@@ -58,8 +58,8 @@ class Context:
     def __init__(self, page, render, folder):
         self.page, self.render, self.folder = page, render, Path(folder)
 
-    def native_take(self, settings, seconds, resets=()):
-        """tessel-render's WAV data for these settings."""
+    def native_take(self, settings, seconds, resets=(), reset_hz=None):
+        """tessel-render's WAV data for these settings; a, b, x0 and y0 may be signal texts."""
         out = self.folder / "take.wav"
         command = [self.render, "--quiet", "--out", str(out), "--seconds", str(seconds),
                    "--rate", str(settings["rate"]), "--a", settings["a"], "--b", settings["b"],
@@ -69,6 +69,8 @@ class Context:
             command += ["--gate-hz", str(settings["gate"])]
         for at in resets:
             command += ["--reset-at", str(at)]
+        if reset_hz:
+            command += ["--reset-hz", str(reset_hz)]
         subprocess.run(command, check=True)
         return wav_samples(out)
 

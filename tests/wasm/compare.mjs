@@ -72,6 +72,13 @@ const cases = [
     a: row.a, b: 0, x0: kTwoToMinus20, y0: row.y0, normalize: false, seconds: 0.01,
     firstStands: row.firstStands,
   })),
+  // Inputs that move: a, b, x0 or y0 given as a signal text, Reset by a clock.
+  { name: 'a sine on a, odd pieces and host blocks of 64', a: 'sine:1.2:0.2:0.5', b: 0.3, x0: 0, y0: 0,
+    seconds: 0.25, block: 64, pieces: [1, 2, 3, 5, 8, 13, 21, 34, 55, 89, 144, 233, 377, 610, 987] },
+  { name: 'a square on b, a saw on x0, a Reset clock of 30 Hz', a: 1.4, b: 'square:0.25:0.05:20',
+    x0: 'saw:0:0.5:7', y0: 0, resetHz: 30, seconds: 0.25, normalize: false },
+  { name: 'a square whose first jump falls after the take, gated', a: 'square:1.2:0.2:1', b: 0.3, x0: 0,
+    y0: 'triangle:0:0.3:50', gated: true, gateHz: 2000, resetHz: 9.5, seconds: 0.2 },
 ];
 
 function renderOptions(take, wavPath) {
@@ -81,6 +88,7 @@ function renderOptions(take, wavPath) {
     '--a', String(take.a), '--b', String(take.b), '--x0', String(take.x0), '--y0', String(take.y0)];
   if (take.gated) options.push('--gate-hz', String(take.gateHz));
   for (const at of take.resetAt ?? []) options.push('--reset-at', String(at));
+  if (take.resetHz) options.push('--reset-hz', String(take.resetHz));
   return options;
 }
 
@@ -120,7 +128,13 @@ function renderInWasm(map, take) {
   const samples = Math.round(take.seconds * rate);
   const resets = (take.resetAt ?? []).map((at) => Math.round(at * rate));
   const instance = map.newInstance({ rate, block: take.block ?? 1024 });
-  instance.set({ a: take.a, b: take.b, x0: take.x0, y0: take.y0 });
+  const inputs = ['a', 'b', 'x0', 'y0'];
+  instance.set(Object.fromEntries(inputs.filter((name) => typeof take[name] === 'number')
+    .map((name) => [name, take[name]])));
+  for (const name of inputs.filter((name) => typeof take[name] === 'string')) {
+    instance.setSignal(name, take[name], samples);
+  }
+  instance.setResetHz(take.resetHz ?? 0);
   instance.setMode(take.gated ? 'gated' : 'continuous');
   if (take.gated) instance.setGateHz(take.gateHz);
   instance.setNormalize(take.normalize !== false);

@@ -48,14 +48,10 @@ std::string describeResets(const Scenario& scenario, const Arguments& arguments)
 // come back to where it runs.
 std::string stopText(const Scenario& scenario, const render::HostLog& log, const host::TakeWindows* windows)
 {
-    if (log.stoppedAt >= 0) {
-        std::string text = "the map stopped itself at sample " + std::to_string(log.stoppedAt) + " (" +
-                           seconds(log.stoppedAt, scenario) + "): x and y stay exactly 0";
-        if (!windows) return text;
-        const int64_t runs = windows->runsFrom(log.stoppedAt);
-        return text + " until a reset" +
-               (runs < 0 ? "" : ", even where a and b come back into the island, from " + seconds(runs, scenario));
-    }
+    if (log.stoppedAt >= 0)
+        return verdict::describeStop(log.stoppedAt, scenario.sampleRate, windows != nullptr,
+                                     windows ? windows->runsFrom(log.stoppedAt) : -1)
+            .c_str();
     if (log.zerosFrom == scenario.samples) return "the map ran to the end without stopping itself";
     return "x and y are exactly 0 from sample " + std::to_string(log.zerosFrom) +
            " on, too close to the end to tell whether the map stopped";

@@ -88,6 +88,20 @@ TEST(ThreeDigits, RoundAndWriteInFull)
     }
 }
 
+// Seconds of a take as the report gives them, six significant digits: as printf's "%g".
+const double kSeconds[] = {29405.0 / 44100, 57344.0 / 44100, 1.0 / 7, 599.9999996, 9.9999996, 0.5, 3.0,
+                           0.00012345678, 123456.5, 100.0 / 48000};
+
+TEST(Significant, SixDigitsAsPrintfG)
+{
+    for (const double value : kSeconds) {
+        char expected[32], text[40];
+        std::snprintf(expected, sizeof expected, "%g", value);
+        text[verdict::writeSignificant(text, value, 6)] = '\0';
+        EXPECT_STREQ(text, expected) << value;
+    }
+}
+
 TEST(Whole, WritesEveryInt64)
 {
     for (const auto& [value, text] : {std::pair<int64_t, const char*>{0, "0"}, {-42, "-42"}, {3947, "3947"},
