@@ -25,9 +25,10 @@ const WHEEL_PAUSE_MS = 250;
 const KEPT_VIEWS = 8;
 const RESULT_FIELDS = ["outcome", "period", "steps", "settle", "lyapunov", "rounding"];
 
-// What the chart says of a point's verdict: the one place its words come from.
+// What the chart says of a point's verdict, the one place its words come from: the short words a
+// musician reads first, then the exact ones, both tessel-render's.
 export function pointWords(tessel, orbit, rate) {
-  return tessel.describeOrbit(orbit, { rate });
+  return `${tessel.summarizeOrbit(orbit, { rate })} (exactly: ${tessel.describeOrbit(orbit, { rate })})`;
 }
 
 // The points of a pass, in rows from the bottom: those on its stride not already on a coarser one.

@@ -30,23 +30,28 @@ function infernoTable(tessel) {
 
 // The outputs' extent with a margin, never of zero extent; signal scale.
 export function viewOf(x, y) {
-  const bounds = { xLow: Infinity, xHigh: -Infinity, yLow: Infinity, yHigh: -Infinity };
+  let xLow = Infinity;
+  let xHigh = -Infinity;
+  let yLow = Infinity;
+  let yHigh = -Infinity;
   for (let i = 0; i < x.length; i++) {
+    // A step held over many samples (Gated mode) is looked at once.
+    if (i > 0 && x[i] === x[i - 1] && y[i] === y[i - 1]) continue;
     if (!Number.isFinite(x[i]) || !Number.isFinite(y[i])) continue;
-    bounds.xLow = Math.min(bounds.xLow, x[i]);
-    bounds.xHigh = Math.max(bounds.xHigh, x[i]);
-    bounds.yLow = Math.min(bounds.yLow, y[i]);
-    bounds.yHigh = Math.max(bounds.yHigh, y[i]);
+    if (x[i] < xLow) xLow = x[i];
+    if (x[i] > xHigh) xHigh = x[i];
+    if (y[i] < yLow) yLow = y[i];
+    if (y[i] > yHigh) yHigh = y[i];
   }
-  if (bounds.xLow > bounds.xHigh) Object.assign(bounds, { xLow: 0, xHigh: 0, yLow: 0, yHigh: 0 });
+  if (xLow > xHigh) [xLow, xHigh, yLow, yHigh] = [0, 0, 0, 0];
   const pad = (low, high) => {
     const span = high - low;
     const least = Math.max(0.01, 1e-3 * Math.max(Math.abs(low), Math.abs(high)));
     return span < least ? [low - least, high + least] : [low - span * 0.04, high + span * 0.04];
   };
-  const [xLow, xHigh] = pad(bounds.xLow, bounds.xHigh);
-  const [yLow, yHigh] = pad(bounds.yLow, bounds.yHigh);
-  return { xLow, xHigh, yLow, yHigh };
+  const [viewXLow, viewXHigh] = pad(xLow, xHigh);
+  const [viewYLow, viewYHigh] = pad(yLow, yHigh);
+  return { xLow: viewXLow, xHigh: viewXHigh, yLow: viewYLow, yHigh: viewYHigh };
 }
 
 // Plot area inside a canvas: room on the left and below for the axes.
@@ -107,21 +112,18 @@ export function drawAttractor(canvas, x, y, tessel) {
   const xScale = area.width / (view.xHigh - view.xLow);
   const yScale = area.height / (view.yHigh - view.yLow);
   let most = 1;
-  let pixel = -1;
-  for (let i = 0; i < x.length; i++) {
-    // A step held over many samples (Gated mode) lands where its first sample did.
-    if (i === 0 || x[i] !== x[i - 1] || y[i] !== y[i - 1]) {
-      if (!Number.isFinite(x[i]) || !Number.isFinite(y[i])) {
-        pixel = -1;
-        continue;
-      }
+  for (let i = 0; i < x.length;) {
+    // A step held over many samples (Gated mode) lands where its first sample did, all at once.
+    let end = i + 1;
+    while (end < x.length && x[end] === x[i] && y[end] === y[i]) end++;
+    if (Number.isFinite(x[i]) && Number.isFinite(y[i])) {
       const column = Math.min(area.width - 1, Math.max(0, Math.trunc((x[i] - view.xLow) * xScale)));
       const row = Math.min(area.height - 1, Math.max(0, Math.trunc((view.yHigh - y[i]) * yScale)));
-      pixel = row * area.width + column;
+      const pixel = row * area.width + column;
+      density[pixel] += end - i;
+      if (density[pixel] > most) most = density[pixel];
     }
-    if (pixel < 0) continue;
-    const count = ++density[pixel];
-    if (count > most) most = count;
+    i = end;
   }
   const visited = [];
   for (let pixel = 0; pixel < density.length; pixel++) if (density[pixel] > 0) visited.push(pixel);

@@ -6,7 +6,7 @@ import { voltsText } from "./explorer-text.js";
 // PHRASE_STEPS steps, but no longer than MOST_TAKE_SECONDS, so a redraw stays quick.
 export const TAKE_SECONDS = 2;
 export const PHRASE_STEPS = 64;
-export const MOST_TAKE_SECONDS = 8;
+export const MOST_TAKE_SECONDS = 4;
 
 // The take's length in seconds; its samples are Math.round(seconds * rate), as tessel-render counts them.
 export function takeSeconds(settings) {

@@ -29,10 +29,10 @@ import lfo_tests
 import sound_tests
 import state_tests
 from harness import Browser
-from page_common import double_click
 from page_common import (
-    CHART_WIDTH, COARSE_DONE, PRESSED, READY, Context, check_no_problems, click_point, first_difference, floats,
-    fragment, fround, press, signal_of, TAKE_SECONDS, tool_report, wait_for_chart,
+    CHART_DONE, CHART_STEPS, CHART_WIDTH, COARSE_DONE, PRESSED, READY, TAKE_SECONDS, Context, check_no_problems,
+    click_point, double_click, first_difference, floats, fragment, fround, press, signal_of, tool_report,
+    wait_for_chart,
 )
 
 
@@ -153,7 +153,7 @@ CHART_POINTS = [(287, 259), (150, 200), (245, 259), (590, 380), (10, 10), (44, 0
 
 def chart_clicks_agree(context):
     """Clicking the chart sets a and b to the points' floats; the verdict, short and exact, is tessel-render's report on
-    the take drawn there."""
+    the take drawn there; the hovered point's words are its report on a take of the chart's steps."""
     table = context.folder / "chart.csv"
     subprocess.run([context.render, "--quiet", "--chart-data", str(table)], check=True)
     with open(table, newline="") as rows:
@@ -162,6 +162,7 @@ def chart_clicks_agree(context):
     with Browser() as browser:
         browser.open(context.page)
         wait_for_chart(browser)
+        browser.wait_for(CHART_DONE, timeout=300, interval=0.5)
         canvas = browser.driver.find_element(By.ID, "chart")
         for i, j in CHART_POINTS:
             row = chart[j * CHART_WIDTH + i]
@@ -177,6 +178,11 @@ def chart_clicks_agree(context):
             expected = ["Continuous: " + report["short"], "Continuous: " + report["exact"]]
             if verdict != expected:
                 failures.append(f"point {i},{j}: the page says {verdict!r}, tessel-render {expected!r}")
+            hovered = browser.driver.find_element(By.ID, "chart-hover").text
+            chart_report = tool_report(context, row, 44100, CHART_STEPS / 44100)
+            said = f"{chart_report['short']} (exactly: {chart_report['exact']})"
+            if not hovered.endswith(said):
+                failures.append(f"point {i},{j}: hovered, the chart says {hovered!r}, tessel-render {said!r}")
         check_no_problems(browser)
     assert not failures, "\n".join(failures)
 

@@ -96,15 +96,15 @@ def patch_links_load(context):
     assert not failures, "\n".join(failures)
 
 
-# (settings, the saved file's name; the take: its seconds, two or 64 clock ticks up to eight, and the clock's
+# (settings, the saved file's name; the take: its seconds, two or 64 clock ticks up to four, and the clock's
 # steps its traces show at least: 16 clock periods, or at a slow clock the whole take)
 TAKE_CASES = [
     (dict(a="1.4", b="0.3", x0="0", y0="0", mode="continuous", gate=1000, normalize="on", rate=44100),
      "tessel-map_a1.4_b0.3_x0+0_y0+0_continuous_normalize-on_44100Hz.wav", 2, 0),
     (dict(a="1.2", b="-0.25", x0="-0.5", y0="0.125", mode="gated", gate=8, normalize="off", rate=48000),
-     "tessel-map_a1.2_b-0.25_x0-0.5_y0+0.125_gated-8Hz_normalize-off_48000Hz.wav", 8, 64),
+     "tessel-map_a1.2_b-0.25_x0-0.5_y0+0.125_gated-8Hz_normalize-off_48000Hz.wav", 4, 32),
     (dict(a="1.4", b="0.3", x0="0", y0="0", mode="gated", gate=0.5, normalize="on", rate=44100),
-     "tessel-map_a1.4_b0.3_x0+0_y0+0_gated-0.5Hz_normalize-on_44100Hz.wav", 8, 4),
+     "tessel-map_a1.4_b0.3_x0+0_y0+0_gated-0.5Hz_normalize-on_44100Hz.wav", 4, 2),
     (dict(a="1.4", b="0.3", x0="0", y0="0", mode="gated", gate=500, normalize="on", rate=44100),
      "tessel-map_a1.4_b0.3_x0+0_y0+0_gated-500Hz_normalize-on_44100Hz.wav", 2, 16),
 ]
@@ -115,7 +115,7 @@ STEPS_TRACED = ("const e = window.tesselExplorer.explorer; e.draw(); const x = e
 
 def saved_wav_equals_tool(context):
     """Save WAV saves the drawn take as 32-bit float stereo named after its settings, with tessel-render's samples;
-    at a slow Gate clock that take is long enough for 64 ticks (up to 8 s), traced whole, and its line says so."""
+    at a slow Gate clock that take is long enough for 64 ticks (up to 4 s), traced whole, and its line says so."""
     failures = []
     downloads = Path(context.folder) / "downloads"
     with Browser() as browser:
