@@ -61,7 +61,9 @@ def spectrum_shows_lines(context):
 PATCH_LINKS = [
     ("Load it", "Chaotic melody.", dict(a=1.4, b=0.3, x0=0, mode="gated", gate=6), "quantizer"),
     ("Load it", "A phrase that repeats.", dict(a=1.4, x0=0.5, mode="gated", gate=6), "divider"),
-    ("Load it", "From order to chaos.", dict(a=0.85, b=0.3, mode="gated", gate=200), "LFO"),
+    ("Load it", "From order to chaos.", dict(a=0.85, b=0.3, mode="gated", gate=200,
+                                             lfos=dict(a=dict(shape="sine", depth=0.55, hz=0.05), b=None, x0=None,
+                                                       y0=None)), "LFO"),
     ("a 0.3 V", "From order to chaos.", dict(a=0.3, mode="gated", gate=200), "LFO"),
     ("a 0.7 V", "From order to chaos.", dict(a=0.7, mode="gated", gate=200), "LFO"),
     ("a 1 V", "From order to chaos.", dict(a=1, mode="gated", gate=200), "LFO"),
