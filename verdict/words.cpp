@@ -76,6 +76,12 @@ Text& exponent(Text& words, double lyapunov)
     return (words << "largest Lyapunov exponent ").fixed(lyapunov, 6) << " per step";
 }
 
+// "from 0.186 s: ": where a change of a take's sound starts.
+Text& changeStart(Text& words, int64_t startSample, double sampleRate)
+{
+    return (words << "from ").fixed(static_cast<double>(startSample) / sampleRate, 3) << " s: ";
+}
+
 }  // namespace
 
 Text toneText(int32_t period, double stepsPerSecond, Stepping stepping)
@@ -139,7 +145,7 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, St
 Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate)
 {
     Text words;
-    (words << "from ").fixed(static_cast<double>(startSample) / sampleRate, 3) << " s: ";
+    changeStart(words, startSample, sampleRate);
     switch (orbit.outcome) {
     case Outcome::Stops:
         return words << "stops";
@@ -154,6 +160,12 @@ Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, doub
     words << analysis::outcomeName(orbit.outcome) << ", ";
     if (orbit.roundingCycle) return (words << "a rounding cycle of period ").whole(orbit.period);
     return exponent(words, orbit.lyapunov);
+}
+
+Text summarizeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate)
+{
+    Text words;
+    return changeStart(words, startSample, sampleRate) << summarizeOrbit(orbit, sampleRate).c_str();
 }
 
 Text describeStop(int64_t stoppedAt, double sampleRate, bool moving, int64_t runsFrom)

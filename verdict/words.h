@@ -40,6 +40,9 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
 // largest Lyapunov exponent 0.210000 per step", "from 0.743 s: stops".
 Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate);
 
+// The same change as a musician hears it: "from 0.186 s: noise, rough".
+Text summarizeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate);
+
 // Where the divergence guard stopped a take's map: "the map stopped itself at
 // sample 29405 (0.66678 s): x and y stay exactly 0", and where a or b moves
 // " until a reset", with, if the map would run again after a reset to where

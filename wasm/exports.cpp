@@ -419,15 +419,17 @@ WEB_EXPORT("tessel_sound_change_start") double soundChangeStart(HostedMap* insta
     return static_cast<double>(windows->changes()[size_t(index)].start);
 }
 
-// Change `index` in tessel-render's words at `sampleRate`; valid until the next call.
+// Change `index` in tessel-render's words at `sampleRate`, exact or, where `inShort` is non-zero, in the
+// short words a musician reads first; valid until the next call.
 WEB_EXPORT("tessel_sound_change_words") const char* soundChangeWords(HostedMap* instance, int32_t index,
-                                                                     double sampleRate)
+                                                                     double sampleRate, int32_t inShort)
 {
     const host::TakeWindows* windows = instance ? instance->windows() : nullptr;
     if (!windows || index < 0 || static_cast<size_t>(index) >= windows->changes().size()) return nullptr;
     const host::SoundChange& change = windows->changes()[size_t(index)];
     static verdict::Text words;
-    words = verdict::describeChange(change.start, change.orbit, sampleRate);
+    words = inShort ? verdict::summarizeChange(change.start, change.orbit, sampleRate)
+                    : verdict::describeChange(change.start, change.orbit, sampleRate);
     return words.c_str();
 }
 

@@ -384,8 +384,8 @@ class Explorer {
     this.spectrum = spectrumOf(take.x, s.rate);
     drawSpectrum(element("spectrum"), this.spectrum, s.rate);
     if (sound) {
-      element("verdict").textContent = sound;
-      element("verdict-exact").textContent = sound;
+      element("verdict").textContent = sound.short;
+      element("verdict-exact").textContent = sound.exact;
       element("verdict-steps").textContent = "Judged window by window along the path, as tessel-render reports " +
         "a take whose a or b moves.";
     } else {
@@ -418,14 +418,16 @@ class Explorer {
       `figures can differ in the last digits.`;
   }
 
-  // The take's sound along the path in tessel-render's words: each change up to a stop, then the stop.
+  // The take's sound along the path in tessel-render's words, in short and exactly: each change up to a
+  // stop, then the stop.
   soundAlongPath(instance, stoppedAt) {
     const rate = this.settings.rate;
     const changes = instance.soundChanges(rate).filter((change) => stoppedAt < 0 || change.start <= stoppedAt);
-    const words = changes.length ? changes.map((change) => change.words).join("; ") : "too short to judge a window";
     const stop = stoppedAt < 0 ? "" : `; ${this.tessel.describeStop(stoppedAt,
       { rate, moving: true, runsFrom: instance.runsFrom(stoppedAt) })}`;
-    return `Continuous, along the path: ${words}${stop}`;
+    const said = (field) => "Continuous, along the path: " +
+      (changes.length ? changes.map((change) => change[field]).join("; ") : "too short to judge a window") + stop;
+    return { short: said("summary"), exact: said("words") };
   }
 }
 

@@ -104,7 +104,8 @@
 //   streams(name)          whether the pin is announced Streaming
 //   judgeWindows(samples)  the next `samples` rendered are judged window by
 //                          window, as tessel-render's report judges a moving a or b
-//   soundChanges(rate) -> [{ start, words }]: each change so far, in the tool's words
+//   soundChanges(rate) -> [{ start, words, summary }]: each change so far, in the tool's words,
+//                          exact and in short
 //   runsFrom(sample)       where a map stopped before `sample` would run again
 //                          after a reset, or -1
 //   free()                 closes the instance; any later call throws
@@ -433,7 +434,8 @@ export class MapInstance {
     const changes = [];
     for (let i = 0; i < this.#exports.tessel_sound_changes(handle); ++i) {
       changes.push({ start: this.#exports.tessel_sound_change_start(handle, i),
-        words: textAt(this.#exports, this.#exports.tessel_sound_change_words(handle, i, rate)) });
+        words: textAt(this.#exports, this.#exports.tessel_sound_change_words(handle, i, rate, 0)),
+        summary: textAt(this.#exports, this.#exports.tessel_sound_change_words(handle, i, rate, 1)) });
     }
     return changes;
   }

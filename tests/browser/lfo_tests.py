@@ -27,7 +27,8 @@ def page_fragment(settings, reset_hz):
 
 
 def tool_report(context, settings, reset_hz):
-    """What tessel-render says of a continuous take along a moving a or b: each change, then any stop."""
+    """What tessel-render says of a continuous take along a moving a or b, in short and exactly: each change, then
+    any stop."""
     command = [context.render, "--out", str(context.folder / "report.wav"), "--seconds", "2",
                "--rate", str(settings["rate"]), "--normalize", settings["normalize"],
                *[word for name in ("a", "b", "x0", "y0") for word in (f"--{name}", settings[name])]]
@@ -36,8 +37,11 @@ def tool_report(context, settings, reset_hz):
     lines = subprocess.run(command, check=True, capture_output=True, text=True).stderr.splitlines()
     heading = next(i for i, line in enumerate(lines) if "the sound along the take" in line)
     changes = [line.split(":", 1)[1].strip() for line in lines[heading + 1:] if line.startswith("tessel-render:   ")]
-    stop = [line[len("tessel-render: "):] for line in lines if "stopped itself" in line]
-    return "Continuous, along the path: " + "; ".join(changes) + "".join(f"; {line}" for line in stop)
+    said_short = "tessel-render: in short, along the take: "
+    in_short = [line[len(said_short):] for line in lines if line.startswith(said_short)]
+    stop = "".join(f"; {line[len('tessel-render: '):]}" for line in lines if "stopped itself" in line)
+    return ["Continuous, along the path: " + "; ".join(in_short) + stop,
+            "Continuous, along the path: " + "; ".join(changes) + stop]
 
 
 def moving_patches_equal_native(context):
@@ -71,7 +75,8 @@ def moving_patches_equal_native(context):
                         and f"#{field}" not in hash_now.split("&"):
                     failures.append(f"{name}: the fragment {hash_now} lost {field}")
             if settings["mode"] == "continuous":
-                verdict = browser.driver.execute_script("return document.getElementById('verdict').textContent")
+                verdict = browser.driver.execute_script(
+                    "return ['verdict', 'verdict-exact'].map((id) => document.getElementById(id).textContent)")
                 expected_words = tool_report(context, settings, reset_hz)
                 if verdict != expected_words:
                     failures.append(f"{name}: the page says {verdict!r}, tessel-render {expected_words!r}")

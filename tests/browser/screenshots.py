@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Takes the README's screenshots of the explorer in headless Chromium: the
-page as it opens, and the chart zoomed in on the chaotic band around the
-usual a 1.4 V, b 0.3 V. Both wait for the chart to be complete.
+page as it opens, the chart zoomed in on the chaotic band around the usual
+a 1.4 V, b 0.3 V, and the page on a phone in the dark theme with an LFO on a.
+Each waits for the chart to be complete.
 
 Usage: screenshots.py PAGE OUT_FOLDER
 """
@@ -18,7 +19,8 @@ CHART_DONE = "const c = window.tesselExplorer.explorer.chart; return c.done === 
 
 def main():
     page, out = Path(sys.argv[1]), Path(sys.argv[2])
-    with Browser(width=1600, height=1000) as browser:
+    # Windows tall enough to hold the whole explorer: an element's screenshot shows only what the window does.
+    with Browser(width=1600, height=2000) as browser:
         browser.open(page)
         browser.wait_for("return window.tesselExplorer !== undefined")
         browser.wait_for(CHART_DONE, timeout=300, interval=0.5)
@@ -36,6 +38,14 @@ def main():
         ActionChains(browser.driver).move_to_element_with_offset(canvas, at(40), at(-60)).perform()
         browser.driver.find_element(By.CSS_SELECTOR, ".chart-view").screenshot(str(out / "explorer-zoomed.png"))
         problems = browser.problems()
+    with Browser(width=400, height=2400) as browser:
+        browser.driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
+                                       {"features": [{"name": "prefers-color-scheme", "value": "dark"}]})
+        browser.open(page, "a=sine:1.2:0.2:0.5&b=0.3")
+        browser.wait_for("return window.tesselExplorer !== undefined")
+        browser.wait_for(CHART_DONE, timeout=300, interval=0.5)
+        browser.driver.find_element(By.ID, "explorer-app").screenshot(str(out / "explorer-phone.png"))
+        problems += browser.problems()
     for problem in problems:
         print(problem, file=sys.stderr)
     return 1 if problems else 0

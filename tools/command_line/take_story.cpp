@@ -100,13 +100,17 @@ void tellSound(const host::TakeWindows& windows, const Scenario& scenario, const
                           " samples, each judged as the chart judges a point at its middle a and b, from where it "
                           "starts" + (scenario.normalize ? ", normalisation undone" : "") + ":");
     std::string path;
+    std::string heard;
     for (const host::SoundChange& change : windows.changes()) {
         if (log.stoppedAt >= 0 && change.start > log.stoppedAt) break;
         story.sound.push_back("  " + std::string(verdict::describeChange(change.start, change.orbit,
                                                                            scenario.sampleRate).c_str()));
+        heard += (heard.empty() ? "" : "; ") +
+                 std::string(verdict::summarizeChange(change.start, change.orbit, scenario.sampleRate).c_str());
         path += (path.empty() ? "" : ", ") + inShort(change.orbit);
     }
     if (windows.changes().empty()) story.sound.push_back("  too short to judge a window");
+    else story.sound.insert(story.sound.begin(), "in short, along the take: " + heard);
     if (log.stoppedAt < 0 && !path.empty()) story.caption = "the sound along the take: " + path;
 }
 

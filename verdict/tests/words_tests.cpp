@@ -81,6 +81,14 @@ TEST(ShortWords, SayWhatAMusicianHears)
             << c.what;
 }
 
+TEST(ShortWords, SayWhenATakeChangesAndTo)
+{
+    EXPECT_EQ(std::string(verdict::summarizeChange(8192, orbit(Outcome::Chaos, 0, 8192, 0.367919), 44100).c_str()),
+              "from 0.186 s: noise, rough");
+    EXPECT_EQ(std::string(verdict::summarizeChange(57344, orbit(Outcome::Cycle, 4), 44100).c_str()),
+              "from 1.300 s: a steady tone of 11,025 Hz");
+}
+
 struct StopCase {
     int64_t steps;
     const char* words;
