@@ -38,7 +38,10 @@ def main():
         ActionChains(browser.driver).move_to_element_with_offset(canvas, at(40), at(-60)).perform()
         browser.driver.find_element(By.CSS_SELECTOR, ".chart-view").screenshot(str(out / "explorer-zoomed.png"))
         problems = browser.problems()
-    with Browser(width=400, height=2400) as browser:
+    with Browser() as browser:
+        # A phone's width: a window cannot be made that narrow, so the page is told it is.
+        browser.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                       {"width": 400, "height": 2400, "deviceScaleFactor": 1, "mobile": False})
         browser.driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
                                        {"features": [{"name": "prefers-color-scheme", "value": "dark"}]})
         browser.open(page, "a=sine:1.2:0.2:0.5&b=0.3")
