@@ -275,6 +275,22 @@ WEB_EXPORT("tessel_point_volts") double pointVolts(double low, double high, int3
 
 // --- what a verdict says and shows ----------------------------------------------
 
+namespace {
+
+// A verdict in words, exact or in short; valid until the next call. Null for an unknown outcome.
+using OrbitWords = verdict::Text (*)(const analysis::OrbitClass&, double, verdict::Stepping);
+const char* verdictWords(OrbitWords say, int32_t outcome, int32_t period, double steps, double settle, double lyapunov,
+                         int32_t rounding, double stepsPerSecond, int32_t clocked)
+{
+    if (!knownOutcome(outcome)) return nullptr;
+    static verdict::Text words;
+    words = say(orbitOf(outcome, period, steps, settle, lyapunov, rounding), stepsPerSecond,
+                clocked ? verdict::Stepping::GateClock : verdict::Stepping::EverySample);
+    return words.c_str();
+}
+
+}  // namespace
+
 // A verdict's words, its cycles sounding at `stepsPerSecond` steps a second,
 // from a Gate clock when `clocked` is not 0; valid until the next call. Null
 // for an unknown outcome.
@@ -282,11 +298,8 @@ WEB_EXPORT("tessel_describe")
 const char* describe(int32_t outcome, int32_t period, double steps, double settle, double lyapunov, int32_t rounding,
                      double stepsPerSecond, int32_t clocked)
 {
-    if (!knownOutcome(outcome)) return nullptr;
-    static verdict::Text words;
-    words = verdict::describeOrbit(orbitOf(outcome, period, steps, settle, lyapunov, rounding), stepsPerSecond,
-                                   clocked ? verdict::Stepping::GateClock : verdict::Stepping::EverySample);
-    return words.c_str();
+    return verdictWords(verdict::describeOrbit, outcome, period, steps, settle, lyapunov, rounding, stepsPerSecond,
+                        clocked);
 }
 
 // The same verdict in short, as a musician reads it first; the same arguments.
@@ -294,11 +307,8 @@ WEB_EXPORT("tessel_summarize")
 const char* summarize(int32_t outcome, int32_t period, double steps, double settle, double lyapunov, int32_t rounding,
                       double stepsPerSecond, int32_t clocked)
 {
-    if (!knownOutcome(outcome)) return nullptr;
-    static verdict::Text words;
-    words = verdict::summarizeOrbit(orbitOf(outcome, period, steps, settle, lyapunov, rounding), stepsPerSecond,
-                                    clocked ? verdict::Stepping::GateClock : verdict::Stepping::EverySample);
-    return words.c_str();
+    return verdictWords(verdict::summarizeOrbit, outcome, period, steps, settle, lyapunov, rounding, stepsPerSecond,
+                        clocked);
 }
 
 // Colours as 0xRRGGBB. A verdict's colour on a chart of `chartSteps` steps a

@@ -4,8 +4,8 @@
 // from its WebAssembly build (`tessel`, a loaded TesselMap).
 
 export const PLOT_BACKGROUND = [0, 0, 4];
-export const FRAME = "rgb(96,96,108)";
-export const DIM_TEXT = "rgb(160,160,172)";
+const FRAME = "rgb(96,96,108)";
+const DIM_TEXT = "rgb(160,160,172)";
 const ZERO_LINE = "rgb(52,52,64)";
 export const X_TRACE = [249, 142, 9];
 export const Y_TRACE = [96, 196, 255];
@@ -72,14 +72,19 @@ function ticks(low, high, wanted) {
   return { values, decimals: Math.max(0, -Math.floor(Math.log10(step) + 1e-9)) };
 }
 
-// Ticks in volts on the left and below a plot; low and high in volts.
-export function drawAxes(context, area, across, up, acrossName, upName) {
+// A plot's frame, and the pen set for the labels of its upright axis.
+export function frameForLabels(context, area) {
   context.strokeStyle = FRAME;
   context.strokeRect(area.left - 0.5, area.top - 0.5, area.width + 1, area.height + 1);
   context.fillStyle = DIM_TEXT;
   context.font = "11px ui-monospace, Consolas, monospace";
   context.textAlign = "right";
   context.textBaseline = "middle";
+}
+
+// Ticks in volts on the left and below a plot; low and high in volts.
+export function drawAxes(context, area, across, up, acrossName, upName) {
+  frameForLabels(context, area);
   const upTicks = ticks(up.low, up.high, 5);
   for (const v of upTicks.values) {
     const y = area.top + area.height * (up.high - v) / (up.high - up.low);

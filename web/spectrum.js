@@ -3,7 +3,7 @@
 // estimate: Hann-windowed segments overlapping by half, their powers
 // averaged, in dB of full scale (a sine of peak 1.0, that is 10 V, reads
 // 0 dB), drawn against frequency on a log axis.
-import { DIM_TEXT, FRAME, PLOT_BACKGROUND, X_TRACE } from "./pictures.js";
+import { PLOT_BACKGROUND, X_TRACE, frameForLabels } from "./pictures.js";
 
 // Samples per segment: bins of the rate over 8192 (5.4 Hz at 44.1 kHz),
 // fine enough to part the lines of a cycle of a few hundred steps.
@@ -152,12 +152,7 @@ export function drawSpectrum(canvas, spectrum, rate) {
   context.stroke();
   context.restore();
 
-  context.strokeStyle = FRAME;
-  context.strokeRect(area.left - 0.5, area.top - 0.5, area.width + 1, area.height + 1);
-  context.fillStyle = DIM_TEXT;
-  context.font = "11px ui-monospace, Consolas, monospace";
-  context.textAlign = "right";
-  context.textBaseline = "middle";
+  frameForLabels(context, area);
   for (let db = top; db >= bottom; db -= LEVEL_STEP_DB) {
     const y = down(db);
     context.fillRect(area.left - 5, Math.round(y), 4, 1);
