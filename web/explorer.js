@@ -358,31 +358,11 @@ class Explorer {
   draw() {
     const started = performance.now();
     const s = this.settings;
-    const instance = this.tessel.newInstance({ rate: s.rate });
-    instance.set({ a: s.a, b: s.b, x0: s.x0, y0: s.y0 });
-    instance.setMode(s.mode);
-    instance.setGateHz(gateHzOf(s));
-    instance.setNormalize(s.normalize);
     const seconds = takeSeconds(s);
-    const takeSamples = Math.round(seconds * s.rate);
-    for (const name of LFO_INPUTS) instance.setSignal(name, signalText(this.tessel, s, name), takeSamples);
-    instance.setResetHz(s.resetHz);
-    // As tessel-render's report: a continuous take whose a or b moves is judged window by window.
-    const abMove = instance.streams("a") || instance.streams("b");
-    const alongPath = s.mode === "continuous" && abMove;
-    if (alongPath) instance.judgeWindows(takeSamples);
-    const take = instance.render(takeSamples);
-    const stoppedAt = instance.stoppedAt;
-    const sound = alongPath ? this.soundAlongPath(instance, stoppedAt) : null;
-    instance.free();
+    const { take, stoppedAt, sound, abMove } = this.renderTake(s, Math.round(seconds * s.rate));
     this.take = take;
     this.path.follow(s, seconds);
-    const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
-    // A take lengthened for a slow clock is traced whole: its phrase is what it was lengthened for.
-    this.traced = seconds > TAKE_SECONDS ? take.x.length : traceLength(s, take.x.length);
-    drawTraces(element("traces"), take.x, take.y, this.traced, s.rate, view);
-    this.spectrum = spectrumOf(take.x, s.rate);
-    drawSpectrum(element("spectrum"), this.spectrum, s.rate);
+    this.drawPictures(take, s, seconds);
     if (sound) {
       element("verdict").textContent = sound.short;
       element("verdict-exact").textContent = sound.exact;
@@ -391,6 +371,40 @@ class Explorer {
     } else {
       this.sayWhatTheKnobsDo(s, take.x.length, abMove);
     }
+    this.sayWhatTheTakeIs(take, s, seconds, stoppedAt);
+    this.drawMs = performance.now() - started;
+  }
+
+  // `samples` of the settings from a reset, their inputs moving as the settings say; a continuous take
+  // whose a or b moves is judged window by window, as tessel-render's report judges it.
+  renderTake(s, samples) {
+    const instance = this.tessel.newInstance({ rate: s.rate });
+    instance.set({ a: s.a, b: s.b, x0: s.x0, y0: s.y0 });
+    instance.setMode(s.mode);
+    instance.setGateHz(gateHzOf(s));
+    instance.setNormalize(s.normalize);
+    for (const name of LFO_INPUTS) instance.setSignal(name, signalText(this.tessel, s, name), samples);
+    instance.setResetHz(s.resetHz);
+    const abMove = instance.streams("a") || instance.streams("b");
+    const alongPath = s.mode === "continuous" && abMove;
+    if (alongPath) instance.judgeWindows(samples);
+    const take = instance.render(samples);
+    const stoppedAt = instance.stoppedAt;
+    const sound = alongPath ? this.soundAlongPath(instance, stoppedAt) : null;
+    instance.free();
+    return { take, stoppedAt, sound, abMove };
+  }
+
+  drawPictures(take, s, seconds) {
+    const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
+    // A take lengthened for a slow clock is traced whole: its phrase is what it was lengthened for.
+    this.traced = seconds > TAKE_SECONDS ? take.x.length : traceLength(s, take.x.length);
+    drawTraces(element("traces"), take.x, take.y, this.traced, s.rate, view);
+    this.spectrum = spectrumOf(take.x, s.rate);
+    drawSpectrum(element("spectrum"), this.spectrum, s.rate);
+  }
+
+  sayWhatTheTakeIs(take, s, seconds, stoppedAt) {
     const { voltsPerUnit } = this.tessel.facts;
     // A plain loop: a typed array's reduce costs milliseconds over a long take.
     const peak = (samples) => {
@@ -402,7 +416,6 @@ class Explorer {
       `at ${s.rate} Hz from a reset; ` +
       `peaks x ${peak(take.x)} V, y ${peak(take.y)} V` +
       (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : "");
-    this.drawMs = performance.now() - started;
   }
 
   // What the knobs' values do, judged over as many steps as the take has samples, as tessel-render
