@@ -131,9 +131,15 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, St
     case Outcome::Quasi:
         // Floats that repeat exactly sound as steadily as any cycle.
         if (orbit.roundingCycle) return heardCycle(words, orbit.period, stepsPerSecond, stepping);
+        if (stepsPerSecond < kLowestPitchHz) return words << "a line of steps that wanders and never quite repeats";
         return words << "a wavering tone that never quite repeats";
     case Outcome::Chaos:
         break;
+    }
+    // Steps slower than a pitch are heard one by one, as a line of values, not as noise.
+    if (stepsPerSecond < kLowestPitchHz) {
+        if (orbit.roundingCycle) return heardCycle(words, orbit.period, stepsPerSecond, stepping);
+        return words << "a line of steps that never repeats, too slow to be heard as noise";
     }
     words << (orbit.lyapunov >= kRoughNoise ? "noise, rough" : "noise, smooth");
     if (!orbit.roundingCycle) return words;

@@ -31,7 +31,9 @@ Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
 // The same orbit as a musician hears it, said first and in short, thousands
 // grouped: "a steady tone of 11,025 Hz", "a steady tone of 22,050 Hz, the
 // Nyquist rate: above hearing", "noise, rough", "silent: a constant level",
-// "silent: the map stops after 1 step and waits for Reset".
+// "silent: the map stops after 1 step and waits for Reset"; at a Gate clock
+// slower than a pitch, "a line of steps that never repeats, too slow to be
+// heard as noise".
 Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
                     Stepping stepping = Stepping::EverySample);
 

@@ -70,6 +70,13 @@ const ShortCase kShort[] = {
      "noise, rough, looping every 2,205 steps: a buzz at 20 Hz"},
     {"a wavering tone", orbit(Outcome::Quasi, 0, 8192, -0.0000004), 44100, kSample,
      "a wavering tone that never quite repeats"},
+    {"chaos at a clock slower than pitch is a line of steps", orbit(Outcome::Chaos, 0, 8192, 0.417504), 2, kClock,
+     "a line of steps that never repeats, too slow to be heard as noise"},
+    {"a loop of chaos slower than pitch is a pattern", orbit(Outcome::Chaos, 12, 8192, 0.3, true), 6, kClock,
+     "a repeating pattern of 12 steps at 0.5 Hz, too slow for a pitch"},
+    {"a wavering line of slow steps", orbit(Outcome::Quasi, 0, 8192, -0.0000004), 4, kClock,
+     "a line of steps that wanders and never quite repeats"},
+    {"chaos at a clock of pitch is noise", orbit(Outcome::Chaos, 0, 8192, 0.3), 20, kClock, "noise, rough"},
     {"a wavering orbit the floats repeat is a steady tone", orbit(Outcome::Quasi, 3, 8192, 0.0, true), 44100,
      kSample, "a steady tone of 14,700 Hz"},
 };
