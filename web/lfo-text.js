@@ -2,13 +2,19 @@
 // as a signal text in tessel-render's own grammar (the .wasm parses it and
 // makes its samples), the Reset clock, the path's length, the fragment's
 // fields and the equivalent command line. No DOM.
-import { knobsOf, voltsText } from "./explorer-text.js";
+import { knobsOf, readField, voltsText } from "./explorer-text.js";
 
 export const LFO_INPUTS = ["a", "b", "x0", "y0"];
 export const LFO_SHAPES = ["sine", "triangle", "square", "saw"];
 // What the LFO's controls offer.
 export const LFO_HZ = Object.freeze({ low: 0.01, high: 20, initial: 0.5 });
 export const RESET_HZ = Object.freeze({ low: 0.01, high: 20, initial: 1 });
+// A typed rate or depth, a decimal comma read as a point, held to its range; its initial value where it is no
+// number.
+export function lfoNumber(text, { low, high, initial }) {
+  const read = readField(text, low, high, "");
+  return read.ok ? read.value : initial;
+}
 // The path on the chart: one period of its LFOs, at most this long.
 export const PATH_MOST_SECONDS = 100;
 // The Hz of two LFOs line up on multiples of this, as typed with at most six decimals.

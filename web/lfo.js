@@ -17,9 +17,9 @@ function labelled(forId, text) {
   return made("label", { for: forId }, text);
 }
 
-// A number field of the browser's own kind, with the range it accepts.
-function numberField(id, { low, high, step }, label) {
-  return made("input", { id, type: "number", min: low, max: high, step, "aria-label": label });
+// A text field for a number, as the knobs' are: the browser's own number field would drop a decimal comma.
+function numberField(id, label) {
+  return made("input", { id, type: "text", inputmode: "decimal", size: 5, "aria-label": label });
 }
 
 export class LfoControls {
@@ -42,9 +42,8 @@ export class LfoControls {
     const on = made("input", { id: `${name}-lfo`, type: "checkbox" });
     const shape = made("select", { id: `${name}-lfo-shape`, "aria-label": `${name} LFO shape` });
     for (const item of LFO_SHAPES) shape.append(made("option", { value: item }, item));
-    const hz = numberField(`${name}-lfo-hz`, { ...LFO_HZ, step: 0.01 }, `${name} LFO rate`);
-    const depth = numberField(`${name}-lfo-depth`, { low: 0, high: mostDepth(this.tessel, name), step: 0.01 },
-      `${name} LFO depth`);
+    const hz = numberField(`${name}-lfo-hz`, `${name} LFO rate, ${LFO_HZ.low} to ${LFO_HZ.high} Hz`);
+    const depth = numberField(`${name}-lfo-depth`, `${name} LFO depth, 0 to ${mostDepth(this.tessel, name)} V`);
     const onLabel = labelled(on.id, `LFO on ${name}`);
     onLabel.prepend(on);
     row.append(onLabel, shape, hz, " Hz, ± ", depth, " V");
@@ -58,7 +57,7 @@ export class LfoControls {
     const { RESET_HZ } = this.lfoText;
     const row = made("div", { class: "lfo", "data-name": "reset" });
     const on = made("input", { id: "reset-clock", type: "checkbox" });
-    const hz = numberField("reset-hz", { ...RESET_HZ, step: 0.01 }, "Reset clock rate");
+    const hz = numberField("reset-hz", `Reset clock rate, ${RESET_HZ.low} to ${RESET_HZ.high} Hz`);
     const onLabel = labelled(on.id, "Reset clock");
     onLabel.prepend(on);
     row.append(onLabel, hz, " Hz");
@@ -69,10 +68,8 @@ export class LfoControls {
   }
 
   // A field's value held to its range; its initial value where it holds no number.
-  within(field, { low, high, initial }) {
-    const value = Number(field.value);
-    if (field.value === "" || !Number.isFinite(value)) return initial;
-    return Math.min(high, Math.max(low, value));
+  within(field, range) {
+    return this.lfoText.lfoNumber(field.value, range);
   }
 
   readLfo(name) {

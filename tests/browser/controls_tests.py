@@ -231,21 +231,30 @@ def follows_dark_mode(context):
     assert not failures, "\n".join(failures)
 
 
-# (knob, page fragment, typed with a decimal comma, the value it reads as)
-COMMAS = [("a", "", "1,2", 1.2), ("b", "", "-0,25", -0.25), ("gate", "mode=gated", "440,5", 440.5)]
+# (field, page fragment, typed with a decimal comma, where the settings hold it, the value it reads as)
+COMMAS = [("a-number", "", "1,2", "a", 1.2), ("b-number", "", "-0,25", "b", -0.25),
+          ("gate-number", "mode=gated", "440,5", "gate", 440.5),
+          ("a-lfo-hz", "a=sine:1.2:0.2:0.5", "0,25", "lfos.a.hz", 0.25),
+          ("b-lfo-depth", "b=sine:0.3:0.2:0.5", "0,05", "lfos.b.depth", 0.05),
+          ("reset-hz", "reset-hz=1", "2,5", "resetHz", 2.5)]
 
 
 def decimal_comma(context):
-    """A decimal comma reads as a point in the number fields, without a complaint."""
+    """A decimal comma reads as a point in every number field, the knobs', the LFOs' and the Reset clock's, without
+    a complaint."""
     failures = []
     with Browser() as browser:
-        for name, fragment, typed, expected in COMMAS:
+        for field_id, fragment, typed, held, expected in COMMAS:
             opened(browser, context.page, fragment)
-            type_into(browser, name, typed)
-            value = browser.driver.execute_script(SETTINGS)[name]
-            message = browser.driver.find_element(By.ID, f"{name}-message").text
-            if value != expected or message:
-                failures.append(f"{name} {typed!r}: {value}, saying {message!r}; expected {expected}")
+            field = browser.driver.find_element(By.ID, field_id)
+            field.send_keys(Keys.CONTROL, "a")
+            field.send_keys(Keys.DELETE)
+            field.send_keys(typed, Keys.TAB)
+            value = browser.driver.execute_script(f"return window.tesselExplorer.settings.{held}")
+            messages = browser.driver.execute_script(
+                "return Array.from(document.querySelectorAll('.field-message'), (m) => m.textContent).join('')")
+            if value != expected or messages:
+                failures.append(f"{field_id} {typed!r}: {value}, saying {messages!r}; expected {expected}")
         check_no_problems(browser)
     assert not failures, "\n".join(failures)
 
