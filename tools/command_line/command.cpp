@@ -8,10 +8,10 @@ void refuseSharedOutputs(const NamedOutput& first, const NamedOutput& second, co
 {
     for (const NamedOutput& output : {first, second})
         if (!output.path.empty() && nameOneFile(output.path, module))
-            throw Failure(std::string(output.option) + ": " + output.path +
+            throw UsageError(std::string(output.option) + ": " + output.path +
                           " is the module library being hosted: give another file");
     if (!first.path.empty() && !second.path.empty() && nameOneFile(first.path, second.path))
-        throw Failure(std::string(first.option) + " " + first.path + " and " + second.option + " " + second.path +
+        throw UsageError(std::string(first.option) + " " + first.path + " and " + second.option + " " + second.path +
                       " name the same file: give two different files");
 }
 

@@ -34,7 +34,8 @@ struct NamedOutput {
 };
 
 // Refuses, before anything is rendered, two outputs in one file (the later
-// would silently replace the earlier) and an output onto the hosted library.
+// would silently replace the earlier) and an output onto the hosted library:
+// a UsageError, since the command line named them so.
 void refuseSharedOutputs(const NamedOutput& first, const NamedOutput& second, const std::string& module);
 
 // The file behind an output option, opened under a temporary name; null when not asked for.

@@ -39,6 +39,7 @@ struct PathCase {
     std::string error;                   // part of the one error line; empty: the outputs are written
     std::vector<std::string> written;    // without an error, the files the tool must write
     std::string defaultModule;           // in the folder: the library the tool hosts without --module
+    int refusedWith = 1;                 // with an error, the exit code: 2 where the command line names the outputs amiss
 };
 
 void PrintTo(const PathCase& pathCase, std::ostream* os) { *os << pathCase.name; }
@@ -114,7 +115,7 @@ TEST_P(OutputPaths, RefusedBeforeAnythingIsWrittenOrWrittenWhereTheyLand)
     const std::map<std::string, std::string> before = contentsOf(folder);
     const Result result = runTool(inFolder(pathCase.arguments, folder), surroundings);
     if (!pathCase.error.empty()) {
-        expectRefusal(result, pathCase.error, 1);
+        expectRefusal(result, pathCase.error, pathCase.refusedWith);
         EXPECT_EQ(contentsOf(folder), before) << "nothing written, nothing replaced";
         return;
     }
@@ -144,6 +145,13 @@ std::vector<PathCase> pathCases()
                       std::string error, std::string defaultModule = "") {
         return PathCase{name, layout, arguments, error, {}, defaultModule};
     };
+    // Outputs named onto each other or onto the module: the command line is at fault.
+    auto misnamed = [&refused](std::string name, std::vector<Laid> layout, std::vector<std::string> arguments,
+                               std::string error, std::string defaultModule = "") {
+        PathCase refusal = refused(name, layout, arguments, error, defaultModule);
+        refusal.refusedWith = 2;
+        return refusal;
+    };
     // Outputs that can be written are, where they land; small takes and charts.
     auto works = [](std::string name, std::vector<Laid> layout, std::vector<std::string> arguments,
                     std::vector<std::string> written) {
@@ -155,25 +163,25 @@ std::vector<PathCase> pathCases()
     };
     return {
         // One file named twice.
-        refused("LinkToTheOtherOutput", {{Laid::Symlink, "a.png", "a.wav"}}, {"--out", "a.wav", "--plot", "a.png"},
+        misnamed("LinkToTheOtherOutput", {{Laid::Symlink, "a.png", "a.wav"}}, {"--out", "a.wav", "--plot", "a.png"},
                 "--out a.wav and --plot a.png " + same),
-        refused("LinkToAnExistingFile", {{Laid::File, "a.wav", "keep"}, {Laid::Symlink, "a.png", "a.wav"}},
+        misnamed("LinkToAnExistingFile", {{Laid::File, "a.wav", "keep"}, {Laid::Symlink, "a.png", "a.wav"}},
                 {"--out", "./a.wav", "--plot", "@a.png"}, same),
-        refused("LinkThroughAParentFolder", {real, {Laid::Symlink, "real/a.png", "../a.wav"}},
+        misnamed("LinkThroughAParentFolder", {real, {Laid::Symlink, "real/a.png", "../a.wav"}},
                 {"--out", "a.wav", "--plot", "real/a.png"}, same),
-        refused("LinkThroughASymlinkedFolder", {real, link, {Laid::Symlink, "a.png", "link/a.wav"}},
+        misnamed("LinkThroughASymlinkedFolder", {real, link, {Laid::Symlink, "a.png", "link/a.wav"}},
                 {"--out", "real/a.wav", "--plot", "a.png"}, same),
-        refused("HardLink", {{Laid::File, "a.wav", "keep"}, {Laid::HardLink, "b.png", "a.wav"}},
+        misnamed("HardLink", {{Laid::File, "a.wav", "keep"}, {Laid::HardLink, "b.png", "a.wav"}},
                 {"--out", "a.wav", "--plot", "b.png"}, "--out a.wav and --plot b.png " + same),
-        refused("ChartLinkToTheTable", {{Laid::Symlink, "c.png", "./c.csv"}},
+        misnamed("ChartLinkToTheTable", {{Laid::Symlink, "c.png", "./c.csv"}},
                 {"--chart", "c.png", "--chart-data", "c.csv"}, same),
-        refused("ChartHardLink", {{Laid::File, "c.csv", "keep"}, {Laid::HardLink, "c.png", "c.csv"}},
+        misnamed("ChartHardLink", {{Laid::File, "c.csv", "keep"}, {Laid::HardLink, "c.png", "c.csv"}},
                 {"--chart", "c.png", "--chart-data", "c.csv"}, same),
-        refused("OutputOntoTheModule", {library, {Laid::Symlink, "lib.wav", "module.so"}},
+        misnamed("OutputOntoTheModule", {library, {Laid::Symlink, "lib.wav", "module.so"}},
                 {"--module", "./module.so", "--out", "lib.wav"}, "--out: lib.wav " + module),
-        refused("PlotOntoTheDefaultModule", {library, {Laid::Symlink, "lib.png", "module.so"}}, {"--plot", "./lib.png"},
+        misnamed("PlotOntoTheDefaultModule", {library, {Laid::Symlink, "lib.png", "module.so"}}, {"--plot", "./lib.png"},
                 module, "module.so"),
-        refused("ChartDataOntoTheModuleByHardLink", {library, {Laid::HardLink, "lib.csv", "module.so"}},
+        misnamed("ChartDataOntoTheModuleByHardLink", {library, {Laid::HardLink, "lib.csv", "module.so"}},
                 {"--module", "./module.so", "--chart-data", "lib.csv"}, "--chart-data: lib.csv " + module),
         // What is no regular file, or may not be written.
         refused("Folder", {{Laid::Folder, "a.wav", ""}}, {"--out", "a.wav"}, "cannot write a.wav: it is a folder"),
