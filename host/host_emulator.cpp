@@ -203,8 +203,11 @@ int32_t HostedModule::close()
     // a host call from them is still checked.
     const int32_t result = dispatch(sep::Close);
     {
+        // Once Close has freed the module, another thread's new instance may
+        // already have its address, and its entry is that instance's.
         const std::lock_guard<std::mutex> locked(hostLock);
-        registry().erase(record);
+        const auto entry = registry().find(record);
+        if (entry != registry().end() && entry->second == this) registry().erase(entry);
     }
     record = nullptr;
     return result;
