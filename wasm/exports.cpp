@@ -1,4 +1,4 @@
-// The functions JavaScript calls (web/tessel.js wraps them). Every one runs on
+// The functions JavaScript calls (web/engine/tessel.js wraps them). Every one runs on
 // the WebAssembly instance's one thread. A handle is a HostedMap the caller got
 // from tessel_new and gives back to tessel_free once, or a PointJudge from
 // tessel_judge_new for tessel_judge_free; null handles are ignored. Texts are

@@ -7,6 +7,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select
 
 from harness import Browser
 from page_common import (
@@ -14,7 +15,7 @@ from page_common import (
     wait_for_click,
 )
 
-CHART = "window.tesselExplorer.explorer.chart"
+CHART = "window.tesselExplorer.chart"
 VIEW = f"return {CHART}.view"
 A_B = "const s = window.tesselExplorer.settings; return [s.a, s.b]"
 START = "a=1.2&b=0.25"
@@ -102,8 +103,8 @@ def only_clicks_steer(context):
         browser.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", canvas)
         for name, first, gesture, sets, zooms in GESTURES:
             browser.driver.execute_script(
-                f"window.tesselExplorer.explorer.change({{a: 1.2, b: 0.25}}, ['a', 'b']); {CHART}.zoomWhole();"
-                f"{CHART}.cursor = null; {CHART}.lastClick = -Infinity; arguments[0].focus();", canvas)
+                f"window.tesselExplorer.set({{a: 1.2, b: 0.25}}); {CHART}.zoomWhole();"
+                f"{CHART}.forgetGestures(); arguments[0].focus();", canvas)
             if first:
                 first(browser, canvas)
             before = browser.driver.execute_script(VIEW)
@@ -175,11 +176,11 @@ def legend_and_ticks(context):
         # The chart's own colour at a point of the coarse pass that is a constant.
         browser.driver.execute_script(f"{CHART}.zoomWhole()")
         browser.wait_for(COARSE_DONE, timeout=60)
-        point = CONSTANT[1] * CHART_WIDTH + CONSTANT[0]
-        pixel = 4 * ((CHART_HEIGHT - 1 - CONSTANT[1]) * CHART_WIDTH + CONSTANT[0])
         constant = browser.driver.execute_script(
-            f"const c = {CHART}; return c.results.outcome[{point}] === c.tessel.facts.outcomes.indexOf('cycle')"
-            f" && c.results.period[{point}] === 1 && Array.from(c.image.data.slice({pixel}, {pixel} + 3))")
+            f"const orbit = {CHART}.orbitAt({CONSTANT[0]}, {CONSTANT[1]});"
+            "const chart = document.getElementById('chart').getContext('2d');"
+            f"return orbit.outcome === 'cycle' && orbit.period === 1 &&"
+            f" Array.from(chart.getImageData({CONSTANT[0]}, {CHART_HEIGHT - 1 - CONSTANT[1]}, 1, 1).data.slice(0, 3))")
         check_no_problems(browser)
     words = [text for text, _ in entries]
     periods = [tuple(int(n) for n in re.findall(r"\d+", text.split(":")[0]))
@@ -197,13 +198,18 @@ def legend_and_ticks(context):
 def views_come_back(context):
     """Zoom out and Whole plane show finished views again at once, with no task sent to the workers, and go on
     with unfinished ones."""
-    tasks = f"return [{CHART}.tasksSent, {CHART}.done === {CHART}.total, {CHART}.view]"
+    # Tasks are counted as they are posted to a worker.
+    count_tasks = ("window.tasksSent = 0; const post = Worker.prototype.postMessage;"
+                   "Worker.prototype.postMessage = function (...message) { window.tasksSent++; "
+                   "return post.apply(this, message); };")
+    tasks = f"return [window.tasksSent, {CHART}.progress().complete, {CHART}.view]"
     with Browser() as browser:
         browser.open(context.page)
         wait_for_chart(browser)
+        browser.driver.execute_script(count_tasks)
         canvas = browser.driver.find_element(By.ID, "chart")
         # Left unfinished and come back to, the whole plane goes on from where it was.
-        done = f"return {CHART}.done"
+        done = f"return {CHART}.progress().done"
         left_at = browser.driver.execute_script(done)
         canvas.send_keys("+")
         press(browser, "zoom-whole")
@@ -231,4 +237,27 @@ def views_come_back(context):
     assert len(status) <= 30, f"the status line is long: {status!r}"
 
 
-TESTS = [only_clicks_steer, legend_and_ticks, views_come_back]
+# Where a 0.6 V, b 0.3 V falls on the whole plane: a cycle of period 2, a tone at half the rate.
+PERIOD_TWO = (0.32, 0.35)
+
+
+def words_follow_the_rate(context):
+    """A new sample rate retunes the legend's tones and the hovered point's words, with no new chart."""
+    legend = "return Array.from(document.querySelectorAll('#chart-legend li'), (li) => li.textContent)"
+    hover = "const t = document.getElementById('chart-hover').textContent; return t"
+    with Browser() as browser:
+        browser.open(context.page)
+        wait_for_chart(browser)
+        canvas = browser.driver.find_element(By.ID, "chart")
+        ActionChains(browser.driver).move_to_element_with_offset(canvas, *offset(browser, canvas, *PERIOD_TWO)) \
+            .perform()
+        before = browser.wait_for(f"{hover}.includes('period 2') && t")
+        Select(browser.driver.find_element(By.ID, "rate")).select_by_value("22050")
+        after, words = browser.driver.execute_script(hover), browser.driver.execute_script(legend)
+        check_no_problems(browser)
+    assert "22050 Hz" in before, f"at 44100 Hz the point says {before!r}"
+    assert "11025 Hz" in after and "22050" not in after, f"at 22050 Hz the point says {after!r}"
+    assert "period 2: 11025 Hz" in words, f"the legend at 22050 Hz: {words}"
+
+
+TESTS = [only_clicks_steer, legend_and_ticks, views_come_back, words_follow_the_rate]

@@ -184,10 +184,10 @@ def every_rate_plays_and_draws(context):
             expected = struct.pack(f"<{len(native) // 4}f", *(fround(s * fround(volume)) for s in floats(native)))
             failures.append(first_difference(played, expected, f"{rate} Hz, played"))
             press(browser, "play")
-            running = browser.wait_for("const p = window.tesselExplorer.explorer.player;"
-                                       "return p.context && p.context.state === 'running' && p.context.sampleRate")
+            running = browser.wait_for("const p = window.tesselExplorer.audio;"
+                                       "return p.state === 'running' && p.sampleRate")
             press(browser, "play")
-            browser.wait_for("return !window.tesselExplorer.explorer.player.playing")
+            browser.wait_for("return !window.tesselExplorer.audio.playing")
             failures.append(None if running == rate else f"{rate} Hz: Play ran at {running} Hz")
         check_no_problems(browser)
     failures = [failure for failure in failures if failure]

@@ -12,8 +12,8 @@ from selenium.webdriver.common.by import By
 
 READY = "return window.tesselExplorer !== undefined"
 # The chart's first pass: every 8th point each way.
-COARSE_DONE = "const c = window.tesselExplorer.explorer.chart; return c.pending[0] === 0"
-CHART_DONE = "const c = window.tesselExplorer.explorer.chart; return c.done === c.total"
+COARSE_DONE = "return window.tesselExplorer.chart.progress().coarse"
+CHART_DONE = "return window.tesselExplorer.chart.progress().complete"
 CHART_WIDTH, CHART_HEIGHT = 600, 400
 CHART_STEPS = 8192
 # The take the page draws and judges, from a reset.
@@ -143,7 +143,7 @@ def click_point(browser, canvas, i, j):
 
 
 # A click sets a and b once the double-click time has passed without a second click.
-CLICK_SETTLED = "return window.tesselExplorer.explorer.chart.pendingPick === null"
+CLICK_SETTLED = "return !window.tesselExplorer.chart.clickPending"
 
 
 def wait_for_click(browser):

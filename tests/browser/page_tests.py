@@ -57,11 +57,11 @@ def opens_offline(context):
         browser.open(context.page)
         wait_for_chart(browser)
         state = browser.driver.execute_script(
-            "const e = window.tesselExplorer.explorer;"
+            "const e = window.tesselExplorer;"
             "return {app: !document.getElementById('explorer-app').hidden,"
             " verdict: document.getElementById('verdict').textContent,"
-            " notice: document.getElementById('explorer-notice').hidden, samples: e.take.x.length,"
-            " workers: e.chart.workers.length, cores: navigator.hardwareConcurrency}")
+            " notice: document.getElementById('explorer-notice').hidden, samples: e.take().x.length,"
+            " workers: e.chart.workers, cores: navigator.hardwareConcurrency}")
         check_no_problems(browser)
     assert state["app"] and state["notice"], f"the explorer is not shown in place of the notice: {state}"
     assert state["samples"] == 88200, state
@@ -200,8 +200,9 @@ def attractor_follows_a(context):
         field.send_keys("1.3", Keys.ENTER)
         after = browser.driver.execute_script(picture)
         take_after = browser.call("window.tesselExplorer.takeBytes()")
-        draw_ms = browser.driver.execute_script("return window.tesselExplorer.explorer.drawMs")
         hash_now = browser.driver.execute_script("return location.hash")
+        draw_ms = browser.driver.execute_script(
+            "const t = performance.now(); window.tesselExplorer.set({a: 1.25}); return performance.now() - t")
         # A link pasted into the address bar sets the controls.
         browser.driver.execute_script("location.hash = 'a=1.1&b=0.2&mode=gated&gate=250'")
         from_link = browser.wait_for(
@@ -268,7 +269,7 @@ def drag(browser, canvas, box, dx, dy):
 
 def zoom_stops_at_floats(context):
     """Dragging zooms in to the rectangle, down to the floats' resolution and no further; double-click zooms out."""
-    view = "return window.tesselExplorer.explorer.chart.view"
+    view = "return window.tesselExplorer.chart.view"
     span = lambda v: v["aHigh"] - v["aLow"]
     with Browser() as browser:
         browser.open(context.page)
@@ -289,7 +290,7 @@ def zoom_stops_at_floats(context):
             views.append(browser.driver.execute_script(view))
         note = browser.driver.find_element(By.ID, "chart-range").text
         floats_distinct = browser.driver.execute_script(
-            "const v = window.tesselExplorer.explorer.chart; const f = Math.fround;"
+            "const v = window.tesselExplorer.chart.points(); const f = Math.fround;"
             "const a = Array.from(v.across, (x) => f(x / 10)); const b = Array.from(v.up, (x) => f(x / 10));"
             "return a.every((x, i) => i === 0 || x > a[i - 1]) && b.every((x, i) => i === 0 || x > b[i - 1]);")
         browser.wait_for(COARSE_DONE, timeout=60)
@@ -309,12 +310,11 @@ def play_and_stop(context):
         press(browser, "copy")
         copied = browser.wait_for("const t = document.getElementById('copy').textContent; return t !== 'Copy' && t")
         press(browser, "play")
-        state = browser.wait_for("const p = window.tesselExplorer.explorer.player;"
-                                 "return p.context && p.node && p.context.state === 'running'"
-                                 " && [p.context.sampleRate, p.context.state]")
+        state = browser.wait_for("const p = window.tesselExplorer.audio;"
+                                 "return p.node && p.state === 'running' && [p.sampleRate, p.state]")
         press(browser, "reset")
         press(browser, "play")
-        stopped = browser.wait_for("return !window.tesselExplorer.explorer.player.playing")
+        stopped = browser.wait_for("return !window.tesselExplorer.audio.playing")
         check_no_problems(browser)
     assert state == [48000, "running"], state
     assert stopped
@@ -323,7 +323,7 @@ def play_and_stop(context):
 
 def zoom_buttons(context):
     """Zoom out goes back one zoom, Whole plane to the pins' ranges; neither moves a and b, nor offers itself unzoomed."""
-    view = "return window.tesselExplorer.explorer.chart.view"
+    view = "return window.tesselExplorer.chart.view"
     a_b = "const s = window.tesselExplorer.settings; return [s.a, s.b]"
     offered = "return ['zoom-out', 'zoom-whole'].map((id) => !document.getElementById(id).disabled)"
     with Browser() as browser:

@@ -14,7 +14,7 @@ from selenium.webdriver.common.by import By
 
 from harness import Browser
 
-CHART_DONE = "const c = window.tesselExplorer.explorer.chart; return c.done === c.total"
+CHART_DONE = "return window.tesselExplorer.chart.progress().complete"
 
 
 def main():

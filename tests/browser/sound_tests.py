@@ -110,9 +110,10 @@ TAKE_CASES = [
     (dict(a="1.4", b="0.3", x0="0", y0="0", mode="gated", gate=500, normalize="on", rate=44100),
      "tessel-map_a1.4_b0.3_x0+0_y0+0_gated-500Hz_normalize-on_44100Hz.wav", 2, 16),
 ]
-STEPS_TRACED = ("const e = window.tesselExplorer.explorer; e.draw(); const x = e.take.x; let steps = 1;"
-                "for (let i = 1; i < e.traced; i++) if (x[i] !== x[i - 1]) steps++;"
-                "return [steps, document.getElementById('take-text').textContent, e.drawMs]")
+STEPS_TRACED = ("const started = performance.now(); window.tesselExplorer.redraw();"
+                "const drawMs = performance.now() - started; const { x, traced } = window.tesselExplorer.take();"
+                "let steps = 1; for (let i = 1; i < traced; i++) if (x[i] !== x[i - 1]) steps++;"
+                "return [steps, document.getElementById('take-text').textContent, drawMs]")
 
 
 def saved_wav_equals_tool(context):

@@ -11,7 +11,7 @@ from page_common import READY, check_no_problems, press
 # What the line on the sound playing says, "" while it is hidden.
 SOUND_SAID = "(document.getElementById('sound-state').hidden ? '' : document.getElementById('sound-state').textContent)"
 SOUND_STATE = f"return {SOUND_SAID}"
-RUNNING = "const p = window.tesselExplorer.explorer.player; return p.context && p.context.state === 'running'"
+RUNNING = "return window.tesselExplorer.audio.state === 'running'"
 # Long enough for the worklet to have rendered many quanta with the settings last sent.
 SETTLE_SECONDS = 0.5
 

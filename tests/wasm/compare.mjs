@@ -1,5 +1,5 @@
 // The WebAssembly module against the native one, bit for bit: every take of
-// the table is rendered by tessel-map.wasm through web/tessel.js and by the
+// the table is rendered by tessel-map.wasm through web/engine/tessel.js and by the
 // native library through tessel-render (a 32-bit float WAV), and every sample
 // of x and y must have the same bits. Both hosts drive the module through the
 // same session (its own tests cover the sources and block splits), so the
@@ -7,7 +7,7 @@
 // JavaScript around it. Then charts: every row of tessel-render --chart-data
 // must read as chartRow judges it; and words: tessel-render's report on a
 // point must say what the page says of it. A few checks of what
-// web/tessel.js promises beyond the samples follow, and that the page starts
+// web/engine/tessel.js promises beyond the samples follow, and that the page starts
 // where tessel-render does.
 //
 // Usage: node tests/wasm/compare.mjs TESSEL-MAP.WASM TESSEL-RENDER
@@ -18,8 +18,8 @@ import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
-import { defaultSettings, knobsOf } from '../../web/explorer-text.js';
-import { loadTesselMap } from '../../web/tessel.js';
+import { defaultSettings, knobsOf } from '../../web/model/settings.js';
+import { loadTesselMap } from '../../web/engine/tessel.js';
 
 const [wasmPath, renderPath] = process.argv.slice(2);
 if (!wasmPath || !renderPath) {
@@ -122,7 +122,7 @@ function readFloatWav(path) {
   throw new Error(`${path} holds no samples`);
 }
 
-// The same take through web/tessel.js, resets pulsed at the same samples.
+// The same take through web/engine/tessel.js, resets pulsed at the same samples.
 function renderInWasm(map, take) {
   const rate = take.rate ?? 44100;
   const samples = Math.round(take.seconds * rate);

@@ -1,13 +1,27 @@
-// The chart's colour legend: every colour asked of the module (through
-// tessel.js) as the chart's own points are, so the legend cannot drift from
-// the chart. Cycle colours are grouped by the runs of periods sharing one.
+// The chart's colour legend: every colour asked of the module as the chart's
+// own points are, so the legend cannot drift from the chart. Cycle colours
+// are grouped by the runs of periods sharing one. No DOM.
+
+/** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
+/** @typedef {import("../engine/tessel.js").Rgb} Rgb */
+/** @typedef {import("../engine/tessel.js").OrbitFields} OrbitFields */
+/**
+ * An entry: its words, its swatch's size and the colour at a share of its width (and at a pixel, for hatching).
+ * @typedef {{words: string, size: {width: number, height: number},
+ *   colourAt: (share: number, column: number, row: number) => Rgb}} LegendEntry
+ */
 
 const SWATCH = { width: 28, height: 14 };
 const BAR = { width: 56, height: 14 };
+/** @param {Rgb} rgb */
 const CSS_RGB = (rgb) => `rgb(${rgb.join(",")})`;
 
-// Periods 1 up to the longest cycle looked for, in runs of one colour: [{ from, to, colour }].
+/**
+ * Periods 1 up to the longest cycle looked for, in runs of one colour.
+ * @param {TesselMap} tessel @param {number} steps @returns {{from: number, to: number, colour: Rgb}[]}
+ */
 export function cycleRuns(tessel, steps) {
+  /** @type {{from: number, to: number, colour: Rgb}[]} */
   const runs = [];
   for (let period = 1; period <= tessel.facts.periodLimit; period++) {
     const colour = tessel.chartColour({ outcome: "cycle", period, steps }, steps);
@@ -18,36 +32,31 @@ export function cycleRuns(tessel, steps) {
   return runs;
 }
 
-// The Lyapunov exponents over which chaos changes colour, found by asking the colours.
+/**
+ * The Lyapunov exponents over which chaos changes colour, found by asking the colours.
+ * @param {TesselMap} tessel @param {number} steps
+ */
 function chaosSpan(tessel, steps) {
+  /** @param {number} lyapunov */
   const colourAt = (lyapunov) => CSS_RGB(tessel.chartColour({ outcome: "chaos", lyapunov, steps }, steps));
   const probes = Array.from({ length: 401 }, (_, k) => k / 200);
   const changes = probes.filter((l, k) => k > 0 && colourAt(l) !== colourAt(probes[k - 1]));
   return { low: changes[0] - 1 / 200, high: changes[changes.length - 1] };
 }
 
-function swatch(size, colourAt) {
-  const canvas = document.createElement("canvas");
-  [canvas.width, canvas.height] = [size.width, size.height];
-  const context = canvas.getContext("2d");
-  const image = context.createImageData(size.width, size.height);
-  for (let row = 0; row < size.height; row++) {
-    for (let column = 0; column < size.width; column++) {
-      image.data.set([...colourAt(column / (size.width - 1), column, row), 255], 4 * (row * size.width + column));
-    }
-  }
-  context.putImageData(image, 0, 0);
-  canvas.setAttribute("aria-hidden", "true");
-  return canvas;
-}
-
+/** @param {number} rate @param {number} period */
 function hz(rate, period) {
   return `${Math.round(rate / period)} Hz`;
 }
 
-// The legend's entries: { words, size, colourAt(share, column, row) }.
+/**
+ * The legend's entries for a chart of `steps` a point, its tones at `rate`.
+ * @param {TesselMap} tessel @param {number} steps @param {number} rate @returns {LegendEntry[]}
+ */
 export function legendEntries(tessel, steps, rate) {
+  /** @param {OrbitFields} orbit */
   const colour = (orbit) => tessel.chartColour({ steps, ...orbit }, steps);
+  /** @param {Rgb} rgb */
   const plain = (rgb) => () => rgb;
   const chaos = chaosSpan(tessel, steps);
   const tones = cycleRuns(tessel, steps).map(({ from, to, colour: rgb }) => ({
@@ -68,15 +77,4 @@ export function legendEntries(tessel, steps, rate) {
       colourAt: (share, column, row) => tessel.hatched(colour({ outcome: "chaos", lyapunov: chaos.high / 2 }),
         column, row) },
   ];
-}
-
-// Fills the legend's list for a chart of `steps` a point at `rate`.
-export function drawLegend(list, tessel, steps, rate) {
-  list.replaceChildren(...legendEntries(tessel, steps, rate).map((entry) => {
-    const item = document.createElement("li");
-    const words = document.createElement("span");
-    words.textContent = entry.words;
-    item.append(swatch(entry.size, entry.colourAt), words);
-    return item;
-  }));
 }

@@ -1,6 +1,8 @@
 // The take the explorer draws and saves: how long it lasts, and the WAV file
 // that keeps it, named after its settings. No DOM: the page and Node can use it.
-import { voltsText } from "./explorer-text.js";
+import { voltsText } from "./settings.js";
+
+/** @typedef {import("./settings.js").Settings} Settings */
 
 // A take lasts two seconds; at a slow Gate clock long enough for a phrase of
 // PHRASE_STEPS steps, but no longer than MOST_TAKE_SECONDS, so a redraw stays quick.
@@ -8,13 +10,16 @@ export const TAKE_SECONDS = 2;
 export const PHRASE_STEPS = 64;
 export const MOST_TAKE_SECONDS = 4;
 
-// The take's length in seconds; its samples are Math.round(seconds * rate), as tessel-render counts them.
+/**
+ * The take's length in seconds; its samples are Math.round(seconds * rate), as tessel-render counts them.
+ * @param {{mode: string, gate: number}} settings
+ */
 export function takeSeconds(settings) {
   if (settings.mode !== "gated") return TAKE_SECONDS;
   return Math.min(MOST_TAKE_SECONDS, Math.max(TAKE_SECONDS, PHRASE_STEPS / settings.gate));
 }
 
-// What the take's line says of its length.
+/** What the take's line says of its length. @param {{gate: number}} settings @param {number} seconds */
 export function takeLengthText(settings, seconds) {
   if (seconds === TAKE_SECONDS) return `${seconds} s`;
   // The clock rises at the take's first sample and every period after it.
@@ -27,17 +32,33 @@ const WAVE_FORMAT_IEEE_FLOAT = 3;
 const CHANNELS = 2;
 const BYTES_PER_SAMPLE = 4;
 
+/**
+ * Samples shown as traces: 5 ms, in Gated mode at least 16 clock periods; a take lengthened for a slow clock
+ * is traced whole, since its phrase is what it was lengthened for.
+ * @param {{mode: string, gate: number, rate: number}} settings @param {number} samples
+ */
+export function traceLength(settings, samples) {
+  if (takeSeconds(settings) > TAKE_SECONDS) return samples;
+  let seconds = 0.005;
+  if (settings.mode === "gated") seconds = Math.max(seconds, 16 / settings.gate);
+  return Math.min(samples, Math.max(1, Math.ceil(seconds * settings.rate)));
+}
+
 // A stereo WAV of 32-bit float samples, x left and y right, little-endian:
 // the RIFF header, "fmt " (with the extension size a non-PCM format carries),
 // "fact" (the frame count, which a non-PCM format needs) and "data".
+/** @param {Float32Array} x @param {Float32Array} y @param {number} rate */
 export function wavBytesOf(x, y, rate) {
   const frames = x.length;
   const dataBytes = frames * CHANNELS * BYTES_PER_SAMPLE;
   const headerBytes = 12 + (8 + 18) + (8 + 4) + 8;
   const view = new DataView(new ArrayBuffer(headerBytes + dataBytes));
   let at = 0;
+  /** @param {string} word */
   const text = (word) => { for (const c of word) view.setUint8(at++, c.charCodeAt(0)); };
+  /** @param {number} value */
   const u16 = (value) => { view.setUint16(at, value, true); at += 2; };
+  /** @param {number} value */
   const u32 = (value) => { view.setUint32(at, value, true); at += 4; };
   text("RIFF"); u32(headerBytes - 8 + dataBytes); text("WAVE");
   text("fmt "); u32(18);
@@ -55,7 +76,9 @@ export function wavBytesOf(x, y, rate) {
 
 // "tessel-map_a1.4_b0.3_x0+0_y0+0_continuous_normalize-on_44100Hz.wav": x0
 // and y0 carry their sign, so that their values part from their names' digit.
+/** @param {import("../engine/tessel.js").TesselMap} tessel @param {Settings} settings */
 export function wavNameOf(tessel, settings) {
+  /** @param {number} volts */
   const signed = (volts) => (volts < 0 ? "" : "+") + voltsText(tessel, volts);
   const mode = settings.mode === "gated" ? `gated-${settings.gate}Hz` : "continuous";
   return [

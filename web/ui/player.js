@@ -5,6 +5,12 @@
 // How fast the volume follows its control: well within 100 ms, without clicks.
 const VOLUME_TIME_CONSTANT = 0.01;
 
+/** @typedef {import("../engine/messages").WorkletSettings} WorkletSettings */
+
+/**
+ * @param {BaseAudioContext} context @param {ArrayBuffer} wasm @param {WorkletSettings} settings
+ * @param {number[]} resetFrames
+ */
 function tesselNode(context, wasm, settings, resetFrames) {
   return new AudioWorkletNode(context, "tessel-map", {
     numberOfInputs: 0,
@@ -19,19 +25,28 @@ export function webAudioAvailable() {
 }
 
 export class Player {
-  // workletUrl: a data: URL of the worklet's module; onHeard(message) gets what the worklet posts:
-  // where the sound is, and when the map has stopped itself and when it runs again.
-  constructor(wasm, workletUrl, onHeard = () => {}) {
+  /**
+   * @param {ArrayBuffer} wasm @param {string} workletUrl a data: URL of the worklet's module
+   * @param {(message: any) => void} onHeard gets what the worklet posts: where the sound is, and when the map
+   *   has stopped itself and when it runs again
+   */
+  constructor(wasm, workletUrl, onHeard) {
     this.wasm = wasm;
     this.workletUrl = workletUrl;
     this.onHeard = onHeard;
+    /** @type {AudioContext | null} */
     this.context = null;
+    /** @type {AudioWorkletNode | null} */
+    this.node = null;
+    /** @type {GainNode | null} */
+    this.gain = null;
   }
 
   get playing() {
     return this.context !== null;
   }
 
+  /** @param {WorkletSettings} settings @param {number} volume */
   async start(settings, volume) {
     const context = new AudioContext({ sampleRate: settings.rate, latencyHint: "interactive" });
     this.context = context;
@@ -51,6 +66,7 @@ export class Player {
     if (context) await context.close();
   }
 
+  /** @param {WorkletSettings} settings */
   follow(settings) {
     if (this.node) this.node.port.postMessage({ settings });
   }
@@ -59,12 +75,17 @@ export class Player {
     if (this.node) this.node.port.postMessage({ reset: true });
   }
 
+  /** @param {number} volume */
   setVolume(volume) {
     if (this.gain) this.gain.gain.setTargetAtTime(volume, this.context.currentTime, VOLUME_TIME_CONSTANT);
   }
 }
 
-// The samples the player would play: `frames` of the same path, rendered offline.
+/**
+ * The samples the player would play: `frames` of the same path, rendered offline.
+ * @param {ArrayBuffer} wasm @param {string} workletUrl @param {WorkletSettings} settings @param {number} frames
+ * @param {number[]} resetFrames @param {number} volume
+ */
 export async function renderOffline(wasm, workletUrl, settings, frames, resetFrames, volume) {
   const context = new OfflineAudioContext({ numberOfChannels: 2, length: frames, sampleRate: settings.rate });
   await context.audioWorklet.addModule(workletUrl);

@@ -2,8 +2,7 @@
 // rate over its period and their harmonics, noise's broad shape. Welch's
 // estimate: Hann-windowed segments overlapping by half, their powers
 // averaged, in dB of full scale (a sine of peak 1.0, that is 10 V, reads
-// 0 dB), drawn against frequency on a log axis.
-import { PLOT_BACKGROUND, X_TRACE, frameForLabels } from "./pictures.js";
+// 0 dB). No DOM.
 
 // Samples per segment: bins of the rate over 8192 (5.4 Hz at 44.1 kHz),
 // fine enough to part the lines of a cycle of a few hundred steps.
@@ -12,10 +11,6 @@ export const SEGMENT = 8192;
 const MOST_SEGMENTS = 8;
 // Silence, and anything quieter, reads as this level.
 export const FLOOR_DB = -200;
-// The axes: from 10 Hz to half the rate; levels over 100 dB below the loudest bin's next 10 dB.
-const LOWEST_HZ = 10;
-const LEVEL_SPAN_DB = 100;
-const LEVEL_STEP_DB = 20;
 
 // A radix-2 transform of one size, its tables made once.
 class Fourier {
@@ -115,65 +110,4 @@ export function spectrumOf(samples, rate) {
   const db = Float64Array.from(power, (p, k) => Math.max(FLOOR_DB, 10 * Math.log10(p * scale(k))));
   const hz = Float64Array.from({ length: bins }, (_, k) => k * rate / size);
   return { hz, db, segments: starts.length, size };
-}
-
-function hzText(hz) {
-  return hz >= 1000 ? `${hz / 1000}k` : String(hz);
-}
-
-// The level against log frequency, with its axes, in the look of the traces.
-export function drawSpectrum(canvas, spectrum, rate) {
-  const context = canvas.getContext("2d");
-  const area = { left: 56, top: 8, width: canvas.width - 64, height: canvas.height - 40 };
-  const highHz = rate / 2;
-  const across = (hz) => area.left + area.width * Math.log(hz / LOWEST_HZ) / Math.log(highHz / LOWEST_HZ);
-  const loudest = spectrum.db.reduce((most, v) => Math.max(most, v), FLOOR_DB);
-  const top = loudest > FLOOR_DB ? Math.ceil(loudest / LEVEL_STEP_DB) * LEVEL_STEP_DB : 0;
-  const bottom = top - LEVEL_SPAN_DB;
-  const down = (db) => area.top + area.height * (top - Math.max(bottom, db)) / LEVEL_SPAN_DB;
-  context.clearRect(0, 0, canvas.width, canvas.height);
-  context.fillStyle = `rgb(${PLOT_BACKGROUND})`;
-  context.fillRect(area.left, area.top, area.width, area.height);
-  context.save();
-  context.beginPath();
-  context.rect(area.left, area.top, area.width, area.height);
-  context.clip();
-  context.beginPath();
-  context.moveTo(area.left, area.top + area.height);
-  for (let k = 1; k < spectrum.hz.length; k++) {
-    if (spectrum.hz[k + 1] < LOWEST_HZ) continue;
-    context.lineTo(across(spectrum.hz[k]), down(spectrum.db[k]));
-  }
-  context.lineTo(area.left + area.width, area.top + area.height);
-  context.fillStyle = `rgba(${X_TRACE}, 0.35)`;
-  context.fill();
-  context.strokeStyle = `rgb(${X_TRACE})`;
-  context.lineWidth = 1;
-  context.stroke();
-  context.restore();
-
-  frameForLabels(context, area);
-  for (let db = top; db >= bottom; db -= LEVEL_STEP_DB) {
-    const y = down(db);
-    context.fillRect(area.left - 5, Math.round(y), 4, 1);
-    context.fillText(String(db), area.left - 7, y);
-  }
-  context.textAlign = "center";
-  context.textBaseline = "top";
-  const below = area.top + area.height;
-  for (let decade = LOWEST_HZ; decade < highHz; decade *= 10) {
-    for (const factor of [1, 2, 5]) {
-      const hz = decade * factor;
-      if (hz > highHz) break;
-      const x = across(hz);
-      context.fillRect(Math.round(x), below + 1, 1, factor === 1 ? 5 : 3);
-      context.fillText(hzText(hz), x, below + 6);
-    }
-  }
-  context.fillText("frequency (Hz), the spectrum of x", area.left + area.width / 2, below + 20);
-  context.save();
-  context.translate(12, area.top + area.height / 2);
-  context.rotate(-Math.PI / 2);
-  context.fillText("level (dB)", 0, -6);
-  context.restore();
 }

@@ -1,10 +1,12 @@
 // The audio worklet: the module itself, hosted in WebAssembly on the audio
 // thread, x to the left channel and y to the right, at the context's rate.
 // The page loads it from a data: URL (Chromium loads no blob: worklet into a
-// file:// page); its build points the import at a data: URL too.
+// file:// page) holding the engine's bundle (which defines `TesselEngine`) and
+// then this file's.
 //
 // processorOptions: {wasm: ArrayBuffer, settings, resetFrames: [frame, ...]}, where settings are
-// {a, b, x0, y0 (volts), mode: "continuous" | "gated", gate (Hz), normalize (bool), signals: {a, b,
+// {a, b, x0, y0 (volts), mode: "continuous" | "gated", gateHz (the Gate clock the module gets, 0: none),
+// normalize (bool), signals: {a, b,
 // x0, y0: null | a signal text in tessel-render's grammar}, resetHz (0: none)} and each reset frame,
 // counted from the first frame this node renders, gets a Reset pulse. A signal's samples are the
 // .wasm's, from the node's first frame.
@@ -14,8 +16,8 @@
 // {running: true}.
 // It posts {frame, restarts} now and then: the frames rendered, and how many setting changes have
 // restarted the map at x0, y0 because an input streamed.
-import { loadTesselMapSync } from "./tessel.js";
-import { gateHzOf } from "./explorer-text.js";
+
+/** @typedef {import("./messages").WorkletSettings} WorkletSettings */
 
 // A take without end: a signal moves if it is no constant.
 const ENDLESS_TAKE = 0;
@@ -23,10 +25,11 @@ const ENDLESS_TAKE = 0;
 const QUANTA_PER_POST = 30;
 
 class TesselMapProcessor extends AudioWorkletProcessor {
+  /** @param {{processorOptions: {wasm: ArrayBuffer, settings: WorkletSettings, resetFrames?: number[]}}} options */
   constructor(options) {
     super();
     const { wasm, settings, resetFrames = [] } = options.processorOptions;
-    this.instance = loadTesselMapSync(wasm).newInstance({ rate: sampleRate });
+    this.instance = TesselEngine.loadTesselMapSync(wasm).newInstance({ rate: sampleRate });
     this.apply(settings);
     this.restartsBefore = this.instance.restarts;  // those of the settings it starts with
     this.restarts = this.restartsBefore;
@@ -42,10 +45,11 @@ class TesselMapProcessor extends AudioWorkletProcessor {
     };
   }
 
+  /** @param {WorkletSettings} settings */
   apply(settings) {
     this.instance.set({ a: settings.a, b: settings.b, x0: settings.x0, y0: settings.y0 });
     this.instance.setMode(settings.mode);
-    this.instance.setGateHz(gateHzOf(settings));
+    this.instance.setGateHz(settings.gateHz);
     this.instance.setNormalize(settings.normalize);
     for (const [name, text] of Object.entries(settings.signals || {})) {
       this.instance.setSignal(name, text, ENDLESS_TAKE);
@@ -53,7 +57,10 @@ class TesselMapProcessor extends AudioWorkletProcessor {
     this.instance.setResetHz(settings.resetHz || 0);
   }
 
-  // Renders the quantum in pieces that end where a scheduled reset falls.
+  /**
+   * Renders the quantum in pieces that end where a scheduled reset falls.
+   * @param {Float32Array[][]} inputs @param {Float32Array[][]} outputs
+   */
   process(inputs, outputs) {
     const [left, right] = outputs[0];
     if (this.resetNow) {

@@ -1,27 +1,34 @@
-// The explorer's numbers and words in Node, on the module's WebAssembly build
-// as the page loads it: volts and their floats, a verdict's words, exact and
-// in short (tones rounded like printf, a rounding cycle, Gated mode), what the
-// page says of a stopped sound, what a number field accepts, the settings in
-// the URL fragment, a knob's steps and the sliders' travel.
-// Usage: node tests/browser/explorer_text_tests.mjs [TESSEL-MAP.WASM]
+// The explorer's model in Node (web/model/: no DOM), on the module's
+// WebAssembly build as the page loads it: volts and their floats, a verdict's
+// words, exact and in short (tones rounded like printf, a rounding cycle,
+// Gated mode), what the page says of a stopped sound, what a number field
+// accepts, the settings in the URL fragment with their LFOs, a knob's steps
+// and the sliders' travel, the store's notices, the chart's zoom and legend.
+// Usage: node tests/web/model_tests.mjs [TESSEL-MAP.WASM]
 // (by default build/wasm/tessel-map.wasm, from the wasm preset).
-// Prints one line per failure and, last, "explorer-text tests: N passed, M failed".
+// Prints one line per failure and, last, "model tests: N passed, M failed".
 import { readFileSync } from "node:fs";
 
-import {
-  describeSettings, fragmentOf, knobsOf, readField, settingsOfFragment, soundStoppedText, summarizeSettings,
-  voltsText,
-} from "../../web/explorer-text.js";
-import { soundingScale, soundingShares, stepVolts } from "../../web/knobs.js";
-import { loadTesselMap } from "../../web/tessel.js";
+import { loadTesselMap } from "../../web/engine/tessel.js";
+import { CHART_HEIGHT, CHART_WIDTH, halvedAround, zoomedView } from "../../web/model/chart-grid.js";
+import { fragmentOf, settingsOfFragment } from "../../web/model/fragment.js";
+import { soundingScale, soundingShares, stepVolts } from "../../web/model/knob-scales.js";
+import { legendEntries } from "../../web/model/legend.js";
+import { commandLine } from "../../web/model/lfo.js";
+import { defaultSettings, knobsOf, readField, stillInputs, voltsText } from "../../web/model/settings.js";
+import { SettingsStore } from "../../web/model/store.js";
+import { describeSettings, soundStoppedText, summarizeSettings } from "../../web/model/words.js";
 
 const wasmPath = process.argv[2] ?? new URL("../../build/wasm/tessel-map.wasm", import.meta.url);
 const tessel = await loadTesselMap(readFileSync(wasmPath));
 
 const failures = [];
 let passed = 0;
+// Objects compare field by field, in any order.
+const canonical = (value) => JSON.stringify(value, (key, v) => (v && typeof v === "object" && !Array.isArray(v)
+  ? Object.fromEntries(Object.entries(v).sort(([p], [q]) => (p < q ? -1 : 1))) : v));
 function check(name, actual, expected) {
-  if (Object.is(actual, expected) || JSON.stringify(actual) === JSON.stringify(expected)) passed++;
+  if (Object.is(actual, expected) || canonical(actual) === canonical(expected)) passed++;
   else failures.push(`${name}: got ${JSON.stringify(actual)}, expected ${JSON.stringify(expected)}`);
 }
 
@@ -56,10 +63,31 @@ for (const [typed, ok, value] of [["1.4", true, 1.4], [" 2 ", true, 2], ["+.5", 
 }
 
 // The fragment keeps every setting, and bad values in a link fall back or clamp.
-const settings = { a: 1.2, b: -0.25, x0: 0.5, y0: -2, mode: "gated", gate: 440, normalize: false, rate: 48000 };
+const settings = { a: 1.2, b: -0.25, x0: 0.5, y0: -2, mode: "gated", gate: 440, normalize: false, rate: 48000,
+  ...stillInputs() };
 check("fragment round trip", settingsOfFragment(tessel, `#${fragmentOf(tessel, settings)}`), settings);
+const moving = { ...settings, lfos: { ...settings.lfos, a: { shape: "saw", hz: 20, depth: 1 },
+  y0: { shape: "sine", hz: 0.01, depth: 0.25 } }, resetHz: 0.25 };
+check("fragment round trip with LFOs and a Reset clock", settingsOfFragment(tessel, fragmentOf(tessel, moving)), moving);
 check("fragment with bad values", settingsOfFragment(tessel, "#a=9&b=x&x0=NaN&mode=odd&gate=30000&rate=96001&normalize=on"),
-  { a: 4, b: 0.3, x0: 0, y0: 0, mode: "continuous", gate: 22050, normalize: true, rate: 44100 });
+  { ...defaultSettings(tessel), a: 4, gate: 22050 });
+// A fragment's LFO and Reset clock count only where the controls could have set them: (fragment, a, its LFO,
+// the Reset clock).
+for (const [text, a, lfo, resetHz] of [
+  ["a=sine:1.2:0.2:0.5", 1.2, { shape: "sine", depth: 0.2, hz: 0.5 }, 0],
+  ["a=saw:-0.5:1:20&reset-hz=0.25", -0.5, { shape: "saw", depth: 1, hz: 20 }, 0.25],
+  ["a=ramp:1:2", 1.4, null, 0],
+  ["a=sine:1.2:0.2:25", 1.4, null, 0],
+  ["a=sine:1.2:0.2:0.5:0.25", 1.4, null, 0],
+  ["a=square:9:0.2:1&reset-hz=-1", 1.4, null, 0],
+  ["a=triangle:1.2:-0.2:1", 1.4, null, 0],
+]) {
+  const read = settingsOfFragment(tessel, text);
+  check(`fragment ${text}`, [read.a, read.lfos.a, read.resetHz], [a, lfo, resetHz]);
+}
+check("the command line of a moving patch", commandLine(tessel, moving, 2), "tessel-render --seconds 2 --rate 48000 " +
+  "--mode gated --gate-hz 440 --a saw:1.2:1:20 --b -0.25 --x0 0.5 --y0 sine:-2:0.25:0.01 --normalize off " +
+  "--reset-hz 0.25 --out take.wav");
 check("fragment with decimal commas", settingsOfFragment(tessel, "#a=1,2&b=0,25"), { ...settingsOfFragment(tessel, ""),
   a: 1.2, b: 0.25 });
 // Every rate offered is taken from a link, and holds the Gate clock to half of it.
@@ -132,6 +160,46 @@ for (const [stop, words] of [
 check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: "cycle", period: 3, settle: 40 },
   { ...gated, mode: "continuous" }), "Continuous: a cycle of period 3: a tone of 14700 Hz from step 40");
 
+// The store tells each panel of the changes to its fields only, and of nothing when nothing changes.
+{
+  const store = new SettingsStore(defaultSettings(tessel));
+  const heard = { ab: 0, rate: 0, any: 0 };
+  store.subscribe(["a", "b"], () => heard.ab++);
+  store.subscribe(["rate"], () => heard.rate++);
+  store.subscribe(null, () => heard.any++);
+  for (const [values, expected] of [
+    [{ a: 1.2 }, { ab: 1, rate: 0, any: 1 }],
+    [{ a: 1.2, b: 0.3 }, { ab: 1, rate: 0, any: 1 }],
+    [{ rate: 48000, a: 1.1 }, { ab: 2, rate: 1, any: 2 }],
+    [{ lfos: { ...stillInputs().lfos } }, { ab: 2, rate: 1, any: 2 }],
+    [{ lfos: { ...stillInputs().lfos, b: { shape: "sine", hz: 1, depth: 0.01 } } }, { ab: 2, rate: 1, any: 3 }],
+  ]) {
+    store.set(values);
+    check(`the store after ${JSON.stringify(values)}`, { ...heard }, expected);
+  }
+}
+
+// Zooming keeps the point under it and stops where neighbouring points would share a float.
+{
+  const whole = { aLow: -1, aHigh: 4, bLow: -1, bHigh: 1 };
+  const [from, to] = halvedAround({ i: 300, j: 100 });
+  const { view, widened } = zoomedView(tessel, whole, from, to, whole);
+  const aAt = (v, i) => v.aLow + (v.aHigh - v.aLow) * (i + 0.5) / CHART_WIDTH;
+  const halved = (span, wholeSpan) => Math.abs(span / wholeSpan - 0.5) < 0.01;
+  check("a zoom around a point halves the view", [halved(view.aHigh - view.aLow, 5), halved(view.bHigh - view.bLow, 2),
+    widened], [true, true, []]);
+  check("a zoom around a point keeps it", Math.abs(aAt(view, 300) - aAt(whole, 300)) < 0.01, true);
+  const narrow = zoomedView(tessel, { aLow: 1.4, aHigh: 1.4 + 1e-9, bLow: 0.3, bHigh: 0.3 + 1e-9 },
+    { i: 0, j: 0 }, { i: CHART_WIDTH - 1, j: CHART_HEIGHT - 1 }, whole);
+  check("a zoom past the floats widens to them", narrow.widened, ["a", "b"]);
+}
+
+// The legend's tones follow the sample rate.
+for (const [rate, words] of [[44100, "period 2: 22050 Hz"], [22050, "period 2: 11025 Hz"]]) {
+  const entries = legendEntries(tessel, tessel.facts.steps.chart, rate).map((entry) => entry.words);
+  check(`the legend at ${rate} Hz`, entries.includes(words), true);
+}
+
 for (const failure of failures) console.log(`FAIL ${failure}`);
-console.log(`explorer-text tests: ${passed} passed, ${failures.length} failed`);
+console.log(`model tests: ${passed} passed, ${failures.length} failed`);
 process.exitCode = failures.length > 0 ? 1 : 0;

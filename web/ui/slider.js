@@ -7,14 +7,22 @@
 
 const FINE_SPEED = 0.1;
 
+/**
+ * What a slider moves over: its range and scale, the value a position gives, the value `count` steps on, the
+ * steps a Page key takes, and what a screen reader says of a value.
+ * @typedef {{low: number, high: number, scale: import("../model/knob-scales.js").Scale,
+ *   valueAt: (position: number) => number, step: (value: number, count: number, fine: boolean) => number,
+ *   page: number, text: (value: number) => string}} SliderKnob
+ */
+
 export class Slider {
-  // element: a [role="slider"] holding a .slider-thumb. knob: { low, high, scale (knobs.js),
-  // valueAt(position) -> the value a position gives, step(value, count, fine) -> the value count
-  // steps on, page: steps per Page key, text(value) -> what a screen reader says }.
-  // fine() -> whether fine steps are switched on; onInput(value).
+  /**
+   * @param {HTMLElement} element a [role="slider"] holding a .slider-thumb @param {SliderKnob} knob
+   * @param {() => boolean} fine whether fine steps are switched on @param {(value: number) => void} onInput
+   */
   constructor(element, knob, fine, onInput) {
     this.element = element;
-    this.thumb = element.querySelector(".slider-thumb");
+    this.thumb = /** @type {HTMLElement} */ (element.querySelector(".slider-thumb"));
     this.knob = knob;
     this.fine = fine;
     this.onInput = onInput;
@@ -30,6 +38,7 @@ export class Slider {
   }
 
   // A new scale or range (the Gate clock's top follows the rate); the value is shown again.
+  /** @param {SliderKnob} knob */
   rescale(knob) {
     this.knob = knob;
     this.element.setAttribute("aria-valuemax", String(knob.high));

@@ -15,6 +15,7 @@ export const Y_TRACE = [96, 196, 255];
 const DENSITY_FLOOR = 0.3;
 
 // An opaque colour as one pixel of an ImageData seen as 32-bit words (little-endian: RGBA in memory).
+/** @param {number[]} rgb */
 function packed([r, g, b]) {
   return (255 << 24 | b << 16 | g << 8 | r) >>> 0;
 }
@@ -157,13 +158,6 @@ export function drawAttractor(canvas, x, y, tessel) {
   const volts = (low, high) => ({ low: low * voltsPerUnit, high: high * voltsPerUnit });
   drawAxes(context, area, volts(view.xLow, view.xHigh), volts(view.yLow, view.yHigh), "x (V)", "y (V)");
   return { view, visited: n };
-}
-
-// Samples shown as traces: 5 ms, in Gated mode at least 16 clock periods.
-export function traceLength(settings, samples) {
-  let seconds = 0.005;
-  if (settings.mode === "gated") seconds = Math.max(seconds, 16 / settings.gate);
-  return Math.min(samples, Math.max(1, Math.ceil(seconds * settings.rate)));
 }
 
 // x above y, each a staircase over the first `count` samples, within the attractor's view.

@@ -1,25 +1,19 @@
-// A chart worker: judges points of the a-b plane with the module's own
-// analysis, in WebAssembly. A classic worker script, started by the page from
-// a Blob URL; it loads the wrapper module with import(), which the page's
-// build points at a data: URL.
+// A chart worker: judges points of a chart's plane with the module's own
+// analysis, in WebAssembly. A classic worker script that the page starts from
+// a Blob URL holding the engine's bundle (which defines `TesselEngine`) and
+// then this file's.
 //
 // Messages in:  {type: "load", wasm: ArrayBuffer}, then any number of
 //               {type: "points", task, a: Float64Array, b: Float64Array (volts), x0, y0, steps, rate}.
 // Messages out: {type: "ready"} once loaded; {type: "points", task, outcome: Int8Array (an index of
 //               the module's facts.outcomes), period, steps, settle: Int32Array, lyapunov: Float64Array,
 //               rounding: Uint8Array} per task, in the order the tasks came; {type: "failed", message}.
-"use strict";
 
+/** @type {import("./tessel.js").TesselMap | null} */
 let tessel = null;
-// Messages are handled one after another, the first (the load) included.
-let queue = Promise.resolve();
 
-async function load(wasm) {
-  const wrapper = await import("./tessel.js");
-  tessel = await wrapper.loadTesselMap(wasm);
-  postMessage({ type: "ready" });
-}
-
+/** @param {{task: number, a: Float64Array, b: Float64Array, x0: number, y0: number, steps: number,
+ *   rate: number}} message */
 function judge(message) {
   const count = message.a.length;
   const answer = {
@@ -49,7 +43,14 @@ function judge(message) {
 
 onmessage = (event) => {
   const message = event.data;
-  queue = queue
-    .then(() => (message.type === "load" ? load(message.wasm) : judge(message)))
-    .catch((error) => postMessage({ type: "failed", message: String(error && error.message || error) }));
+  try {
+    if (message.type === "load") {
+      tessel = TesselEngine.loadTesselMapSync(message.wasm);
+      postMessage({ type: "ready" });
+    } else {
+      judge(message);
+    }
+  } catch (error) {
+    postMessage({ type: "failed", message: String((error && error.message) || error) });
+  }
 };

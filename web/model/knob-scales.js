@@ -44,7 +44,14 @@ export function soundingShares(tessel, knobs) {
   return { a: shares(counts.a), b: shares(counts.b) };
 }
 
-// A scale: positionOf(value) and valueAt(position), position 0 to 1 along the travel.
+/**
+ * A scale: positionOf(value) and valueAt(position), position 0 to 1 along the travel; a scale that gives its
+ * travel to where the map sounds also tells where each column starts and ends, and its sounding share.
+ * @typedef {{positionOf: (value: number) => number, valueAt: (position: number) => number,
+ *   columns?: {from: number, to: number, share: number}[]}} Scale
+ */
+
+/** @param {number} low @param {number} high @returns {Scale} */
 export function linearScale(low, high) {
   return {
     positionOf: (value) => (value - low) / (high - low),

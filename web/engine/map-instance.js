@@ -1,0 +1,231 @@
+// One instance of the module hosted inside the .wasm, as a host holds it: its
+// inputs, settings and signals set, its samples rendered block by block.
+
+/** @typedef {import("./tessel.js").TesselMap} TesselMap */
+/** @typedef {"a" | "b" | "x0" | "y0"} InputName */
+
+/**
+ * A NUL-terminated ASCII text in the instance's memory (an audio worklet has no TextDecoder).
+ * @param {any} exports @param {number} address
+ */
+export function textAt(exports, address) {
+  const bytes = new Uint8Array(exports.memory.buffer, address);
+  let text = "";
+  for (let i = 0; bytes[i] !== 0; ++i) text += String.fromCharCode(bytes[i]);
+  return text;
+}
+
+/** @param {string} name @param {number} value @param {number} low @param {number} high */
+export function wholeNumber(name, value, low, high) {
+  if (!Number.isInteger(value) || value < low || value > high) {
+    throw new RangeError(`${name}: ${value} is not a whole number from ${low} to ${high}`);
+  }
+  return value;
+}
+
+const INPUTS = /** @type {InputName[]} */ (["a", "b", "x0", "y0"]);
+
+export class MapInstance {
+  /** @type {any} */
+  #exports;
+  #handle;
+  #map;
+  /** @type {Record<InputName, number>} signal scale */
+  #inputs = { a: 0, b: 0, x0: 0, y0: 0 };
+  #block;
+  #samples = 0;
+
+  /** @param {any} exports @param {number} handle @param {TesselMap} map */
+  constructor(exports, handle, map) {
+    this.#exports = exports;
+    this.#handle = handle;
+    this.#map = map;
+    this.#block = exports.tessel_block_size(handle);
+  }
+
+  #live() {
+    if (this.#handle === 0) throw new Error("this Tessel Map instance has been freed");
+    return this.#handle;
+  }
+
+  /**
+   * Volts, any subset; a and b act from the next sample, x0 and y0 at the next reset (and at the first
+   * sample). RangeError for a value that is no finite 32-bit sample.
+   * @param {Partial<Record<InputName, number | string>>} values
+   */
+  set(values) {
+    const handle = this.#live();
+    const next = { ...this.#inputs };
+    for (const name of INPUTS) {
+      if (values[name] === undefined) continue;
+      const signal = this.#map.signalOf(Number(values[name]));
+      if (!Number.isFinite(signal)) {
+        throw new RangeError(`${name}: ${values[name]} V is no finite 32-bit sample`);
+      }
+      next[name] = signal;
+    }
+    this.#inputs = next;
+    this.#exports.tessel_set_inputs(handle, next.a, next.b, next.x0, next.y0);
+  }
+
+  /**
+   * Announced to the module as a setting change only when it changes, as is setNormalize.
+   * @param {string} mode "continuous" or "gated"
+   */
+  setMode(mode) {
+    if (mode !== "continuous" && mode !== "gated") {
+      throw new RangeError(`mode: '${mode}' is neither 'continuous' nor 'gated'`);
+    }
+    this.#exports.tessel_set_mode(this.#live(), mode === "gated" ? 1 : 0);
+  }
+
+  /**
+   * Gate as a 0/5 V square wave of `hz` rising at the instance's first sample, like tessel-render
+   * --gate-hz; 0 holds Gate at 0 V.
+   * @param {number} hz
+   */
+  setGateHz(hz) {
+    this.#exports.tessel_set_gate_hz(this.#live(), Number(hz));
+  }
+
+  /** @param {boolean} on */
+  setNormalize(on) {
+    this.#exports.tessel_set_normalize(this.#live(), on ? 1 : 0);
+  }
+
+  /** A one-sample 5 V Reset pulse at the next sample rendered. */
+  reset() {
+    this.#exports.tessel_reset(this.#live());
+  }
+
+  /**
+   * The next n samples as fresh Float32Arrays, computed in process calls of at most `block` samples.
+   * @param {number} n
+   */
+  render(n) {
+    wholeNumber("render", n, 0, 2 ** 31 - 1);
+    const x = new Float32Array(n);
+    const y = new Float32Array(n);
+    this.renderInto(x, y);
+    return { x, y };
+  }
+
+  /**
+   * The next x.length samples into two Float32Arrays of one length, allocating nothing: for an audio thread.
+   * @param {Float32Array} x @param {Float32Array} y
+   */
+  renderInto(x, y) {
+    const handle = this.#live();
+    if (!(x instanceof Float32Array) || !(y instanceof Float32Array) || x.length !== y.length) {
+      throw new TypeError("renderInto: give two Float32Arrays of the same length");
+    }
+    const exports = this.#exports;
+    const xAt = exports.tessel_x(handle);
+    const yAt = exports.tessel_y(handle);
+    for (let done = 0; done < x.length;) {
+      const count = exports.tessel_render(handle, Math.min(this.#block, x.length - done));
+      // The memory may have grown and moved since the last block: a fresh view each time.
+      const memory = exports.memory.buffer;
+      x.set(new Float32Array(memory, xAt, count), done);
+      y.set(new Float32Array(memory, yAt, count), done);
+      done += count;
+    }
+    this.#samples += x.length;
+  }
+
+  /** @param {string} name */
+  #pinIndex(name) {
+    if (!INPUTS.includes(/** @type {InputName} */ (name))) throw new RangeError(`'${name}' is none of x0, y0, a, b`);
+    return this.#map.facts.pins.indexOf(this.#map.pin(name));
+  }
+
+  /**
+   * Patches x0, y0, a or b with a signal text in tessel-render's grammar over a take of `takeSamples` (it
+   * moves if it does within them; 0: a take without end, where it moves unless constant); null gives the
+   * pin back its set() value. The same text again sends nothing. RangeError with the tool's words for a
+   * refused text.
+   * @param {string} name @param {string | null} text @param {number} takeSamples
+   */
+  setSignal(name, text, takeSamples) {
+    const handle = this.#live();
+    const pin = this.#pinIndex(name);
+    this.#map.writeText(text ?? "");
+    const error = this.#map.textOrNull(this.#exports.tessel_set_signal(handle, pin, takeSamples));
+    if (error !== null) throw new RangeError(`${name}: ${error}`);
+  }
+
+  /** Reset pulsed by a clock of `hz` (as --reset-hz), 0: none. @param {number} hz */
+  setResetHz(hz) {
+    this.#exports.tessel_set_reset_hz(this.#live(), Number(hz) || 0);
+  }
+
+  /**
+   * Events that reached the module while x0, y0, a or b streamed: each restarted the map at x0, y0.
+   * @returns {number}
+   */
+  get restarts() {
+    return this.#exports.tessel_restarts(this.#live());
+  }
+
+  /** Whether the pin is announced Streaming. @param {string} name */
+  streams(name) {
+    return this.#exports.tessel_streams(this.#live(), this.#pinIndex(name)) !== 0;
+  }
+
+  /**
+   * The next `samples` rendered are judged window by window, as tessel-render's report judges a moving a or b.
+   * @param {number} samples
+   */
+  judgeWindows(samples) {
+    this.#exports.tessel_judge_windows(this.#live(), samples);
+  }
+
+  /**
+   * Each change so far, in the tool's words, exact and in short.
+   * @param {number} rate @returns {{start: number, words: string, summary: string}[]}
+   */
+  soundChanges(rate) {
+    const handle = this.#live();
+    const changes = [];
+    for (let i = 0; i < this.#exports.tessel_sound_changes(handle); ++i) {
+      changes.push({ start: this.#exports.tessel_sound_change_start(handle, i),
+        words: textAt(this.#exports, this.#exports.tessel_sound_change_words(handle, i, rate, 0)),
+        summary: textAt(this.#exports, this.#exports.tessel_sound_change_words(handle, i, rate, 1)) });
+    }
+    return changes;
+  }
+
+  /**
+   * Where a map stopped before `sample` would run again after a reset, or -1.
+   * @param {number} sample @returns {number}
+   */
+  runsFrom(sample) {
+    return this.#exports.tessel_runs_from(this.#live(), sample);
+  }
+
+  /**
+   * The sample where the guard stopped the map (both outputs exactly 0 since, kept through a later map
+   * step), or -1.
+   * @returns {number}
+   */
+  get stoppedAt() {
+    return this.#exports.tessel_stopped_at(this.#live());
+  }
+
+  /** Whether the module asked to sleep since the host last sent it an event. */
+  get asleep() {
+    return this.#exports.tessel_asleep(this.#live()) !== 0;
+  }
+
+  /** Samples rendered so far. */
+  get samples() {
+    return this.#samples;
+  }
+
+  /** Closes the instance; any later call throws. */
+  free() {
+    if (this.#handle === 0) return;
+    this.#exports.tessel_free(this.#handle);
+    this.#handle = 0;
+  }
+}

@@ -1,0 +1,286 @@
+// Tessel Map in WebAssembly: the module itself (build/wasm/tessel-map.wasm,
+// preset `wasm`), hosted inside the .wasm as a host holds it, wrapped for
+// JavaScript. The same bits as the native module and `tessel-render`.
+//
+// Plain ES module without fetch or DOM: it runs unchanged in Node, on a page's
+// main thread, in a Web Worker and in an AudioWorkletGlobalScope. The caller
+// supplies the .wasm's bytes (an ArrayBuffer or a Uint8Array).
+//
+//   const map = await loadTesselMap(bytes);      // or loadTesselMapSync(bytes) in a
+//                                                // worker or worklet (browsers refuse a
+//                                                // synchronous compile this large on a page)
+//   const take = map.newInstance({ rate: 44100 });
+//   take.set({ a: 1.4, b: 0.3 });                 // volts, as on the pins
+//   const { x, y } = take.render(44100);          // Float32Arrays, x and y outputs
+//   take.free();
+import { MapInstance, textAt, wholeNumber } from "./map-instance.js";
+
+export { MapInstance };
+
+/** @typedef {import("./records").Facts} Facts */
+/** @typedef {import("./records").Pin} Pin */
+/** @typedef {import("./records").Orbit} Orbit */
+/** @typedef {import("./records").OrbitFields} OrbitFields */
+/** @typedef {import("./records").Rgb} Rgb */
+
+/** @param {ArrayBuffer | ArrayBufferView} bytes */
+function bytesOf(bytes) {
+  if (bytes instanceof ArrayBuffer || ArrayBuffer.isView(bytes)) return bytes;
+  throw new TypeError("tessel-map.wasm: give its bytes as an ArrayBuffer or a Uint8Array");
+}
+
+/** @param {ArrayBuffer | ArrayBufferView} bytes */
+export async function loadTesselMap(bytes) {
+  const { instance } = await WebAssembly.instantiate(bytesOf(bytes), {});
+  return new TesselMap(instance);
+}
+
+/** @param {ArrayBuffer | ArrayBufferView} bytes */
+export function loadTesselMapSync(bytes) {
+  const module = new WebAssembly.Module(bytesOf(bytes));
+  return new TesselMap(new WebAssembly.Instance(module, {}));
+}
+
+/** @param {number} colour @returns {Rgb} */
+const rgbOf = (colour) => [(colour >>> 16) & 255, (colour >>> 8) & 255, colour & 255];
+/** @param {Rgb} rgb */
+const packed = ([r, g, b]) => ((r << 16) | (g << 8) | b) >>> 0;
+
+export class TesselMap {
+  /** @type {any} the .wasm's exports */
+  #exports;
+  /** @type {Map<number, number>} rate -> judge handle */
+  #judges = new Map();
+
+  /** @param {WebAssembly.Instance} instance */
+  constructor(instance) {
+    this.#exports = instance.exports;
+    this.#exports._initialize();
+    const facts = JSON.parse(textAt(this.#exports, this.#exports.tessel_facts()));
+    facts.pins = [];
+    for (let at; (at = this.#exports.tessel_pin(facts.pins.length)) !== 0;) {
+      facts.pins.push(Object.freeze(JSON.parse(textAt(this.#exports, at))));
+    }
+    Object.freeze(facts.pins);
+    /** @type {Readonly<Facts>} */
+    this.facts = Object.freeze(facts);
+  }
+
+  /** The pin of that name in facts.pins; RangeError for none. @param {string} name */
+  pin(name) {
+    const pin = this.facts.pins.find((declared) => declared.name === name);
+    if (pin === undefined) throw new RangeError(`'${name}' is no pin the module declares`);
+    return pin;
+  }
+
+  /** The volts an input takes unless set: its declared default text. @param {string} name */
+  #pinDefault(name) {
+    return Number(this.pin(name).default);
+  }
+
+  /**
+   * One hosted instance, opened: Continuous, Normalize on, every input 0 V, Gate clock 0 Hz (Gate at 0 V).
+   * `block`: the most samples per process call. RangeError for a rate or a block outside the facts' limits.
+   * @param {{rate?: number, block?: number}} options
+   */
+  newInstance({ rate = this.facts.rate.usual, block = this.facts.block.usual } = {}) {
+    wholeNumber("rate", rate, this.facts.rate.least, this.facts.rate.most);
+    wholeNumber("block", block, this.facts.block.least, this.facts.block.most);
+    const handle = this.#exports.tessel_new(rate, block);
+    if (handle === 0) throw new Error("tessel-map.wasm made no instance (out of memory?)");
+    return new MapInstance(this.#exports, handle, this);
+  }
+
+  /** The float the module sees for a voltage: float(volts / 10). @param {number} volts @returns {number} */
+  signalOf(volts) {
+    return this.#exports.tessel_signal_of(volts);
+  }
+
+  /** The shortest decimal volts whose signalOf is `signal`. @param {number} signal */
+  voltsOf(signal) {
+    const value = Math.fround(signal);
+    if (!Number.isFinite(value)) return value;
+    for (let digits = 1; digits < 17; ++digits) {
+      const volts = Number((value * 10).toPrecision(digits));
+      if (this.signalOf(volts) === value) return volts;
+    }
+    return value * 10;
+  }
+
+  /** One judge per rate, made on first use and kept: a hosted instance. @param {number} rate */
+  #judge(rate) {
+    let judge = this.#judges.get(rate);
+    if (judge === undefined) {
+      judge = this.#exports.tessel_judge_new(rate);
+      if (judge === 0) throw new Error("tessel-map.wasm made no instance (out of memory?)");
+      this.#judges.set(rate, judge);
+    }
+    return judge;
+  }
+
+  /** @param {string} name @param {number | string} volts */
+  #signal(name, volts) {
+    const signal = this.signalOf(Number(volts));
+    if (!Number.isFinite(signal)) throw new RangeError(`${name}: ${volts} V is no finite 32-bit sample`);
+    return signal;
+  }
+
+  /** Writes a signal text where the .wasm reads it. @param {string} text */
+  writeText(text) {
+    const exports = this.#exports;
+    const size = exports.tessel_signal_text_size();
+    const value = String(text);
+    if (value.length >= size || /[^\x20-\x7e]/.test(value)) throw new RangeError(`'${value}' is no signal text`);
+    const bytes = new Uint8Array(exports.memory.buffer, exports.tessel_signal_text(), size);
+    for (let i = 0; i < value.length; ++i) bytes[i] = value.charCodeAt(i);
+    bytes[value.length] = 0;
+  }
+
+  /** A text the .wasm wrote, or null. @param {number} address */
+  textOrNull(address) {
+    return address === 0 ? null : textAt(this.#exports, address);
+  }
+
+  /**
+   * Why a signal text in tessel-render's grammar (sine:CENTRE:DEPTH:HZ[:PHASE], ...) is refused over a take
+   * of `samples` at `rate`, or null.
+   * @param {string} text @param {{rate?: number, samples: number}} take
+   */
+  signalError(text, { rate = this.facts.rate.usual, samples }) {
+    this.writeText(text);
+    return this.textOrNull(this.#exports.tessel_signal_error(rate, samples));
+  }
+
+  /**
+   * `count` samples (signal scale) of the signal, sample every * i for i from 0.
+   * @param {string} text @param {{rate?: number, samples: number, every?: number, count: number}} take
+   */
+  signalSamples(text, { rate = this.facts.rate.usual, samples, every = 1, count }) {
+    this.writeText(text);
+    const at = this.#exports.tessel_signal_samples(rate, samples, every, count);
+    if (at === 0) throw new RangeError(this.signalError(text, { rate, samples }) || `count: ${count}`);
+    return new Float32Array(this.#exports.memory.buffer, at, count).slice();
+  }
+
+  /**
+   * tessel-render's words for a take's stop; `moving`: a or b moves, so a reset restarts it.
+   * @param {number} stoppedAt @param {{rate: number, moving: boolean, runsFrom?: number}} take
+   * @returns {string}
+   */
+  describeStop(stoppedAt, { rate, moving, runsFrom = -1 }) {
+    return textAt(this.#exports, this.#exports.tessel_describe_stop(stoppedAt, rate, moving ? 1 : 0, runsFrom));
+  }
+
+  /**
+   * Point i of `count` across [lo, hi], as the chart computes it.
+   * @param {number} lo @param {number} hi @param {number} count @param {number} i @returns {number}
+   */
+  pointVolts(lo, hi, count, i) {
+    return this.#exports.tessel_point_volts(lo, hi, count, i);
+  }
+
+  /**
+   * The chart's judgement of one point: a hosted instance, Continuous with Normalize off, reset to x0, y0,
+   * and its next `steps` outputs judged.
+   * @param {{a: number, b: number, x0?: number, y0?: number, steps?: number, rate?: number}} point
+   * @returns {Orbit}
+   */
+  analysePoint({ a, b, x0 = 0, y0 = 0, steps = this.facts.steps.chart, rate = this.facts.rate.usual }) {
+    wholeNumber("steps", steps, this.facts.steps.least, this.facts.steps.most);
+    wholeNumber("rate", rate, this.facts.rate.least, this.facts.rate.most);
+    const inputs = [this.#signal("a", a), this.#signal("b", b), this.#signal("x0", x0), this.#signal("y0", y0)];
+    const at = this.#exports.tessel_judge_point(this.#judge(rate), ...inputs, steps);
+    const record = new DataView(this.#exports.memory.buffer, at, this.facts.verdict.size);
+    /** @type {Record<string, number>} */
+    const verdict = {};
+    for (const { name, offset, type } of this.facts.verdict.fields) {
+      verdict[name] = type === "float64" ? record.getFloat64(offset, true) : record.getInt32(offset, true);
+    }
+    return {
+      a: this.voltsOf(inputs[0]),
+      b: this.voltsOf(inputs[1]),
+      x0: this.voltsOf(inputs[2]),
+      y0: this.voltsOf(inputs[3]),
+      outcome: this.facts.outcomes[verdict.outcome],
+      period: verdict.period,
+      steps: verdict.steps,
+      lyapunov: verdict.lyapunov,
+      settle: verdict.settle,
+      rounding: verdict.rounding !== 0,
+    };
+  }
+
+  /**
+   * tessel-render's words for an orbit, a cycle's tone at the sample rate `rate` (Continuous) or at a Gate
+   * clock of `clock` Hz (Gated, one step per tick).
+   * @param {OrbitFields} orbit @param {{rate?: number, clock?: number}} stepping
+   */
+  describeOrbit(orbit, stepping) {
+    return this.#words(this.#exports.tessel_describe, orbit, stepping);
+  }
+
+  /**
+   * The same orbit in the short words a musician reads first, as tessel-render's report says them.
+   * @param {OrbitFields} orbit @param {{rate?: number, clock?: number}} stepping
+   */
+  summarizeOrbit(orbit, stepping) {
+    return this.#words(this.#exports.tessel_summarize, orbit, stepping);
+  }
+
+  /**
+   * @param {Function} wordsOf @param {OrbitFields} orbit @param {{rate?: number, clock?: number}} stepping
+   * @returns {string}
+   */
+  #words(wordsOf, orbit, { rate, clock }) {
+    const gated = clock !== undefined;
+    const at = wordsOf(this.#outcomeCode(orbit), orbit.period ?? 0, orbit.steps ?? 0, orbit.settle ?? -1,
+      orbit.lyapunov ?? 0, orbit.rounding ? 1 : 0, gated ? clock : rate, gated ? 1 : 0);
+    return textAt(this.#exports, at);
+  }
+
+  /** The chart's colour of an orbit judged over `steps`. @param {OrbitFields} orbit @param {number} steps */
+  chartColour(orbit, steps) {
+    return rgbOf(this.#exports.tessel_chart_colour(this.#outcomeCode(orbit), orbit.period ?? 0, orbit.steps ?? 0,
+      orbit.lyapunov ?? 0, steps));
+  }
+
+  /** A rounding cycle's pixel of that colour. @param {Rgb} colour @param {number} column @param {number} row */
+  hatched(colour, column, row) {
+    return rgbOf(this.#exports.tessel_hatched(packed(colour), column, row));
+  }
+
+  /** The inferno colour map, t from 0 (dark) to 1 (bright). @param {number} t */
+  inferno(t) {
+    return rgbOf(this.#exports.tessel_inferno(t));
+  }
+
+  /** @param {OrbitFields} orbit */
+  #outcomeCode(orbit) {
+    const code = this.facts.outcomes.indexOf(orbit.outcome);
+    if (code < 0) throw new RangeError(`outcome: '${orbit.outcome}' is none of ${this.facts.outcomes.join(", ")}`);
+    return code;
+  }
+
+  /**
+   * `width` analysePoint results, point i across at pointVolts(lo, hi, width, i). Plane 'ab': a across,
+   * b = fixed, from x0, y0. Plane 'xy': x0 across, y0 = fixed, at a, b. For row j of a chart of height H give
+   * fixed = pointVolts(upLo, upHi, H, j): the rows of tessel-render --chart-data --size {width}xH, bottom
+   * row first. a, b, x0 and y0 default to their pins' defaults.
+   * @param {{plane?: string, lo: number, hi: number, fixed: number, width: number, steps?: number,
+   *   rate?: number, a?: number, b?: number, x0?: number, y0?: number}} row
+   */
+  chartRow({ plane = "ab", lo, hi, fixed, width, steps = this.facts.steps.chart, rate = this.facts.rate.usual,
+    a = this.#pinDefault("a"), b = this.#pinDefault("b"), x0 = this.#pinDefault("x0"),
+    y0 = this.#pinDefault("y0") }) {
+    if (plane !== "ab" && plane !== "xy") throw new RangeError(`plane: '${plane}' is neither 'ab' nor 'xy'`);
+    wholeNumber("width", width, this.facts.chartSide.least, this.facts.chartSide.most);
+    const row = [];
+    for (let i = 0; i < width; ++i) {
+      const across = this.pointVolts(lo, hi, width, i);
+      row.push(plane === "ab"
+        ? this.analysePoint({ a: across, b: fixed, x0, y0, steps, rate })
+        : this.analysePoint({ a, b, x0: across, y0: fixed, steps, rate }));
+    }
+    return row;
+  }
+}

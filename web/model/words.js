@@ -1,0 +1,76 @@
+// What the page says of a patch and of what it does: the patch in a line, a
+// verdict in Continuous or Gated mode, a point of the chart, a stopped sound.
+// A verdict's own words come from the module's WebAssembly build. No DOM.
+import { LFO_INPUTS, signalText } from "./lfo.js";
+import { voltsText } from "./settings.js";
+
+/** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
+/** @typedef {import("../engine/tessel.js").OrbitFields} OrbitFields */
+/** @typedef {import("./settings.js").Settings} Settings */
+
+/**
+ * What the settings do, in Continuous or Gated mode; in Gated mode a cycle of period p is a tone of the
+ * clock's rate over p.
+ * @param {TesselMap} tessel @param {OrbitFields} orbit @param {Settings} settings
+ */
+export function describeSettings(tessel, orbit, settings) {
+  if (settings.mode === "continuous") return `Continuous: ${tessel.describeOrbit(orbit, { rate: settings.rate })}`;
+  return `Gated by a ${settings.gate} Hz clock, one step per tick: ` +
+    tessel.describeOrbit(orbit, { clock: settings.gate });
+}
+
+/**
+ * The same in the short words a musician reads first.
+ * @param {TesselMap} tessel @param {OrbitFields} orbit @param {Settings} settings
+ */
+export function summarizeSettings(tessel, orbit, settings) {
+  if (settings.mode === "continuous") return `Continuous: ${tessel.summarizeOrbit(orbit, { rate: settings.rate })}`;
+  return `Gated by a ${settings.gate} Hz clock: ${tessel.summarizeOrbit(orbit, { clock: settings.gate })}`;
+}
+
+/**
+ * What the chart says of a point's verdict: the short words a musician reads first, then the exact ones,
+ * both tessel-render's.
+ * @param {TesselMap} tessel @param {OrbitFields} orbit @param {number} rate
+ */
+export function pointWords(tessel, orbit, rate) {
+  return `${tessel.summarizeOrbit(orbit, { rate })} (exactly: ${tessel.describeOrbit(orbit, { rate })})`;
+}
+
+/**
+ * What the page says of the sound playing once the map has stopped itself: `stop` is where (the frame
+ * counted from Play) and the frame of the last Reset before it (-1: none since Play).
+ * @param {{at: number, lastReset: number}} stop @param {number} rate
+ */
+export function soundStoppedText(stop, rate) {
+  const since = stop.lastReset < 0 ? "Play" : "the last Reset";
+  const samples = stop.at - Math.max(stop.lastReset, 0);
+  const after = `${samples} ${samples === 1 ? "sample" : "samples"} (${(samples / rate).toFixed(3)} s) after ${since}`;
+  return `The sound playing has stopped: the map stopped itself ${after} and stays silent, ` +
+    "whatever the knobs do, until Reset starts it again (or turn on Reset on change).";
+}
+
+/**
+ * "a sine:1.2:0.2:0.5, Reset clock 1 Hz": what moves; empty when nothing does.
+ * @param {TesselMap} tessel @param {Settings} settings
+ */
+export function movingText(tessel, settings) {
+  const parts = LFO_INPUTS.filter((name) => settings.lfos[name])
+    .map((name) => `${name} ${signalText(tessel, settings, name)}`);
+  if (settings.resetHz > 0) parts.push(`Reset clock ${settings.resetHz} Hz`);
+  return parts.join(", ");
+}
+
+/**
+ * The patch as the musician sets it on the module, and what moves.
+ * @param {TesselMap} tessel @param {Settings} settings
+ */
+export function patchText(tessel, settings) {
+  /** @param {"a" | "b" | "x0" | "y0"} name */
+  const volts = (name) => `${name} ${voltsText(tessel, settings[name])} V`;
+  const mode = settings.mode === "gated" ? `Gated (clock ${settings.gate} Hz)` : "Continuous";
+  const normalize = `Normalize ${settings.normalize ? "On" : "Off"}`;
+  const moving = movingText(tessel, settings);
+  return `${volts("a")}, ${volts("b")}, ${volts("x0")}, ${volts("y0")}, ${mode}, ${normalize}` +
+    (moving ? `; moving: ${moving}` : "");
+}

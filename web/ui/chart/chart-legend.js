@@ -1,0 +1,35 @@
+// The chart's colour legend drawn: a swatch and the words of each entry.
+import { legendEntries } from "../../model/legend.js";
+
+/** @typedef {import("../../model/legend.js").LegendEntry} LegendEntry */
+
+/** @param {LegendEntry["size"]} size @param {LegendEntry["colourAt"]} colourAt */
+function swatch(size, colourAt) {
+  const canvas = document.createElement("canvas");
+  [canvas.width, canvas.height] = [size.width, size.height];
+  const context = canvas.getContext("2d");
+  const image = context.createImageData(size.width, size.height);
+  for (let row = 0; row < size.height; row++) {
+    for (let column = 0; column < size.width; column++) {
+      image.data.set([...colourAt(column / (size.width - 1), column, row), 255], 4 * (row * size.width + column));
+    }
+  }
+  context.putImageData(image, 0, 0);
+  canvas.setAttribute("aria-hidden", "true");
+  return canvas;
+}
+
+/**
+ * Fills the legend's list for a chart of `steps` a point at `rate`.
+ * @param {HTMLElement} list @param {import("../../engine/tessel.js").TesselMap} tessel @param {number} steps
+ * @param {number} rate
+ */
+export function drawLegend(list, tessel, steps, rate) {
+  list.replaceChildren(...legendEntries(tessel, steps, rate).map((entry) => {
+    const item = document.createElement("li");
+    const words = document.createElement("span");
+    words.textContent = entry.words;
+    item.append(swatch(entry.size, entry.colourAt), words);
+    return item;
+  }));
+}

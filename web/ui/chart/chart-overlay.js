@@ -1,0 +1,77 @@
+// The chart's overlay: the current (a, b) circled, a click waiting out the
+// double-click time, the crosshair, what others draw on it (the LFOs' path),
+// the keyboard's cursor and a rectangle being dragged.
+import { CHART_HEIGHT, CHART_WIDTH } from "../../model/chart-grid.js";
+
+/** @typedef {import("../../model/chart-grid.js").View} View */
+/** @typedef {import("../../model/chart-grid.js").GridPoint} GridPoint */
+/**
+ * What the overlay shows.
+ * @typedef {{marked: {a: number, b: number} | null, pending: {a: number, b: number} | null,
+ *   hovered: GridPoint | null, cursor: GridPoint | null, dragging: {from: GridPoint, to: GridPoint} | null}} Marks
+ */
+/** @typedef {(context: CanvasRenderingContext2D, view: View, size: {width: number, height: number}) => void} Hook */
+
+const MARK = "#fff";
+const CROSSHAIR = "rgba(255, 255, 255, 0.45)";
+const CURSOR = "#ffd000";
+const MARK_RADIUS = 7;
+const CURSOR_HALF = 4.5;
+
+/**
+ * @param {CanvasRenderingContext2D} context @param {View} view @param {{width: number, height: number}} size
+ * @param {{a: number, b: number}} at @param {number[]} dash
+ */
+function circle(context, view, size, { a, b }, dash) {
+  const x = size.width * (a - view.aLow) / (view.aHigh - view.aLow);
+  const y = size.height * (view.bHigh - b) / (view.bHigh - view.bLow);
+  context.strokeStyle = MARK;
+  context.lineWidth = 2;
+  context.setLineDash(dash);
+  context.beginPath();
+  context.arc(x, y, MARK_RADIUS, 0, 2 * Math.PI);
+  context.stroke();
+  context.setLineDash([]);
+}
+
+/** @param {CanvasRenderingContext2D} context @param {GridPoint} hovered */
+function crosshair(context, hovered) {
+  const x = hovered.i + 0.5;
+  const y = CHART_HEIGHT - 1 - hovered.j + 0.5;
+  context.strokeStyle = CROSSHAIR;
+  context.lineWidth = 1;
+  context.beginPath();
+  context.moveTo(x, 0);
+  context.lineTo(x, CHART_HEIGHT);
+  context.moveTo(0, y);
+  context.lineTo(CHART_WIDTH, y);
+  context.stroke();
+}
+
+/** @param {CanvasRenderingContext2D} context @param {{from: GridPoint, to: GridPoint}} rectangle */
+function dragged(context, { from, to }) {
+  const left = Math.min(from.i, to.i);
+  const top = CHART_HEIGHT - 1 - Math.max(from.j, to.j);
+  context.strokeStyle = MARK;
+  context.lineWidth = 1;
+  context.setLineDash([4, 3]);
+  context.strokeRect(left + 0.5, top + 0.5, Math.abs(to.i - from.i), Math.abs(to.j - from.j));
+  context.setLineDash([]);
+}
+
+/** @param {HTMLCanvasElement} overlay @param {View} view @param {Marks} marks @param {Hook[]} hooks */
+export function drawOverlay(overlay, view, marks, hooks) {
+  const context = overlay.getContext("2d");
+  context.clearRect(0, 0, overlay.width, overlay.height);
+  if (marks.marked) circle(context, view, overlay, marks.marked, []);
+  if (marks.pending) circle(context, view, overlay, marks.pending, [3, 3]);
+  if (marks.hovered) crosshair(context, marks.hovered);
+  for (const hook of hooks) hook(context, view, overlay);
+  if (marks.cursor) {
+    context.strokeStyle = CURSOR;
+    context.lineWidth = 1;
+    context.strokeRect(marks.cursor.i - CURSOR_HALF, CHART_HEIGHT - 1 - marks.cursor.j - CURSOR_HALF,
+      2 * CURSOR_HALF, 2 * CURSOR_HALF);
+  }
+  if (marks.dragging && marks.dragging.to) dragged(context, marks.dragging);
+}

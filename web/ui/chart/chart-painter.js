@@ -1,0 +1,82 @@
+// The chart's pixels: each point judged paints its block of the pass that
+// computed it, until a finer point paints over it; a rounding cycle hatched.
+import { CHART_HEIGHT, CHART_POINTS, CHART_WIDTH, STRIDES } from "../../model/chart-grid.js";
+
+/** @typedef {import("../../engine/tessel.js").TesselMap} TesselMap */
+/** @typedef {import("../../engine/tessel.js").OrbitFields} OrbitFields */
+/** @typedef {{pixels: Uint8ClampedArray, shownFrom: Int32Array, shownStride: Uint8Array}} PainterSnapshot */
+
+// What a pixel shows before any point is in.
+const UNCOMPUTED = [18, 18, 24, 255];
+
+export class ChartPainter {
+  /** @param {HTMLCanvasElement} canvas @param {TesselMap} tessel @param {number} steps */
+  constructor(canvas, tessel, steps) {
+    this.canvas = canvas;
+    this.tessel = tessel;
+    this.steps = steps;
+    this.image = canvas.getContext("2d").createImageData(CHART_WIDTH, CHART_HEIGHT);
+    // The point whose result each pixel shows until its own comes, and that point's pass stride.
+    this.shownFrom = new Int32Array(CHART_POINTS);
+    this.shownStride = new Uint8Array(CHART_POINTS);
+    this.frameAsked = false;
+  }
+
+  clear() {
+    this.shownFrom.fill(-1);
+    this.shownStride.fill(STRIDES[0] + 1);
+    for (let pixel = 0; pixel < this.image.data.length; pixel += 4) this.image.data.set(UNCOMPUTED, pixel);
+  }
+
+  /** @returns {PainterSnapshot} */
+  snapshot() {
+    return { pixels: this.image.data.slice(), shownFrom: this.shownFrom.slice(), shownStride: this.shownStride.slice() };
+  }
+
+  /** @param {PainterSnapshot} kept */
+  restore(kept) {
+    this.image.data.set(kept.pixels);
+    this.shownFrom.set(kept.shownFrom);
+    this.shownStride.set(kept.shownStride);
+  }
+
+  /**
+   * A point's colour over its block of the pass, where no finer point has painted yet: passes are dealt out in
+   * order, but two workers may finish them out of order.
+   * @param {number} point @param {number} stride @param {OrbitFields} orbit
+   */
+  paint(point, stride, orbit) {
+    const colour = this.tessel.chartColour(orbit, this.steps);
+    const i0 = point % CHART_WIDTH;
+    const j0 = Math.floor(point / CHART_WIDTH);
+    for (let j = j0; j < Math.min(CHART_HEIGHT, j0 + stride); j++) {
+      for (let i = i0; i < Math.min(CHART_WIDTH, i0 + stride); i++) {
+        const cell = j * CHART_WIDTH + i;
+        if (this.shownStride[cell] <= stride && cell !== point) continue;
+        this.shownFrom[cell] = point;
+        this.shownStride[cell] = cell === point ? 0 : stride;
+        const row = CHART_HEIGHT - 1 - j;
+        const pixel = 4 * (row * CHART_WIDTH + i);
+        this.image.data.set(orbit.rounding ? this.tessel.hatched(colour, i, row) : colour, pixel);
+        this.image.data[pixel + 3] = 255;
+      }
+    }
+  }
+
+  /** The pixels onto the canvas now. */
+  put() {
+    this.canvas.getContext("2d").putImageData(this.image, 0, 0);
+  }
+
+  /** The pixels onto the canvas at the next frame, once however many points come before it. @param {() => void}
+   * [then] */
+  putSoon(then = () => {}) {
+    if (this.frameAsked) return;
+    this.frameAsked = true;
+    requestAnimationFrame(() => {
+      this.frameAsked = false;
+      this.put();
+      then();
+    });
+  }
+}

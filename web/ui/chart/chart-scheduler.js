@@ -1,0 +1,186 @@
+// The chart's computation: a pool of workers, one per core, judging the
+// view's points pass by pass, coarse first; each view shown is kept with its
+// results and unfinished tasks, to come back to at once and go on where it
+// was left.
+import { CHART_HEIGHT, CHART_POINTS, CHART_WIDTH, PASSES } from "../../model/chart-grid.js";
+
+/** @typedef {import("../../engine/tessel.js").TesselMap} TesselMap */
+/** @typedef {import("../../model/chart-grid.js").View} View */
+/** @typedef {import("./chart-painter.js").ChartPainter} ChartPainter */
+/** @typedef {import("./chart-painter.js").PainterSnapshot} PainterSnapshot */
+/** @typedef {{passIndex: number, points: number[], generation?: number}} Task */
+/** @typedef {{worker: Worker, busy: Task | null, ready: boolean}} Slot */
+/** @typedef {{started: number, coarse?: number, complete?: number, kept?: boolean}} Timing */
+
+// Points per task: small enough that a new chart waits little for stale work.
+const POINTS_PER_TASK = 200;
+// Views kept, with their x0 and y0, to come back to without computing them again.
+const KEPT_VIEWS = 8;
+const RESULT_FIELDS = /** @type {const} */ (["outcome", "period", "steps", "settle", "lyapunov", "rounding"]);
+
+function emptyResults() {
+  return {
+    outcome: new Int8Array(CHART_POINTS), period: new Int32Array(CHART_POINTS), steps: new Int32Array(CHART_POINTS),
+    settle: new Int32Array(CHART_POINTS), lyapunov: new Float64Array(CHART_POINTS), rounding: new Uint8Array(CHART_POINTS),
+  };
+}
+
+export class ChartScheduler {
+  /**
+   * @param {TesselMap} tessel @param {ChartPainter} painter @param {ArrayBuffer} wasm
+   * @param {string} workerSource the worker's whole script
+   * @param {{progressed: () => void, failed: (message: string) => void}} tell
+   */
+  constructor(tessel, painter, wasm, workerSource, tell) {
+    this.tessel = tessel;
+    this.painter = painter;
+    this.tell = tell;
+    this.steps = tessel.facts.steps.chart;
+    this.results = emptyResults();
+    /** @type {Slot[]} */
+    this.workers = this.startWorkers(wasm, workerSource);
+    this.generation = 0;
+    /** @type {Task[]} */
+    this.tasks = [];
+    this.nextTask = 0;
+    this.pending = PASSES.map((pass) => pass.points.length);
+    this.done = 0;
+    /** @type {Timing} */
+    this.timing = { started: performance.now() };
+    this.across = new Float64Array(CHART_WIDTH);
+    this.up = new Float64Array(CHART_HEIGHT);
+    this.key = "";
+    this.rate = tessel.facts.rate.usual;
+    this.x0 = 0;
+    this.y0 = 0;
+    /** Views shown before, finished or not, by key, the most recently used last. @type {Map<string, any>} */
+    this.kept = new Map();
+  }
+
+  /** @param {ArrayBuffer} wasm @param {string} workerSource */
+  startWorkers(wasm, workerSource) {
+    const url = URL.createObjectURL(new Blob([workerSource], { type: "text/javascript" }));
+    return Array.from({ length: Math.max(1, navigator.hardwareConcurrency || 1) }, () => {
+      /** @type {Slot} */
+      const slot = { worker: new Worker(url), busy: null, ready: false };
+      slot.worker.onmessage = (event) => this.heard(slot, event.data);
+      slot.worker.onerror = (event) => this.tell.failed(event.message || "a chart worker failed");
+      slot.worker.postMessage({ type: "load", wasm: wasm.slice(0) });
+      return slot;
+    });
+  }
+
+  get complete() {
+    return this.done === CHART_POINTS;
+  }
+
+  /**
+   * Shows a view from x0, y0: from where it was left before, finished or not, else computed anew.
+   * @param {View} view @param {number} x0 @param {number} y0 @param {number} rate
+   */
+  show(view, x0, y0, rate) {
+    if (this.key && !this.complete) this.keep();
+    this.generation += 1;
+    Object.assign(this, { x0, y0, rate });
+    this.key = JSON.stringify([view.aLow, view.aHigh, view.bLow, view.bHigh, x0, y0]);
+    const kept = this.kept.get(this.key);
+    if (kept) this.restore(kept);
+    else this.start(view);
+    for (const slot of this.workers) this.feed(slot);
+  }
+
+  /** The shown view's results, pixels and unfinished tasks, kept under its key. */
+  keep() {
+    const inFlight = this.workers.map((slot) => slot.busy).filter((task) => task && task.generation === this.generation);
+    this.kept.delete(this.key);
+    this.kept.set(this.key, {
+      results: Object.fromEntries(RESULT_FIELDS.map((field) => [field, this.results[field].slice()])),
+      painted: this.painter.snapshot(), across: this.across, up: this.up,
+      tasks: [...inFlight, ...this.tasks.slice(this.nextTask)].map(({ passIndex, points }) => ({ passIndex, points })),
+      done: this.done, pending: [...this.pending],
+      timing: { ...this.timing, elapsed: performance.now() - this.timing.started },
+    });
+    if (this.kept.size > KEPT_VIEWS) this.kept.delete(this.kept.keys().next().value);
+  }
+
+  /** @param {any} kept */
+  restore(kept) {
+    this.kept.delete(this.key);
+    this.kept.set(this.key, kept);
+    for (const field of RESULT_FIELDS) this.results[field].set(kept.results[field]);
+    this.painter.restore(kept.painted);
+    Object.assign(this, { across: kept.across, up: kept.up, nextTask: 0, done: kept.done, pending: [...kept.pending] });
+    this.tasks = kept.tasks.map((/** @type {Task} */ task) => ({ ...task, generation: this.generation }));
+    this.timing = { ...kept.timing, started: performance.now() - kept.timing.elapsed, kept: this.complete };
+  }
+
+  /** @param {View} view */
+  start(view) {
+    this.results.outcome.fill(-1);
+    this.painter.clear();
+    /** @param {number} low @param {number} high @param {number} count */
+    const points = (low, high, count) => Float64Array.from({ length: count },
+      (_, i) => this.tessel.pointVolts(low, high, count, i));
+    this.across = points(view.aLow, view.aHigh, CHART_WIDTH);
+    this.up = points(view.bLow, view.bHigh, CHART_HEIGHT);
+    this.tasks = [];
+    PASSES.forEach((pass, passIndex) => {
+      for (let from = 0; from < pass.points.length; from += POINTS_PER_TASK) {
+        this.tasks.push({ passIndex, points: pass.points.slice(from, from + POINTS_PER_TASK), generation: this.generation });
+      }
+    });
+    Object.assign(this, { nextTask: 0, done: 0, pending: PASSES.map((pass) => pass.points.length) });
+    this.timing = { started: performance.now() };
+  }
+
+  /** @param {Slot} slot */
+  feed(slot) {
+    if (!slot.ready || slot.busy || this.nextTask >= this.tasks.length) return;
+    const task = this.tasks[this.nextTask++];
+    slot.busy = task;
+    const a = Float64Array.from(task.points, (point) => this.across[point % CHART_WIDTH]);
+    const b = Float64Array.from(task.points, (point) => this.up[Math.floor(point / CHART_WIDTH)]);
+    slot.worker.postMessage({ type: "points", task: this.nextTask - 1, a, b, x0: this.x0, y0: this.y0,
+      steps: this.steps, rate: this.rate }, [a.buffer, b.buffer]);
+  }
+
+  /** @param {Slot} slot @param {any} message */
+  heard(slot, message) {
+    if (message.type === "failed") {
+      this.tell.failed(message.message);
+      return;
+    }
+    if (message.type === "ready") slot.ready = true;
+    else this.take(slot, message);
+    this.feed(slot);
+  }
+
+  /** @param {Slot} slot @param {any} message */
+  take(slot, message) {
+    const task = slot.busy;
+    slot.busy = null;
+    if (task.generation !== this.generation) return;
+    const stride = PASSES[task.passIndex].stride;
+    task.points.forEach((point, k) => {
+      for (const field of RESULT_FIELDS) this.results[field][point] = message[field][k];
+      this.painter.paint(point, stride, this.orbitAt(point));
+    });
+    this.done += task.points.length;
+    this.pending[task.passIndex] -= task.points.length;
+    const elapsed = performance.now() - this.timing.started;
+    if (this.pending[0] === 0 && this.timing.coarse === undefined) this.timing.coarse = elapsed;
+    if (this.complete) {
+      this.timing.complete = elapsed;
+      this.keep();
+    }
+    this.painter.putSoon(this.tell.progressed);
+  }
+
+  /** A point's verdict, or null while it is not computed. @param {number} point */
+  orbitAt(point) {
+    const r = this.results;
+    if (r.outcome[point] < 0) return null;
+    return { outcome: this.tessel.facts.outcomes[r.outcome[point]], period: r.period[point], steps: r.steps[point],
+      settle: r.settle[point], lyapunov: r.lyapunov[point], rounding: r.rounding[point] === 1 };
+  }
+}

@@ -1,0 +1,145 @@
+// The take of the current settings, always from a reset: rendered by the
+// module, drawn (the attractor, the traces, the spectrum), kept as a WAV file,
+// and what it does in words.
+import { LFO_INPUTS, signalText } from "../model/lfo.js";
+import { gateHzOf } from "../model/settings.js";
+import { spectrumOf } from "../model/spectrum.js";
+import { TAKE_SECONDS, takeLengthText, takeSeconds, traceLength, wavBytesOf, wavNameOf } from "../model/take.js";
+import { describeSettings, summarizeSettings } from "../model/words.js";
+import { element } from "./dom.js";
+import { drawAttractor, drawTraces } from "./pictures.js";
+import { drawSpectrum } from "./spectrum-view.js";
+
+/** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
+/** @typedef {import("../engine/tessel.js").MapInstance} MapInstance */
+/** @typedef {import("../model/store.js").SettingsStore} SettingsStore */
+/** @typedef {import("../model/settings.js").Settings} Settings */
+/** @typedef {{x: Float32Array, y: Float32Array}} Take */
+
+/** @param {HTMLElement} paragraph @param {string} text */
+const write = (paragraph, text) => { paragraph.textContent = text; };
+
+export class TakePanel {
+  /** @param {TesselMap} tessel @param {SettingsStore} store */
+  constructor(tessel, store) {
+    this.tessel = tessel;
+    this.store = store;
+    /** @type {Take} */
+    this.take = { x: new Float32Array(0), y: new Float32Array(0) };
+    this.traced = 0;
+    /** @type {ReturnType<typeof spectrumOf> | null} */
+    this.spectrum = null;
+    this.wavUrl = "";
+    element("save-wav").addEventListener("click", () => this.saveWav());
+    this.draw();
+    store.subscribe(null, () => this.draw());
+  }
+
+  /** The take of the current settings, from a reset; its pictures; what it does. */
+  draw() {
+    const settings = this.store.settings;
+    const seconds = takeSeconds(settings);
+    const { take, stoppedAt, sound, abMove } = this.render(settings, Math.round(seconds * settings.rate));
+    this.take = take;
+    this.drawPictures(take, settings);
+    if (sound) {
+      write(element("verdict"), sound.short);
+      write(element("verdict-exact"), sound.exact);
+      write(element("verdict-steps"), "Judged window by window along the path, as tessel-render reports " +
+        "a take whose a or b moves.");
+    } else {
+      this.sayWhatTheKnobsDo(settings, take.x.length, abMove);
+    }
+    this.sayWhatTheTakeIs(take, settings, seconds, stoppedAt);
+  }
+
+  /**
+   * `samples` of the settings from a reset, their inputs moving as the settings say; a continuous take whose
+   * a or b moves is judged window by window, as tessel-render's report judges it.
+   * @param {Settings} s @param {number} samples
+   */
+  render(s, samples) {
+    const instance = this.tessel.newInstance({ rate: s.rate });
+    instance.set({ a: s.a, b: s.b, x0: s.x0, y0: s.y0 });
+    instance.setMode(s.mode);
+    instance.setGateHz(gateHzOf(s));
+    instance.setNormalize(s.normalize);
+    for (const name of LFO_INPUTS) instance.setSignal(name, signalText(this.tessel, s, name), samples);
+    instance.setResetHz(s.resetHz);
+    const abMove = instance.streams("a") || instance.streams("b");
+    const alongPath = s.mode === "continuous" && abMove;
+    if (alongPath) instance.judgeWindows(samples);
+    const take = instance.render(samples);
+    const stoppedAt = instance.stoppedAt;
+    const sound = alongPath ? this.soundAlongPath(instance, stoppedAt, s.rate) : null;
+    instance.free();
+    return { take, stoppedAt, sound, abMove };
+  }
+
+  /** @param {Take} take @param {Settings} s */
+  drawPictures(take, s) {
+    const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
+    this.traced = traceLength(s, take.x.length);
+    drawTraces(element("traces"), take.x, take.y, this.traced, s.rate, view);
+    this.spectrum = spectrumOf(take.x, s.rate);
+    drawSpectrum(element("spectrum"), this.spectrum, s.rate);
+  }
+
+  /** @param {Take} take @param {Settings} s @param {number} seconds @param {number} stoppedAt */
+  sayWhatTheTakeIs(take, s, seconds, stoppedAt) {
+    const { voltsPerUnit } = this.tessel.facts;
+    // A plain loop: a typed array's reduce costs milliseconds over a long take.
+    /** @param {Float32Array} samples */
+    const peak = (samples) => {
+      let most = 0;
+      for (let i = 0; i < samples.length; i++) most = Math.max(most, Math.abs(samples[i]));
+      return (voltsPerUnit * most).toFixed(3);
+    };
+    write(element("take-text"), `${take.x.length} samples (${takeLengthText(s, seconds)}) ` +
+      `at ${s.rate} Hz from a reset; peaks x ${peak(take.x)} V, y ${peak(take.y)} V` +
+      (stoppedAt >= 0 ? `; the map stopped itself at sample ${stoppedAt}` : ""));
+  }
+
+  /**
+   * What the knobs' values do, judged over as many steps as the take has samples, as tessel-render reports
+   * the take it draws; a gated take whose a or b moves is not judged along its path, as in the tool.
+   * @param {Settings} s @param {number} steps @param {boolean} abMove
+   */
+  sayWhatTheKnobsDo(s, steps, abMove) {
+    const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate, steps });
+    const where = abMove ? " (at the LFOs' centres)" : "";
+    write(element("verdict"), summarizeSettings(this.tessel, orbit, s) + where);
+    write(element("verdict-exact"), describeSettings(this.tessel, orbit, s) + where);
+    write(element("verdict-steps"), `Judged over ${steps} steps from a reset to x0, y0, as many ` +
+      `as the take drawn has samples, as tessel-render judges a take of that length (the manual's picture is ` +
+      `its ${TAKE_SECONDS} s take). The chart judges ${this.tessel.facts.steps.chart} steps a point, so its ` +
+      `figures can differ in the last digits.`);
+  }
+
+  /**
+   * The take's sound along the path in tessel-render's words, in short and exactly: each change up to a stop,
+   * then the stop.
+   * @param {MapInstance} instance @param {number} stoppedAt @param {number} rate
+   */
+  soundAlongPath(instance, stoppedAt, rate) {
+    const changes = instance.soundChanges(rate).filter((change) => stoppedAt < 0 || change.start <= stoppedAt);
+    const stop = stoppedAt < 0 ? "" : `; ${this.tessel.describeStop(stoppedAt,
+      { rate, moving: true, runsFrom: instance.runsFrom(stoppedAt) })}`;
+    /** @param {"summary" | "words"} field */
+    const said = (field) => "Continuous, along the path: " +
+      (changes.length ? changes.map((change) => change[field]).join("; ") : "too short to judge a window") + stop;
+    return { short: said("summary"), exact: said("words") };
+  }
+
+  saveWav() {
+    const settings = this.store.settings;
+    const bytes = wavBytesOf(this.take.x, this.take.y, settings.rate);
+    // The last file's URL is let go at the next save, well after its download has read it.
+    if (this.wavUrl) URL.revokeObjectURL(this.wavUrl);
+    this.wavUrl = URL.createObjectURL(new Blob([bytes], { type: "audio/wav" }));
+    const link = document.createElement("a");
+    link.href = this.wavUrl;
+    link.download = wavNameOf(this.tessel, settings);
+    link.click();
+  }
+}
