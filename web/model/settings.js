@@ -78,21 +78,24 @@ const DECIMAL = /^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/;
 
 /**
  * What a number field holds: a value within [low, high], or a refusal. Text that is not a plain decimal
- * number is refused; a decimal comma reads as a point, as many musicians write it ("1,2" is 1.2); a number
+ * number is refused, and the message says what was refused, what is kept (`kept`, the value in effect, where
+ * given) and the range; a decimal comma reads as a point, as many musicians write it ("1,2" is 1.2); a number
  * outside the range (however large) is clamped to its edge, and the message says so.
- * @param {string} text @param {number} low @param {number} high @param {string} unit
+ * @param {string} text @param {number} low @param {number} high @param {string} unit @param {string} [kept]
  * @returns {{ok: boolean, value?: number, message: string}}
  */
-export function readField(text, low, high, unit) {
+export function readField(text, low, high, unit, kept) {
   const trimmed = String(text).trim();
   const decimal = trimmed.replace(",", ".");
+  const shown = trimmed.slice(0, 24);
+  const range = `${low} to ${high} ${unit}`.trim();
   if (!DECIMAL.test(decimal)) {
-    return { ok: false, message: `"${trimmed.slice(0, 24)}" is not a number: give ${low} to ${high} ${unit}` };
+    const keeping = kept === undefined ? "" : `kept ${kept}${/\d$/.test(kept) ? ` ${unit}` : ""}; `;
+    return { ok: false, message: `"${shown}" is not a number: ${keeping}give ${range}` };
   }
   const value = Number(decimal);
-  const shown = trimmed.slice(0, 24);
-  if (value < low) return { ok: true, value: low, message: `${shown} is below the range: ${low} ${unit}` };
-  if (value > high) return { ok: true, value: high, message: `${shown} is above the range: ${high} ${unit}` };
+  if (value < low) return { ok: true, value: low, message: `${shown} is below ${range}: set to ${low} ${unit}`.trim() };
+  if (value > high) return { ok: true, value: high, message: `${shown} is above ${range}: set to ${high} ${unit}`.trim() };
   return { ok: true, value, message: "" };
 }
 

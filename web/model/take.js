@@ -1,8 +1,10 @@
 // The take the explorer draws and saves: how long it lasts, and the WAV file
 // that keeps it, named after its settings. No DOM: the page and Node can use it.
-import { voltsText } from "./settings.js";
+import { LFO_INPUTS, signalText } from "./lfo.js";
+import { gateHzOf, voltsText } from "./settings.js";
 
 /** @typedef {import("./settings.js").Settings} Settings */
+/** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
 
 // A take lasts two seconds; at a slow Gate clock long enough for a phrase of
 // PHRASE_STEPS steps, but no longer than MOST_TAKE_SECONDS, so a redraw stays quick.
@@ -26,6 +28,22 @@ export function takeLengthText(settings, seconds) {
   const ticks = Math.ceil(seconds * settings.gate - 1e-9);
   return `${Number(seconds.toPrecision(3))} s, longer than the usual ${TAKE_SECONDS} s for ` +
     `${ticks} ${ticks === 1 ? "tick" : "ticks"} of the ${settings.gate} Hz clock`;
+}
+
+/**
+ * A new instance patched as the settings say, from a reset, for a take of `samples`: the knobs, Mode, the
+ * Gate clock, Normalize, each input's LFO and the Reset clock.
+ * @param {TesselMap} tessel @param {Settings} s @param {number} samples
+ */
+export function takeInstance(tessel, s, samples) {
+  const instance = tessel.newInstance({ rate: s.rate });
+  instance.set({ a: s.a, b: s.b, x0: s.x0, y0: s.y0 });
+  instance.setMode(s.mode);
+  instance.setGateHz(gateHzOf(s));
+  instance.setNormalize(s.normalize);
+  for (const name of LFO_INPUTS) instance.setSignal(name, signalText(tessel, s, name), samples);
+  instance.setResetHz(s.resetHz);
+  return instance;
 }
 
 const WAVE_FORMAT_IEEE_FLOAT = 3;
@@ -75,15 +93,22 @@ export function wavBytesOf(x, y, rate) {
 }
 
 // "tessel-map_a1.4_b0.3_x0+0_y0+0_continuous_normalize-on_44100Hz.wav": x0
-// and y0 carry their sign, so that their values part from their names' digit.
-/** @param {import("../engine/tessel.js").TesselMap} tessel @param {Settings} settings */
+// and y0 carry their sign, so that their values part from their names' digit;
+// an input's LFO follows its centre ("a1.2-sine-0.2V-0.5Hz") and the Reset
+// clock comes last ("reset-2Hz"). Letters, digits, ".", "+", "-" and "_"
+// only: a safe file name on every system.
+/** @param {TesselMap} tessel @param {Settings} settings */
 export function wavNameOf(tessel, settings) {
-  /** @param {number} volts */
-  const signed = (volts) => (volts < 0 ? "" : "+") + voltsText(tessel, volts);
+  /** @param {"a" | "b" | "x0" | "y0"} name @param {boolean} sign */
+  const input = (name, sign) => {
+    const volts = settings[name];
+    const lfo = settings.lfos[name];
+    const text = `${name}${sign && volts >= 0 ? "+" : ""}${voltsText(tessel, volts)}`;
+    return lfo ? `${text}-${lfo.shape}-${lfo.depth}V-${lfo.hz}Hz` : text;
+  };
   const mode = settings.mode === "gated" ? `gated-${settings.gate}Hz` : "continuous";
-  return [
-    "tessel-map", `a${voltsText(tessel, settings.a)}`, `b${voltsText(tessel, settings.b)}`,
-    `x0${signed(settings.x0)}`, `y0${signed(settings.y0)}`, mode,
-    `normalize-${settings.normalize ? "on" : "off"}`, `${settings.rate}Hz`,
-  ].join("_") + ".wav";
+  const parts = ["tessel-map", input("a", false), input("b", false), input("x0", true), input("y0", true), mode,
+    `normalize-${settings.normalize ? "on" : "off"}`, `${settings.rate}Hz`];
+  if (settings.resetHz > 0) parts.push(`reset-${settings.resetHz}Hz`);
+  return parts.join("_") + ".wav";
 }

@@ -37,6 +37,12 @@ export function pointWords(tessel, orbit, rate) {
   return `${tessel.summarizeOrbit(orbit, { rate })} (exactly: ${tessel.describeOrbit(orbit, { rate })})`;
 }
 
+// Once the map has stopped itself, whatever the knobs do.
+export const ONLY_RESET = "only Reset (or Reset on change) starts it again";
+
+// What the page says of a take in which the map stopped itself.
+export const TAKE_STOPPED = `The map stops itself in this take and stays silent: ${ONLY_RESET}.`;
+
 /**
  * What the page says of the sound playing once the map has stopped itself: `stop` is where (the frame
  * counted from Play) and the frame of the last Reset before it (-1: none since Play).
@@ -46,8 +52,8 @@ export function soundStoppedText(stop, rate) {
   const since = stop.lastReset < 0 ? "Play" : "the last Reset";
   const samples = stop.at - Math.max(stop.lastReset, 0);
   const after = `${samples} ${samples === 1 ? "sample" : "samples"} (${(samples / rate).toFixed(3)} s) after ${since}`;
-  return `The sound playing has stopped: the map stopped itself ${after} and stays silent, ` +
-    "whatever the knobs do, until Reset starts it again (or turn on Reset on change).";
+  return `The sound playing has stopped: the map stopped itself ${after} and stays silent whatever the knobs ` +
+    `do: ${ONLY_RESET}.`;
 }
 
 /**

@@ -35,22 +35,40 @@ function boxLabel(box, text) {
   return made("label", { for: box.id }, [box, ` ${text}`]);
 }
 
-/** An input's LFO: on or off, shape, rate and depth. @param {TesselMap} tessel @param {string} name */
+/** A field with its words before and its unit after, on one line. @param {string} before @param {HTMLElement} field
+ * @param {string} unit */
+function fieldLabel(before, field, unit) {
+  return made("label", { class: "lfo-field", for: field.id }, [`${before} `, field, ` ${unit}`]);
+}
+
+/** The line saying what a row's typed values or the page did. @param {string} id */
+function rowMessage(id) {
+  return made("span", { id, class: "field-message", role: "status" });
+}
+
+/**
+ * An input's LFO: on or off, its shape, rate and depth, each labelled; an empty depth is the page's to find.
+ * @param {TesselMap} tessel @param {string} name
+ */
 function lfoRow(tessel, name) {
   const shape = made("select", { id: `${name}-lfo-shape`, "aria-label": `${name} LFO shape` },
     LFO_SHAPES.map((item) => made("option", { value: item }, [item])));
   const depth = depthRange(tessel, name);
+  const hzField = numberField(`${name}-lfo-hz`, `${name} LFO rate, ${LFO_HZ.low} to ${LFO_HZ.high} Hz`);
+  const depthField = numberField(`${name}-lfo-depth`, `${name} LFO depth either side, ${depth.low} to ` +
+    `${depth.high} V; empty: the largest that keeps the map sounding`);
+  depthField.setAttribute("placeholder", "auto");
   return made("div", { class: "lfo", "data-name": name }, [
     boxLabel(made("input", { id: `${name}-lfo`, type: "checkbox" }), `LFO on ${name}`), shape,
-    numberField(`${name}-lfo-hz`, `${name} LFO rate, ${LFO_HZ.low} to ${LFO_HZ.high} Hz`), " Hz, ± ",
-    numberField(`${name}-lfo-depth`, `${name} LFO depth, ${depth.low} to ${depth.high} V`), " V",
+    fieldLabel("rate", hzField, "Hz"), fieldLabel("depth ±", depthField, "V"), rowMessage(`${name}-lfo-message`),
   ]);
 }
 
 function resetClockRow() {
   return made("div", { class: "lfo", "data-name": "reset" }, [
     boxLabel(made("input", { id: "reset-clock", type: "checkbox" }), "Reset clock"),
-    numberField("reset-hz", `Reset clock rate, ${RESET_HZ.low} to ${RESET_HZ.high} Hz`), " Hz",
+    fieldLabel("rate", numberField("reset-hz", `Reset clock rate, ${RESET_HZ.low} to ${RESET_HZ.high} Hz`), "Hz"),
+    rowMessage("reset-message"),
   ]);
 }
 

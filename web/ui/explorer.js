@@ -1,12 +1,13 @@
 // The explorer at the top of the manual: the module's WebAssembly build,
 // driven as the pins drive it, drawn, charted and played. One store holds the
 // settings; each panel shows its part of them and asks the store for changes.
-import { settingsOfFragment } from "../model/fragment.js";
+import { readFragment } from "../model/fragment.js";
 import { SettingsStore } from "../model/store.js";
 import { ChartPath } from "./chart/chart-path.js";
 import { ChartView } from "./chart/chart-view.js";
 import { makeControlRows } from "./control-rows.js";
 import { element } from "./dom.js";
+import { listenForKeys } from "./keys.js";
 import { KnobPanel } from "./knob-panel.js";
 import { LfoPanel } from "./lfo-panel.js";
 import { SettingsPanel } from "./settings-panel.js";
@@ -26,14 +27,17 @@ export class Explorer {
   constructor(tessel, wasm, code) {
     this.tessel = tessel;
     makeControlRows(tessel);
-    this.store = new SettingsStore(settingsOfFragment(tessel, location.hash));
+    const link = readFragment(tessel, location.hash);
+    this.store = new SettingsStore(link.settings);
     this.knobs = new KnobPanel(tessel, this.store);
     this.lfos = new LfoPanel(tessel, this.store);
     this.settingsPanel = new SettingsPanel(tessel, this.store);
+    this.settingsPanel.load(link);
     this.take = new TakePanel(tessel, this.store);
     this.sound = new SoundPanel(tessel, this.store, wasm, code.workletUrl);
     this.chart = new ChartView(this.chartElements(), tessel, wasm, code.worker, (a, b) => this.store.set({ a, b }));
     this.path = new ChartPath(tessel, this.chart);
+    listenForKeys(() => this.sound.playOrStop());
     this.followWithChart();
     this.sound.addEventListener("heard", (event) => this.path.dot(/** @type {CustomEvent} */ (event).detail.frame));
     this.sound.addEventListener("stopped", () => this.path.stopDot());

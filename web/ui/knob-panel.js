@@ -8,6 +8,7 @@ import {
   voltsSteps,
 } from "../model/knob-scales.js";
 import { element } from "./dom.js";
+import { sayOfField } from "./number-field.js";
 import { Slider } from "./slider.js";
 
 /** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
@@ -55,7 +56,10 @@ export class KnobPanel {
     // Enter and the change that follows it commit once: text the page wrote itself is no new input.
     const commit = () => { if (field.value !== this.shown[name]) this.typed(name, field.value); };
     field.addEventListener("change", commit);
-    field.addEventListener("keydown", (event) => { if (event.key === "Enter") commit(); });
+    field.addEventListener("keydown", (event) => {
+      if (event.key === "Enter") commit();
+      if (event.key === "Escape") this.show(name);
+    });
   }
 
   /**
@@ -117,20 +121,15 @@ export class KnobPanel {
   typed(name, text) {
     const knob = this.knobs[name];
     const high = name === "gate" ? mostGateHz(this.tessel, this.store.settings.rate) : knob.high;
-    const read = readField(text, knob.low, high, knob.unit);
+    const read = readField(text, knob.low, high, knob.unit, this.shown[name]);
     this.message(name, read.message, !read.ok);
-    if (!read.ok) return;
-    this.store.set({ [name]: read.value });
+    if (read.ok) this.store.set({ [name]: read.value });
     this.show(name);
   }
 
   /** @param {KnobName} name @param {string} text @param {boolean} [refused] */
   message(name, text, refused = false) {
-    const field = element(`${name}-number`);
-    element(`${name}-message`).textContent = text;
-    field.setAttribute("aria-invalid", refused ? "true" : "false");
-    field.classList.toggle("refused", refused);
-    field.classList.toggle("clamped", !refused && text !== "");
+    sayOfField(element(`${name}-number`), element(`${name}-message`), text, refused);
   }
 
   /** The knob's field and slider show its value. @param {KnobName} name */

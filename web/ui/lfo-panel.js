@@ -1,61 +1,128 @@
 // The LFO beside each of a, b, x0 and y0 (shape, rate, depth; the knob's
 // value is its centre) and the Reset clock, kept in step with the settings;
-// what their controls ask for goes to the store.
-import { LFO_HZ, LFO_INPUTS, RESET_HZ, depthRange, lfoNumber } from "../model/lfo.js";
+// what their controls ask for goes to the store. An LFO switched on without a
+// typed depth gets the largest that keeps the map sounding, found by
+// rendering on this thread a slice at a time between the page's other work.
+import { LFO_HZ, LFO_INPUTS, RESET_HZ, depthRange } from "../model/lfo.js";
+import { safeDepth } from "../model/safe-depth.js";
 import { element } from "./dom.js";
+import { NumberField } from "./number-field.js";
 
 /** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
 /** @typedef {import("../model/store.js").SettingsStore} SettingsStore */
 /** @typedef {import("../model/settings.js").Settings} Settings */
+/** @typedef {ReturnType<typeof safeDepth>} Search */
 
 /** @param {string} id @returns {HTMLInputElement} */
 const input = (id) => element(id);
+
+/** What the page says of the depth it found. @param {{depth: number, stops: boolean, stopsAt: number | null}} found */
+function foundText({ depth, stops, stopsAt }) {
+  if (stops) return `Even ±${depth} V stops the map within a period here: only Reset (or Reset on change) ` +
+    "starts it again.";
+  return `Depth ±${depth} V keeps the map sounding over a whole period` +
+    (stopsAt === null ? "." : ` (±${stopsAt} V would stop it).`);
+}
 
 export class LfoPanel {
   /** @param {TesselMap} tessel @param {SettingsStore} store */
   constructor(tessel, store) {
     this.tessel = tessel;
     this.store = store;
-    for (const name of LFO_INPUTS) {
-      const read = () => this.readLfo(name);
-      for (const part of ["lfo", "lfo-shape", "lfo-hz", "lfo-depth"]) {
-        element(`${name}-${part}`).addEventListener("change", read);
-      }
-    }
-    const readClock = () => store.set({
-      resetHz: input("reset-clock").checked ? lfoNumber(input("reset-hz").value, RESET_HZ) : 0 });
-    input("reset-clock").addEventListener("change", readClock);
-    input("reset-hz").addEventListener("change", readClock);
+    /** @type {Record<string, {hz: NumberField, depth: NumberField}>} */
+    this.fields = {};
+    /** A depth being found: for which input, its search, the next slice's timer. @type {{name: string,
+     * search: Search, timer: number} | null} */
+    this.finding = null;
+    for (const name of LFO_INPUTS) this.bind(name);
+    this.resetHz = new NumberField(input("reset-hz"), element("reset-message"),
+      () => ({ ...RESET_HZ, unit: "Hz" }), () => this.readClock());
+    input("reset-clock").addEventListener("change", () => this.readClock());
     this.show(store.settings);
-    store.subscribe(["lfos", "resetHz"], ({ settings }) => this.show(settings));
+    /** The input whose row says what the page found of its depth, true until the next change. @type {string | null} */
+    this.saidFound = null;
+    store.subscribe(null, ({ settings, changed }) => {
+      if (this.saidFound) element(`${this.saidFound}-lfo-message`).textContent = "";
+      this.saidFound = null;
+      if (changed.has("lfos") || changed.has("resetHz")) this.show(settings);
+      if (this.finding) this.findDepth(this.finding.name);
+    });
   }
 
   /** @param {string} name */
+  bind(name) {
+    const line = element(`${name}-lfo-message`);
+    const hz = new NumberField(input(`${name}-lfo-hz`), line, () => ({ ...LFO_HZ, unit: "Hz" }),
+      () => this.readLfo(name));
+    const depth = new NumberField(input(`${name}-lfo-depth`), line,
+      () => ({ ...depthRange(this.tessel, name), unit: "V" }), () => this.readLfo(name), { empty: true });
+    hz.show(LFO_HZ.initial);
+    this.fields[name] = { hz, depth };
+    input(`${name}-lfo`).addEventListener("change", () => this.readLfo(name));
+    input(`${name}-lfo-shape`).addEventListener("change", () => this.readLfo(name));
+  }
+
+  readClock() {
+    this.store.set({ resetHz: input("reset-clock").checked ? Number(this.resetHz.shown) : 0 });
+  }
+
+  /** The LFO as its row shows it; switched on without a depth, the depth is found first. @param {string} name */
   readLfo(name) {
-    const lfo = input(`${name}-lfo`).checked ? {
-      shape: input(`${name}-lfo-shape`).value,
-      hz: lfoNumber(input(`${name}-lfo-hz`).value, LFO_HZ),
-      depth: lfoNumber(input(`${name}-lfo-depth`).value, depthRange(this.tessel, name)),
-    } : null;
+    if (this.finding && this.finding.name === name) this.stopFinding();
+    const { hz, depth } = this.fields[name];
+    if (input(`${name}-lfo`).checked && depth.shown === "") {
+      this.findDepth(name);
+      return;
+    }
+    const lfo = input(`${name}-lfo`).checked ?
+      { shape: input(`${name}-lfo-shape`).value, hz: Number(hz.shown), depth: Number(depth.shown) } : null;
     this.store.set({ lfos: { ...this.store.settings.lfos, [name]: lfo } });
   }
 
-  /** Shows the settings' LFOs and Reset clock; a control that is off keeps its last values. @param {Settings} settings */
+  /** Finds the depth for `name`'s LFO at the settings now, then switches it on. @param {string} name */
+  findDepth(name) {
+    this.stopFinding();
+    const { hz } = this.fields[name];
+    const search = safeDepth(this.tessel, this.store.settings, name,
+      { shape: input(`${name}-lfo-shape`).value, hz: Number(hz.shown) });
+    const line = element(`${name}-lfo-message`);
+    line.textContent = "Finding the largest depth that keeps the map sounding…";
+    const slice = () => {
+      const next = search.next();
+      if (!next.done) {
+        this.finding.timer = setTimeout(slice);
+        return;
+      }
+      this.finding = null;
+      this.fields[name].depth.show(next.value.depth);
+      this.readLfo(name);
+      line.textContent = foundText(next.value);
+      this.saidFound = name;
+    };
+    this.finding = { name, search, timer: setTimeout(slice) };
+  }
+
+  stopFinding() {
+    if (!this.finding) return;
+    clearTimeout(this.finding.timer);
+    this.finding.search.return(undefined);
+    element(`${this.finding.name}-lfo-message`).textContent = "";
+    this.finding = null;
+  }
+
+  /** Shows the settings' LFOs and Reset clock; a control that is off keeps its last values. @param {Settings} settings
+   */
   show(settings) {
     for (const name of LFO_INPUTS) {
       const lfo = settings.lfos[name];
-      input(`${name}-lfo`).checked = lfo !== null;
+      if (!(this.finding && this.finding.name === name)) input(`${name}-lfo`).checked = lfo !== null;
       if (lfo) {
         input(`${name}-lfo-shape`).value = lfo.shape;
-        input(`${name}-lfo-hz`).value = String(lfo.hz);
-        input(`${name}-lfo-depth`).value = String(lfo.depth);
-      } else if (input(`${name}-lfo-hz`).value === "") {
-        input(`${name}-lfo-hz`).value = String(LFO_HZ.initial);
-        input(`${name}-lfo-depth`).value = String(depthRange(this.tessel, name).initial);
+        this.fields[name].hz.show(lfo.hz);
+        this.fields[name].depth.show(lfo.depth);
       }
     }
     input("reset-clock").checked = settings.resetHz > 0;
-    input("reset-hz").value = String(settings.resetHz > 0 ? settings.resetHz : input("reset-hz").value ||
-      RESET_HZ.initial);
+    this.resetHz.show(settings.resetHz > 0 ? settings.resetHz : this.resetHz.shown || RESET_HZ.initial);
   }
 }

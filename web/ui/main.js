@@ -57,7 +57,6 @@ function testHook(explorer, wasm, workletUrl) {
     chart: {
       get view() { return chart.view; },
       get workers() { return chart.scheduler.workers.length; },
-      get clickPending() { return chart.gestures.pendingPick !== null; },
       progress() {
         const { done, pending, timing } = chart.scheduler;
         return { done, complete: chart.scheduler.complete, coarse: pending[0] === 0, timing };

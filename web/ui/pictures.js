@@ -55,9 +55,31 @@ export function viewOf(x, y) {
   return { xLow: viewXLow, xHigh: viewXHigh, yLow: viewYLow, yHigh: viewYHigh };
 }
 
-// Plot area inside a canvas: room on the left and below for the axes.
-function plotArea(canvas) {
-  return { left: 56, top: 8, width: canvas.width - 64, height: canvas.height - 40 };
+// Each picture's shape, height over width, as the page's markup gives it.
+const shapes = new WeakMap();
+
+/**
+ * A picture's canvas sized to the width it is shown at, in the device's pixels, its shape kept, so that its
+ * text is as large as the page's own at any width; it is drawn on in CSS pixels.
+ * @param {HTMLCanvasElement} canvas
+ * @returns {{context: CanvasRenderingContext2D, width: number, height: number, scale: number}}
+ */
+export function fitted(canvas) {
+  if (!shapes.has(canvas)) shapes.set(canvas, { width: canvas.width, shape: canvas.height / canvas.width });
+  const { width: marked, shape } = shapes.get(canvas);
+  const width = canvas.clientWidth || marked;
+  const height = Math.round(width * shape);
+  const scale = window.devicePixelRatio || 1;
+  canvas.width = Math.round(width * scale);
+  canvas.height = Math.round(height * scale);
+  const context = canvas.getContext("2d");
+  context.setTransform(scale, 0, 0, scale, 0, 0);
+  return { context, width, height, scale };
+}
+
+// Plot area inside a picture: room on the left and below for the axes.
+function plotArea(picture) {
+  return { left: 56, top: 8, width: picture.width - 64, height: picture.height - 40 };
 }
 
 function ticks(low, high, wanted) {
@@ -111,8 +133,11 @@ export function drawAxes(context, area, across, up, acrossName, upName) {
 // y against x for every sample, log density: brighter where the outputs come more often.
 export function drawAttractor(canvas, x, y, tessel) {
   const colours = infernoTable(tessel);
-  const context = canvas.getContext("2d");
-  const area = plotArea(canvas);
+  const picture = fitted(canvas);
+  const context = picture.context;
+  const axesArea = plotArea(picture);
+  // The points in the device's pixels.
+  const area = Object.fromEntries(Object.entries(axesArea).map(([side, at]) => [side, Math.round(at * picture.scale)]));
   const view = viewOf(x, y);
   const density = new Uint32Array(area.width * area.height);
   const xScale = area.width / (view.xHigh - view.xLow);
@@ -152,21 +177,22 @@ export function drawAttractor(canvas, x, y, tessel) {
       }
     }
   }
-  context.clearRect(0, 0, canvas.width, canvas.height);
+  context.clearRect(0, 0, picture.width, picture.height);
   context.putImageData(image, area.left, area.top);
   const { voltsPerUnit } = tessel.facts;
   const volts = (low, high) => ({ low: low * voltsPerUnit, high: high * voltsPerUnit });
-  drawAxes(context, area, volts(view.xLow, view.xHigh), volts(view.yLow, view.yHigh), "x (V)", "y (V)");
+  drawAxes(context, axesArea, volts(view.xLow, view.xHigh), volts(view.yLow, view.yHigh), "x (V)", "y (V)");
   return { view, visited: n };
 }
 
 // x above y, each a staircase over the first `count` samples, within the attractor's view.
 export function drawTraces(canvas, x, y, count, rate, view) {
-  const context = canvas.getContext("2d");
-  context.clearRect(0, 0, canvas.width, canvas.height);
+  const picture = fitted(canvas);
+  const context = picture.context;
+  context.clearRect(0, 0, picture.width, picture.height);
   const left = 56;
-  const width = canvas.width - 64;
-  const height = Math.floor((canvas.height - 44) / 2);
+  const width = picture.width - 64;
+  const height = Math.floor((picture.height - 44) / 2);
   const strips = [
     { samples: x, top: 4, low: view.xLow, high: view.xHigh, colour: X_TRACE, name: "x" },
     { samples: y, top: 8 + height, low: view.yLow, high: view.yHigh, colour: Y_TRACE, name: "y" },

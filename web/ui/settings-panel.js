@@ -1,12 +1,12 @@
 // The settings beside the knobs (Mode, Normalize, the sample rate), the patch
 // in words with its command line and Copy, and the page's address, which
 // keeps the patch as a link.
-import { fragmentOf, settingsOfFragment } from "../model/fragment.js";
+import { fragmentOf, readFragment } from "../model/fragment.js";
 import { commandLine } from "../model/lfo.js";
 import { mostGateHz, ratesOf } from "../model/settings.js";
 import { takeSeconds } from "../model/take.js";
 import { patchText } from "../model/words.js";
-import { element } from "./dom.js";
+import { element, say } from "./dom.js";
 
 /** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
 /** @typedef {import("../model/store.js").SettingsStore} SettingsStore */
@@ -14,6 +14,23 @@ import { element } from "./dom.js";
 
 // How long Copy's button says what it did.
 const COPY_SAID_MS = 1500;
+
+/**
+ * Puts text on the clipboard and says so on its button for a moment; where the clipboard is refused, `select`
+ * shows it selected to copy by hand.
+ * @param {HTMLElement} button @param {string} text @param {() => void} select
+ */
+async function copied(button, text, select) {
+  const label = button.textContent;
+  try {
+    await navigator.clipboard.writeText(text);
+    button.textContent = "Copied";
+  } catch {
+    select();
+    button.textContent = "Selected: copy it";
+  }
+  setTimeout(() => { button.textContent = label; }, COPY_SAID_MS);
+}
 
 /** @param {string} id @returns {HTMLInputElement} */
 const input = (id) => element(id);
@@ -34,14 +51,22 @@ export class SettingsPanel {
       store.set({ rate: hz, gate: Math.min(store.settings.gate, mostGateHz(tessel, hz)) });
     });
     element("copy").addEventListener("click", () => this.copy());
+    element("copy-link").addEventListener("click", () => this.copyLink());
     // A link edited or pasted into the address bar, or history.
     addEventListener("hashchange", () => {
-      if (location.hash.slice(1) !== fragmentOf(tessel, store.settings)) {
-        store.set(settingsOfFragment(tessel, location.hash));
-      }
+      if (location.hash.slice(1) !== fragmentOf(tessel, store.settings)) this.load(readFragment(tessel, location.hash));
     });
     this.show(store.settings);
     store.subscribe(null, ({ settings }) => this.show(settings));
+  }
+
+  /**
+   * A link's settings, and above the explorer what of it was refused, kept and clamped, until the next link.
+   * @param {{settings: Settings, refused: string[]}} link
+   */
+  load({ settings, refused }) {
+    this.store.set(settings);
+    say(element("link-notice"), refused.length ? `The link's ${refused.join("; ")}. The rest of it is loaded.` : "");
   }
 
   /** @param {Settings} settings */
@@ -54,17 +79,20 @@ export class SettingsPanel {
     history.replaceState(null, "", `#${fragmentOf(this.tessel, settings)}`);
   }
 
-  async copy() {
+  /** Copies the patch in words and its command line, or selects the words where the clipboard is refused. */
+  copy() {
     const settings = this.store.settings;
     const text = `${patchText(this.tessel, settings)}\n${commandLine(this.tessel, settings, takeSeconds(settings))}`;
-    const button = element("copy");
-    try {
-      await navigator.clipboard.writeText(text);
-      button.textContent = "Copied";
-    } catch {
-      getSelection().selectAllChildren(element("patch-text"));
-      button.textContent = "Selected: copy it";
-    }
-    setTimeout(() => { button.textContent = "Copy"; }, COPY_SAID_MS);
+    return copied(element("copy"), text, () => getSelection().selectAllChildren(element("patch-text")));
+  }
+
+  /** Copies the link to this patch (the page's address, which holds it). */
+  copyLink() {
+    return copied(element("copy-link"), location.href, () => {
+      const shown = element("patch-link");
+      shown.textContent = location.href;
+      shown.hidden = false;
+      getSelection().selectAllChildren(shown);
+    });
   }
 }

@@ -1,5 +1,6 @@
 // A slider for the explorer's knobs, on pointer events so that a mouse, a pen
-// and a finger all drag it. Dragging with Shift held (or with fine steps
+// and a finger all drag it; a finger only from the thumb, so that a swipe
+// across the track scrolls the page. Dragging with Shift held (or with fine steps
 // switched on) moves it a tenth as fast; the arrow keys take the knob's step,
 // with Shift its fine step; Page Up and Page Down a page of steps; Home and
 // End its ends. It owns no value of its own: it tells `onInput` what the
@@ -71,6 +72,7 @@ export class Slider {
 
   pressed(event) {
     if (this.disabled || (event.pointerType === "mouse" && event.button !== 0)) return;
+    if (event.pointerType === "touch" && !this.thumb.contains(/** @type {Node} */ (event.target))) return;
     event.preventDefault();
     this.element.focus();
     this.element.setPointerCapture(event.pointerId);

@@ -46,7 +46,7 @@ export class SoundPanel extends EventTarget {
     volume.addEventListener("input", () => this.player && this.player.setVolume(Number(volume.value)));
     const play = /** @type {HTMLButtonElement} */ (element("play"));
     if (this.player) {
-      play.addEventListener("click", () => (this.player.playing ? this.stop() : this.start()));
+      play.addEventListener("click", () => this.playOrStop());
     } else {
       play.disabled = true;
       play.title = "This browser has no Web Audio worklets";
@@ -83,15 +83,26 @@ export class SoundPanel extends EventTarget {
 
   async stop() {
     this.showPlaying(false);
+    element("restart-notice").textContent = "";
     say(element("sound-state"), "");
     await this.player.stop();
     this.dispatchEvent(new CustomEvent("stopped"));
   }
 
-  /** A change of the settings while playing: a new rate starts the sound again; anything else is followed.
+  /** Play, or Stop while playing, where the browser can play. */
+  playOrStop() {
+    if (!this.player) return;
+    if (this.player.playing) this.stop();
+    else this.start();
+  }
+
+  /**
+   * A change of the settings while playing: a new rate starts the sound again; anything else is followed. The
+   * notes of the last Reset and restart are no longer true.
    * @param {Settings} settings @param {Settings} before */
   follow(settings, before) {
     element("reset-note").textContent = "";
+    element("restart-notice").textContent = "";
     if (!this.player || !this.player.playing) return;
     if (before.rate !== settings.rate) {
       say(element("sound-state"), "");
@@ -116,6 +127,7 @@ export class SoundPanel extends EventTarget {
   reset() {
     const playing = this.player !== null && this.player.playing;
     if (playing) this.player.reset();
+    element("restart-notice").textContent = "";
     this.dispatchEvent(new CustomEvent("reset"));
     const { x0, y0 } = this.store.settings;
     const note = element("reset-note");

@@ -1,7 +1,7 @@
 // The spectrum of a take drawn: level against frequency on a log axis, in
 // the look of the traces.
 import { FLOOR_DB } from "../model/spectrum.js";
-import { PLOT_BACKGROUND, X_TRACE, frameForLabels } from "./pictures.js";
+import { PLOT_BACKGROUND, X_TRACE, fitted, frameForLabels } from "./pictures.js";
 
 // The axes: from 10 Hz to half the rate; levels over 100 dB below the loudest bin's next 10 dB.
 const LOWEST_HZ = 10;
@@ -18,15 +18,16 @@ function hzText(hz) {
  * @param {HTMLCanvasElement} canvas @param {{hz: Float64Array, db: Float64Array}} spectrum @param {number} rate
  */
 export function drawSpectrum(canvas, spectrum, rate) {
-  const context = canvas.getContext("2d");
-  const area = { left: 56, top: 8, width: canvas.width - 64, height: canvas.height - 40 };
+  const picture = fitted(canvas);
+  const context = picture.context;
+  const area = { left: 56, top: 8, width: picture.width - 64, height: picture.height - 40 };
   const highHz = rate / 2;
   const across = (hz) => area.left + area.width * Math.log(hz / LOWEST_HZ) / Math.log(highHz / LOWEST_HZ);
   const loudest = spectrum.db.reduce((most, v) => Math.max(most, v), FLOOR_DB);
   const top = loudest > FLOOR_DB ? Math.ceil(loudest / LEVEL_STEP_DB) * LEVEL_STEP_DB : 0;
   const bottom = top - LEVEL_SPAN_DB;
   const down = (db) => area.top + area.height * (top - Math.max(bottom, db)) / LEVEL_SPAN_DB;
-  context.clearRect(0, 0, canvas.width, canvas.height);
+  context.clearRect(0, 0, picture.width, picture.height);
   context.fillStyle = `rgb(${PLOT_BACKGROUND})`;
   context.fillRect(area.left, area.top, area.width, area.height);
   context.save();

@@ -1,12 +1,11 @@
 // The take of the current settings, always from a reset: rendered by the
 // module, drawn (the attractor, the traces, the spectrum), kept as a WAV file,
 // and what it does in words.
-import { LFO_INPUTS, signalText } from "../model/lfo.js";
-import { gateHzOf } from "../model/settings.js";
 import { spectrumOf } from "../model/spectrum.js";
-import { TAKE_SECONDS, takeLengthText, takeSeconds, traceLength, wavBytesOf, wavNameOf } from "../model/take.js";
-import { describeSettings, summarizeSettings } from "../model/words.js";
-import { element } from "./dom.js";
+import { TAKE_SECONDS, takeLengthText, takeInstance, takeSeconds, traceLength, wavBytesOf,
+  wavNameOf } from "../model/take.js";
+import { TAKE_STOPPED, describeSettings, summarizeSettings } from "../model/words.js";
+import { element, say } from "./dom.js";
 import { drawAttractor, drawTraces } from "./pictures.js";
 import { drawSpectrum } from "./spectrum-view.js";
 
@@ -31,6 +30,11 @@ export class TakePanel {
     this.spectrum = null;
     this.wavUrl = "";
     element("save-wav").addEventListener("click", () => this.saveWav());
+    this.drawnWidth = 0;
+    // Pictures shown at a new width (a turned phone, a resized window) are drawn again at it.
+    new ResizeObserver(() => {
+      if (element("attractor").clientWidth !== this.drawnWidth) this.drawPictures(this.take, this.store.settings);
+    }).observe(element("attractor"));
     this.draw();
     store.subscribe(null, () => this.draw());
   }
@@ -51,6 +55,7 @@ export class TakePanel {
       this.sayWhatTheKnobsDo(settings, take.x.length, abMove);
     }
     this.sayWhatTheTakeIs(take, settings, seconds, stoppedAt);
+    say(element("stop-note"), stoppedAt >= 0 ? TAKE_STOPPED : "");
   }
 
   /**
@@ -59,13 +64,7 @@ export class TakePanel {
    * @param {Settings} s @param {number} samples
    */
   render(s, samples) {
-    const instance = this.tessel.newInstance({ rate: s.rate });
-    instance.set({ a: s.a, b: s.b, x0: s.x0, y0: s.y0 });
-    instance.setMode(s.mode);
-    instance.setGateHz(gateHzOf(s));
-    instance.setNormalize(s.normalize);
-    for (const name of LFO_INPUTS) instance.setSignal(name, signalText(this.tessel, s, name), samples);
-    instance.setResetHz(s.resetHz);
+    const instance = takeInstance(this.tessel, s, samples);
     const abMove = instance.streams("a") || instance.streams("b");
     const alongPath = s.mode === "continuous" && abMove;
     if (alongPath) instance.judgeWindows(samples);
@@ -78,6 +77,7 @@ export class TakePanel {
 
   /** @param {Take} take @param {Settings} s */
   drawPictures(take, s) {
+    this.drawnWidth = element("attractor").clientWidth;
     const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
     this.traced = traceLength(s, take.x.length);
     drawTraces(element("traces"), take.x, take.y, this.traced, s.rate, view);

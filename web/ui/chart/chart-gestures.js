@@ -1,6 +1,8 @@
 // The chart steered by pointer (mouse, pen or touch) and keyboard: only a
-// plain click, a tap or Enter sets a and b; a dragged rectangle, the wheel, +
-// and -, and a double click zoom. Pointer events become picks and zooms of
+// plain click, a tap or Enter sets a and b, at once, whether the chart has the
+// keyboard or not; a dragged rectangle, the wheel, + and - zoom, and a double
+// click's second click puts a and b back and zooms out, so that a double
+// click leaves the patch as it was. Pointer events become picks and zooms of
 // grid points; what is under the pointer and the keyboard's cursor are kept
 // for the overlay.
 import { CHART_HEIGHT, CHART_WIDTH } from "../../model/chart-grid.js";
@@ -9,17 +11,16 @@ import { CHART_HEIGHT, CHART_WIDTH } from "../../model/chart-grid.js";
 /**
  * What the gestures ask of the chart.
  * @typedef {{pick: (point: GridPoint) => void, pickVolts: (volts: {a: number, b: number}) => void,
- *   marked: () => {a: number, b: number} | null, voltsAt: (point: GridPoint) => {a: number, b: number},
+ *   marked: () => {a: number, b: number} | null,
  *   zoomTo: (from: GridPoint, to: GridPoint) => void, zoomAround: (point: GridPoint) => void,
- *   zoomOut: () => void, canZoomOut: () => boolean, hover: (point: GridPoint | null, selectedOnly: boolean) => void,
+ *   zoomOut: () => void, canZoomOut: () => boolean, hover: (point: GridPoint | null) => void,
  *   redraw: () => void}} ChartActions
  */
 
 // Fewer pixels than this between press and release is a click, not a drag.
 const LEAST_DRAG = 5;
-// A click sets a and b once this long has passed without a second click: the two of a double click
-// zoom out and set nothing.
-export const DOUBLE_CLICK_MS = 400;
+// A second click this soon after a click makes a double click.
+const DOUBLE_CLICK_MS = 400;
 // Wheel events closer together than this are one gesture: one zoom, not a zoom per event.
 const WHEEL_PAUSE_MS = 250;
 // Arrow keys move the cursor this many points, with Shift this many.
@@ -32,7 +33,7 @@ export class ChartGestures {
   constructor(canvas, actions) {
     this.canvas = canvas;
     this.actions = actions;
-    /** @type {{x: number, y: number, at: GridPoint | null, focusing: boolean} | null} */
+    /** @type {{x: number, y: number, at: GridPoint | null} | null} */
     this.press = null;
     /** The point under the pointer. @type {GridPoint | null} */
     this.hovered = null;
@@ -40,22 +41,17 @@ export class ChartGestures {
     this.cursor = null;
     /** A rectangle being dragged. @type {{from: GridPoint, to: GridPoint} | null} */
     this.dragging = null;
-    /** A click waiting out the double-click time. @type {{a: number, b: number, timer: number} | null} */
-    this.pendingPick = null;
-    /** The a and b the last click's pick replaced, until the next click. @type {{a: number, b: number} | null} */
+    /** The a and b the last click replaced, until the next click. @type {{a: number, b: number} | null} */
     this.pickedBefore = null;
     this.lastWheel = -Infinity;
     // When the last click or tap that was not the second of a double came.
     this.lastClick = -Infinity;
-    // Whether the last click only gave the chart the keyboard.
-    this.selectedOnly = false;
     this.listen();
   }
 
-  /** Forgets the cursor and any click waiting: the chart as it was first shown. */
+  /** Forgets the cursor and the last click: the chart as it was first shown. */
   forget() {
-    if (this.pendingPick) clearTimeout(this.pendingPick.timer);
-    Object.assign(this, { cursor: null, pendingPick: null, pickedBefore: null, lastClick: -Infinity });
+    Object.assign(this, { cursor: null, pickedBefore: null, lastClick: -Infinity });
   }
 
   /** @param {{clientX: number, clientY: number}} event @returns {GridPoint | null} */
@@ -72,9 +68,7 @@ export class ChartGestures {
     canvas.addEventListener("pointerdown", (event) => {
       if (event.button !== 0 || !event.isPrimary) return;
       canvas.setPointerCapture(event.pointerId);
-      // A mouse or pen click that gives the chart the keyboard only does that; a tap always steers.
-      const focusing = document.activeElement !== canvas && event.pointerType !== "touch";
-      this.press = { x: event.clientX, y: event.clientY, at: this.pointUnder(event), focusing };
+      this.press = { x: event.clientX, y: event.clientY, at: this.pointUnder(event) };
     });
     canvas.addEventListener("pointermove", (event) => {
       if (!event.isPrimary) return;
@@ -89,10 +83,7 @@ export class ChartGestures {
     canvas.addEventListener("dblclick", (event) => event.preventDefault());
     canvas.addEventListener("wheel", (event) => this.wheel(event), { passive: false });
     canvas.addEventListener("keydown", (event) => this.key(event));
-    canvas.addEventListener("blur", () => {
-      this.selectedOnly = false;
-      this.actions.redraw();
-    });
+    canvas.addEventListener("blur", () => this.actions.redraw());
   }
 
   release() {
@@ -109,7 +100,7 @@ export class ChartGestures {
     const under = this.pointUnder(event);
     if (!under) return;
     if (this.dragged(event, press)) this.actions.zoomTo(press.at, under);
-    else this.clicked(under, press.focusing, event.timeStamp);
+    else this.clicked(under, event.timeStamp);
   }
 
   /** @param {{clientX: number, clientY: number}} event @param {{x: number, y: number}} press */
@@ -120,39 +111,27 @@ export class ChartGestures {
   /** @param {GridPoint | null} under */
   hover(under) {
     this.hovered = under;
-    this.actions.hover(under, this.selectedOnly);
+    this.actions.hover(under);
     this.actions.redraw();
   }
 
   /**
-   * A click or tap: the second within the double-click time zooms out instead, and neither sets a and b.
-   * @param {GridPoint} under @param {boolean} focusing @param {number} time
+   * A click or tap sets a and b to the point's; the second within the double-click time puts back what the
+   * first replaced and zooms out.
+   * @param {GridPoint} under @param {number} time
    */
-  clicked(under, focusing, time) {
+  clicked(under, time) {
     this.cursor = { ...under };
-    this.selectedOnly = false;
-    const pickedBefore = this.pickedBefore;
-    this.pickedBefore = null;
     const second = time - this.lastClick < DOUBLE_CLICK_MS;
     this.lastClick = second ? -Infinity : time;
     if (second) {
-      if (this.pendingPick) clearTimeout(this.pendingPick.timer);
-      // A second click that came in time but was handled late takes back what the first set.
-      else if (pickedBefore) this.actions.pickVolts(pickedBefore);
-      this.pendingPick = null;
+      if (this.pickedBefore) this.actions.pickVolts(this.pickedBefore);
+      this.pickedBefore = null;
       this.actions.zoomOut();
-    } else if (focusing) {
-      this.selectedOnly = true;
-      this.hover(under);
     } else {
-      const volts = this.actions.voltsAt(under);
-      const timer = setTimeout(() => {
-        this.pendingPick = null;
-        const marked = this.actions.marked();
-        this.pickedBefore = marked && { ...marked };
-        this.actions.pickVolts(volts);
-      }, DOUBLE_CLICK_MS);
-      this.pendingPick = { ...volts, timer };
+      const marked = this.actions.marked();
+      this.pickedBefore = marked && { ...marked };
+      this.actions.pick(under);
     }
     this.actions.redraw();
   }
@@ -180,8 +159,8 @@ export class ChartGestures {
       const by = event.shiftKey ? CURSOR_LEAP : CURSOR_STEP;
       this.cursor.i = Math.min(CHART_WIDTH - 1, Math.max(0, this.cursor.i + by * move[0]));
       this.cursor.j = Math.min(CHART_HEIGHT - 1, Math.max(0, this.cursor.j + by * move[1]));
-      this.actions.hover(this.cursor, false);
-    } else if (event.key === "Enter" || event.key === " ") {
+      this.actions.hover(this.cursor);
+    } else if (event.key === "Enter") {
       this.actions.pick(this.cursor);
     } else if (event.key === "+" || event.key === "=") {
       this.actions.zoomAround(this.cursor);

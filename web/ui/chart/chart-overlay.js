@@ -1,5 +1,4 @@
-// The chart's overlay: the current (a, b) circled, a click waiting out the
-// double-click time, the crosshair, what others draw on it (the LFOs' path),
+// The chart's overlay: the current (a, b) circled, the crosshair, what others draw on it (the LFOs' path),
 // the keyboard's cursor and a rectangle being dragged.
 import { CHART_HEIGHT, CHART_WIDTH } from "../../model/chart-grid.js";
 
@@ -7,7 +6,7 @@ import { CHART_HEIGHT, CHART_WIDTH } from "../../model/chart-grid.js";
 /** @typedef {import("../../model/chart-grid.js").GridPoint} GridPoint */
 /**
  * What the overlay shows.
- * @typedef {{marked: {a: number, b: number} | null, pending: {a: number, b: number} | null,
+ * @typedef {{marked: {a: number, b: number} | null,
  *   hovered: GridPoint | null, cursor: GridPoint | null, dragging: {from: GridPoint, to: GridPoint} | null}} Marks
  */
 /** @typedef {(context: CanvasRenderingContext2D, view: View, size: {width: number, height: number}) => void} Hook */
@@ -20,18 +19,16 @@ const CURSOR_HALF = 4.5;
 
 /**
  * @param {CanvasRenderingContext2D} context @param {View} view @param {{width: number, height: number}} size
- * @param {{a: number, b: number}} at @param {number[]} dash
+ * @param {{a: number, b: number}} at
  */
-function circle(context, view, size, { a, b }, dash) {
+function circle(context, view, size, { a, b }) {
   const x = size.width * (a - view.aLow) / (view.aHigh - view.aLow);
   const y = size.height * (view.bHigh - b) / (view.bHigh - view.bLow);
   context.strokeStyle = MARK;
   context.lineWidth = 2;
-  context.setLineDash(dash);
   context.beginPath();
   context.arc(x, y, MARK_RADIUS, 0, 2 * Math.PI);
   context.stroke();
-  context.setLineDash([]);
 }
 
 /** @param {CanvasRenderingContext2D} context @param {GridPoint} hovered */
@@ -63,8 +60,7 @@ function dragged(context, { from, to }) {
 export function drawOverlay(overlay, view, marks, hooks) {
   const context = overlay.getContext("2d");
   context.clearRect(0, 0, overlay.width, overlay.height);
-  if (marks.marked) circle(context, view, overlay, marks.marked, []);
-  if (marks.pending) circle(context, view, overlay, marks.pending, [3, 3]);
+  if (marks.marked) circle(context, view, overlay, marks.marked);
   if (marks.hovered) crosshair(context, marks.hovered);
   for (const hook of hooks) hook(context, view, overlay);
   if (marks.cursor) {

@@ -55,12 +55,11 @@ export class ChartView {
       pick: (point) => { const [pa, pb] = this.voltsOf(point); this.onPick(pa, pb); },
       pickVolts: (volts) => this.onPick(volts.a, volts.b),
       marked: () => this.marked,
-      voltsAt: (point) => { const [pa, pb] = this.voltsOf(point); return { a: pa, b: pb }; },
       zoomTo: (from, to) => this.zoomTo(from, to),
       zoomAround: (point) => this.zoomTo(...halvedAround(point)),
       zoomOut: () => this.zoomOut(),
       canZoomOut: () => this.zooms.length > 0,
-      hover: (point, selectedOnly) => this.hover(point, selectedOnly),
+      hover: (point) => this.hover(point),
       redraw: () => this.drawOverlay(),
     });
     elements.zoomOut.addEventListener("click", () => this.zoomOut());
@@ -80,7 +79,7 @@ export class ChartView {
     this.scheduler.rate = rate;
     drawLegend(this.elements.legend, this.tessel, this.steps, rate);
     const under = this.gestures.hovered ?? this.gestures.cursor;
-    if (under) this.hover(under, false);
+    if (under) this.hover(under);
   }
 
   /** Shows the current view: from where it was left before, finished or not, else computed anew. */
@@ -136,15 +135,9 @@ export class ChartView {
     return `${where}: near a point that does this: ${words(shown)}`;
   }
 
-  /**
-   * The line under the chart tells of the point under the pointer; after a click that only selected the
-   * chart, it says how to set a and b.
-   * @param {GridPoint | null} point @param {boolean} selectedOnly
-   */
-  hover(point, selectedOnly) {
-    if (!point) return;
-    this.elements.hover.textContent = (selectedOnly ? "Selected: click again to set a and b. " : "") +
-      this.describePoint(point);
+  /** The line under the chart tells of the point under the pointer. @param {GridPoint | null} point */
+  hover(point) {
+    if (point) this.elements.hover.textContent = this.describePoint(point);
   }
 
   /** Zooms to the points' rectangle, widened where the floats would run out. @param {GridPoint} from
@@ -186,7 +179,7 @@ export class ChartView {
   drawOverlay() {
     const g = this.gestures;
     drawOverlay(this.elements.overlay, this.view, {
-      marked: this.marked, pending: g.pendingPick, hovered: g.hovered, dragging: g.dragging,
+      marked: this.marked, hovered: g.hovered, dragging: g.dragging,
       cursor: document.activeElement === this.elements.canvas ? g.cursor : null,
     }, this.overlayHooks);
   }
