@@ -122,8 +122,7 @@ def tool_words(context, row, rate):
 
 
 def click_point(browser, canvas, i, j):
-    """Clicks chart point (i, j) of the chart, given the keyboard first: at a whole CSS pixel inside its cell,
-    as a pointer lands.
+    """Clicks chart point (i, j) of the chart: at a whole CSS pixel inside its cell, as a pointer lands.
 
     WebDriver offsets are whole pixels from the element's in-view centre, which it floors.
     """
@@ -136,18 +135,9 @@ def click_point(browser, canvas, i, j):
     assert x < left + (i + 1) * width / CHART_WIDTH and y < top + (row + 1) * height / CHART_HEIGHT, \
         f"the chart is shown too small ({width}x{height}) to click every point"
     centre_x, centre_y = math.floor(left + width / 2), math.floor(top + height / 2)
-    # A click that gives the chart the keyboard only selects it.
-    browser.driver.execute_script("arguments[0].focus()", canvas)
     ActionChains(browser.driver).move_to_element_with_offset(canvas, x - centre_x, y - centre_y).click().perform()
-    wait_for_click(browser)
-
-
-# A click sets a and b once the double-click time has passed without a second click.
-CLICK_SETTLED = "return !window.tesselExplorer.chart.clickPending"
-
-
-def wait_for_click(browser):
-    browser.wait_for(CLICK_SETTLED, timeout=5)
+    # The next click is no second one of a double click.
+    browser.driver.execute_script("window.tesselExplorer.chart.forgetGestures()")
 
 
 def double_click(browser, x, y):

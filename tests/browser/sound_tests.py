@@ -98,17 +98,25 @@ def patch_links_load(context):
     assert not failures, "\n".join(failures)
 
 
-# (settings, the saved file's name; the take: its seconds, two or 64 clock ticks up to four, and the clock's
-# steps its traces show at least: 16 clock periods, or at a slow clock the whole take)
+# (settings, the Reset clock or None, the saved file's name; the take: its seconds, two or 64 clock ticks up to
+# four, and the clock's steps its traces show at least: 16 clock periods, or at a slow clock the whole take)
 TAKE_CASES = [
-    (dict(a="1.4", b="0.3", x0="0", y0="0", mode="continuous", gate=1000, normalize="on", rate=44100),
+    (dict(a="1.4", b="0.3", x0="0", y0="0", mode="continuous", gate=1000, normalize="on", rate=44100), None,
      "tessel-map_a1.4_b0.3_x0+0_y0+0_continuous_normalize-on_44100Hz.wav", 2, 0),
-    (dict(a="1.2", b="-0.25", x0="-0.5", y0="0.125", mode="gated", gate=8, normalize="off", rate=48000),
+    (dict(a="1.2", b="-0.25", x0="-0.5", y0="0.125", mode="gated", gate=8, normalize="off", rate=48000), None,
      "tessel-map_a1.2_b-0.25_x0-0.5_y0+0.125_gated-8Hz_normalize-off_48000Hz.wav", 4, 32),
-    (dict(a="1.4", b="0.3", x0="0", y0="0", mode="gated", gate=0.5, normalize="on", rate=44100),
+    (dict(a="1.4", b="0.3", x0="0", y0="0", mode="gated", gate=0.5, normalize="on", rate=44100), None,
      "tessel-map_a1.4_b0.3_x0+0_y0+0_gated-0.5Hz_normalize-on_44100Hz.wav", 4, 2),
-    (dict(a="1.4", b="0.3", x0="0", y0="0", mode="gated", gate=500, normalize="on", rate=44100),
+    (dict(a="1.4", b="0.3", x0="0", y0="0", mode="gated", gate=500, normalize="on", rate=44100), None,
      "tessel-map_a1.4_b0.3_x0+0_y0+0_gated-500Hz_normalize-on_44100Hz.wav", 2, 16),
+    (dict(a="sine:1.4:0.02:0.5", b="square:0.3:0.01:3", x0="saw:0:0.5:1", y0="0", mode="continuous", gate=1000,
+          normalize="on", rate=44100), 4,
+     "tessel-map_a1.4-sine-0.02V-0.5Hz_b0.3-square-0.01V-3Hz_x0+0-saw-0.5V-1Hz_y0+0_continuous_normalize-on_44100Hz_"
+     "reset-4Hz.wav", 2, 0),
+    (dict(a="triangle:1.4:0.02:0.5", b="square:0.3:0.01:3", x0="saw:0:0.5:1", y0="0", mode="continuous", gate=1000,
+          normalize="on", rate=44100), 4,
+     "tessel-map_a1.4-triangle-0.02V-0.5Hz_b0.3-square-0.01V-3Hz_x0+0-saw-0.5V-1Hz_y0+0_continuous_normalize-on_"
+     "44100Hz_reset-4Hz.wav", 2, 0),
 ]
 STEPS_TRACED = ("const started = performance.now(); window.tesselExplorer.redraw();"
                 "const drawMs = performance.now() - started; const { x, traced } = window.tesselExplorer.take();"
@@ -117,14 +125,15 @@ STEPS_TRACED = ("const started = performance.now(); window.tesselExplorer.redraw
 
 
 def saved_wav_equals_tool(context):
-    """Save WAV saves the drawn take as 32-bit float stereo named after its settings, with tessel-render's samples;
+    """Save WAV saves the drawn take as 32-bit float stereo named after its settings, LFOs and Reset clock with them
+    (takes that differ in a shape alone named apart), with tessel-render's samples;
     at a slow Gate clock that take is long enough for 64 ticks (up to 4 s), traced whole, and its line says so."""
     failures = []
     downloads = Path(context.folder) / "downloads"
     with Browser() as browser:
         browser.driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": str(downloads)})
-        for settings, name, seconds, least_steps in TAKE_CASES:
-            browser.open(context.page, fragment(settings))
+        for settings, reset_hz, name, seconds, least_steps in TAKE_CASES:
+            browser.open(context.page, fragment(settings) + (f"&reset-hz={reset_hz}" if reset_hz else ""))
             browser.wait_for(READY)
             press(browser, "save-wav")
             saved = downloads / name
@@ -136,7 +145,8 @@ def saved_wav_equals_tool(context):
             if form is None or [form[i] for i in (0, 1, 2, 5)] != [3, 2, settings["rate"], 32]:
                 failures.append(f"{name}: not saved as 32-bit float stereo at {settings['rate']} Hz: {form}")
                 continue
-            failures.append(first_difference(wav_samples(saved), context.native_take(settings, seconds), name))
+            failures.append(first_difference(wav_samples(saved), context.native_take(settings, seconds, reset_hz=reset_hz),
+                                             name))
             saved.unlink()
             steps, line, draw_ms = browser.driver.execute_script(STEPS_TRACED)
             print(f"  ({name}: {steps} steps traced, redrawn in {draw_ms:.1f} ms)")

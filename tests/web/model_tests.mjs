@@ -11,11 +11,13 @@ import { readFileSync } from "node:fs";
 
 import { loadTesselMap } from "../../web/engine/tessel.js";
 import { CHART_HEIGHT, CHART_WIDTH, halvedAround, zoomedView } from "../../web/model/chart-grid.js";
-import { fragmentOf, settingsOfFragment } from "../../web/model/fragment.js";
+import { fragmentOf, readFragment, settingsOfFragment } from "../../web/model/fragment.js";
 import { soundingScale, soundingShares, stepVolts } from "../../web/model/knob-scales.js";
 import { legendEntries } from "../../web/model/legend.js";
 import { commandLine } from "../../web/model/lfo.js";
+import { safeDepth } from "../../web/model/safe-depth.js";
 import { defaultSettings, knobsOf, readField, stillInputs, voltsText } from "../../web/model/settings.js";
+import { wavNameOf } from "../../web/model/take.js";
 import { SettingsStore } from "../../web/model/store.js";
 import { describeSettings, soundStoppedText, summarizeSettings } from "../../web/model/words.js";
 
@@ -85,6 +87,19 @@ for (const [text, a, lfo, resetHz] of [
   const read = settingsOfFragment(tessel, text);
   check(`fragment ${text}`, [read.a, read.lfos.a, read.resetHz], [a, lfo, resetHz]);
 }
+// What a link had refused or clamped is said, a line each, naming the field, what is kept and the range.
+for (const [text, said] of [
+  ["#a=1.2&b=0.25&mode=gated", []],
+  ["#a=abc&b=0.25", ['a=abc: "abc" is not a number: kept 1.4 V; give -1 to 4 V']],
+  ["#mode=odd&rate=96001", ["mode=odd: kept continuous; give continuous or gated",
+    "rate=96001: kept 44100; give 22050 or 44100 or 48000 or 88200 or 96000"]],
+  ["#gate=30000&rate=44100", ["gate=30000: 30000 is above 0.1 to 22050 Hz: set to 22050 Hz"]],
+  ["#b=sine:0.3:0.1:25&volume=1", [`b=sine:0.3:0.1:25: no LFO the page offers (shape:centre:depth:Hz, a shape of sine, ` +
+    "triangle, square, saw, 0.01 to 20 Hz, a depth of 0 to 2 V, the centre within the knob): kept b 0.3 V",
+  "volume=1: no setting of the page's; left out"]],
+]) {
+  check(`readFragment(${text}) says`, readFragment(tessel, text).refused, said);
+}
 check("the command line of a moving patch", commandLine(tessel, moving, 2), "tessel-render --seconds 2 --rate 48000 " +
   "--mode gated --gate-hz 440 --a saw:1.2:1:20 --b -0.25 --x0 0.5 --y0 sine:-2:0.25:0.01 --normalize off " +
   "--reset-hz 0.25 --out take.wav");
@@ -94,6 +109,25 @@ check("fragment with decimal commas", settingsOfFragment(tessel, "#a=1,2&b=0,25"
 for (const [rate, gate] of [[22050, 11025], [44100, 22050], [48000, 24000], [88200, 40000], [96000, 40000]]) {
   const read = settingsOfFragment(tessel, `#gate=40000&rate=${rate}`);
   check(`fragment at ${rate} Hz`, [read.rate, read.gate], [rate, gate]);
+}
+
+// Takes that differ in an LFO or the Reset clock are named apart, each a safe file name.
+const plain = defaultSettings(tessel);
+const sine = { shape: "sine", hz: 0.5, depth: 0.02 };
+const names = [plain, { ...plain, lfos: { ...plain.lfos, a: sine } },
+  { ...plain, lfos: { ...plain.lfos, a: { ...sine, shape: "saw" } } },
+  { ...plain, lfos: { ...plain.lfos, a: { ...sine, hz: 5 } } }, { ...plain, lfos: { ...plain.lfos, b: sine } },
+  { ...plain, lfos: { ...plain.lfos, a: sine }, resetHz: 4 }, { ...plain, resetHz: 4 }].map((s) => wavNameOf(tessel, s));
+check("WAV names of takes that differ", new Set(names).size, names.length);
+check("WAV names are safe", names.filter((name) => !/^[A-Za-z0-9._+-]+$/.test(name)), []);
+
+// A new LFO's depth: the largest tried whose period keeps the map sounding, as tessel-render finds it
+// (1.4 V ±0.03 V stops within 0.37 s, ±0.02 V runs); none where the map stops by itself.
+/** @param {Generator<void, any>} search */
+const finished = (search) => { for (;;) { const next = search.next(); if (next.done) return next.value; } };
+for (const [a, name, found] of [[1.4, "a", { depth: 0.02, stops: false, stopsAt: 0.05 }],
+  [1.2, "x0", { depth: 0.5, stops: false, stopsAt: null }], [4, "a", { depth: 0.01, stops: true, stopsAt: 0.01 }]]) {
+  check(`safeDepth of ${name} at a ${a} V`, finished(safeDepth(tessel, { ...plain, a }, name, sine)), found);
 }
 
 // A knob's key steps land on the step's grid in its decimals, from on or off it: (value, step, steps, lands on).

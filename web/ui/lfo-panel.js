@@ -34,6 +34,8 @@ export class LfoPanel {
     /** A depth being found: for which input, its search, the next slice's timer. @type {{name: string,
      * search: Search, timer: number} | null} */
     this.finding = null;
+    /** The inputs whose LFO has the depth the page found: switched off, they are the page's to find again. */
+    this.foundDepths = new Set();
     for (const name of LFO_INPUTS) this.bind(name);
     this.resetHz = new NumberField(input("reset-hz"), element("reset-message"),
       () => ({ ...RESET_HZ, unit: "Hz" }), () => this.readClock());
@@ -55,7 +57,10 @@ export class LfoPanel {
     const hz = new NumberField(input(`${name}-lfo-hz`), line, () => ({ ...LFO_HZ, unit: "Hz" }),
       () => this.readLfo(name));
     const depth = new NumberField(input(`${name}-lfo-depth`), line,
-      () => ({ ...depthRange(this.tessel, name), unit: "V" }), () => this.readLfo(name), { empty: true });
+      () => ({ ...depthRange(this.tessel, name), unit: "V" }), () => {
+        this.foundDepths.delete(name);
+        this.readLfo(name);
+      }, { empty: true });
     hz.show(LFO_HZ.initial);
     this.fields[name] = { hz, depth };
     input(`${name}-lfo`).addEventListener("change", () => this.readLfo(name));
@@ -95,6 +100,7 @@ export class LfoPanel {
       }
       this.finding = null;
       this.fields[name].depth.show(next.value.depth);
+      this.foundDepths.add(name);
       this.readLfo(name);
       line.textContent = foundText(next.value);
       this.saidFound = name;
@@ -120,6 +126,8 @@ export class LfoPanel {
         input(`${name}-lfo-shape`).value = lfo.shape;
         this.fields[name].hz.show(lfo.hz);
         this.fields[name].depth.show(lfo.depth);
+      } else if (this.foundDepths.delete(name)) {
+        this.fields[name].depth.show("");
       }
     }
     input("reset-clock").checked = settings.resetHz > 0;
