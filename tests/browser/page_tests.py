@@ -197,7 +197,8 @@ def attractor_follows_a(context):
         before = browser.driver.execute_script(picture)
         take_before = browser.call("window.tesselExplorer.takeBytes()")
         field = browser.driver.find_element(By.ID, "a-number")
-        field.clear()
+        # Typed over, as a musician replaces a value: an emptied field puts back the value in effect.
+        field.send_keys(Keys.CONTROL, "a")
         field.send_keys("1.3", Keys.ENTER)
         after = browser.driver.execute_script(picture)
         take_after = browser.call("window.tesselExplorer.takeBytes()")

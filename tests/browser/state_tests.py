@@ -18,7 +18,8 @@ SETTLE_SECONDS = 0.5
 
 def type_a(browser, volts):
     field = browser.driver.find_element(By.ID, "a-number")
-    field.clear()
+    # Typed over, as a musician replaces a value: an emptied field puts back the value in effect.
+    field.send_keys(Keys.CONTROL, "a")
     field.send_keys(volts, Keys.ENTER)
 
 

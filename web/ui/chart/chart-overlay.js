@@ -56,13 +56,28 @@ function dragged(context, { from, to }) {
   context.setLineDash([]);
 }
 
+/**
+ * The overlay's canvas in the device's pixels over the chart as shown, drawn on in the chart's points.
+ * @param {HTMLCanvasElement} overlay
+ */
+function fittedOverlay(overlay) {
+  const scale = window.devicePixelRatio || 1;
+  const width = Math.round((overlay.clientWidth || CHART_WIDTH) * scale);
+  const height = Math.round((overlay.clientHeight || CHART_HEIGHT) * scale);
+  if (overlay.width !== width || overlay.height !== height) Object.assign(overlay, { width, height });
+  const context = overlay.getContext("2d");
+  context.setTransform(width / CHART_WIDTH, 0, 0, height / CHART_HEIGHT, 0, 0);
+  return context;
+}
+
 /** @param {HTMLCanvasElement} overlay @param {View} view @param {Marks} marks @param {Hook[]} hooks */
 export function drawOverlay(overlay, view, marks, hooks) {
-  const context = overlay.getContext("2d");
-  context.clearRect(0, 0, overlay.width, overlay.height);
-  if (marks.marked) circle(context, view, overlay, marks.marked);
+  const context = fittedOverlay(overlay);
+  const size = { width: CHART_WIDTH, height: CHART_HEIGHT };
+  context.clearRect(0, 0, CHART_WIDTH, CHART_HEIGHT);
+  if (marks.marked) circle(context, view, size, marks.marked);
   if (marks.hovered) crosshair(context, marks.hovered);
-  for (const hook of hooks) hook(context, view, overlay);
+  for (const hook of hooks) hook(context, view, size);
   if (marks.cursor) {
     context.strokeStyle = CURSOR;
     context.lineWidth = 1;
