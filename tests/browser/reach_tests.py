@@ -23,7 +23,8 @@ def stops_within_a_period(context, settings, name, depth):
     inputs = {key: repr(settings[key]) for key in ("a", "b", "x0", "y0")}
     inputs[name] = f"sine:{settings[name]!r}:{depth}:0.5"
     command = [context.render, "--out", str(context.folder / "lfo.wav"), "--seconds", "2", "--rate",
-               str(settings["rate"]), "--mode", settings["mode"], "--normalize", "on" if settings["normalize"] else "off",
+               str(settings["rate"]), "--mode", settings["mode"],
+               "--normalize", "on" if settings["normalize"] else "off",
                *[word for key, volts in inputs.items() for word in (f"--{key}", volts)]]
     if settings["mode"] == "gated":
         command += ["--gate-hz", str(settings["gate"])]
@@ -66,9 +67,10 @@ def type_into(browser, field_id, text, key=Keys.ENTER):
 # (the patch, a field and what is typed into it or None for the link alone, where the page says it, what it says,
 # the settings' field that must keep its value, the field's text after)
 REFUSALS = [
-    ("a=sine:1.4:0.02:0.5", "a-lfo-hz", "abc", "a-lfo-message", '"abc" is not a number: kept 0.5 Hz; give 0.01 to 20 Hz',
-     "lfos", "0.5"),
-    ("a=sine:1.4:0.02:0.5", "a-lfo-hz", "1000", "a-lfo-message", "1000 is above 0.01 to 20 Hz: set to 20 Hz", None, "20"),
+    ("a=sine:1.4:0.02:0.5", "a-lfo-hz", "abc", "a-lfo-message",
+     '"abc" is not a number: kept 0.5 Hz; give 0.01 to 20 Hz', "lfos", "0.5"),
+    ("a=sine:1.4:0.02:0.5", "a-lfo-hz", "1000", "a-lfo-message", "1000 is above 0.01 to 20 Hz: set to 20 Hz", None,
+     "20"),
     ("a=sine:1.4:0.02:0.5", "a-lfo-depth", "-0.3", "a-lfo-message", "-0.3 is below 0 to 5 V: set to 0 V", None, "0"),
     ("reset-hz=2", "reset-hz", "0", "reset-message", "0 is below 0.01 to 20 Hz: set to 0.01 Hz", None, "0.01"),
     ("", "a-number", "1.2.3", "a-message", '"1.2.3" is not a number: kept 1.4 V; give -1 to 4 V', "a", "1.4"),
@@ -144,7 +146,8 @@ def in_reach(context):
                              if not in_view(box(browser, i))]
             drawn = browser.driver.execute_script(
                 "return ['attractor', 'traces', 'spectrum'].map((id) => {"
-                " const c = document.getElementById(id); return [c.width, Math.round(c.clientWidth * devicePixelRatio)]; })")
+                " const c = document.getElementById(id);"
+                " return [c.width, Math.round(c.clientWidth * devicePixelRatio)]; })")
             failures += [f"{width} px: a picture {c} px wide, shown at {s} device pixels" for c, s in drawn
                          if abs(c - s) > 1]
             if not mobile:
@@ -166,8 +169,9 @@ def key(browser, pressed):
 
 
 def keys_and_links(context):
-    """Space plays and stops (not in a text field), ? lists the keys and Escape closes the list; a finger swiping
-    across a slider's track leaves its knob; Copy link copies the address or shows it selected."""
+    """Space plays and stops (not in a text field), ? lists the keys and Escape closes the list; Copy link copies the
+    address or shows it selected; a finger swiping across a slider's track leaves its knob (last: the page may go on
+    scrolling after it)."""
     failures = []
     with Browser() as browser:
         browser.open(context.page, "a=1.3")
@@ -187,8 +191,17 @@ def keys_and_links(context):
         closed = not browser.driver.execute_script("return document.getElementById('keys').open")
         if not (opened and closed):
             failures.append(f"? opened the keys {opened}, Escape closed them {closed}")
+        browser.driver.execute_script("document.getElementById('copy-link').scrollIntoView({block: 'center'})")
+        press(browser, "copy-link")
+        said = browser.wait_for(
+            "const t = document.getElementById('copy-link').textContent; return t !== 'Copy link' && t")
+        link = browser.driver.execute_script(
+            "return [location.href, document.getElementById('patch-link').textContent]")
+        if said not in ("Copied", "Selected: copy it") or (said != "Copied" and link[0] != link[1]):
+            failures.append(f"Copy link says {said!r}, shows {link[1]!r} for {link[0]!r}")
         track = browser.driver.execute_script(
-            "const r = document.getElementById('a-slider').getBoundingClientRect(); return [r.left + 10, r.top + r.height / 2]")
+            "const slider = document.getElementById('a-slider'); slider.scrollIntoView({block: 'center'});"
+            "const r = slider.getBoundingClientRect(); return [r.left + 10, r.top + r.height / 2]")
         send = lambda kind, points: browser.driver.execute_cdp_cmd(
             "Input.dispatchTouchEvent", {"type": kind, "touchPoints": [{"x": x, "y": y} for x, y in points]})
         send("touchStart", [track])
@@ -196,12 +209,6 @@ def keys_and_links(context):
         send("touchEnd", [])
         if browser.driver.execute_script(SETTINGS)["a"] != 1.3:
             failures.append(f"a swipe across a's track moved a to {browser.driver.execute_script(SETTINGS)['a']}")
-        browser.driver.execute_script("document.getElementById('copy-link').scrollIntoView({block: 'center'})")
-        press(browser, "copy-link")
-        said = browser.wait_for("const t = document.getElementById('copy-link').textContent; return t !== 'Copy link' && t")
-        link = browser.driver.execute_script("return [location.href, document.getElementById('patch-link').textContent]")
-        if said not in ("Copied", "Selected: copy it") or (said != "Copied" and link[0] != link[1]):
-            failures.append(f"Copy link says {said!r}, shows {link[1]!r} for {link[0]!r}")
         check_no_problems(browser)
     assert not failures, "\n".join(failures)
 

@@ -94,8 +94,8 @@ for (const [text, said] of [
   ["#mode=odd&rate=96001", ["mode=odd: kept continuous; give continuous or gated",
     "rate=96001: kept 44100; give 22050 or 44100 or 48000 or 88200 or 96000"]],
   ["#gate=30000&rate=44100", ["gate=30000: 30000 is above 0.1 to 22050 Hz: set to 22050 Hz"]],
-  ["#b=sine:0.3:0.1:25&volume=1", [`b=sine:0.3:0.1:25: no LFO the page offers (shape:centre:depth:Hz, a shape of sine, ` +
-    "triangle, square, saw, 0.01 to 20 Hz, a depth of 0 to 2 V, the centre within the knob): kept b 0.3 V",
+  ["#b=sine:0.3:0.1:25&volume=1", ["b=sine:0.3:0.1:25: no LFO the page offers (shape:centre:depth:Hz, a shape " +
+    "of sine, triangle, square, saw, 0.01 to 20 Hz, a depth of 0 to 2 V, the centre within the knob): kept b 0.3 V",
   "volume=1: no setting of the page's; left out"]],
 ]) {
   check(`readFragment(${text}) says`, readFragment(tessel, text).refused, said);
@@ -117,7 +117,8 @@ const sine = { shape: "sine", hz: 0.5, depth: 0.02 };
 const names = [plain, { ...plain, lfos: { ...plain.lfos, a: sine } },
   { ...plain, lfos: { ...plain.lfos, a: { ...sine, shape: "saw" } } },
   { ...plain, lfos: { ...plain.lfos, a: { ...sine, hz: 5 } } }, { ...plain, lfos: { ...plain.lfos, b: sine } },
-  { ...plain, lfos: { ...plain.lfos, a: sine }, resetHz: 4 }, { ...plain, resetHz: 4 }].map((s) => wavNameOf(tessel, s));
+  { ...plain, lfos: { ...plain.lfos, a: sine }, resetHz: 4 }, { ...plain, resetHz: 4 }]
+  .map((s) => wavNameOf(tessel, s));
 check("WAV names of takes that differ", new Set(names).size, names.length);
 check("WAV names are safe", names.filter((name) => !/^[A-Za-z0-9._+-]+$/.test(name)), []);
 

@@ -94,8 +94,11 @@ export function readField(text, low, high, unit, kept) {
     return { ok: false, message: `"${shown}" is not a number: ${keeping}give ${range}` };
   }
   const value = Number(decimal);
-  if (value < low) return { ok: true, value: low, message: `${shown} is below ${range}: set to ${low} ${unit}`.trim() };
-  if (value > high) return { ok: true, value: high, message: `${shown} is above ${range}: set to ${high} ${unit}`.trim() };
+  /** @param {string} where @param {number} edge */
+  const clamped = (where, edge) =>
+    ({ ok: true, value: edge, message: `${shown} is ${where} ${range}: set to ${edge} ${unit}`.trim() });
+  if (value < low) return clamped("below", low);
+  if (value > high) return clamped("above", high);
   return { ok: true, value, message: "" };
 }
 

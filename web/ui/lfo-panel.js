@@ -55,7 +55,7 @@ export class LfoPanel {
   bind(name) {
     const line = element(`${name}-lfo-message`);
     const hz = new NumberField(input(`${name}-lfo-hz`), line, () => ({ ...LFO_HZ, unit: "Hz" }),
-      () => this.readLfo(name));
+      () => this.reshaped(name));
     const depth = new NumberField(input(`${name}-lfo-depth`), line,
       () => ({ ...depthRange(this.tessel, name), unit: "V" }), () => {
         this.foundDepths.delete(name);
@@ -64,7 +64,13 @@ export class LfoPanel {
     hz.show(LFO_HZ.initial);
     this.fields[name] = { hz, depth };
     input(`${name}-lfo`).addEventListener("change", () => this.readLfo(name));
-    input(`${name}-lfo-shape`).addEventListener("change", () => this.readLfo(name));
+    input(`${name}-lfo-shape`).addEventListener("change", () => this.reshaped(name));
+  }
+
+  /** A new shape or rate: a depth the page found is found again for it. @param {string} name */
+  reshaped(name) {
+    if (this.foundDepths.delete(name)) this.fields[name].depth.show("");
+    this.readLfo(name);
   }
 
   readClock() {
@@ -116,7 +122,10 @@ export class LfoPanel {
     this.finding = null;
   }
 
-  /** Shows the settings' LFOs and Reset clock; a control that is off keeps its last values. @param {Settings} settings
+  /**
+   * Shows the settings' LFOs and Reset clock; a control that is off keeps its last values, but a depth the page
+   * found, which is the page's to find again.
+   * @param {Settings} settings
    */
   show(settings) {
     for (const name of LFO_INPUTS) {

@@ -18,10 +18,9 @@ const COPY_SAID_MS = 1500;
 /**
  * Puts text on the clipboard and says so on its button for a moment; where the clipboard is refused, `select`
  * shows it selected to copy by hand.
- * @param {HTMLElement} button @param {string} text @param {() => void} select
+ * @param {HTMLElement} button @param {string} label its own words @param {string} text @param {() => void} select
  */
-async function copied(button, text, select) {
-  const label = button.textContent;
+async function copied(button, label, text, select) {
   try {
     await navigator.clipboard.writeText(text);
     button.textContent = "Copied";
@@ -77,18 +76,20 @@ export class SettingsPanel {
     element("patch-text").textContent = patchText(this.tessel, settings);
     element("command-text").textContent = commandLine(this.tessel, settings, takeSeconds(settings));
     history.replaceState(null, "", `#${fragmentOf(this.tessel, settings)}`);
+    // A link shown to copy by hand is the last patch's.
+    element("patch-link").hidden = true;
   }
 
   /** Copies the patch in words and its command line, or selects the words where the clipboard is refused. */
   copy() {
     const settings = this.store.settings;
     const text = `${patchText(this.tessel, settings)}\n${commandLine(this.tessel, settings, takeSeconds(settings))}`;
-    return copied(element("copy"), text, () => getSelection().selectAllChildren(element("patch-text")));
+    return copied(element("copy"), "Copy", text, () => getSelection().selectAllChildren(element("patch-text")));
   }
 
   /** Copies the link to this patch (the page's address, which holds it). */
   copyLink() {
-    return copied(element("copy-link"), location.href, () => {
+    return copied(element("copy-link"), "Copy link", location.href, () => {
       const shown = element("patch-link");
       shown.textContent = location.href;
       shown.hidden = false;
