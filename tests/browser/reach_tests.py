@@ -153,9 +153,9 @@ def in_reach(context):
             if not mobile:
                 rows = browser.driver.execute_script(
                     "return Array.from(document.querySelectorAll('.lfo'), (row) => {"
-                    " const parts = Array.from(row.children).filter((c) => !c.classList.contains('field-message'))"
+                    " const pieces = Array.from(row.children).filter((c) => !c.classList.contains('field-message'))"
                     "   .map((c) => c.getBoundingClientRect());"
-                    " return parts.every((part) => part.top < parts[0].bottom) ? 1 : 2; })")
+                    " return pieces.every((piece) => piece.top < pieces[0].bottom) ? 1 : 2; })")
                 if any(lines != 1 for lines in rows):
                     failures.append(f"{width} px: an LFO row spreads over more than one line: {rows}")
         check_no_problems(browser)

@@ -107,8 +107,8 @@ export function wavNameOf(tessel, settings) {
     return lfo ? `${text}-${lfo.shape}-${lfo.depth}V-${lfo.hz}Hz` : text;
   };
   const mode = settings.mode === "gated" ? `gated-${settings.gate}Hz` : "continuous";
-  const parts = ["tessel-map", input("a", false), input("b", false), input("x0", true), input("y0", true), mode,
+  const words = ["tessel-map", input("a", false), input("b", false), input("x0", true), input("y0", true), mode,
     `normalize-${settings.normalize ? "on" : "off"}`, `${settings.rate}Hz`];
-  if (settings.resetHz > 0) parts.push(`reset-${settings.resetHz}Hz`);
-  return parts.join("_") + ".wav";
+  if (settings.resetHz > 0) words.push(`reset-${settings.resetHz}Hz`);
+  return words.join("_") + ".wav";
 }
