@@ -1,6 +1,7 @@
 """What a musician meets first: an LFO that keeps sounding when switched on, refusals said, the transport in reach at
 any width, and the page's keys."""
 import subprocess
+import time
 
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
@@ -55,6 +56,23 @@ def default_lfo_keeps_sounding(context):
                 failures.append(f"{what}: the row says {said!r}")
         check_no_problems(browser)
     assert not failures, "\n".join(failures)
+
+
+def link_during_depth_search(context):
+    """A link that loads while an LFO's depth is being found replaces the patch: the search ends unheard."""
+    with Browser() as browser:
+        browser.open(context.page, "a=sine:1.4:0.02:0.01")
+        browser.wait_for(READY)
+        # Off, then on with its depth emptied: the page finds a depth over the 100 s period, a slice at a time.
+        browser.driver.find_element(By.ID, "a-lfo").click()
+        type_into(browser, "a-lfo-depth", "", Keys.TAB)
+        browser.driver.execute_script("document.getElementById('a-lfo').click(); location.hash = 'b=0.25';")
+        browser.wait_for("return window.tesselExplorer.settings.b === 0.25")
+        time.sleep(3)
+        state = browser.driver.execute_script(
+            "return [window.tesselExplorer.settings.lfos.a, document.getElementById('a-lfo').checked]")
+        check_no_problems(browser)
+    assert state == [None, False], f"after the link, a's LFO is {state[0]} and its box ticked: {state[1]}"
 
 
 def type_into(browser, field_id, text, key=Keys.ENTER):
@@ -213,4 +231,4 @@ def keys_and_links(context):
     assert not failures, "\n".join(failures)
 
 
-TESTS = [default_lfo_keeps_sounding, refusals_said, in_reach, keys_and_links]
+TESTS = [default_lfo_keeps_sounding, link_during_depth_search, refusals_said, in_reach, keys_and_links]

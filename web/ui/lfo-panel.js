@@ -40,6 +40,13 @@ export class LfoPanel {
     this.resetHz = new NumberField(input("reset-hz"), element("reset-message"),
       () => ({ ...RESET_HZ, unit: "Hz" }), () => this.readClock());
     input("reset-clock").addEventListener("change", () => this.readClock());
+    // A link replaces the patch: a depth still being found was asked of the patch it replaces.
+    addEventListener("hashchange", () => {
+      if (!this.finding) return;
+      const { name } = this.finding;
+      this.stopFinding();
+      input(`${name}-lfo`).checked = this.store.settings.lfos[name] !== null;
+    });
     this.show(store.settings);
     /** The input whose row says what the page found of its depth, true until the next change. @type {string | null} */
     this.saidFound = null;
