@@ -3,18 +3,23 @@
 // takes tessel-render and the WebAssembly host rendered before they shared
 // it (bit for bit, by digest); where it sees the map stop; and what it
 // announces, read from the emulator's log of the events it sent.
+#include <bit>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "host/drive.h"
-#include "host/session.h"
-#include "host/signal.h"
-#include "host/source.h"
+#include "host/session/drive.h"
+#include "host/session/session.h"
+#include "host/session/signals/signal.h"
+#include "host/session/source.h"
+#include "host/session/volts_text.h"
 #include "test_support.h"
 
 using namespace tessel;
@@ -158,13 +163,33 @@ INSTANTIATE_TEST_SUITE_P(TakesAndSplits, SessionTake, testing::Combine(testing::
                              return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
                          });
 
-// Volts whose conversion gives `signal` back, exactly, as a signal's text.
-std::string voltsText(float signal)
+// The shortest "%.*g" text of a signal's volts that reads back to it, as
+// printf and strtod make and read it.
+std::string printedVolts(float signal)
 {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g", double{signal} * host::kVoltsPerUnit);
+    char text[32];
+    for (int digits = 1; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, double{signal} * host::kVoltsPerUnit);
+        if (host::signalFromVolts(std::strtod(text, nullptr)) == signal) break;
+    }
     return text;
 }
+
+// Knob values, a negative zero, tiny and huge signals, and floats at random.
+TEST(VoltsText, IsTheShortestPrintfTextThatReadsBack)
+{
+    for (const auto& [signal, text] : {std::pair{volts(1.4), "1.4"}, {volts(0.3), "0.3"}, {-0.0f, "-0"},
+                                       {volts(0.00005), "5e-05"}, {volts(1e30), "1e+30"}})
+        EXPECT_EQ(host::voltsText(signal), text);
+    std::mt19937 random(35);
+    for (int i = 0; i < 20000; ++i) {
+        const auto signal = std::bit_cast<float>(static_cast<uint32_t>(random()));
+        if (!std::isfinite(signal)) continue;
+        ASSERT_EQ(host::voltsText(signal), printedVolts(signal)) << signal;
+    }
+}
+
+using host::voltsText;
 
 host::SignalSource patched(const std::string& text, const Take& take)
 {

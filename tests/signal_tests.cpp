@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/drive.h"
-#include "host/signal.h"
+#include "host/session/drive.h"
+#include "host/session/signals/signal.h"
 
 using host::parseResetClock;
 using host::parseSignal;

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "generator/map_pins.h"
-#include "host/drive.h"
+#include "host/session/drive.h"
 
 namespace web {
 

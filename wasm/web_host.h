@@ -10,11 +10,11 @@
 #include <string_view>
 
 #include "framework/boundary.h"
-#include "host/instance.h"
-#include "host/point_judge.h"
-#include "host/session.h"
-#include "host/signal.h"
-#include "host/source.h"
+#include "host/session/instance.h"
+#include "host/session/point_judge.h"
+#include "host/session/session.h"
+#include "host/session/signals/signal.h"
+#include "host/session/source.h"
 
 namespace web {
 

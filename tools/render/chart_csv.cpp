@@ -1,23 +1,14 @@
 #include "chart_csv.h"
 
 #include <array>
-#include <cstdlib>
 #include <vector>
 
+#include "host/session/volts_text.h"
 #include "scenario.h"
 
 namespace render {
 
-std::string voltsText(float signal)
-{
-    const double volts = voltsFromSignal(signal);
-    char text[32];
-    for (int digits = 1; digits <= 17; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, volts);
-        if (host::signalFromVolts(std::strtod(text, nullptr)) == signal) break;
-    }
-    return text;
-}
+using host::voltsText;
 
 bool writeChartCsv(std::FILE* file, const Chart& chart)
 {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "signal.h"
+#include "signals/signal.h"
 
 namespace host {
 
