@@ -329,6 +329,14 @@ const AfterOpen kAfterOpen[] = {
          session.feed(ResetPin, sources.button);
      },
      {{GatePin, sep::Streaming}, {ResetPin, sep::Streaming}}},
+    {"AResetButtonStreamsWhileItsClockRuns", false,
+     [](host::Session& session, Sources& sources) {
+         sources.button.setClock(host::ResetClock(44100, 2.0));
+         session.feed(ResetPin, sources.button);
+         sources.button.setClock({});
+         session.feed(ResetPin, sources.button);
+     },
+     {{GatePin, sep::Streaming}, {ResetPin, sep::Streaming}, {ResetPin, sep::Static}}},
 };
 
 class Announcements : public testing::TestWithParam<AfterOpen> {};
@@ -352,6 +360,26 @@ TEST_P(Announcements, FollowTheSourcesAndTheListItems)
 
 INSTANTIATE_TEST_SUITE_P(Steps, Announcements, testing::ValuesIn(kAfterOpen),
                          [](const testing::TestParamInfo<AfterOpen>& info) { return info.param.name; });
+
+// Whether a signal moves over a take of some length, or over a take without
+// end (0 samples), where only a constant is still.
+TEST(SignalSource, MovesWithinItsTake)
+{
+    const struct {
+        const char* text;
+        int64_t samples;
+        bool moves;
+    } rows[] = {
+        {"sine:1:0.5:3", 44100, true},  {"sine:1:0.5:3", 0, true},  {"sine:1:0:3", 0, false},
+        {"square:0:1:0.25", 44100, false}, {"square:0:1:0.25", 0, true}, {"steps:1,1@2", 0, false},
+    };
+    for (const auto& row : rows) {
+        const host::SignalParse parse = host::parseSignal(row.text, {44100, row.samples});
+        ASSERT_TRUE(parse.ok()) << parse.error;
+        EXPECT_EQ(host::SignalSource(parse.signal, row.samples).moves(), row.moves)
+            << row.text << " over " << row.samples;
+    }
+}
 
 // A pressed button pulses Reset at the first sample rendered after it, once:
 // x0 and y0 show there, as the chart's judge relies on.
