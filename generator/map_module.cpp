@@ -217,7 +217,7 @@ struct Run {
 {
     const float gate = io.gateIn[i];
     const float reset = io.resetIn[i];
-    if (run.running && stepsAt(mode, rises(gate, run.up.gate))) {
+    if (run.running && stepsAt(mode, gate, run.up.gate)) {
         float nextX, nextY;
         if (!mapStep(run.stateX, run.stateY, io.aIn[i], io.bIn[i], nextX, nextY)) {
             nextX = 0.0f;

@@ -9,9 +9,10 @@ namespace {
 
 using namespace tessel;
 
-bool risesAt(const float* samples, int32_t i, bool highBefore)
+// Whether the sample before sample i of a block was high.
+bool highBefore(const float* samples, int32_t i, bool highBeforeBlock)
 {
-    return rises(samples[i], i > 0 ? isHigh(samples[i - 1]) : highBefore);
+    return i > 0 ? isHigh(samples[i - 1]) : highBeforeBlock;
 }
 
 }  // namespace
@@ -86,7 +87,8 @@ void Session::noteSteps(int32_t count)
     const float* reset = instance.buffer(ResetPin);
     const int16_t mode = *instance.list(ModePin);
     for (int32_t i = count - 1; i >= 0; --i) {
-        if (stepsAt(mode, risesAt(gate, i, gateWasHigh)) && !risesAt(reset, i, resetWasHigh)) {
+        if (stepsAt(mode, gate[i], highBefore(gate, i, gateWasHigh)) &&
+            !rises(reset[i], highBefore(reset, i, resetWasHigh))) {
             lastStep = clock + i;
             break;
         }
