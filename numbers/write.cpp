@@ -196,10 +196,15 @@ std::string generalText(double value)
     return std::string(text, writeGeneral(text, value, 6));
 }
 
-std::string decimalText(double value)
+std::string fixedText(double value, int decimals)
 {
     char text[40];
-    std::string decimals(text, writeFixed(text, value, 6));
+    return std::string(text, writeFixed(text, value, decimals));
+}
+
+std::string decimalText(double value)
+{
+    std::string decimals = fixedText(value, 6);
     decimals.erase(decimals.find_last_not_of('0') + 1);
     if (decimals.back() == '.') decimals.pop_back();
     return decimals;

@@ -30,6 +30,8 @@ size_t writeWhole(char* out, int64_t value);
 
 // printf's "%g": six significant digits, an exponent below 0.0001 and from 10^6.
 std::string generalText(double value);
+// printf's "%.*f", 0 to 6 decimals, as writeFixed.
+std::string fixedText(double value, int decimals);
 // Plain decimals, no exponent, no trailing zeros: printf's "%.6f", trimmed.
 std::string decimalText(double value);
 

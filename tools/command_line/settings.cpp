@@ -145,8 +145,8 @@ render::Scenario scenarioFrom(const Arguments& arguments, const CLI::App& app)
     const double highestGate = host::mostGateHz(scenario.sampleRate);
     if (scenario.gated && !host::acceptsGateHz(scenario.sampleRate, scenario.gateHz))
         throw UsageError("--gate-hz: " + arguments.gateHz +
-                         " is out of range: give more than 0 and at most half the rate, " + numbers::generalText(highestGate) +
-                         " Hz");
+                         " is out of range: give more than 0 and at most half the rate, " +
+                         numbers::generalText(highestGate) + " Hz");
 
     const host::SignalTake take{scenario.sampleRate, scenario.samples};
     scenario.a = parseSignal("--a", arguments.a, take);

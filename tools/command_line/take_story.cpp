@@ -119,9 +119,10 @@ void tellSound(const host::TakeWindows& windows, const Scenario& scenario, const
 
 std::string describe(const Scenario& scenario, const Arguments& arguments)
 {
+    using numbers::generalText;
     std::string text = !scenario.gated                    ? "continuous"
                         : scenario.fileFor(tessel::GatePin) ? "gated, " + inputText(scenario, tessel::GatePin, "")
-                                                            : "gated at " + numbers::generalText(scenario.gateHz) + " Hz";
+                                                            : "gated at " + generalText(scenario.gateHz) + " Hz";
     return text + ", " + inputText(scenario, tessel::APin, arguments.a) + ", " +
            inputText(scenario, tessel::BPin, arguments.b) + ", " + inputText(scenario, tessel::X0Pin, arguments.x0) +
            ", " + inputText(scenario, tessel::Y0Pin, arguments.y0) + ", normalize " + arguments.normalize;
