@@ -3,13 +3,9 @@
 // takes tessel-render and the WebAssembly host rendered before they shared
 // it (bit for bit, by digest); where it sees the map stop; and what it
 // announces, read from the emulator's log of the events it sent.
-#include <bit>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -162,32 +158,6 @@ INSTANTIATE_TEST_SUITE_P(TakesAndSplits, SessionTake, testing::Combine(testing::
                          [](const testing::TestParamInfo<std::tuple<Take, Split>>& info) {
                              return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
                          });
-
-// The shortest "%.*g" text of a signal's volts that reads back to it, as
-// printf and strtod make and read it.
-std::string printedVolts(float signal)
-{
-    char text[32];
-    for (int digits = 1; digits <= 17; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, double{signal} * host::kVoltsPerUnit);
-        if (host::signalFromVolts(std::strtod(text, nullptr)) == signal) break;
-    }
-    return text;
-}
-
-// Knob values, a negative zero, tiny and huge signals, and floats at random.
-TEST(VoltsText, IsTheShortestPrintfTextThatReadsBack)
-{
-    for (const auto& [signal, text] : {std::pair{volts(1.4), "1.4"}, {volts(0.3), "0.3"}, {-0.0f, "-0"},
-                                       {volts(0.00005), "5e-05"}, {volts(1e30), "1e+30"}})
-        EXPECT_EQ(host::voltsText(signal), text);
-    std::mt19937 random(35);
-    for (int i = 0; i < 20000; ++i) {
-        const auto signal = std::bit_cast<float>(static_cast<uint32_t>(random()));
-        if (!std::isfinite(signal)) continue;
-        ASSERT_EQ(host::voltsText(signal), printedVolts(signal)) << signal;
-    }
-}
 
 using host::voltsText;
 
@@ -360,26 +330,6 @@ TEST_P(Announcements, FollowTheSourcesAndTheListItems)
 
 INSTANTIATE_TEST_SUITE_P(Steps, Announcements, testing::ValuesIn(kAfterOpen),
                          [](const testing::TestParamInfo<AfterOpen>& info) { return info.param.name; });
-
-// Whether a signal moves over a take of some length, or over a take without
-// end (0 samples), where only a constant is still.
-TEST(SignalSource, MovesWithinItsTake)
-{
-    const struct {
-        const char* text;
-        int64_t samples;
-        bool moves;
-    } rows[] = {
-        {"sine:1:0.5:3", 44100, true},  {"sine:1:0.5:3", 0, true},  {"sine:1:0:3", 0, false},
-        {"square:0:1:0.25", 44100, false}, {"square:0:1:0.25", 0, true}, {"steps:1,1@2", 0, false},
-    };
-    for (const auto& row : rows) {
-        const host::SignalParse parse = host::parseSignal(row.text, {44100, row.samples});
-        ASSERT_TRUE(parse.ok()) << parse.error;
-        EXPECT_EQ(host::SignalSource(parse.signal, row.samples).moves(), row.moves)
-            << row.text << " over " << row.samples;
-    }
-}
 
 // A pressed button pulses Reset at the first sample rendered after it, once:
 // x0 and y0 show there, as the chart's judge relies on.
