@@ -10,7 +10,7 @@
 
 #include "bench/floors.h"
 #include "generator/map_pins.h"
-#include "host/host_emulator.h"
+#include "host/emulator/hosted_module.h"
 #include "tests/test_support.h"
 
 namespace bench {

@@ -7,10 +7,10 @@
 
 #include "bench/cases.h"
 #include "generator/map_pins.h"
-#include "host/host_emulator.h"
-#include "host/session.h"
-#include "host/signal.h"
-#include "host/source.h"
+#include "host/emulator/hosted_module.h"
+#include "host/session/session.h"
+#include "host/session/signals/signal.h"
+#include "host/session/source.h"
 
 namespace {
 

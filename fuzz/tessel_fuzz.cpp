@@ -22,7 +22,7 @@
 #include "framework/boundary.h"
 #include "framework/float_mode.h"
 #include "generator/map_pins.h"
-#include "host/host_emulator.h"
+#include "host/emulator/hosted_module.h"
 
 using namespace sep;
 using host::HostedModule;

@@ -8,6 +8,7 @@
 #endif
 
 #include "framework/float_mode.h"
+#include "map_rules.h"
 #include "map_step.h"
 
 namespace tessel {
@@ -42,9 +43,6 @@ const char kAbout[] =
     "Normalize -\n"
     "\tIf 'On', amplifies output to around +5V/-5V\n"
     "\tNote: 'y' is usually less than 'x'";
-
-// A Gate or Reset sample above this is high; NaN never is.
-constexpr float kEdgeThreshold = 0.0f;
 
 }  // namespace
 
@@ -121,8 +119,7 @@ void MapModule::onPlugStateChange(Pin*)
         if (pinStatus(ResetPin) > outputStatus) outputStatus = Streaming;
     }
 
-    // A streaming initial value or constant restarts the map from x0 and y0.
-    if (std::max({aStatus, bStatus, x0Status, y0Status}) > Transient) {
+    if (restartsOnEvent(x0Status, y0Status, aStatus, bStatus)) {
         loadInitial = true;
         running = true;
     }
@@ -156,11 +153,6 @@ void SEP_ENTRY MapModule::processCountdown(void* module, int32_t offset, int32_t
 namespace {
 
 using Buffers = MapModule::Buffers;
-
-inline bool positive(float sample) { return sample > kEdgeThreshold; }  // false for NaN
-
-// A rising crossing of zero: this sample is positive and the one before was not.
-inline bool rises(float sample, bool wasUp) { return positive(sample) && !wasUp; }
 
 // Whether the Gate and Reset samples before the current one were positive.
 struct EdgeLevels {
@@ -205,7 +197,7 @@ struct Run {
 {
     int32_t i = from;
     for (; i < end; ++i) {
-        const bool resetHigh = positive(io.resetIn[i]);
+        const bool resetHigh = isHigh(io.resetIn[i]);
         if (resetHigh && !run.up.reset) break;
         float nextX, nextY;
         if (!mapStep(run.stateX, run.stateY, io.aIn[i], io.bIn[i], nextX, nextY)) break;
@@ -225,7 +217,7 @@ struct Run {
 {
     const float gate = io.gateIn[i];
     const float reset = io.resetIn[i];
-    if (run.running && (mode == Continuous || (mode == Gated && rises(gate, run.up.gate)))) {
+    if (run.running && stepsAt(mode, gate, run.up.gate)) {
         float nextX, nextY;
         if (!mapStep(run.stateX, run.stateY, io.aIn[i], io.bIn[i], nextX, nextY)) {
             nextX = 0.0f;
@@ -242,7 +234,7 @@ struct Run {
         run.stateY = run.held.y = io.y0In[i];
         run.running = true;
     }
-    run.up = {positive(gate), positive(reset)};
+    run.up = {isHigh(gate), isHigh(reset)};
     show(io, i, run.held);
 }
 
@@ -256,7 +248,7 @@ struct Run {
 {
     for (int32_t i = from; i < end; ++i) {
         if ((gateMatters && rises(io.gateIn[i], up.gate)) || rises(io.resetIn[i], up.reset)) return i;
-        up = {positive(io.gateIn[i]), positive(io.resetIn[i])};
+        up = {isHigh(io.gateIn[i]), isHigh(io.resetIn[i])};
         show(io, i, held);
     }
     return end;
@@ -428,7 +420,7 @@ void MapModule::generate(MapModule& m, int32_t offset, int32_t count)
     const int32_t mode = m.mode;
     const bool normalizeOn = m.normalize == 1;
     Run run{{m.heldX, m.heldY}, m.stateX, m.stateY, m.running,
-            {positive(m.prevGate), positive(m.prevReset)}};
+            {isHigh(m.prevGate), isHigh(m.prevReset)}};
 
     int32_t i = offset;
     while (i < end) {

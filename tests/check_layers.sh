@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The layers depend one way. In the sources: the framework includes nothing of
-# the generator; the host side (emulator, session, tools, benchmarks, fuzzer,
-# the WebAssembly host, test support) sees the map module only through its
-# narrow headers, never the class itself; the session, which both hosts drive
+# the generator; the numbers include nothing of the project; the host side
+# (emulator, session, tools, benchmarks, fuzzer, the WebAssembly host, test
+# support) sees the map module only through its narrow headers, never the
+# class itself; the session, which both hosts drive
 # the module through, knows neither the emulator nor a module's code; the
 # WebAssembly host never the emulator; a verdict's words and colours stand on
 # the analysis alone, and the analysis on the map's step alone. In the built
@@ -17,21 +18,23 @@ failures=0
 report() { [ -z "$2" ] || { echo "FAIL: $1:" >&2; echo "$2" >&2; failures=$((failures + 1)); }; }
 
 cd "$source_dir" || exit 1
-session_sources=(host/drive.h host/instance.* host/source.* host/session.* host/point_judge.*)
-
 report "the framework includes the generator" \
   "$(grep -rnE '#include.*generator/' framework/)"
 # A test-only module library (tools/command_line/tests/*_module.cpp) is a module, not a host.
 report "the host side compiles against MapModule" \
   "$(grep -rnE --exclude='*_module.cpp' '#include.*(generator/)?map_module\.h' host/ tools/ bench/ fuzz/ wasm/ tests/test_support.h)"
 report "the session includes the emulator, a host of its own or a verdict" \
-  "$(grep -nE '#include.*(host_emulator\.h|tools/|wasm/|verdict/|framework/(module_base|pin|exports))' "${session_sources[@]}")"
+  "$(grep -rnE '#include.*(host/emulator/|tools/|wasm/|verdict/|framework/(module_base|pin|exports))' host/session/)"
 report "the WebAssembly host includes the emulator" \
-  "$(grep -rnE '#include.*host_emulator\.h' wasm/)"
+  "$(grep -rnE '#include.*host/emulator/' wasm/)"
 report "the WebAssembly build links the emulator" \
-  "$(grep -nE 'tessel_host\b' wasm/CMakeLists.txt)"
+  "$(grep -nE 'tessel_emulator\b' wasm/CMakeLists.txt)"
 report "tessel-render's pictures include the host side or the tool's other rooms" \
   "$(grep -rnE '#include.*(host|framework|generator|wasm|tools/render|tools/command_line)/' tools/pictures/)"
+# Numbers are read and written in one place for every layer above, so that
+# place stands on the standard library alone.
+report "the numbers include another part of the project" \
+  "$(grep -rnE '#include "[a-z_]+/' numbers/ | grep -v '#include "numbers/')"
 report "a verdict includes more than the analysis" \
   "$(grep -rnE '#include.*(host|tools|framework|generator|wasm)/' verdict/)"
 # The analysis is plain C++ over the map's step: a chart, a take, a benchmark
@@ -64,7 +67,7 @@ fi
 # The signals a host patches into the inputs build for every host, the
 # WebAssembly one included: nothing of the emulator, the tools or the module.
 report "the signals include the emulator, the tools or the module" \
-  "$(grep -nE '#include.*(host_emulator|tools/|framework/|generator/)' host/signal.h host/signal.cpp)"
+  "$(grep -rnE '#include.*(host/emulator/|tools/|framework/|generator/)' host/session/signals/)"
 
 [ "$failures" -eq 0 ] && echo "layer checks passed"
 exit $((failures > 0))

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/host_emulator.h"
+#include "host/emulator/host_calls.h"
 
 namespace {
 

@@ -11,10 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "host/drive.h"
-#include "host/session.h"
-#include "host/signal.h"
-#include "host/source.h"
+#include "host/session/drive.h"
+#include "host/session/session.h"
+#include "host/session/signals/signal.h"
+#include "host/session/source.h"
+#include "host/session/volts_text.h"
 #include "test_support.h"
 
 using namespace tessel;
@@ -158,13 +159,7 @@ INSTANTIATE_TEST_SUITE_P(TakesAndSplits, SessionTake, testing::Combine(testing::
                              return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
                          });
 
-// Volts whose conversion gives `signal` back, exactly, as a signal's text.
-std::string voltsText(float signal)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g", double{signal} * host::kVoltsPerUnit);
-    return text;
-}
+using host::voltsText;
 
 host::SignalSource patched(const std::string& text, const Take& take)
 {
@@ -304,6 +299,14 @@ const AfterOpen kAfterOpen[] = {
          session.feed(ResetPin, sources.button);
      },
      {{GatePin, sep::Streaming}, {ResetPin, sep::Streaming}}},
+    {"AResetButtonStreamsWhileItsClockRuns", false,
+     [](host::Session& session, Sources& sources) {
+         sources.button.setClock(host::ResetClock(44100, 2.0));
+         session.feed(ResetPin, sources.button);
+         sources.button.setClock({});
+         session.feed(ResetPin, sources.button);
+     },
+     {{GatePin, sep::Streaming}, {ResetPin, sep::Streaming}, {ResetPin, sep::Static}}},
 };
 
 class Announcements : public testing::TestWithParam<AfterOpen> {};

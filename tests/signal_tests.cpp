@@ -1,18 +1,25 @@
 // The signals a host patches into the inputs: their grammar, their samples
-// worked out by hand, and that blocks do not change them.
+// worked out by hand, that blocks do not change them, whether they move
+// within a take, and a signal's shortest volts text.
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <numbers>
 #include <ostream>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "host/drive.h"
-#include "host/signal.h"
+#include "host/session/drive.h"
+#include "host/session/signals/signal.h"
+#include "host/session/source.h"
+#include "host/session/volts_text.h"
 
 using host::parseResetClock;
 using host::parseSignal;
@@ -217,5 +224,51 @@ INSTANTIATE_TEST_SUITE_P(
                     Clock{"0", {}, 44100, "0 is out of range: give more than 0 and at most half the rate, 22050 Hz"},
                     Clock{"22050.5", {}, 44100, "22050.5 is out of range"},
                     Clock{"inf", {}, 44100, "'inf' is not a finite number"}));
+
+// Whether a signal moves over a take of some length, or over a take without
+// end (0 samples), where only a constant is still.
+TEST(SignalSource, MovesWithinItsTake)
+{
+    const struct {
+        const char* text;
+        int64_t samples;
+        bool moves;
+    } rows[] = {
+        {"sine:1:0.5:3", 44100, true},  {"sine:1:0.5:3", 0, true},  {"sine:1:0:3", 0, false},
+        {"square:0:1:0.25", 44100, false}, {"square:0:1:0.25", 0, true}, {"steps:1,1@2", 0, false},
+    };
+    for (const auto& row : rows) {
+        const host::SignalParse parse = host::parseSignal(row.text, {44100, row.samples});
+        ASSERT_TRUE(parse.ok()) << parse.error;
+        EXPECT_EQ(host::SignalSource(parse.signal, row.samples).moves(), row.moves)
+            << row.text << " over " << row.samples;
+    }
+}
+
+// The shortest "%.*g" text of a signal's volts that reads back to it, as
+// printf and strtod make and read it.
+std::string printedVolts(float signal)
+{
+    char text[32];
+    for (int digits = 1; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, double{signal} * host::kVoltsPerUnit);
+        if (host::signalFromVolts(std::strtod(text, nullptr)) == signal) break;
+    }
+    return text;
+}
+
+// Knob values, a negative zero, tiny and huge signals, and floats at random.
+TEST(VoltsText, IsTheShortestPrintfTextThatReadsBack)
+{
+    for (const auto& [volts, text] : {std::pair{1.4, "1.4"}, {0.3, "0.3"}, {-0.0, "-0"}, {0.00005, "5e-05"},
+                                      {1e30, "1e+30"}})
+        EXPECT_EQ(host::voltsText(host::signalFromVolts(volts)), text);
+    std::mt19937 random(35);
+    for (int i = 0; i < 20000; ++i) {
+        const auto signal = std::bit_cast<float>(static_cast<uint32_t>(random()));
+        if (!std::isfinite(signal)) continue;
+        ASSERT_EQ(host::voltsText(signal), printedVolts(signal)) << signal;
+    }
+}
 
 }  // namespace

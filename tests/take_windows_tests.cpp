@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "host/drive.h"
-#include "host/point_judge.h"
-#include "host/session.h"
-#include "host/signal.h"
-#include "host/source.h"
+#include "host/session/drive.h"
+#include "host/session/point_judge.h"
+#include "host/session/session.h"
+#include "host/session/signals/signal.h"
+#include "host/session/source.h"
 #include "test_support.h"
 #include "verdict/words.h"
 

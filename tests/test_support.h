@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "generator/map_pins.h"
-#include "host/host_emulator.h"
+#include "host/emulator/hosted_module.h"
 
 namespace testing_support {
 

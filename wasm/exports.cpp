@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "analysis/orbit_analysis.h"
-#include "host/drive.h"
+#include "host/session/drive.h"
 #include "point_judge.h"
 #include "verdict/colours.h"
 #include "verdict/text.h"

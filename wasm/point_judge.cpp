@@ -3,7 +3,7 @@
 #include <new>
 
 #include "analysis/orbit_analysis.h"
-#include "host/drive.h"
+#include "host/session/drive.h"
 
 namespace web {
 

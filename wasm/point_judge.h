@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/point_judge.h"
+#include "host/session/point_judge.h"
 #include "web_host.h"
 
 namespace web {

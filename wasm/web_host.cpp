@@ -1,11 +1,11 @@
 #include "web_host.h"
 
-#include <algorithm>
 #include <new>
 #include <utility>
 
 #include "generator/map_pins.h"
-#include "host/drive.h"
+#include "generator/map_rules.h"
+#include "host/session/drive.h"
 
 namespace web {
 
@@ -59,11 +59,6 @@ int32_t SEP_CALL LinkedInstance::callback(ModuleRecord* record, int32_t opcode, 
     }
 }
 
-PatchedSignal::PatchedSignal(const host::Signal& patched, int64_t takeSamples)
-    : signal(patched), moving(takeSamples > 0 ? host::SignalSource(patched, takeSamples).moves() : patched.moves())
-{
-}
-
 HostedMap* HostedMap::create(int32_t sampleRate, int32_t blockSize)
 {
     if (sampleRate < host::kLeastRate || sampleRate > host::kMostRate) return nullptr;
@@ -74,16 +69,6 @@ HostedMap* HostedMap::create(int32_t sampleRate, int32_t blockSize)
         return nullptr;
     }
     return hosted;
-}
-
-void ResetInput::fill(int64_t start, float* samples, int32_t count)
-{
-    if (clock) clock->fill(samples, count, start);
-    else std::fill_n(samples, count, 0.0f);
-    if (pending && count > 0) {
-        samples[0] = host::kResetPulse;
-        pending = false;
-    }
 }
 
 HostedMap::HostedMap(int32_t sampleRate, int32_t blockSize)
@@ -178,11 +163,9 @@ void HostedMap::requestReset()
 void HostedMap::noteRestart(int64_t eventsBefore)
 {
     if (instance.eventsSent() == eventsBefore) return;
-    for (const Input& patched : inputs)
-        if (session.streams(patched.pin)) {
-            ++restartCount;
-            return;
-        }
+    if (restartsOnEvent(session.announced(X0Pin), session.announced(Y0Pin), session.announced(APin),
+                        session.announced(BPin)))
+        ++restartCount;
 }
 
 float HostedMap::firstSample(int32_t pin)

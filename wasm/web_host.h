@@ -10,11 +10,11 @@
 #include <string_view>
 
 #include "framework/boundary.h"
-#include "host/instance.h"
-#include "host/point_judge.h"
-#include "host/session.h"
-#include "host/signal.h"
-#include "host/source.h"
+#include "host/session/instance.h"
+#include "host/session/point_judge.h"
+#include "host/session/session.h"
+#include "host/session/signals/signal.h"
+#include "host/session/source.h"
 
 namespace web {
 
@@ -45,38 +45,6 @@ private:
     sep::ModuleRecord* record = nullptr;  // the module's; valid until Close
     bool sleepRequested = false;
     int64_t events = 0;
-};
-
-// Reset as a host patches it beside its button: a Reset clock, if any, and a
-// one-sample 5 V pulse at the first sample rendered after each press.
-class ResetInput final : public host::Source {
-public:
-    void press() { pressed = pending = true; }
-    void setClock(std::optional<host::ResetClock> pulses) { clock = pulses; }
-
-    bool moves() const override { return pressed || clock.has_value(); }
-    void fill(int64_t start, float* samples, int32_t count) override;
-
-private:
-    std::optional<host::ResetClock> clock;
-    bool pressed = false;
-    bool pending = false;
-};
-
-// A patched input's signal, over a take as host::SignalSource takes it, or
-// over a take without end (an instance played live), where a signal that is
-// no constant moves: found without scanning its samples, which would take
-// long for a slow square.
-class PatchedSignal final : public host::Source {
-public:
-    PatchedSignal(const host::Signal& patched, int64_t takeSamples);
-
-    bool moves() const override { return moving; }
-    void fill(int64_t start, float* samples, int32_t count) override { signal.fill(samples, count, start); }
-
-private:
-    host::Signal signal;
-    bool moving;
 };
 
 // One instance, hosted from creation to Close, driven take by take as the
@@ -142,7 +110,7 @@ private:
         explicit Input(int32_t inputPin) : pin(inputPin) {}
         int32_t pin;
         host::Constant constant;
-        std::optional<PatchedSignal> signal;
+        std::optional<host::SignalSource> signal;
         std::string text;  // the signal's, or empty
     };
 
@@ -150,7 +118,7 @@ private:
     void clockGate();
     Input& input(int32_t pin);
     float firstSample(int32_t pin);
-    // Counts a restart if the module heard an event since `eventsBefore` while an input streamed.
+    // Counts a restart if the module heard an event since `eventsBefore` that restarts the map.
     void noteRestart(int64_t eventsBefore);
 
     LinkedInstance instance;
@@ -158,7 +126,7 @@ private:
     const int32_t rate;
     std::array<Input, 4> inputs;  // x0, y0, a, b
     host::GateClock gate;
-    ResetInput reset;
+    host::ResetButton reset;
     bool gated = false;
     bool normalized = true;
     double gateHz = 0.0;

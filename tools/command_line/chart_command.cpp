@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "command.h"
+#include "numbers/write.h"
 #include "tools/pictures/chart_picture.h"
 #include "tools/render/chart_csv.h"
 
@@ -118,7 +119,7 @@ int runChart(const Arguments& arguments, const ChartAsked& asked)
     if (!arguments.quiet) {
         say("charted " + details);
         say(render::chartShares(chart));
-        say("in " + shortNumber(took.count()) + " s on " + std::to_string(chart.threads) +
+        say("in " + numbers::generalText(took.count()) + " s on " + std::to_string(chart.threads) +
             (chart.threads == 1 ? " thread" : " threads"));
         if (csvFile) say("wrote " + csvFile->path());
         if (pngFile) say("wrote " + pngFile->path());

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "host/host_emulator.h"
+#include "host/emulator/hosted_module.h"
 #include "options.h"
 #include "output_file.h"
 #include "progress.h"

@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "generator/map_step.h"
-#include "host/signal.h"
+#include "host/session/signals/signal.h"
+#include "numbers/write.h"
 #include "settings.h"
 #include "tool.h"
 #include "tools/render/input_wav.h"
@@ -15,7 +16,7 @@ namespace command_line {
 
 namespace {
 
-std::string volts(float signal) { return shortNumber(render::voltsFromSignal(signal)) + " V"; }
+std::string volts(float signal) { return numbers::generalText(render::voltsFromSignal(signal)) + " V"; }
 
 // Each output option writes one format, and its file is named for it.
 struct OutputFormat {
@@ -58,7 +59,7 @@ constexpr const char* kChartOptions[] = {"--plane", "--a-range", "--b-range", "-
 
 void addTakeOptions(CLI::App& app, Arguments& arguments)
 {
-    app.add_option("--seconds", arguments.seconds, "length, above 0 and at most " + shortNumber(kMaxSeconds))
+    app.add_option("--seconds", arguments.seconds, "length, above 0 and at most " + numbers::generalText(kMaxSeconds))
         ->type_name("S")->capture_default_str();
     app.add_option("--rate", arguments.rate, "sample rate, " + between(kMinRate, kMaxRate))
         ->type_name("HZ")->capture_default_str();
@@ -79,7 +80,7 @@ void addTakeOptions(CLI::App& app, Arguments& arguments)
     app.add_option("--y0", arguments.y0, "initial y, taken at each reset: volts, or a signal")
         ->type_name("V|SIGNAL")->capture_default_str();
     app.add_option("--normalize", arguments.normalize,
-                   "on: outputs scaled by " + shortNumber(tessel::kNormalizeGain) + ", to about +-5 V")
+                   "on: outputs scaled by " + numbers::generalText(tessel::kNormalizeGain) + ", to about +-5 V")
         ->check(CLI::IsMember({"on", "off"}))->type_name("on|off")->capture_default_str();
     app.add_option("--reset-at", arguments.resetAt,
                    "a one-sample " + volts(host::kResetPulse) + " pulse on Reset at that time; repeatable")

@@ -9,8 +9,8 @@
 #include <CLI/CLI.hpp>
 
 #include "analysis/orbit_analysis.h"
-#include "host/drive.h"
-#include "host/host_emulator.h"
+#include "host/emulator/hosted_module.h"
+#include "host/session/drive.h"
 
 namespace command_line {
 

@@ -14,6 +14,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include "numbers/write.h"
+
 namespace command_line {
 
 namespace {
@@ -115,14 +117,9 @@ void refuseToReplace(const std::string& path, const std::string& landing, const 
 
 std::string sizeText(uint64_t bytes)
 {
-    char text[32];
-    if (bytes < 1000000)
-        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
-    else if (bytes < 1000000000)
-        std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / 1e6);
-    else
-        std::snprintf(text, sizeof text, "%.2f GB", double(bytes) / 1e9);
-    return text;
+    if (bytes < 1000000) return std::to_string(bytes) + " bytes";
+    if (bytes < 1000000000) return numbers::fixedText(double(bytes) / 1e6, 1) + " MB";
+    return numbers::fixedText(double(bytes) / 1e9, 2) + " GB";
 }
 
 // The path resolved as far as the filesystem allows; as written where it

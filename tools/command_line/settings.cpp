@@ -1,12 +1,12 @@
 #include "settings.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <vector>
 
-#include "host/source.h"
+#include "host/session/source.h"
+#include "numbers/read.h"
+#include "numbers/write.h"
 #include "output_file.h"
 #include "tool.h"
 
@@ -16,13 +16,9 @@ namespace {
 
 double parseNumber(const std::string& option, const std::string& text)
 {
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(begin, &end);
-    if (text.empty() || end == begin || *end != '\0')
-        throw UsageError(option + ": '" + text + "' is not a number");
-    if (!std::isfinite(value) || errno == ERANGE) throw UsageError(option + ": '" + text + "' is not a finite number");
+    double value = 0.0;
+    const std::string why = numbers::readNumber(text, value);
+    if (!why.empty()) throw UsageError(option + ": " + why);
     return value;
 }
 
@@ -54,7 +50,7 @@ int64_t takeSamples(const Arguments& arguments, int32_t sampleRate)
     const double seconds = parseNumber("--seconds", arguments.seconds);
     if (!(seconds > 0.0 && seconds <= kMaxSeconds))
         throw UsageError("--seconds: " + arguments.seconds + " is out of range: give more than 0 and at most " +
-                         shortNumber(kMaxSeconds) + " seconds");
+                         numbers::generalText(kMaxSeconds) + " seconds");
     const int64_t samples = std::llround(seconds * sampleRate);
     if (samples < 1)
         throw UsageError("--seconds: " + arguments.seconds + " s is shorter than one sample at " + arguments.rate +
@@ -149,8 +145,8 @@ render::Scenario scenarioFrom(const Arguments& arguments, const CLI::App& app)
     const double highestGate = host::mostGateHz(scenario.sampleRate);
     if (scenario.gated && !host::acceptsGateHz(scenario.sampleRate, scenario.gateHz))
         throw UsageError("--gate-hz: " + arguments.gateHz +
-                         " is out of range: give more than 0 and at most half the rate, " + shortNumber(highestGate) +
-                         " Hz");
+                         " is out of range: give more than 0 and at most half the rate, " +
+                         numbers::generalText(highestGate) + " Hz");
 
     const host::SignalTake take{scenario.sampleRate, scenario.samples};
     scenario.a = parseSignal("--a", arguments.a, take);

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "command.h"
-#include "host/point_judge.h"
+#include "host/session/point_judge.h"
+#include "numbers/write.h"
 #include "settings.h"
 #include "take_story.h"
 #include "tools/pictures/take_picture.h"
@@ -112,7 +113,7 @@ pictures::Caption pictureCaption(const char* moduleName, const Scenario& scenari
                                  const TakeStory& story)
 {
     return {std::string(moduleName) + ":  x(n+1) = 1 + y(n) - a x(n)^2,  y(n+1) = b x(n)",
-            shortNumber(double(scenario.samples) / scenario.sampleRate) + " s at " +
+            numbers::generalText(double(scenario.samples) / scenario.sampleRate) + " s at " +
                 std::to_string(scenario.sampleRate) + " Hz, " + describe(scenario, arguments),
             story.caption};
 }
@@ -164,12 +165,11 @@ void reportTake(const HostedLibrary& hosted, const Scenario& scenario, const Arg
     const char* identifier = hosted.properties.identifier ? hosted.properties.identifier : "";
     say(std::string(hosted.properties.name) + " (" + identifier + ") from " + hosted.path);
     say("rendered " + std::to_string(scenario.samples) + " samples, " +
-        shortNumber(double(scenario.samples) / scenario.sampleRate) + " s at " + std::to_string(scenario.sampleRate) +
-        " Hz in blocks of " + std::to_string(scenario.blockSize) + ": " + settingsText(scenario, arguments));
-    char peaks[96];
-    std::snprintf(peaks, sizeof peaks, "peak |x| %.4f V, peak |y| %.4f V", render::voltsFromSignal(take.sums.peakX),
-                  render::voltsFromSignal(take.sums.peakY));
-    say(peaks);
+        numbers::generalText(double(scenario.samples) / scenario.sampleRate) + " s at " +
+        std::to_string(scenario.sampleRate) + " Hz in blocks of " + std::to_string(scenario.blockSize) + ": " +
+        settingsText(scenario, arguments));
+    say("peak |x| " + numbers::fixedText(render::voltsFromSignal(take.sums.peakX), 4) + " V, peak |y| " +
+        numbers::fixedText(render::voltsFromSignal(take.sums.peakY), 4) + " V");
     for (const std::string& line : take.story.holds) say(line);
     say(take.story.stop);
     if (!take.story.summary.empty()) say(take.story.summary);

@@ -1,5 +1,6 @@
 #include "take_story.h"
 
+#include "numbers/write.h"
 #include "tool.h"
 #include "verdict/words.h"
 
@@ -12,7 +13,7 @@ using tessel::MapPin;
 
 std::string seconds(int64_t sample, const Scenario& scenario)
 {
-    return shortNumber(double(sample) / scenario.sampleRate) + " s";
+    return numbers::generalText(double(sample) / scenario.sampleRate) + " s";
 }
 
 std::string fileText(const render::InputWav& file)
@@ -118,9 +119,10 @@ void tellSound(const host::TakeWindows& windows, const Scenario& scenario, const
 
 std::string describe(const Scenario& scenario, const Arguments& arguments)
 {
+    using numbers::generalText;
     std::string text = !scenario.gated                    ? "continuous"
                         : scenario.fileFor(tessel::GatePin) ? "gated, " + inputText(scenario, tessel::GatePin, "")
-                                                            : "gated at " + shortNumber(scenario.gateHz) + " Hz";
+                                                            : "gated at " + generalText(scenario.gateHz) + " Hz";
     return text + ", " + inputText(scenario, tessel::APin, arguments.a) + ", " +
            inputText(scenario, tessel::BPin, arguments.b) + ", " + inputText(scenario, tessel::X0Pin, arguments.x0) +
            ", " + inputText(scenario, tessel::Y0Pin, arguments.y0) + ", normalize " + arguments.normalize;
@@ -149,7 +151,7 @@ TakeStory tell(const Scenario& scenario, const Arguments& arguments, const TakeS
             story.holds.push_back("--input " + std::string(render::inputPinName(file->option().pin)) + "=" +
                                   fileText(*file) + ": the take outlasts the file's " +
                                   std::to_string(file->fileSamples()) + " samples, so it holds the last, " +
-                                  shortNumber(render::voltsFromSignal(file->lastHeard())) + " V, from " +
+                                  numbers::generalText(render::voltsFromSignal(file->lastHeard())) + " V, from " +
                                   seconds(file->fileSamples(), scenario));
     return story;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/point_judge.h"
+#include "host/session/point_judge.h"
 #include "options.h"
 #include "tools/render/scenario.h"
 #include "tools/render/take_orbit.h"

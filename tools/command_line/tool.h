@@ -27,7 +27,4 @@ struct UsageError : Failure {
 // One line on stderr, after the tool's name.
 void say(const std::string& line);
 
-// A number as printf's "%g" writes it: "0.25", "1e+06".
-std::string shortNumber(double value);
-
 }  // namespace command_line

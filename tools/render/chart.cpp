@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "host/point_judge.h"
+#include "host/session/point_judge.h"
 #include "scenario.h"
 
 namespace render {

@@ -1,23 +1,15 @@
 #include "chart_csv.h"
 
 #include <array>
-#include <cstdlib>
 #include <vector>
 
+#include "host/session/volts_text.h"
+#include "numbers/write.h"
 #include "scenario.h"
 
 namespace render {
 
-std::string voltsText(float signal)
-{
-    const double volts = voltsFromSignal(signal);
-    char text[32];
-    for (int digits = 1; digits <= 17; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, volts);
-        if (host::signalFromVolts(std::strtod(text, nullptr)) == signal) break;
-    }
-    return text;
-}
+using host::voltsText;
 
 bool writeChartCsv(std::FILE* file, const Chart& chart)
 {
@@ -34,13 +26,12 @@ bool writeChartCsv(std::FILE* file, const Chart& chart)
         const std::string& v = upTexts[point / width];
         const bool ab = s.plane == Plane::AB;
         const analysis::OrbitClass& orbit = chart.points[point];
-        char lyapunov[32] = "";
-        if (orbit.outcome == analysis::Outcome::Quasi || orbit.outcome == analysis::Outcome::Chaos)
-            std::snprintf(lyapunov, sizeof lyapunov, "%.6f", orbit.lyapunov);
+        const bool exponent = orbit.outcome == analysis::Outcome::Quasi || orbit.outcome == analysis::Outcome::Chaos;
+        const std::string lyapunov = exponent ? numbers::fixedText(orbit.lyapunov, 6) : "";
         const std::string settle = orbit.settle >= 0 ? std::to_string(orbit.settle) : "";
         std::fprintf(file, "%s,%s,%s,%s,%s,%d,%lld,%s,%s\n", (ab ? h : fixed[0]).c_str(), (ab ? v : fixed[1]).c_str(),
                      (ab ? fixed[2] : h).c_str(), (ab ? fixed[3] : v).c_str(), analysis::outcomeName(orbit.outcome),
-                     static_cast<int>(orbit.period), static_cast<long long>(orbit.steps), lyapunov, settle.c_str());
+                     static_cast<int>(orbit.period), static_cast<long long>(orbit.steps), lyapunov.c_str(), settle.c_str());
     }
     return std::ferror(file) == 0;
 }

@@ -12,7 +12,7 @@
 #include <sndfile.h>
 
 #include "generator/map_pins.h"
-#include "host/source.h"
+#include "host/session/source.h"
 
 namespace render {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "generator/map_pins.h"
-#include "host/session.h"
-#include "host/source.h"
+#include "host/session/session.h"
+#include "host/session/source.h"
 
 namespace render {
 

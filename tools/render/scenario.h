@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "generator/map_pins.h"
-#include "host/drive.h"
-#include "host/host_emulator.h"
-#include "host/signal.h"
+#include "host/emulator/hosted_module.h"
+#include "host/session/drive.h"
+#include "host/session/signals/signal.h"
 #include "input_wav.h"
 
 namespace render {

@@ -12,7 +12,7 @@
 
 #include "analysis/orbit_analysis.h"
 #include "generator/map_step.h"
-#include "host/drive.h"
+#include "host/session/drive.h"
 #include "tool_run.h"
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/host_emulator.h"
+#include "host/emulator/hosted_module.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;

@@ -12,8 +12,8 @@
 #include <png.h>
 #include <sndfile.h>
 
-#include "host/host_emulator.h"
-#include "host/signal.h"
+#include "host/emulator/hosted_module.h"
+#include "host/session/signals/signal.h"
 #include "tools/render/input_wav.h"
 #include "tools/render/scenario.h"
 #include "tool_run.h"

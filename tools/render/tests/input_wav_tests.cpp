@@ -12,11 +12,11 @@
 #include <sndfile.h>
 
 #include "generator/map_step.h"
-#include "host/drive.h"
-#include "host/host_emulator.h"
-#include "host/session.h"
-#include "tools/render/input_wav.h"
+#include "host/emulator/hosted_module.h"
+#include "host/session/drive.h"
+#include "host/session/session.h"
 #include "tools/command_line/tests/tool_run.h"
+#include "tools/render/input_wav.h"
 
 using namespace tessel;
 using render::InputOption;

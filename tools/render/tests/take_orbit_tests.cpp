@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "analysis/orbit_analysis.h"
-#include "host/host_emulator.h"
-#include "tools/render/take_orbit.h"
+#include "host/emulator/hosted_module.h"
 #include "tools/render/scenario.h"
+#include "tools/render/take_orbit.h"
 
 namespace {
 

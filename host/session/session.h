@@ -63,8 +63,9 @@ public:
     // What an input pin was fed in the last block rendered, or null for a pin without a buffer.
     const float* input(int32_t pin) const { return connected ? instance.buffer(pin) : nullptr; }
     int32_t blockSize() const { return block; }
-    // Whether an input pin was last announced Streaming.
-    bool streams(int32_t pin) const { return connected && inputs[pin].announced == sep::Streaming; }
+    // The status an input pin was last announced with, and whether that was Streaming.
+    int32_t announced(int32_t pin) const { return connected ? inputs[pin].announced : sep::Static; }
+    bool streams(int32_t pin) const { return announced(pin) == sep::Streaming; }
     int64_t samples() const { return clock; }  // rendered so far: the host's sample clock
 
     // The first sample of the run of exact zeros on both outputs that lasts

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "signal.h"
+#include "signals/signal.h"
 
 namespace host {
 
@@ -56,8 +56,11 @@ private:
 };
 
 // A patched signal: an LFO, a ramp, a sequencer, or a constant given as one.
-// It moves if its samples differ anywhere in the take: a square wave whose
-// first jump falls after the take's end is as still as a constant there.
+// Over a take of `takeSamples` it moves if its samples differ anywhere in
+// the take: a square wave whose first jump falls after the take's end is as
+// still as a constant there. Over a take without end (0 samples, an instance
+// played live) it moves unless it is a constant: found without scanning its
+// samples, which would never end.
 class SignalSource final : public Source {
 public:
     SignalSource(Signal signal, int64_t takeSamples);
@@ -85,16 +88,19 @@ private:
     std::optional<ResetClock> clock;
 };
 
-// A Reset button: a one-sample 5 V pulse at the first sample rendered after
-// each press. Once pressed it moves for good, since it may be pressed again.
+// A Reset button beside a Reset clock, if any: the clock's pulses, and a
+// one-sample 5 V pulse at the first sample rendered after each press. Once
+// pressed it moves for good, since it may be pressed again.
 class ResetButton final : public Source {
 public:
     void press() { pressed = pending = true; }
+    void setClock(std::optional<ResetClock> pulses) { clock = pulses; }
 
-    bool moves() const override { return pressed; }
+    bool moves() const override { return pressed || clock; }
     void fill(int64_t start, float* samples, int32_t count) override;
 
 private:
+    std::optional<ResetClock> clock;
     bool pressed = false;
     bool pending = false;
 };

@@ -1,5 +1,6 @@
-// Numbers in a verdict's words, written without stdio, against what printf
+// Numbers written without stdio, against what printf
 // writes for them: exact decimals, ties to even, the sign of a negative zero.
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -8,14 +9,14 @@
 
 #include <gtest/gtest.h>
 
-#include "verdict/text.h"
+#include "numbers/write.h"
 
 namespace {
 
 std::string fixed(double value, int decimals)
 {
     char text[32];
-    text[verdict::writeFixed(text, value, decimals)] = '\0';
+    text[numbers::writeFixed(text, value, decimals)] = '\0';
     return text;
 }
 
@@ -83,7 +84,7 @@ TEST(ThreeDigits, RoundAndWriteInFull)
 {
     for (const DigitsCase& row : kDigits) {
         char text[32];
-        text[verdict::writeThreeDigits(text, row.value)] = '\0';
+        text[numbers::writeThreeDigits(text, row.value)] = '\0';
         EXPECT_STREQ(text, row.text) << row.value;
     }
 }
@@ -97,8 +98,59 @@ TEST(Significant, SixDigitsAsPrintfG)
     for (const double value : kSeconds) {
         char expected[32], text[40];
         std::snprintf(expected, sizeof expected, "%g", value);
-        text[verdict::writeSignificant(text, value, 6)] = '\0';
+        text[numbers::writeSignificant(text, value, 6)] = '\0';
         EXPECT_STREQ(text, expected) << value;
+    }
+}
+
+struct GeneralCase {
+    double value;
+    int digits;
+    const char* text;
+};
+
+// Where "%g" takes an exponent (below 0.0001 or from 10^digits, once
+// rounded), exact ties to even, a double's extremes, a negative zero.
+const GeneralCase kGeneral[] = {
+    {0.0001, 6, "0.0001"},      {0.000099999999, 6, "0.0001"}, {0.00009999, 6, "9.999e-05"},
+    {999999.5, 6, "1e+06"},     {999999.4, 6, "999999"},       {123456789.0, 9, "123456789"},
+    {-1e9, 9, "-1e+09"},        {-0.0, 6, "-0"},               {0.0, 1, "0"},
+    {0.125, 2, "0.12"},         {0.375, 2, "0.38"},            {2.5, 1, "2"},
+    {1e100, 6, "1e+100"},       {0.1, 17, "0.10000000000000001"}, {5e-324, 17, "4.9406564584124654e-324"},
+    {1.7976931348623157e308, 17, "1.7976931348623157e+308"},   {1400.0, 3, "1.4e+03"},
+};
+
+std::string general(double value, int digits)
+{
+    char text[40];
+    text[numbers::writeGeneral(text, value, digits)] = '\0';
+    return text;
+}
+
+std::string printedGeneral(double value, int digits)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    return text;
+}
+
+TEST(General, IsWhatPrintfWrites)
+{
+    for (const GeneralCase& row : kGeneral) {
+        EXPECT_EQ(general(row.value, row.digits), row.text) << row.value;
+        EXPECT_EQ(general(row.value, row.digits), printedGeneral(row.value, row.digits)) << row.value;
+    }
+}
+
+// Doubles of every magnitude, subnormals included, at random, against printf.
+TEST(GeneralAtRandom, IsWhatPrintfWrites)
+{
+    std::mt19937_64 random(20261208);
+    for (int i = 0; i < 20000; ++i) {
+        const double value = std::bit_cast<double>(uint64_t{random()});
+        if (!std::isfinite(value)) continue;
+        const int digits = 1 + static_cast<int>(random() % 17);
+        ASSERT_EQ(general(value, digits), printedGeneral(value, digits)) << value << " to " << digits;
     }
 }
 
@@ -107,7 +159,7 @@ TEST(Whole, WritesEveryInt64)
     for (const auto& [value, text] : {std::pair<int64_t, const char*>{0, "0"}, {-42, "-42"}, {3947, "3947"},
                                       {INT64_MIN, "-9223372036854775808"}, {INT64_MAX, "9223372036854775807"}}) {
         char written[32];
-        written[verdict::writeWhole(written, value)] = '\0';
+        written[numbers::writeWhole(written, value)] = '\0';
         EXPECT_STREQ(written, text);
     }
 }

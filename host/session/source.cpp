@@ -28,6 +28,7 @@ namespace {
 bool movesWithin(const Signal& signal, int64_t takeSamples)
 {
     if (!signal.moves()) return false;
+    if (takeSamples == 0) return true;  // a take without end: a signal that is no constant moves at last
     constexpr int32_t kScan = 256;
     float samples[kScan];
     const float first = signal.sampleAt(0);
@@ -38,6 +39,13 @@ bool movesWithin(const Signal& signal, int64_t takeSamples)
             if (std::memcmp(&samples[i], &first, sizeof first) != 0) return true;
     }
     return false;
+}
+
+// A Reset clock's pulses, or 0 V without one.
+void fillClock(const std::optional<ResetClock>& clock, int64_t start, float* out, int32_t count)
+{
+    if (clock) clock->fill(out, count, start);
+    else std::fill_n(out, count, 0.0f);
 }
 
 }  // namespace
@@ -55,16 +63,15 @@ ResetPulses::ResetPulses(std::vector<int64_t> pulses, std::optional<ResetClock> 
 
 void ResetPulses::fill(int64_t start, float* out, int32_t count)
 {
-    if (clock) clock->fill(out, count, start);
-    else std::fill_n(out, count, 0.0f);
+    fillClock(clock, start, out, count);
     for (auto at = std::lower_bound(samples.begin(), samples.end(), start);
          at != samples.end() && *at < start + count; ++at)
         out[*at - start] = kResetPulse;
 }
 
-void ResetButton::fill(int64_t, float* samples, int32_t count)
+void ResetButton::fill(int64_t start, float* samples, int32_t count)
 {
-    std::fill_n(samples, count, 0.0f);
+    fillClock(clock, start, samples, count);
     if (pending && count > 0) {
         samples[0] = kResetPulse;
         pending = false;

@@ -3,18 +3,20 @@
 // the pin buffers, sends commands and events, calls the process entry, and
 // checks every call the module makes back. Tests and the benchmarks drive the
 // module through it directly; the render tool drives its instances through a
-// session (session.h).
+// session (host/session/session.h). Each instance is found from its record
+// in a registry shared by every thread.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "framework/boundary.h"
-#include "instance.h"
+#include "host/session/instance.h"
+#include "host_calls.h"
+#include "library.h"
 
 namespace host {
 
@@ -23,79 +25,6 @@ using sep::HostCallback;
 using sep::ModuleProperties;
 using sep::ModuleRecord;
 using sep::PinProperties;
-
-// A loaded module library and its two exports. Throws std::runtime_error when
-// the library does not load or lacks an export.
-class ModuleLibrary {
-public:
-    explicit ModuleLibrary(const std::string& path);
-    ~ModuleLibrary();
-    ModuleLibrary(const ModuleLibrary&) = delete;
-    ModuleLibrary& operator=(const ModuleLibrary&) = delete;
-
-    using GetModulePropertiesFunction = int32_t(SEP_CALL*)(int32_t index, ModuleProperties* properties);
-    using MakeModuleFunction = ModuleRecord*(SEP_CALL*)(int32_t index, int32_t kind,
-                                                        HostCallback callback, int32_t hostHandle);
-
-    GetModulePropertiesFunction getModuleProperties = nullptr;
-    MakeModuleFunction makeModule = nullptr;
-
-    // Any other export by name, such as a test library's hooks; null if absent.
-    void* symbol(const char* name) const;
-
-private:
-    void* handle = nullptr;
-};
-
-// The module library that this build produced, loaded once per process.
-const ModuleLibrary& builtModuleLibrary();
-const std::string& builtModulePath();
-
-// A path written at build time, as this process's loader takes it.
-std::string loadablePath(std::string buildPath);
-
-// One call the module made into the host, with all six arguments.
-struct HostCall {
-    const ModuleRecord* record;
-    int32_t opcode;
-    int32_t index;
-    int32_t value;
-    intptr_t pointer;
-    float floatValue;
-};
-
-// What the host interface fixes for a call into the host.
-enum class HostCallRule {
-    FloatValueZero,       // floatValue is 0 in every call, bit for bit
-    KnownPin,             // SetPinStatus, GetPinBuffer: a pin the host holds or the module declared
-    ClockReadFirst,       // SetPinStatus comes after a GetSampleClock
-    LastClock,            // SetPinStatus carries the host's last GetSampleClock answer
-    BufferArgumentsZero,  // GetPinBuffer: value and pointer 0
-    ArgumentsZero,        // GetSampleClock, RequestSleep, GetPinCount, ProcessChanged: index, value, pointer 0
-    KnownOpcode,          // one of the six opcodes a module sends
-    HostedRecord,         // the record is a hosted instance's
-};
-
-// One call that broke one rule.
-struct HostCallViolation {
-    HostCall call;
-    HostCallRule rule;
-    int32_t lastClock = 0;  // LastClock only: the answer the call should have carried
-
-    std::string describe() const;  // "host call 0 (index 6, ...): no such pin"
-};
-
-// Every call into the host is checked against what the host interface fixes
-// for its opcode. Each broken rule is kept here, for all instances of the
-// process on all threads, until taken: tests, the render tool and the
-// benchmarks fail on any. Both hand out a copy made under the log's lock.
-std::vector<HostCallViolation> hostCallViolations();
-std::vector<HostCallViolation> takeHostCallViolations();
-
-// Creates a module object: makeModule of a library, or a test's own factory.
-using ModuleFactory = std::function<ModuleRecord*(HostCallback callback, int32_t hostHandle)>;
-
-ModuleFactory factoryOf(const ModuleLibrary& library);
 
 // One instance as the host holds it. The host's answers: GetPinCount gives
 // `hostPinCount` (by default one pin per declaration connect() read),
@@ -148,7 +77,6 @@ private:
     std::optional<int32_t> lastSampleClock;  // the last answer to GetSampleClock
 
     int32_t pinCount() const;
-    void check(const HostCall& call) const;
 };
 
 }  // namespace host

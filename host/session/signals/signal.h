@@ -37,8 +37,8 @@
 // A wave or a ramp is worked out in the signal scale (CENTRE / 10 + DEPTH /
 // 10 times the shape) and rounded once to float; a constant, a sequencer's
 // step and a ramp's end are their volts as host::signalFromVolts converts
-// them. The Reset clock follows the Gate clock's rule in host/drive.h, whose
-// one call into libm, fmod, is exact.
+// them. The Reset clock follows the Gate clock's rule in
+// host/session/drive.h, whose one call into libm, fmod, is exact.
 #pragma once
 
 #include <cstdint>

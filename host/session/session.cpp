@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "generator/map_pins.h"
+#include "generator/map_rules.h"
 
 namespace host {
 
@@ -8,12 +9,10 @@ namespace {
 
 using namespace tessel;
 
-// A Gate or Reset sample above 0 V is high, as the module reads it; NaN never is.
-bool high(float sample) { return sample > 0.0f; }
-
-bool risesAt(const float* samples, int32_t i, bool highBefore)
+// Whether the sample before sample i of a block was high.
+bool highBefore(const float* samples, int32_t i, bool highBeforeBlock)
 {
-    return high(samples[i]) && !(i > 0 ? high(samples[i - 1]) : highBefore);
+    return i > 0 ? isHigh(samples[i - 1]) : highBeforeBlock;
 }
 
 }  // namespace
@@ -80,25 +79,22 @@ int32_t Session::renderBlock(int32_t count)
     return count;
 }
 
-// The last sample of the block at which a running map steps: every one in
-// Continuous mode, each rising Gate edge in Gated mode, none in any other;
-// a rising Reset edge loads x0 and y0 instead of a step.
+// The last sample of the block at which a running map steps, by the
+// module's own rule, with no rising Reset edge to load x0 and y0 over it.
 void Session::noteSteps(int32_t count)
 {
     const float* gate = instance.buffer(GatePin);
     const float* reset = instance.buffer(ResetPin);
     const int16_t mode = *instance.list(ModePin);
-    if (mode == Continuous || mode == Gated) {
-        for (int32_t i = count - 1; i >= 0; --i) {
-            const bool steps = mode == Continuous || risesAt(gate, i, gateWasHigh);
-            if (steps && !risesAt(reset, i, resetWasHigh)) {
-                lastStep = clock + i;
-                break;
-            }
+    for (int32_t i = count - 1; i >= 0; --i) {
+        if (stepsAt(mode, gate[i], highBefore(gate, i, gateWasHigh)) &&
+            !rises(reset[i], highBefore(reset, i, resetWasHigh))) {
+            lastStep = clock + i;
+            break;
         }
     }
-    gateWasHigh = high(gate[count - 1]);
-    resetWasHigh = high(reset[count - 1]);
+    gateWasHigh = isHigh(gate[count - 1]);
+    resetWasHigh = isHigh(reset[count - 1]);
 }
 
 void Session::noteOutputs(int32_t count)
