@@ -15,6 +15,9 @@ constexpr double kLowestPitchHz = 20.0;
 // apart within four steps) sounds as rough, hissing noise; below it the
 // orbit lingers near its cycles and the noise is smoother.
 constexpr double kRoughNoise = 0.2;
+// A fundamental this far under a cycle's loudest line is heard as faint: the
+// ear follows the loud line.
+constexpr double kFaintFundamentalDb = 12.0;
 
 // "1 step", "17 steps".
 Text& stepCount(Text& words, int64_t steps)
@@ -63,6 +66,46 @@ Text& heardCycle(Text& words, int32_t period, double stepsPerSecond, Stepping st
     return words;
 }
 
+// Hz as toneText writes a tone's: whole at the sample rate, three digits at a clock.
+Text& hzText(Text& words, double hz, Stepping stepping)
+{
+    if (stepping == Stepping::GateClock) words.threeDigits(hz);
+    else words.fixed(hz, 0);
+    return words << " Hz";
+}
+
+// Whether the ear hears a cycle's loudest line rather than its fundamental.
+bool faintFundamental(const analysis::OrbitClass& orbit, const analysis::Partials& partials)
+{
+    return orbit.outcome == Outcome::Cycle && partials.loudest > 1 &&
+           partials.fundamentalBelowDb >= kFaintFundamentalDb;
+}
+
+// "a faint 2,756 Hz under a loud whine at 22,050 Hz, the Nyquist rate".
+Text& faintUnderLoud(Text& words, int32_t period, double stepsPerSecond, Stepping stepping,
+                     const analysis::Partials& partials)
+{
+    groupedTone(words << "a faint ", period, stepsPerSecond, stepping);
+    const double loudHz = stepsPerSecond * partials.loudest / period;
+    Text loud;
+    hzText(loud, loudHz, stepping);
+    grouped(words << (loudHz > kEdgeOfHearingHz ? " under a loud whine at " : " under a loud tone of "), loud.c_str());
+    if (2 * partials.loudest == period && stepping == Stepping::EverySample) words << ", the Nyquist rate";
+    if (loudHz > kTopOfHearingHz) return words << ": above hearing";
+    if (loudHz > kEdgeOfHearingHz) return words << ": at the edge of hearing";
+    return words;
+}
+
+// "; its loudest line is harmonic 8 at 22050 Hz, the fundamental 48.3 dB below it".
+Text& loudestLine(Text& words, int32_t period, double stepsPerSecond, Stepping stepping,
+                  const analysis::Partials& partials)
+{
+    (words << "; its loudest line is harmonic ").whole(partials.loudest) << " at ";
+    hzText(words, stepsPerSecond * partials.loudest / period, stepping) << ", the fundamental ";
+    if (partials.fundamentalBelowDb >= analysis::kSilentDb) return words << "silent";
+    return words.fixed(partials.fundamentalBelowDb, 1) << " dB below it";
+}
+
 // What a cycle sounds like and from when: "a tone of 11025 Hz from step 31".
 Text& sounding(Text& words, const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping)
 {
@@ -86,14 +129,12 @@ Text& changeStart(Text& words, int64_t startSample, double sampleRate)
 
 Text toneText(int32_t period, double stepsPerSecond, Stepping stepping)
 {
-    const double hz = stepsPerSecond / period;
     Text words;
-    if (stepping == Stepping::GateClock) words.threeDigits(hz);
-    else words.fixed(hz, 0);
-    return words << " Hz";
+    return hzText(words, stepsPerSecond / period, stepping);
 }
 
-Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping)
+Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping,
+                   const analysis::Partials& partials)
 {
     Text words;
     switch (orbit.outcome) {
@@ -101,7 +142,9 @@ Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Ste
         return stepCount(words << "stops: the guard stopped the map after ", orbit.steps);
     case Outcome::Cycle:
         (words << "a cycle of period ").whole(orbit.period) << ": ";
-        return sounding(words, orbit, stepsPerSecond, stepping);
+        sounding(words, orbit, stepsPerSecond, stepping);
+        if (orbit.period > 1 && partials.loudest > 1) loudestLine(words, orbit.period, stepsPerSecond, stepping, partials);
+        return words;
     case Outcome::Quasi:
     case Outcome::Chaos:
         break;
@@ -116,7 +159,8 @@ Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Ste
     return exponent(words, orbit.lyapunov);
 }
 
-Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping)
+Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping,
+                    const analysis::Partials& partials)
 {
     Text words;
     switch (orbit.outcome) {
@@ -127,6 +171,8 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, St
         return words << " and waits for Reset";
     case Outcome::Cycle:
         if (orbit.period == 1) return words << "silent: a constant level";
+        if (faintFundamental(orbit, partials) && stepsPerSecond / orbit.period >= kLowestPitchHz)
+            return faintUnderLoud(words, orbit.period, stepsPerSecond, stepping, partials);
         return heardCycle(words, orbit.period, stepsPerSecond, stepping);
     case Outcome::Quasi:
         // Floats that repeat exactly sound as steadily as any cycle.

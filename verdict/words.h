@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "analysis/orbit_analysis.h"
+#include "analysis/partials.h"
 #include "text.h"
 
 namespace verdict {
@@ -25,17 +26,21 @@ Text toneText(int32_t period, double stepsPerSecond, Stepping stepping = Steppin
 // "a cycle of period 4: a tone of 11025 Hz from step 31", "chaos: a rounding
 // cycle of period 10 (a tone of 4410 Hz from step 3947) that the map has only
 // as an unstable cycle, or not at all; largest Lyapunov exponent 0.210000 per step".
+// A cycle whose loudest line is not its fundamental says where it is: "; its
+// loudest line is harmonic 8 at 22050 Hz, the fundamental 48.3 dB below it".
 Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
-                    Stepping stepping = Stepping::EverySample);
+                    Stepping stepping = Stepping::EverySample, const analysis::Partials& partials = {});
 
 // The same orbit as a musician hears it, said first and in short, thousands
 // grouped: "a steady tone of 11,025 Hz", "a steady tone of 22,050 Hz, the
 // Nyquist rate: above hearing", "noise, rough", "silent: a constant level",
 // "silent: the map stops after 1 step and waits for Reset"; at a Gate clock
 // slower than a pitch, "a line of steps that never repeats, too slow to be
-// heard as noise".
+// heard as noise". A tone whose fundamental lies far under its loudest line
+// is heard as that line: "a faint 2,756 Hz under a loud whine at 22,050 Hz,
+// the Nyquist rate".
 Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
-                    Stepping stepping = Stepping::EverySample);
+                    Stepping stepping = Stepping::EverySample, const analysis::Partials& partials = {});
 
 // A take's sound from the sample where it changes character, in short: "from
 // 0.186 s: a cycle of period 4, a tone of 11025 Hz", "from 1.300 s: chaos,

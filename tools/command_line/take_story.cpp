@@ -73,11 +73,15 @@ void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const A
     const analysis::OrbitClass judged = orbit.result();
     const bool tooShort = judged.outcome != analysis::Outcome::Stops && orbit.steps() < analysis::kLeastStepsToClassify;
     const std::string tooShortText = "too short to classify, " + std::to_string(orbit.steps()) + " steps";
-    const std::string words =
-        tooShort ? tooShortText : std::string(verdict::describeOrbit(judged, scenario.sampleRate).c_str());
+    const analysis::Partials partials = orbit.partials(judged);
+    const verdict::Stepping everySample = verdict::Stepping::EverySample;
+    const std::string words = tooShort ? tooShortText
+                                       : std::string(verdict::describeOrbit(judged, scenario.sampleRate,
+                                                                            everySample, partials).c_str());
     const bool afterReset = render::lastReset(scenario) >= 0;
     story.summary = std::string("in short") + (afterReset ? ", after the last reset" : "") + ": " +
-                    (tooShort ? tooShortText : verdict::summarizeOrbit(judged, scenario.sampleRate).c_str());
+                    (tooShort ? tooShortText
+                              : verdict::summarizeOrbit(judged, scenario.sampleRate, everySample, partials).c_str());
     story.orbit = std::string("the orbit") + (afterReset ? " after the last reset" : "") +
                   (scenario.normalize ? ", normalisation undone" : "") + ": " + words;
     if (judged.outcome != analysis::Outcome::Stops)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/orbit_analysis.h"
+#include "analysis/partials.h"
 #include "scenario.h"
 
 namespace render {
@@ -21,11 +22,17 @@ public:
 
     int64_t steps() const { return orbitSteps; }
     analysis::OrbitClass result() const { return orbit.result(); }
+    // Where the energy of a cycle found is, from its own samples.
+    analysis::Partials partials(const analysis::OrbitClass& judged) const
+    {
+        return analysis::cyclePartials(a, b, x0, y0, judged);
+    }
 
 private:
     int64_t firstIterate;
     int64_t orbitSteps;
     bool normalized;
+    float a, b, x0, y0;  // as the take holds them; the orbit is judged only where they do
     bool wanted = true;
     analysis::OrbitAnalysis orbit;
     std::vector<float> stateX, stateY;
