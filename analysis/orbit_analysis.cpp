@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "generator/map_step.h"
@@ -37,9 +38,6 @@ constexpr double kLeastAcrossShare = 0x1p-13;
 constexpr double kLeastSettleGap = 1e-5;
 
 constexpr double kLn2 = 0.69314718055994530942;
-
-// Host block size of the point driver, as the chart's.
-constexpr int32_t kPointBlock = 1024;
 
 bool isGuardZero(float x, float y)
 {
@@ -106,7 +104,8 @@ double largestGap(const float* x, const float* y, int64_t length, int32_t period
 
 // The least index from which each state before `end` is within `gap` of the
 // one `period` earlier, at least `period`. Judged from the end back, a run of
-// states at a time without branches, since most orbits settle early.
+// states at a time without branches, since most orbits settle early; a run
+// the floats repeat bit for bit, as most settled cycles do, is within any gap.
 int64_t settledFrom(const float* x, const float* y, int64_t end, int32_t period, double gap)
 {
     constexpr int64_t kRun = 16;
@@ -114,8 +113,14 @@ int64_t settledFrom(const float* x, const float* y, int64_t end, int32_t period,
         return int{std::abs(double{x[i]} - double{x[i - period]}) > gap} |
                int{std::abs(double{y[i]} - double{y[i - period]}) > gap};
     };
+    const auto repeatedExactly = [&](int64_t from) {
+        constexpr size_t kBytes = kRun * sizeof(float);
+        return std::memcmp(x + from, x + from - period, kBytes) == 0 &&
+               std::memcmp(y + from, y + from - period, kBytes) == 0;
+    };
     int64_t i = end - 1;
     for (; i - kRun + 1 >= period; i -= kRun) {
+        if (repeatedExactly(i - kRun + 1)) continue;
         bool any = false;
         for (int64_t k = 0; k < kRun; ++k) any |= apart(i - k);
         if (any) break;
@@ -369,22 +374,23 @@ OrbitClass OrbitAnalysis::result() const
     return result;
 }
 
+void PointOrbit::fill(float* xOut, float* yOut, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        advance();
+        xOut[i] = x;
+        yOut[i] = y;
+    }
+}
+
 OrbitClass judgePoint(float a, float b, float x0, float y0, int64_t steps)
 {
     OrbitAnalysis analysis(a, b, steps);
     float x[kPointBlock], y[kPointBlock];
-    float stateX = x0, stateY = y0;
-    bool running = true;
+    PointOrbit orbit({a, b, x0, y0});
     for (int64_t left = steps; left > 0;) {
         const auto count = static_cast<int32_t>(std::min<int64_t>(kPointBlock, left));
-        for (int32_t i = 0; i < count; ++i) {
-            float nextX = 0.0f, nextY = 0.0f;
-            running = running && tessel::mapStep(stateX, stateY, a, b, nextX, nextY);
-            stateX = running ? nextX : 0.0f;
-            stateY = running ? nextY : 0.0f;
-            x[i] = stateX;
-            y[i] = stateY;
-        }
+        orbit.fill(x, y, count);
         if (!analysis.add(x, y, count)) break;
         left -= count;
     }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "generator/map_step.h"
+
 namespace analysis {
 
 enum class Outcome { Stops, Cycle, Quasi, Chaos };
@@ -123,9 +125,41 @@ private:
     std::vector<float> historyX, historyY;
 };
 
+// The states a point's driver hands the analysis at a time, as the chart's host block.
+constexpr int32_t kPointBlock = 1024;
+
+// A point's inputs, in the signal scale.
+struct PointStart {
+    float a, b, x0, y0;
+};
+
 // The module's orbit at one point, driven exactly as the chart drives its
-// hosted instance: a reset to (x0, y0), then `steps` map steps with the
-// guard, the stopped map holding (+0, +0). Inputs in the signal scale.
+// hosted instance: a reset to (x0, y0), then map steps with the guard, the
+// stopped map holding (+0, +0).
+class PointOrbit {
+public:
+    PointOrbit() = default;
+    explicit PointOrbit(const PointStart& start) : x(start.x0), y(start.y0), a(start.a), b(start.b) {}
+
+    // One step; after it, (x, y) is the module's next output.
+    [[gnu::always_inline]] void advance()
+    {
+        float nextX = 0.0f, nextY = 0.0f;
+        running = tessel::mapStep(x, y, a, b, nextX, nextY) && running;
+        x = running ? nextX : 0.0f;
+        y = running ? nextY : 0.0f;
+    }
+    // The next `count` outputs.
+    void fill(float* xOut, float* yOut, int32_t count);
+
+    float x = 0.0f, y = 0.0f;
+    bool running = true;
+
+private:
+    float a = 0.0f, b = 0.0f;
+};
+
+// The orbit of `steps` iterates at one point, judged.
 OrbitClass judgePoint(float a, float b, float x0, float y0, int64_t steps);
 
 // The Normalize gain undone: the state whose scaled value the module wrote,

@@ -1,6 +1,9 @@
 // The chart: for every point of a grid over a plane of the inputs, what the
-// map does there, found by the module itself running hosted, one instance per
-// thread, each restarted per point by a Reset pulse.
+// map does there. A few probe points first check, hosted, that the module
+// library makes the map's own states and keeps the host interface; then the
+// map's step judges the points, several at once on each thread. A library
+// whose states differ is charted hosted, one instance per thread, each
+// restarted per point by a Reset pulse.
 #pragma once
 
 #include <cstdint>
@@ -30,11 +33,12 @@ struct ChartSettings {
     int32_t sampleRate = host::kUsualRate;
     // The inputs the plane leaves fixed, in the signal scale.
     float a = 0.0f, b = 0.0f, x0 = 0.0f, y0 = 0.0f;
+    // The band of rows charted, counted from the bottom, `rowTo` excluded;
+    // -1: up to the top.
+    int32_t rowFrom = 0, rowTo = -1;
 };
 
-struct ChartInputs {
-    float a, b, x0, y0;  // signal scale
-};
+using ChartInputs = analysis::PointStart;
 
 class Chart {
 public:
@@ -42,8 +46,10 @@ public:
 
     const ChartSettings settings;
     std::vector<float> across, up;  // each column's and each row's input, signal scale
-    std::vector<analysis::OrbitClass> points;  // row by row from the lowest, each row from the left
+    int32_t firstRow = 0;           // the band's lowest row
+    std::vector<analysis::OrbitClass> points;  // the band's, row by row from the lowest, each row from the left
     unsigned threads = 0;            // that computed them
+    bool hosted = false;             // the library's states differ from the map's: judged hosted
 
     ChartInputs inputsAt(size_t point) const;
 };
