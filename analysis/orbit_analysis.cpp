@@ -217,28 +217,42 @@ void OrbitAnalysis::keep(const float* x, const float* y, int32_t count)
     historyFrom += dropped;
 }
 
+// The tangents carried along the float states from `x` on, one step at a time.
+struct OrbitAnalysis::TangentRun {
+    Tangents t;
+    const float* x;
+    double jacobianXX, jacobianYX;
+    int32_t orthogonaliseMask;
+
+    [[gnu::always_inline]] void step()
+    {
+        const double slope = jacobianXX * double{*x++};
+        const double nextU1 = slope * t.ux + t.uy;
+        const double nextW1 = slope * t.wx + t.wy;
+        t.uy = jacobianYX * t.ux;
+        t.wy = jacobianYX * t.wx;
+        t.ux = nextU1;
+        t.wx = nextW1;
+        if ((++t.sinceRenormalised & orthogonaliseMask) == 0) orthogonalise(t.ux, t.uy, t.wx, t.wy);
+        if (t.sinceRenormalised < kRenormaliseEvery) return;
+        t.sinceRenormalised = 0;
+        t.exponentU += renormalise(t.ux, t.uy);
+        t.exponentW += renormalise(t.wx, t.wy);
+    }
+};
+
+OrbitAnalysis::TangentRun OrbitAnalysis::runFrom(const Tangents& t) const
+{
+    return {t, historyX.data() + (t.at - historyFrom), jacobianXX, jacobianYX, orthogonaliseMask};
+}
+
 void OrbitAnalysis::follow(Tangents& t, int64_t to) const
 {
     if (to <= t.at) return;
-    const float* x = historyX.data() + (t.at - historyFrom);
-    const int64_t count = to - t.at;
-    double u1 = t.ux, u2 = t.uy, w1 = t.wx, w2 = t.wy;
-    int32_t phase = t.sinceRenormalised;
-    for (int64_t i = 0; i < count; ++i) {
-        const double slope = jacobianXX * double{x[i]};
-        const double nextU1 = slope * u1 + u2;
-        const double nextW1 = slope * w1 + w2;
-        u2 = jacobianYX * u1;
-        w2 = jacobianYX * w1;
-        u1 = nextU1;
-        w1 = nextW1;
-        if ((++phase & orthogonaliseMask) == 0) orthogonalise(u1, u2, w1, w2);
-        if (phase < kRenormaliseEvery) continue;
-        phase = 0;
-        t.exponentU += renormalise(u1, u2);
-        t.exponentW += renormalise(w1, w2);
-    }
-    t = {u1, u2, w1, w2, t.exponentU, t.exponentW, phase, to};
+    TangentRun run = runFrom(t);
+    for (int64_t i = t.at; i < to; ++i) run.step();
+    t = run.t;
+    t.at = to;
 }
 
 int64_t OrbitAnalysis::windowLength() const { return std::min(seen - seen / 2, kCycleWindow); }
@@ -301,15 +315,17 @@ bool OrbitAnalysis::judgeCycle(OrbitClass& result, int32_t period, const Settles
     return true;
 }
 
-void OrbitAnalysis::measureExponents(OrbitClass& result, int64_t from) const
+void OrbitAnalysis::finish(Plan& plan) const
 {
-    Tangents t = tangents;
-    if (from != tangentFrom) t = Tangents{.at = from};
-    follow(t, seen);
-    const int64_t followed = seen - from;
-    orthogonalise(t.ux, t.uy, t.wx, t.wy);
-    result.lyapunov = exponentOf(t.ux, t.uy, t.exponentU, followed);
-    result.secondLyapunov = exponentOf(t.wx, t.wy, t.exponentW, followed);
+    if (plan.exponentsFrom >= 0) {
+        Tangents& t = plan.tangents;
+        const int64_t followed = seen - plan.exponentsFrom;
+        orthogonalise(t.ux, t.uy, t.wx, t.wy);
+        plan.result.lyapunov = exponentOf(t.ux, t.uy, t.exponentU, followed);
+        plan.result.secondLyapunov = exponentOf(t.wx, t.wy, t.exponentW, followed);
+    }
+    if (plan.result.outcome != Outcome::Stops && plan.result.outcome != Outcome::Cycle)
+        plan.result.outcome = plan.result.lyapunov > kChaosMargin ? Outcome::Chaos : Outcome::Quasi;
 }
 
 // Along a cycle the exponents are exact: the logarithms of the multipliers'
@@ -345,20 +361,21 @@ void OrbitAnalysis::measureCycleExponents(OrbitClass& result, int64_t from, int3
 // cycle, whose exponents are those along it; otherwise the exponents are
 // taken over the settled part, or over the second half when the floats never
 // settled.
-OrbitClass OrbitAnalysis::result() const
+OrbitAnalysis::Plan OrbitAnalysis::plan() const
 {
-    OrbitClass result;
+    Plan plan;
+    OrbitClass& result = plan.result;
     if (stoppedAt >= 0) {
         result.outcome = Outcome::Stops;
         result.steps = stoppedAt;
-        return result;
+        return plan;
     }
     result.steps = seen;
     const int32_t nearPeriod = finalPeriod(kRepeatGap);
     int64_t settled = -1;
     if (nearPeriod > 0) {
         const Settles settles = settlesOf(nearPeriod);
-        if (judgeCycle(result, nearPeriod, settles)) return result;
+        if (judgeCycle(result, nearPeriod, settles)) return plan;
         settled = settles.near;
     }
     const int32_t exactPeriod = nearPeriod > 0 ? finalPeriod(0.0) : 0;
@@ -368,10 +385,80 @@ OrbitClass OrbitAnalysis::result() const
         result.settle = settleOf(exactPeriod, 0.0);
         measureCycleExponents(result, result.settle, exactPeriod);
     } else {
-        measureExponents(result, settled >= 0 ? settled : tangentFrom);
+        plan.exponentsFrom = settled >= 0 ? settled : tangentFrom;
+        plan.tangents = plan.exponentsFrom == tangentFrom ? tangents : Tangents{.at = plan.exponentsFrom};
     }
-    result.outcome = result.lyapunov > kChaosMargin ? Outcome::Chaos : Outcome::Quasi;
-    return result;
+    return plan;
+}
+
+OrbitClass OrbitAnalysis::result() const
+{
+    Plan judged = plan();
+    if (judged.exponentsFrom >= 0) follow(judged.tangents, seen);
+    finish(judged);
+    return judged.result;
+}
+
+namespace {
+
+// Orbits whose tangents are followed step by step in turn, at most.
+constexpr size_t kTogether = 4;
+
+// N orbits' tangents `count` steps on, step by step in turn.
+template <size_t N, typename Run>
+void stepTogether(Run* runs, int64_t count)
+{
+    Run local[N];
+    std::copy(runs, runs + N, local);
+    for (int64_t i = 0; i < count; ++i) {
+#pragma GCC unroll 4
+        for (size_t k = 0; k < N; ++k) local[k].step();
+    }
+    std::copy(local, local + N, runs);
+}
+
+}  // namespace
+
+void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts)
+{
+    using TangentRun = OrbitAnalysis::TangentRun;
+    std::vector<OrbitAnalysis::Plan> plans;
+    std::vector<TangentRun> runs;
+    std::vector<int64_t> left;
+    std::vector<size_t> owners;
+    for (const OrbitAnalysis* orbit : orbits) {
+        plans.push_back(orbit->plan());
+        const OrbitAnalysis::Tangents& t = plans.back().tangents;
+        if (plans.back().exponentsFrom < 0 || t.at >= orbit->seen) continue;
+        runs.push_back(orbit->runFrom(t));
+        left.push_back(orbit->seen - t.at);
+        owners.push_back(plans.size() - 1);
+    }
+    // Runs of unequal length go together as far as the shortest, which then drops out.
+    while (!runs.empty()) {
+        const int64_t count = *std::min_element(left.begin(), left.end());
+        for (size_t from = 0; from < runs.size(); from += kTogether) {
+            switch (std::min<size_t>(kTogether, runs.size() - from)) {
+            case 1: stepTogether<1>(runs.data() + from, count); break;
+            case 2: stepTogether<2>(runs.data() + from, count); break;
+            case 3: stepTogether<3>(runs.data() + from, count); break;
+            default: stepTogether<kTogether>(runs.data() + from, count); break;
+            }
+        }
+        for (size_t k = runs.size(); k-- > 0;) {
+            left[k] -= count;
+            if (left[k] > 0) continue;
+            plans[owners[k]].tangents = runs[k].t;
+            const auto at = std::ptrdiff_t(k);
+            runs.erase(runs.begin() + at);
+            left.erase(left.begin() + at);
+            owners.erase(owners.begin() + at);
+        }
+    }
+    for (size_t k = 0; k < orbits.size(); ++k) {
+        orbits[k]->finish(plans[k]);
+        verdicts[k] = plans[k].result;
+    }
 }
 
 void PointOrbit::fill(float* xOut, float* yOut, int32_t count)

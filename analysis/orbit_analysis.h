@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "generator/map_step.h"
@@ -66,6 +67,8 @@ public:
     OrbitClass result() const;
 
 private:
+    friend void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts);
+
     // Two tangent vectors, each scaled by 2^its exponent sum, the second kept
     // orthogonal to the first, followed up to iterate `at`.
     struct Tangents {
@@ -75,8 +78,20 @@ private:
         int64_t at = 0;
     };
 
+    struct TangentRun;
+    TangentRun runFrom(const Tangents& tangents) const;
     // The tangents along the kept states up to iterate `to`.
     void follow(Tangents& tangents, int64_t to) const;
+    // The verdict but for the exponents, when they are wanted: then over the
+    // iterates from exponentsFrom on, `tangents` to be followed to the end.
+    struct Plan {
+        OrbitClass result;
+        int64_t exponentsFrom = -1;
+        Tangents tangents;
+    };
+    Plan plan() const;
+    // The exponents from the followed tangents, and the outcome they decide.
+    void finish(Plan& plan) const;
     void keep(const float* x, const float* y, int32_t count);
     int64_t windowLength() const;
     int32_t longestPeriod() const;
@@ -100,8 +115,6 @@ private:
     // Whether the floats follow an attracting cycle of the map, judged from
     // where they settled near a repetition of `period`; then its period and settle.
     bool judgeCycle(OrbitClass& result, int32_t period, const Settles& settles) const;
-    // The exponents over the iterates from `from` on.
-    void measureExponents(OrbitClass& result, int64_t from) const;
     // The exponents of the floats' exact cycle of `period` from `from` on.
     void measureCycleExponents(OrbitClass& result, int64_t from, int32_t period) const;
 
@@ -132,6 +145,10 @@ constexpr int32_t kPointBlock = 1024;
 struct PointStart {
     float a, b, x0, y0;
 };
+
+// The verdicts of several orbits whose add() has returned false, each its
+// result(), their exponents' tangents followed step by step in turn.
+void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts);
 
 // The module's orbit at one point, driven exactly as the chart drives its
 // hosted instance: a reset to (x0, y0), then map steps with the guard, the

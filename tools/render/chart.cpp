@@ -45,10 +45,11 @@ struct PointRunner {
     host::PointJudge judge;
 };
 
-// Whether the library's instance makes the map's own states at the probe
-// points; throws when it breaks the host interface.
-bool makesMapStates(const host::ModuleLibrary& library, const Chart& chart)
+}  // namespace
+
+bool makesMapStates(const host::ModuleLibrary& library, const ChartSettings& settings)
 {
+    const Chart chart(settings);
     std::vector<ChartInputs> probes;
     for (const auto& [a, b] : kProbeVolts) probes.push_back({host::signalFromVolts(a), host::signalFromVolts(b), 0, 0});
     for (const size_t point : {size_t{0}, chart.points.size() / 2, chart.points.size() - 1})
@@ -60,6 +61,8 @@ bool makesMapStates(const host::ModuleLibrary& library, const Chart& chart)
     refuseBrokenHostCalls();
     return same;
 }
+
+namespace {
 
 // The chart's points dealt out to the threads kPointsPerTask at a time.
 class Tasks {
@@ -118,7 +121,7 @@ void judgeHosted(const host::ModuleLibrary& library, Chart& chart, Tasks& tasks)
 
 Chart::Chart(const ChartSettings& settings)
     : settings(settings), across(size_t(settings.width)), up(size_t(settings.height)), firstRow(settings.rowFrom),
-      points(size_t(settings.width) * size_t((settings.rowTo < 0 ? settings.height : settings.rowTo) - firstRow))
+      points(size_t(settings.width) * size_t(settings.bandRows()))
 {
     for (int32_t i = 0; i < settings.width; ++i)
         across[i] = host::signalFromVolts(host::pointVolts(settings.acrossLow, settings.acrossHigh, settings.width, i));
@@ -135,10 +138,10 @@ ChartInputs Chart::inputsAt(size_t point) const
 }
 
 Chart computeChart(const host::ModuleLibrary& library, const ChartSettings& settings, unsigned threads,
-                   const ChartProgress& progress)
+                   const ChartProgress& progress, bool hosted)
 {
     Chart chart(settings);
-    chart.hosted = !makesMapStates(library, chart);
+    chart.hosted = hosted;
     Tasks tasks(chart.points.size());
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
     threads = static_cast<unsigned>(std::min<size_t>(threads, tasks.count()));

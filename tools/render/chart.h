@@ -36,6 +36,8 @@ struct ChartSettings {
     // The band of rows charted, counted from the bottom, `rowTo` excluded;
     // -1: up to the top.
     int32_t rowFrom = 0, rowTo = -1;
+
+    int32_t bandRows() const { return (rowTo < 0 ? height : rowTo) - rowFrom; }
 };
 
 using ChartInputs = analysis::PointStart;
@@ -49,7 +51,7 @@ public:
     int32_t firstRow = 0;           // the band's lowest row
     std::vector<analysis::OrbitClass> points;  // the band's, row by row from the lowest, each row from the left
     unsigned threads = 0;            // that computed them
-    bool hosted = false;             // the library's states differ from the map's: judged hosted
+    bool hosted = false;             // judged by hosted instances
 
     ChartInputs inputsAt(size_t point) const;
 };
@@ -58,10 +60,16 @@ public:
 // points done; it may throw to abandon the chart.
 using ChartProgress = std::function<void(int64_t done)>;
 
-// Charts the plane with `threads` hosted instances of `library` (0: one per
-// core). Throws std::runtime_error when the library makes no instance.
+// Whether an instance of `library` makes the map's own states, bit for bit,
+// at a few probe points (among them the chart's corners and middle). Throws
+// std::runtime_error when it makes no instance or breaks the host interface.
+bool makesMapStates(const host::ModuleLibrary& library, const ChartSettings& settings);
+
+// Charts the plane on `threads` threads (0: one per core), by the map's step,
+// or `hosted` by instances of `library`. Throws std::runtime_error when the
+// library makes no instance.
 Chart computeChart(const host::ModuleLibrary& library, const ChartSettings& settings, unsigned threads,
-                   const ChartProgress& progress);
+                   const ChartProgress& progress, bool hosted);
 
 // "stops 61.2%, constant 20.1%, ..." over the whole chart.
 std::string chartShares(const Chart& chart);
