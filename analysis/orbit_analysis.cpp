@@ -102,10 +102,36 @@ double largestGap(const float* x, const float* y, int64_t length, int32_t period
     return largest;
 }
 
+// Four floats at a time, as a vector register holds them.
+using Floats4 = float __attribute__((vector_size(16)));
+using Ints4 = int32_t __attribute__((vector_size(16)));
+
+Floats4 fourFrom(const float* at)
+{
+    Floats4 four;
+    std::memcpy(&four, at, sizeof four);
+    return four;
+}
+
+// A float difference below this is surely within `gap` in double: the float
+// difference is within 2^-24 of the exact one, which is within 2^-53 of the
+// double one.
+float surelyWithinGap(double gap) { return static_cast<float>(gap * (1.0 - 0x1p-20)); }
+
+// Whether each of the four states from `i` is surely within `gap` (by
+// surelyWithinGap) of the one `period` earlier.
+bool fourSurelyWithin(const float* x, const float* y, int64_t i, int32_t period, float sure)
+{
+    const Floats4 dx = fourFrom(x + i) - fourFrom(x + i - period);
+    const Floats4 dy = fourFrom(y + i) - fourFrom(y + i - period);
+    const Ints4 within = (dx <= sure) & (dx >= -sure) & (dy <= sure) & (dy >= -sure);
+    return (within[0] & within[1] & within[2] & within[3]) != 0;
+}
+
 // The least index from which each state before `end` is within `gap` of the
 // one `period` earlier, at least `period`. Judged from the end back, a run of
-// states at a time without branches, since most orbits settle early; a run
-// the floats repeat bit for bit, as most settled cycles do, is within any gap.
+// states at a time, since most orbits settle early: four at a time in float
+// where that surely decides, else in double without branches.
 int64_t settledFrom(const float* x, const float* y, int64_t end, int32_t period, double gap)
 {
     constexpr int64_t kRun = 16;
@@ -113,14 +139,15 @@ int64_t settledFrom(const float* x, const float* y, int64_t end, int32_t period,
         return int{std::abs(double{x[i]} - double{x[i - period]}) > gap} |
                int{std::abs(double{y[i]} - double{y[i - period]}) > gap};
     };
-    const auto repeatedExactly = [&](int64_t from) {
-        constexpr size_t kBytes = kRun * sizeof(float);
-        return std::memcmp(x + from, x + from - period, kBytes) == 0 &&
-               std::memcmp(y + from, y + from - period, kBytes) == 0;
+    const float sure = surelyWithinGap(gap);
+    const auto runSurelyWithin = [&](int64_t from) {
+        bool within = true;
+        for (int64_t k = 0; k < kRun; k += 4) within &= fourSurelyWithin(x, y, from + k, period, sure);
+        return within;
     };
     int64_t i = end - 1;
     for (; i - kRun + 1 >= period; i -= kRun) {
-        if (repeatedExactly(i - kRun + 1)) continue;
+        if (runSurelyWithin(i - kRun + 1)) continue;
         bool any = false;
         for (int64_t k = 0; k < kRun; ++k) any |= apart(i - k);
         if (any) break;

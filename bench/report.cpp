@@ -8,6 +8,12 @@ namespace bench {
 
 namespace {
 
+std::map<std::string, double>& blocksPerIteration()
+{
+    static std::map<std::string, double> blocks;
+    return blocks;
+}
+
 double median(std::vector<double> values)
 {
     if (values.empty()) return NAN;
@@ -18,13 +24,17 @@ double median(std::vector<double> values)
 
 }  // namespace
 
+void countBlocksPerIteration(const std::string& name, double blocks) { blocksPerIteration()[name] = blocks; }
+
 void Collector::ReportRuns(const std::vector<Run>& runs)
 {
     for (const Run& run : runs) {
         if (run.error_occurred) {
             errors.push_back(run.run_name.function_name + ": " + run.error_message);
         } else if (run.run_type == Run::RT_Iteration) {
-            times[run.run_name.function_name].push_back(run.GetAdjustedCPUTime());
+            const auto blocks = blocksPerIteration().find(run.run_name.function_name);
+            const double per = blocks == blocksPerIteration().end() ? 1.0 : blocks->second;
+            times[run.run_name.function_name].push_back(run.GetAdjustedCPUTime() / per);
         }
     }
     std::fputc('.', stderr);
