@@ -18,16 +18,11 @@ namespace {
 constexpr double kJacobianXFactor = -2.0 * tessel::kQuadraticFactor;
 constexpr double kJacobianYFactor = tessel::kYFactor;
 
-// The tangents' sizes are taken out every few steps, as powers of two read
-// from their exponent bits: no log, no rounding. Along an orbit the guard lets
-// stand (|x| < 0.2), sixteen Jacobians at the pins' a (at most 4 V) grow them
+// The tangent's size is taken out every few steps, as a power of two read
+// from its exponent bits: no log, no rounding. Along an orbit the guard lets
+// stand (|x| < 0.2), sixteen Jacobians at the pins' a (at most 4 V) grow it
 // by less than 2^70, far within double's range.
 constexpr int32_t kRenormaliseEvery = 16;
-// Each step can shrink the second tangent's part across the first, against
-// the whole, by up to |10·b| (the Jacobian's determinant over its larger
-// singular value squared, which is at least 1). It is made orthogonal again
-// before that part can fall below this share, so it keeps about 40 bits.
-constexpr double kLeastAcrossShare = 0x1p-13;
 
 // A cycle has sounded from the iterate on which each state is within this of
 // the state a period earlier (signal scale, 100 µV: -100 dB of the pins'
@@ -60,22 +55,39 @@ inline int64_t renormalise(Values&... values)
     return shift;
 }
 
-// w minus its component along u.
-inline void orthogonalise(double ux, double uy, double& wx, double& wy)
-{
-    const double along = ux * ux + uy * uy;
-    if (along == 0.0) return;
-    const double share = (wx * ux + wy * uy) / along;
-    wx -= share * ux;
-    wy -= share * uy;
-}
-
 double exponentOf(double u, double v, int64_t powers, int64_t followed)
 {
     if (followed <= 0) return 0.0;
     const double squared = u * u + v * v;
     if (squared == 0.0) return -std::numeric_limits<double>::infinity();
     return (double(powers) * kLn2 + 0.5 * naturalLog(squared)) / double(followed);
+}
+
+// Four floats at a time, as a vector register holds them.
+using Floats4 = float __attribute__((vector_size(16)));
+using Ints4 = int32_t __attribute__((vector_size(16)));
+
+[[gnu::always_inline]] inline Floats4 fourFrom(const float* at)
+{
+    Floats4 four;
+    std::memcpy(&four, at, sizeof four);
+    return four;
+}
+
+// A float difference below this is surely within `gap` in double: the float
+// difference is within 2^-24 of the exact one, which is within 2^-53 of the
+// double one.
+float surelyWithinGap(double gap) { return static_cast<float>(gap * (1.0 - 0x1p-20)); }
+
+// Whether each of the four states from `i` is surely within `gap` (by
+// surelyWithinGap) of the one `period` earlier.
+[[gnu::always_inline]] inline bool fourSurelyWithin(const float* x, const float* y, int64_t i, int32_t period,
+                                                    float sure)
+{
+    const Floats4 dx = fourFrom(x + i) - fourFrom(x + i - period);
+    const Floats4 dy = fourFrom(y + i) - fourFrom(y + i - period);
+    const Ints4 within = (dx <= sure) & (dx >= -sure) & (dy <= sure) & (dy >= -sure);
+    return (within[0] & within[1] & within[2] & within[3]) != 0;
 }
 
 // Whether the last `length` states repeat with `period` within `gap` (0:
@@ -100,32 +112,6 @@ double largestGap(const float* x, const float* y, int64_t length, int32_t period
                             std::abs(double{y[i]} - double{y[i - period]})});
     }
     return largest;
-}
-
-// Four floats at a time, as a vector register holds them.
-using Floats4 = float __attribute__((vector_size(16)));
-using Ints4 = int32_t __attribute__((vector_size(16)));
-
-Floats4 fourFrom(const float* at)
-{
-    Floats4 four;
-    std::memcpy(&four, at, sizeof four);
-    return four;
-}
-
-// A float difference below this is surely within `gap` in double: the float
-// difference is within 2^-24 of the exact one, which is within 2^-53 of the
-// double one.
-float surelyWithinGap(double gap) { return static_cast<float>(gap * (1.0 - 0x1p-20)); }
-
-// Whether each of the four states from `i` is surely within `gap` (by
-// surelyWithinGap) of the one `period` earlier.
-bool fourSurelyWithin(const float* x, const float* y, int64_t i, int32_t period, float sure)
-{
-    const Floats4 dx = fourFrom(x + i) - fourFrom(x + i - period);
-    const Floats4 dy = fourFrom(y + i) - fourFrom(y + i - period);
-    const Ints4 within = (dx <= sure) & (dx >= -sure) & (dy <= sure) & (dy >= -sure);
-    return (within[0] & within[1] & within[2] & within[3]) != 0;
 }
 
 // The least index from which each state before `end` is within `gap` of the
@@ -191,14 +177,7 @@ OrbitAnalysis::OrbitAnalysis(float a, float b, int64_t steps)
     : a(a), b(b), steps(steps), tangentFrom(steps / 2), jacobianXX(kJacobianXFactor * double{a}),
       jacobianYX(kJacobianYFactor * double{b})
 {
-    tangents.at = tangentFrom;
-    // The longest run of steps, a power of two dividing kRenormaliseEvery,
-    // over which |10·b|^steps stays above kLeastAcrossShare.
-    const double shrink = std::abs(jacobianYX);
-    int32_t every = 1;
-    for (double power = shrink * shrink; every < kRenormaliseEvery && power >= kLeastAcrossShare; power *= power)
-        every *= 2;
-    orthogonaliseMask = every - 1;
+    tangent.at = tangentFrom;
     const auto kept = static_cast<size_t>(std::min(steps, 2 * kSettleHistory));
     historyX.reserve(kept);
     historyY.reserve(kept);
@@ -238,42 +217,36 @@ void OrbitAnalysis::keep(const float* x, const float* y, int32_t count)
     historyY.insert(historyY.end(), y, y + count);
     if (int64_t(historyX.size()) <= 2 * kSettleHistory) return;
     const auto dropped = static_cast<std::ptrdiff_t>(int64_t(historyX.size()) - kSettleHistory);
-    follow(tangents, historyFrom + dropped);
+    follow(tangent, historyFrom + dropped);
     historyX.erase(historyX.begin(), historyX.begin() + dropped);
     historyY.erase(historyY.begin(), historyY.begin() + dropped);
     historyFrom += dropped;
 }
 
-// The tangents carried along the float states from `x` on, one step at a time.
+// The tangent carried along the float states from `x` on, one step at a time.
 struct OrbitAnalysis::TangentRun {
-    Tangents t;
+    Tangent t;
     const float* x;
     double jacobianXX, jacobianYX;
-    int32_t orthogonaliseMask;
 
     [[gnu::always_inline]] void step()
     {
         const double slope = jacobianXX * double{*x++};
-        const double nextU1 = slope * t.ux + t.uy;
-        const double nextW1 = slope * t.wx + t.wy;
-        t.uy = jacobianYX * t.ux;
-        t.wy = jacobianYX * t.wx;
-        t.ux = nextU1;
-        t.wx = nextW1;
-        if ((++t.sinceRenormalised & orthogonaliseMask) == 0) orthogonalise(t.ux, t.uy, t.wx, t.wy);
-        if (t.sinceRenormalised < kRenormaliseEvery) return;
+        const double nextX = slope * t.x + t.y;
+        t.y = jacobianYX * t.x;
+        t.x = nextX;
+        if (++t.sinceRenormalised < kRenormaliseEvery) return;
         t.sinceRenormalised = 0;
-        t.exponentU += renormalise(t.ux, t.uy);
-        t.exponentW += renormalise(t.wx, t.wy);
+        t.exponent += renormalise(t.x, t.y);
     }
 };
 
-OrbitAnalysis::TangentRun OrbitAnalysis::runFrom(const Tangents& t) const
+OrbitAnalysis::TangentRun OrbitAnalysis::runFrom(const Tangent& t) const
 {
-    return {t, historyX.data() + (t.at - historyFrom), jacobianXX, jacobianYX, orthogonaliseMask};
+    return {t, historyX.data() + (t.at - historyFrom), jacobianXX, jacobianYX};
 }
 
-void OrbitAnalysis::follow(Tangents& t, int64_t to) const
+void OrbitAnalysis::follow(Tangent& t, int64_t to) const
 {
     if (to <= t.at) return;
     TangentRun run = runFrom(t);
@@ -345,19 +318,24 @@ bool OrbitAnalysis::judgeCycle(OrbitClass& result, int32_t period, const Settles
 void OrbitAnalysis::finish(Plan& plan) const
 {
     if (plan.exponentsFrom >= 0) {
-        Tangents& t = plan.tangents;
-        const int64_t followed = seen - plan.exponentsFrom;
-        orthogonalise(t.ux, t.uy, t.wx, t.wy);
-        plan.result.lyapunov = exponentOf(t.ux, t.uy, t.exponentU, followed);
-        plan.result.secondLyapunov = exponentOf(t.wx, t.wy, t.exponentW, followed);
+        const Tangent& t = plan.tangent;
+        plan.result.lyapunov = exponentOf(t.x, t.y, t.exponent, seen - plan.exponentsFrom);
+        plan.result.secondLyapunov = secondExponent(plan.result.lyapunov);
     }
     if (plan.result.outcome != Outcome::Stops && plan.result.outcome != Outcome::Cycle)
         plan.result.outcome = plan.result.lyapunov > kChaosMargin ? Outcome::Chaos : Outcome::Quasi;
 }
 
+// The map shrinks every area by |10·b| a step, so the two exponents sum to
+// ln|10·b|: the second is that less the first.
+double OrbitAnalysis::secondExponent(double first) const
+{
+    return jacobianYX != 0.0 ? naturalLog(std::abs(jacobianYX)) - first
+                             : -std::numeric_limits<double>::infinity();
+}
+
 // Along a cycle the exponents are exact: the logarithms of the multipliers'
-// sizes, those of the Jacobians' product once around, per step. Its
-// determinant is (-10·b)^period, so the second is ln|10·b| less the first.
+// sizes, those of the Jacobians' product once around, per step.
 void OrbitAnalysis::measureCycleExponents(OrbitClass& result, int64_t from, int32_t period) const
 {
     const float* x = historyX.data() + (from - historyFrom);
@@ -380,7 +358,7 @@ void OrbitAnalysis::measureCycleExponents(OrbitClass& result, int64_t from, int3
     constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
     result.lyapunov =
         largest > 0.0 ? (double(powers) * kLn2 + naturalLog(largest)) / double(period) : kMinusInfinity;
-    result.secondLyapunov = jacobianYX != 0.0 ? naturalLog(std::abs(jacobianYX)) - result.lyapunov : kMinusInfinity;
+    result.secondLyapunov = secondExponent(result.lyapunov);
 }
 
 // A cycle is sought from where the floats settled near a repetition of
@@ -413,7 +391,7 @@ OrbitAnalysis::Plan OrbitAnalysis::plan() const
         measureCycleExponents(result, result.settle, exactPeriod);
     } else {
         plan.exponentsFrom = settled >= 0 ? settled : tangentFrom;
-        plan.tangents = plan.exponentsFrom == tangentFrom ? tangents : Tangents{.at = plan.exponentsFrom};
+        plan.tangent = plan.exponentsFrom == tangentFrom ? tangent : Tangent{.at = plan.exponentsFrom};
     }
     return plan;
 }
@@ -421,7 +399,7 @@ OrbitAnalysis::Plan OrbitAnalysis::plan() const
 OrbitClass OrbitAnalysis::result() const
 {
     Plan judged = plan();
-    if (judged.exponentsFrom >= 0) follow(judged.tangents, seen);
+    if (judged.exponentsFrom >= 0) follow(judged.tangent, seen);
     finish(judged);
     return judged.result;
 }
@@ -455,7 +433,7 @@ void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<Orb
     std::vector<size_t> owners;
     for (const OrbitAnalysis* orbit : orbits) {
         plans.push_back(orbit->plan());
-        const OrbitAnalysis::Tangents& t = plans.back().tangents;
+        const OrbitAnalysis::Tangent& t = plans.back().tangent;
         if (plans.back().exponentsFrom < 0 || t.at >= orbit->seen) continue;
         runs.push_back(orbit->runFrom(t));
         left.push_back(orbit->seen - t.at);
@@ -475,7 +453,7 @@ void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<Orb
         for (size_t k = runs.size(); k-- > 0;) {
             left[k] -= count;
             if (left[k] > 0) continue;
-            plans[owners[k]].tangents = runs[k].t;
+            plans[owners[k]].tangent = runs[k].t;
             const auto at = std::ptrdiff_t(k);
             runs.erase(runs.begin() + at);
             left.erase(left.begin() + at);

@@ -49,7 +49,7 @@ struct OrbitClass {
     // over the part of the orbit after the floats settled near a repetition,
     // or over the second half when they never did
     double lyapunov = 0.0;
-    double secondLyapunov = 0.0;  // the other exponent, over the same iterates
+    double secondLyapunov = 0.0;  // the other exponent, over the same iterates: ln|10·b| less the first
 };
 
 // One orbit of `steps` iterates at the constant inputs a and b (signal scale),
@@ -69,29 +69,29 @@ public:
 private:
     friend void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts);
 
-    // Two tangent vectors, each scaled by 2^its exponent sum, the second kept
-    // orthogonal to the first, followed up to iterate `at`.
-    struct Tangents {
-        double ux = 1.0, uy = 0.0, wx = 0.0, wy = 1.0;
-        int64_t exponentU = 0, exponentW = 0;
+    // A tangent vector, scaled by 2^exponent, followed up to iterate `at`.
+    struct Tangent {
+        double x = 1.0, y = 0.0;
+        int64_t exponent = 0;
         int32_t sinceRenormalised = 0;
         int64_t at = 0;
     };
 
     struct TangentRun;
-    TangentRun runFrom(const Tangents& tangents) const;
-    // The tangents along the kept states up to iterate `to`.
-    void follow(Tangents& tangents, int64_t to) const;
+    TangentRun runFrom(const Tangent& tangent) const;
+    // The tangent along the kept states up to iterate `to`.
+    void follow(Tangent& tangent, int64_t to) const;
     // The verdict but for the exponents, when they are wanted: then over the
-    // iterates from exponentsFrom on, `tangents` to be followed to the end.
+    // iterates from exponentsFrom on, `tangent` to be followed to the end.
     struct Plan {
         OrbitClass result;
         int64_t exponentsFrom = -1;
-        Tangents tangents;
+        Tangent tangent;
     };
     Plan plan() const;
-    // The exponents from the followed tangents, and the outcome they decide.
+    // The exponents from the followed tangent, and the outcome they decide.
     void finish(Plan& plan) const;
+    double secondExponent(double first) const;
     void keep(const float* x, const float* y, int32_t count);
     int64_t windowLength() const;
     int32_t longestPeriod() const;
@@ -124,13 +124,12 @@ private:
     int64_t stoppedAt = -1;
     bool pendingZero = false;  // the last iterate seen was (+0, +0)
 
-    // The second half's tangents run lazily: only over states about to leave
+    // The second half's tangent runs lazily: only over states about to leave
     // the history, and the rest when an exponent is wanted, so an orbit judged
-    // a cycle never pays for them.
+    // a cycle never pays for it.
     int64_t tangentFrom;
     double jacobianXX, jacobianYX;  // -200·a (times x at each state) and 10·b
-    int32_t orthogonaliseMask;      // the second tangent is made orthogonal every (mask + 1) steps
-    Tangents tangents;
+    Tangent tangent;
 
     // The last states (at most 2·kSettleHistory, at least kSettleHistory once
     // that many were seen); historyFrom is the iterate number of the first.

@@ -18,7 +18,7 @@ namespace bench {
 
 namespace {
 
-constexpr int32_t kAcross = 24, kUp = 16;
+constexpr int32_t kAcross = 60, kUp = 40;
 
 std::vector<analysis::PointStart> zoomedPoints()
 {
