@@ -90,6 +90,20 @@ float surelyWithinGap(double gap) { return static_cast<float>(gap * (1.0 - 0x1p-
     return (within[0] & within[1] & within[2] & within[3]) != 0;
 }
 
+// A float difference beyond this is surely beyond `gap` in double, as above.
+float surelyApartBeyond(double gap) { return static_cast<float>(gap * (1.0 + 0x1p-20)); }
+
+// Whether state `last` is surely apart (by surelyApartBeyond) from each of
+// the four states `period` to `period` + 3 before it.
+[[gnu::always_inline]] inline bool lastSurelyApartFromFour(const float* x, const float* y, int64_t last,
+                                                           int32_t period, float beyond)
+{
+    const Floats4 dx = x[last] - fourFrom(x + last - period - 3);
+    const Floats4 dy = y[last] - fourFrom(y + last - period - 3);
+    const Ints4 apart = (dx > beyond) | (dx < -beyond) | (dy > beyond) | (dy < -beyond);
+    return (apart[0] & apart[1] & apart[2] & apart[3]) != 0;
+}
+
 // Whether the last `length` states repeat with `period` within `gap` (0:
 // exactly). Judged from the end back, so most periods fail at once.
 bool repeats(const float* x, const float* y, int64_t length, int32_t period, double gap)
@@ -173,11 +187,23 @@ double naturalLog(double v)
     return double(e) * kLn2 + 2.0 * s * sum;
 }
 
-OrbitAnalysis::OrbitAnalysis(float a, float b, int64_t steps)
-    : a(a), b(b), steps(steps), tangentFrom(steps / 2), jacobianXX(kJacobianXFactor * double{a}),
-      jacobianYX(kJacobianYFactor * double{b})
+OrbitAnalysis::OrbitAnalysis(float a, float b, int64_t steps) { restart(a, b, steps); }
+
+void OrbitAnalysis::restart(float newA, float newB, int64_t newSteps)
 {
-    tangent.at = tangentFrom;
+    a = newA;
+    b = newB;
+    steps = newSteps;
+    seen = 0;
+    stoppedAt = -1;
+    pendingZero = false;
+    tangentFrom = steps / 2;
+    jacobianXX = kJacobianXFactor * double{a};
+    jacobianYX = kJacobianYFactor * double{b};
+    tangent = Tangent{.at = tangentFrom};
+    historyFrom = 0;
+    historyX.clear();
+    historyY.clear();
     const auto kept = static_cast<size_t>(std::min(steps, 2 * kSettleHistory));
     historyX.reserve(kept);
     historyY.reserve(kept);
@@ -262,13 +288,22 @@ int32_t OrbitAnalysis::longestPeriod() const
     return static_cast<int32_t>(std::min<int64_t>(kPeriodLimit, windowLength() / 2));
 }
 
+// Most periods fail on the window's last state, four at a time in float
+// where that surely decides.
 int32_t OrbitAnalysis::finalPeriod(double gap) const
 {
     const int64_t length = windowLength();
     const float* x = historyX.data() + (seen - length - historyFrom);
     const float* y = historyY.data() + (seen - length - historyFrom);
-    for (int32_t period = 1; period <= longestPeriod(); ++period)
+    const float beyond = surelyApartBeyond(gap);
+    const int32_t longest = longestPeriod();
+    for (int32_t period = 1; period <= longest; ++period) {
+        if (period + 3 <= longest && lastSurelyApartFromFour(x, y, length - 1, period, beyond)) {
+            period += 3;
+            continue;
+        }
         if (repeats(x, y, length, period, gap)) return period;
+    }
     return 0;
 }
 
@@ -298,19 +333,32 @@ OrbitAnalysis::Settles OrbitAnalysis::settlesOf(int32_t period) const
     return {historyFrom + steady, historyFrom + near};
 }
 
-// The floats from `settles.near` on against the map run from their state
-// there.
-bool OrbitAnalysis::judgeCycle(OrbitClass& result, int32_t period, const Settles& settles) const
+OrbitAnalysis::Repetition OrbitAnalysis::nearRepetition() const
 {
-    const int64_t from = settles.near;
+    if (stoppedAt >= 0) return {};
+    const int32_t period = finalPeriod(kRepeatGap);
+    return period > 0 ? Repetition{period, settlesOf(period)} : Repetition{};
+}
+
+void OrbitAnalysis::startMapRun(const Repetition& near, MapRun& run) const
+{
+    const auto at = static_cast<size_t>(near.settles.near - historyFrom);
+    run.restart(ExactMap(a, b), historyX[at], historyY[at], 2 * longestPeriod());
+}
+
+// The floats from where they settled near the repetition on against the map
+// run from their state there.
+bool OrbitAnalysis::judgeCycle(OrbitClass& result, const Repetition& near, const MapOrbit& orbit) const
+{
+    const int64_t from = near.settles.near;
     const auto at = static_cast<size_t>(from - historyFrom);
-    const MapCycle cycle =
-        cycleFollowed(ExactMap(a, b), historyX.data() + at, historyY.data() + at, seen - from, longestPeriod());
+    const MapCycle cycle = cycleFollowed(ExactMap(a, b), orbit, historyX.data() + at, historyY.data() + at,
+                                         seen - from, longestPeriod());
     if (cycle.period == 0) return false;
     result.outcome = Outcome::Cycle;
     result.period = cycle.period;
-    result.settle = cycle.period == period
-                        ? settles.steady
+    result.settle = cycle.period == near.period
+                        ? near.settles.steady
                         : settleOf(cycle.period, std::max(kLeastSettleGap, 2.0 * finalSway(cycle.period)));
     return true;
 }
@@ -366,7 +414,7 @@ void OrbitAnalysis::measureCycleExponents(OrbitClass& result, int64_t from, int3
 // cycle, whose exponents are those along it; otherwise the exponents are
 // taken over the settled part, or over the second half when the floats never
 // settled.
-OrbitAnalysis::Plan OrbitAnalysis::plan() const
+OrbitAnalysis::Plan OrbitAnalysis::plan(const Repetition& near, const MapOrbit& orbit) const
 {
     Plan plan;
     OrbitClass& result = plan.result;
@@ -376,14 +424,12 @@ OrbitAnalysis::Plan OrbitAnalysis::plan() const
         return plan;
     }
     result.steps = seen;
-    const int32_t nearPeriod = finalPeriod(kRepeatGap);
     int64_t settled = -1;
-    if (nearPeriod > 0) {
-        const Settles settles = settlesOf(nearPeriod);
-        if (judgeCycle(result, nearPeriod, settles)) return plan;
-        settled = settles.near;
+    if (near.period > 0) {
+        if (judgeCycle(result, near, orbit)) return plan;
+        settled = near.settles.near;
     }
-    const int32_t exactPeriod = nearPeriod > 0 ? finalPeriod(0.0) : 0;
+    const int32_t exactPeriod = near.period > 0 ? finalPeriod(0.0) : 0;
     if (exactPeriod > 0) {
         result.roundingCycle = true;
         result.period = exactPeriod;
@@ -398,7 +444,14 @@ OrbitAnalysis::Plan OrbitAnalysis::plan() const
 
 OrbitClass OrbitAnalysis::result() const
 {
-    Plan judged = plan();
+    const Repetition near = nearRepetition();
+    MapRun run;
+    if (near.period > 0) {
+        startMapRun(near, run);
+        MapRun* const runs[] = {&run};
+        runMaps(runs);
+    }
+    Plan judged = plan(near, run.orbit);
     if (judged.exponentsFrom >= 0) follow(judged.tangent, seen);
     finish(judged);
     return judged.result;
@@ -427,12 +480,28 @@ void stepTogether(Run* runs, int64_t count)
 void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts)
 {
     using TangentRun = OrbitAnalysis::TangentRun;
+    // The maps' orbits keep their room from call to call.
+    thread_local std::vector<MapRun> mapRuns;
+    std::vector<OrbitAnalysis::Repetition> nears;
+    std::vector<MapRun*> running;
+    mapRuns.resize(std::max(mapRuns.size(), orbits.size()));
+    for (const OrbitAnalysis* orbit : orbits) {
+        nears.push_back(orbit->nearRepetition());
+        if (nears.back().period == 0) continue;
+        MapRun& run = mapRuns[running.size()];
+        orbit->startMapRun(nears.back(), run);
+        running.push_back(&run);
+    }
+    runMaps(running);
+
     std::vector<OrbitAnalysis::Plan> plans;
     std::vector<TangentRun> runs;
     std::vector<int64_t> left;
     std::vector<size_t> owners;
-    for (const OrbitAnalysis* orbit : orbits) {
-        plans.push_back(orbit->plan());
+    const MapOrbit none;
+    for (size_t k = 0, ran = 0; k < orbits.size(); ++k) {
+        const OrbitAnalysis* orbit = orbits[k];
+        plans.push_back(orbit->plan(nears[k], nears[k].period > 0 ? running[ran++]->orbit : none));
         const OrbitAnalysis::Tangent& t = plans.back().tangent;
         if (plans.back().exponentsFrom < 0 || t.at >= orbit->seen) continue;
         runs.push_back(orbit->runFrom(t));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "generator/map_step.h"
+#include "map_cycle.h"
 
 namespace analysis {
 
@@ -57,6 +58,8 @@ struct OrbitClass {
 class OrbitAnalysis {
 public:
     OrbitAnalysis(float a, float b, int64_t steps);
+    // As a new analysis, keeping this one's room for the states.
+    void restart(float a, float b, int64_t steps);
 
     // The next iterates, in order; the pointers are read during the call only.
     // Returns whether any more are wanted: false once the guard has stopped
@@ -81,17 +84,6 @@ private:
     TangentRun runFrom(const Tangent& tangent) const;
     // The tangent along the kept states up to iterate `to`.
     void follow(Tangent& tangent, int64_t to) const;
-    // The verdict but for the exponents, when they are wanted: then over the
-    // iterates from exponentsFrom on, `tangent` to be followed to the end.
-    struct Plan {
-        OrbitClass result;
-        int64_t exponentsFrom = -1;
-        Tangent tangent;
-    };
-    Plan plan() const;
-    // The exponents from the followed tangent, and the outcome they decide.
-    void finish(Plan& plan) const;
-    double secondExponent(double first) const;
     void keep(const float* x, const float* y, int32_t count);
     int64_t windowLength() const;
     int32_t longestPeriod() const;
@@ -112,14 +104,35 @@ private:
         int64_t near;    // the map is run from here
     };
     Settles settlesOf(int32_t period) const;
+    // Where the floats settled near a repetition of their final window;
+    // period 0: they did not, or the map stopped.
+    struct Repetition {
+        int32_t period = 0;
+        Settles settles{};
+    };
+    Repetition nearRepetition() const;
+    // `run` restarted from the floats' state where they settled near it.
+    void startMapRun(const Repetition& near, MapRun& run) const;
     // Whether the floats follow an attracting cycle of the map, judged from
-    // where they settled near a repetition of `period`; then its period and settle.
-    bool judgeCycle(OrbitClass& result, int32_t period, const Settles& settles) const;
+    // where they settled near the repetition against `orbit`, the map run
+    // from there; then its period and settle.
+    bool judgeCycle(OrbitClass& result, const Repetition& near, const MapOrbit& orbit) const;
+    // The verdict but for the exponents, when they are wanted: then over the
+    // iterates from exponentsFrom on, `tangent` to be followed to the end.
+    struct Plan {
+        OrbitClass result;
+        int64_t exponentsFrom = -1;
+        Tangent tangent;
+    };
+    Plan plan(const Repetition& near, const MapOrbit& orbit) const;
+    // The exponents from the followed tangent, and the outcome they decide.
+    void finish(Plan& plan) const;
+    double secondExponent(double first) const;
     // The exponents of the floats' exact cycle of `period` from `from` on.
     void measureCycleExponents(OrbitClass& result, int64_t from, int32_t period) const;
 
-    float a, b;
-    int64_t steps;
+    float a = 0.0f, b = 0.0f;
+    int64_t steps = 0;
     int64_t seen = 0;
     int64_t stoppedAt = -1;
     bool pendingZero = false;  // the last iterate seen was (+0, +0)
@@ -127,8 +140,8 @@ private:
     // The second half's tangent runs lazily: only over states about to leave
     // the history, and the rest when an exponent is wanted, so an orbit judged
     // a cycle never pays for it.
-    int64_t tangentFrom;
-    double jacobianXX, jacobianYX;  // -200·a (times x at each state) and 10·b
+    int64_t tangentFrom = 0;
+    double jacobianXX = 0.0, jacobianYX = 0.0;  // -200·a (times x at each state) and 10·b
     Tangent tangent;
 
     // The last states (at most 2·kSettleHistory, at least kSettleHistory once

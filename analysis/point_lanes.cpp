@@ -103,7 +103,10 @@ private:
         for (const Finished& orbit : finished) orbitsDone.push_back(&orbit.analysis);
         std::vector<OrbitClass> verdicts(orbitsDone.size());
         resultsTogether(orbitsDone, verdicts);
-        for (size_t k = 0; k < finished.size(); ++k) judged(finished[k].id, verdicts[k]);
+        for (size_t k = 0; k < finished.size(); ++k) {
+            judged(finished[k].id, verdicts[k]);
+            spare.push_back(std::move(finished[k].analysis));
+        }
         finished.clear();
     }
 
@@ -114,7 +117,14 @@ private:
         orbits[lane].running = false;
         if (!next(point, ids[lane])) return;
         orbits[lane] = PointOrbit(point);
-        if (judging) analyses[lane].emplace(point.a, point.b, steps);
+        if (judging) {
+            if (spare.empty())
+                spare.emplace_back(point.a, point.b, steps);
+            else
+                spare.back().restart(point.a, point.b, steps);
+            analyses[lane].emplace(std::move(spare.back()));
+            spare.pop_back();
+        }
         left[lane] = steps;
         active[lane] = true;
         ++busy;
@@ -133,6 +143,7 @@ private:
     int64_t left[kLanes] = {};
     int32_t begin[kLanes] = {};
     std::vector<Finished> finished;
+    std::vector<OrbitAnalysis> spare;  // finished analyses, their room kept for the next points
     float x[kLanes][kPointBlock], y[kLanes][kPointBlock];
 };
 
