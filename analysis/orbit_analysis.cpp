@@ -477,11 +477,10 @@ void stepTogether(Run* runs, int64_t count)
 
 }  // namespace
 
-void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts)
+void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts,
+                     std::vector<MapRun>& mapRuns)
 {
     using TangentRun = OrbitAnalysis::TangentRun;
-    // The maps' orbits keep their room from call to call.
-    thread_local std::vector<MapRun> mapRuns;
     std::vector<OrbitAnalysis::Repetition> nears;
     std::vector<MapRun*> running;
     mapRuns.resize(std::max(mapRuns.size(), orbits.size()));

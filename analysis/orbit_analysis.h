@@ -70,7 +70,8 @@ public:
     OrbitClass result() const;
 
 private:
-    friend void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts);
+    friend void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts,
+                                std::vector<MapRun>& mapRuns);
 
     // A tangent vector, scaled by 2^exponent, followed up to iterate `at`.
     struct Tangent {
@@ -159,8 +160,11 @@ struct PointStart {
 };
 
 // The verdicts of several orbits whose add() has returned false, each its
-// result(), their exponents' tangents followed step by step in turn.
-void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts);
+// result(), their exact maps' runs and their exponents' tangents followed
+// step by step in turn. `mapRuns` holds the runs; kept from call to call, it
+// keeps their room.
+void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts,
+                     std::vector<MapRun>& mapRuns);
 
 // The module's orbit at one point, driven exactly as the chart drives its
 // hosted instance: a reset to (x0, y0), then map steps with the guard, the

@@ -102,7 +102,7 @@ private:
         std::vector<const OrbitAnalysis*> orbitsDone;
         for (const Finished& orbit : finished) orbitsDone.push_back(&orbit.analysis);
         std::vector<OrbitClass> verdicts(orbitsDone.size());
-        resultsTogether(orbitsDone, verdicts);
+        resultsTogether(orbitsDone, verdicts, mapRuns);
         for (size_t k = 0; k < finished.size(); ++k) {
             judged(finished[k].id, verdicts[k]);
             spare.push_back(std::move(finished[k].analysis));
@@ -144,6 +144,7 @@ private:
     int32_t begin[kLanes] = {};
     std::vector<Finished> finished;
     std::vector<OrbitAnalysis> spare;  // finished analyses, their room kept for the next points
+    std::vector<MapRun> mapRuns;
     float x[kLanes][kPointBlock], y[kLanes][kPointBlock];
 };
 
