@@ -79,16 +79,17 @@ using Ints4 = int32_t __attribute__((vector_size(16)));
 // double one.
 float surelyWithinGap(double gap) { return static_cast<float>(gap * (1.0 - 0x1p-20)); }
 
-// Whether each of the four states from `i` is surely within `gap` (by
-// surelyWithinGap) of the one `period` earlier.
-[[gnu::always_inline]] inline bool fourSurelyWithin(const float* x, const float* y, int64_t i, int32_t period,
-                                                    float sure)
+// Which of the four states from `i` are surely within `gap` (by
+// surelyWithinGap) of the one `period` earlier: all bits set in those lanes.
+[[gnu::always_inline]] inline Ints4 fourSurelyWithin(const float* x, const float* y, int64_t i, int32_t period,
+                                                     float sure)
 {
     const Floats4 dx = fourFrom(x + i) - fourFrom(x + i - period);
     const Floats4 dy = fourFrom(y + i) - fourFrom(y + i - period);
-    const Ints4 within = (dx <= sure) & (dx >= -sure) & (dy <= sure) & (dy >= -sure);
-    return (within[0] & within[1] & within[2] & within[3]) != 0;
+    return (dx <= sure) & (dx >= -sure) & (dy <= sure) & (dy >= -sure);
 }
+
+bool allLanes(const Ints4& lanes) { return (lanes[0] & lanes[1] & lanes[2] & lanes[3]) != 0; }
 
 // A float difference beyond this is surely beyond `gap` in double, as above.
 float surelyApartBeyond(double gap) { return static_cast<float>(gap * (1.0 + 0x1p-20)); }
@@ -100,8 +101,7 @@ float surelyApartBeyond(double gap) { return static_cast<float>(gap * (1.0 + 0x1
 {
     const Floats4 dx = x[last] - fourFrom(x + last - period - 3);
     const Floats4 dy = y[last] - fourFrom(y + last - period - 3);
-    const Ints4 apart = (dx > beyond) | (dx < -beyond) | (dy > beyond) | (dy < -beyond);
-    return (apart[0] & apart[1] & apart[2] & apart[3]) != 0;
+    return allLanes((dx > beyond) | (dx < -beyond) | (dy > beyond) | (dy < -beyond));
 }
 
 // Whether the last `length` states repeat with `period` within `gap` (0:
@@ -141,9 +141,9 @@ int64_t settledFrom(const float* x, const float* y, int64_t end, int32_t period,
     };
     const float sure = surelyWithinGap(gap);
     const auto runSurelyWithin = [&](int64_t from) {
-        bool within = true;
-        for (int64_t k = 0; k < kRun; k += 4) within &= fourSurelyWithin(x, y, from + k, period, sure);
-        return within;
+        Ints4 within = fourSurelyWithin(x, y, from, period, sure);
+        for (int64_t k = 4; k < kRun; k += 4) within &= fourSurelyWithin(x, y, from + k, period, sure);
+        return allLanes(within);
     };
     int64_t i = end - 1;
     for (; i - kRun + 1 >= period; i -= kRun) {
