@@ -116,15 +116,45 @@ bool repeats(const float* x, const float* y, int64_t length, int32_t period, dou
     return true;
 }
 
+// The larger distance, per coordinate, in float of each of the four states
+// from `i` from the one `period` earlier.
+[[gnu::always_inline]] inline Floats4 fourFloatGaps(const float* x, const float* y, int64_t i, int32_t period)
+{
+    const Floats4 dx = fourFrom(x + i) - fourFrom(x + i - period);
+    const Floats4 dy = fourFrom(y + i) - fourFrom(y + i - period);
+    const Floats4 ax = dx < 0 ? -dx : dx, ay = dy < 0 ? -dy : dy;
+    return ax > ay ? ax : ay;
+}
+
 // The largest distance, per coordinate, between a state of the window and the
-// one `period` earlier within it.
+// one `period` earlier within it. Rounding keeps the order of differences, so
+// the largest difference in double is one whose difference in float is the
+// largest: that is found four states at a time, and only its states are
+// measured in double.
 double largestGap(const float* x, const float* y, int64_t length, int32_t period)
 {
-    double largest = 0.0;
-    for (int64_t i = period; i < length; ++i) {
-        largest = std::max({largest, std::abs(double{x[i]} - double{x[i - period]}),
-                            std::abs(double{y[i]} - double{y[i - period]})});
+    const auto exactGap = [&](int64_t i) {
+        return std::max(std::abs(double{x[i]} - double{x[i - period]}), std::abs(double{y[i]} - double{y[i - period]}));
+    };
+    const auto floatGap = [&](int64_t i) {
+        return std::max(std::abs(x[i] - x[i - period]), std::abs(y[i] - y[i - period]));
+    };
+    const int64_t fours = period + (length - period) / 4 * 4;
+    Floats4 largestFours = {};
+    for (int64_t i = period; i < fours; i += 4) {
+        const Floats4 gaps = fourFloatGaps(x, y, i, period);
+        largestFours = largestFours > gaps ? largestFours : gaps;
     }
+    float largestFloat = std::max({largestFours[0], largestFours[1], largestFours[2], largestFours[3]});
+    for (int64_t i = fours; i < length; ++i) largestFloat = std::max(largestFloat, floatGap(i));
+
+    double largest = 0.0;
+    for (int64_t i = period; i < fours; i += 4) {
+        const Ints4 at = fourFloatGaps(x, y, i, period) == largestFloat;
+        if ((at[0] | at[1] | at[2] | at[3]) == 0) continue;
+        for (int64_t k = i; k < i + 4; ++k) largest = std::max(largest, exactGap(k));
+    }
+    for (int64_t i = fours; i < length; ++i) largest = std::max(largest, exactGap(i));
     return largest;
 }
 
