@@ -179,7 +179,8 @@ void stretchTogether(MapRun* const* runs)
     for (int32_t n = 0; n < kMapStretch; ++n) {
 #pragma GCC unroll 4
         for (size_t k = 0; k < N; ++k) {
-            inReach[k] &= (std::abs(u[k]) < kOutOfReach) & (std::abs(v[k]) < kOutOfReach);
+            inReach[k] &= std::abs(u[k]) < kOutOfReach;
+            inReach[k] &= std::abs(v[k]) < kOutOfReach;
             orbitX[k][n] = u[k];
             orbitY[k][n] = v[k];
             const double nextU = imageX(maps[k], u[k], v[k]);
