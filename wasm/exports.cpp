@@ -249,8 +249,9 @@ WEB_EXPORT("tessel_asleep") int32_t asleep(HostedMap* instance) { return instanc
 
 // --- the chart's judgement of points ----------------------------------------
 
-// A hosted instance that judges points, or null (rate out of range, out of
-// memory). The caller owns it until tessel_judge_free.
+// A judge of points, or null (rate out of range, out of memory): by the map's
+// step once a probe has shown the linked module makes its states, else by a
+// hosted instance. The caller owns it until tessel_judge_free.
 WEB_EXPORT("tessel_judge_new") PointJudge* newJudge(int32_t sampleRate) { return PointJudge::create(sampleRate); }
 
 WEB_EXPORT("tessel_judge_free") void freeJudge(PointJudge* judge) { delete judge; }
@@ -265,6 +266,28 @@ const PointVerdict* judgePoint(PointJudge* judge, float a, float b, float x0, fl
     const auto whole = static_cast<int64_t>(steps);
     if (static_cast<double>(whole) != steps) return nullptr;
     return judge->judge(a, b, x0, y0, whole);
+}
+
+// Room for `count` points (1 to a chart's widest row) for tessel_judge_points: a, b, x0, y0
+// per point as float32, signal scale, point after point; null for a bad
+// count or handle.
+WEB_EXPORT("tessel_judge_batch") float* judgeBatch(PointJudge* judge, int32_t count)
+{
+    analysis::PointStart* points = judge ? judge->points(count) : nullptr;
+    return points ? &points->a : nullptr;
+}
+
+// The `count` points just written at tessel_judge_batch's address, judged
+// several at once: `count` verdict records one after another, in the points'
+// order, as tessel_judge_point's, valid until this judge's next call. Null
+// for a bad count, step count or handle.
+WEB_EXPORT("tessel_judge_points")
+const PointVerdict* judgePoints(PointJudge* judge, int32_t count, double steps)
+{
+    if (!judge || !(steps >= analysis::kLeastStepsToClassify && steps <= host::kMostChartSteps)) return nullptr;
+    const auto whole = static_cast<int64_t>(steps);
+    if (static_cast<double>(whole) != steps) return nullptr;
+    return judge->judgeMany(count, whole);
 }
 
 // Point i of `count` across [lo, hi], in volts: the chart's grid.
