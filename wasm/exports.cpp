@@ -249,8 +249,9 @@ WEB_EXPORT("tessel_asleep") int32_t asleep(HostedMap* instance) { return instanc
 
 // --- the chart's judgement of points ----------------------------------------
 
-// A hosted instance that judges points, or null (rate out of range, out of
-// memory). The caller owns it until tessel_judge_free.
+// A judge of points, or null (rate out of range, out of memory): by the map's
+// step once a probe has shown the linked module makes its states, else by a
+// hosted instance. The caller owns it until tessel_judge_free.
 WEB_EXPORT("tessel_judge_new") PointJudge* newJudge(int32_t sampleRate) { return PointJudge::create(sampleRate); }
 
 WEB_EXPORT("tessel_judge_free") void freeJudge(PointJudge* judge) { delete judge; }
@@ -267,6 +268,28 @@ const PointVerdict* judgePoint(PointJudge* judge, float a, float b, float x0, fl
     return judge->judge(a, b, x0, y0, whole);
 }
 
+// Room for `count` points (1 to a chart's widest row) for tessel_judge_points: a, b, x0, y0
+// per point as float32, signal scale, point after point; null for a bad
+// count or handle.
+WEB_EXPORT("tessel_judge_batch") float* judgeBatch(PointJudge* judge, int32_t count)
+{
+    analysis::PointStart* points = judge ? judge->points(count) : nullptr;
+    return points ? &points->a : nullptr;
+}
+
+// The `count` points just written at tessel_judge_batch's address, judged
+// several at once: `count` verdict records one after another, in the points'
+// order, as tessel_judge_point's, valid until this judge's next call. Null
+// for a bad count, step count or handle.
+WEB_EXPORT("tessel_judge_points")
+const PointVerdict* judgePoints(PointJudge* judge, int32_t count, double steps)
+{
+    if (!judge || !(steps >= analysis::kLeastStepsToClassify && steps <= host::kMostChartSteps)) return nullptr;
+    const auto whole = static_cast<int64_t>(steps);
+    if (static_cast<double>(whole) != steps) return nullptr;
+    return judge->judgeMany(count, whole);
+}
+
 // Point i of `count` across [lo, hi], in volts: the chart's grid.
 WEB_EXPORT("tessel_point_volts") double pointVolts(double low, double high, int32_t count, int32_t i)
 {
@@ -278,37 +301,38 @@ WEB_EXPORT("tessel_point_volts") double pointVolts(double low, double high, int3
 namespace {
 
 // A verdict in words, exact or in short; valid until the next call. Null for an unknown outcome.
-using OrbitWords = verdict::Text (*)(const analysis::OrbitClass&, double, verdict::Stepping);
+using OrbitWords = verdict::Text (*)(const analysis::OrbitClass&, double, verdict::Stepping, const analysis::Partials&);
 const char* verdictWords(OrbitWords say, int32_t outcome, int32_t period, double steps, double settle, double lyapunov,
-                         int32_t rounding, double stepsPerSecond, int32_t clocked)
+                         int32_t rounding, double stepsPerSecond, int32_t clocked, const analysis::Partials& partials)
 {
     if (!knownOutcome(outcome)) return nullptr;
     static verdict::Text words;
     words = say(orbitOf(outcome, period, steps, settle, lyapunov, rounding), stepsPerSecond,
-                clocked ? verdict::Stepping::GateClock : verdict::Stepping::EverySample);
+                clocked ? verdict::Stepping::GateClock : verdict::Stepping::EverySample, partials);
     return words.c_str();
 }
 
 }  // namespace
 
 // A verdict's words, its cycles sounding at `stepsPerSecond` steps a second,
-// from a Gate clock when `clocked` is not 0; valid until the next call. Null
-// for an unknown outcome.
+// from a Gate clock when `clocked` is not 0, a cycle's loudest line the
+// harmonic `loudest` (0: not known) with the fundamental `fundamentalBelowDb`
+// under it; valid until the next call. Null for an unknown outcome.
 WEB_EXPORT("tessel_describe")
 const char* describe(int32_t outcome, int32_t period, double steps, double settle, double lyapunov, int32_t rounding,
-                     double stepsPerSecond, int32_t clocked)
+                     double stepsPerSecond, int32_t clocked, int32_t loudest, double fundamentalBelowDb)
 {
     return verdictWords(verdict::describeOrbit, outcome, period, steps, settle, lyapunov, rounding, stepsPerSecond,
-                        clocked);
+                        clocked, {loudest, fundamentalBelowDb});
 }
 
 // The same verdict in short, as a musician reads it first; the same arguments.
 WEB_EXPORT("tessel_summarize")
 const char* summarize(int32_t outcome, int32_t period, double steps, double settle, double lyapunov, int32_t rounding,
-                      double stepsPerSecond, int32_t clocked)
+                      double stepsPerSecond, int32_t clocked, int32_t loudest, double fundamentalBelowDb)
 {
     return verdictWords(verdict::summarizeOrbit, outcome, period, steps, settle, lyapunov, rounding, stepsPerSecond,
-                        clocked);
+                        clocked, {loudest, fundamentalBelowDb});
 }
 
 // Colours as 0xRRGGBB. A verdict's colour on a chart of `chartSteps` steps a

@@ -42,11 +42,16 @@ export interface Pin {
 export interface Orbit {
   a: number; b: number; x0: number; y0: number;
   outcome: string; period: number; steps: number; lyapunov: number; settle: number; rounding: boolean;
+  /** A cycle of two or more steps: the harmonic whose line is loudest (1: the fundamental); else 0. */
+  loudest: number;
+  /** How far the fundamental lies under the loudest line, in dB. */
+  fundamentalBelowDb: number;
 }
 
 /** An orbit as the words and colours take it: any field left out reads as none. */
 export interface OrbitFields {
   outcome: string; period?: number; steps?: number; settle?: number; lyapunov?: number; rounding?: boolean;
+  loudest?: number; fundamentalBelowDb?: number;
 }
 
 export type Rgb = [number, number, number];

@@ -16,12 +16,14 @@ import { CHART_HEIGHT, CHART_POINTS, CHART_WIDTH, PASSES } from "../../model/cha
 const POINTS_PER_TASK = 200;
 // Views kept, with their x0 and y0, to come back to without computing them again.
 const KEPT_VIEWS = 8;
-const RESULT_FIELDS = /** @type {const} */ (["outcome", "period", "steps", "settle", "lyapunov", "rounding"]);
+const RESULT_FIELDS = /** @type {const} */ (["outcome", "period", "steps", "settle", "lyapunov", "rounding", "loudest",
+  "fundamentalBelowDb"]);
 
 function emptyResults() {
   return {
     outcome: new Int8Array(CHART_POINTS), period: new Int32Array(CHART_POINTS), steps: new Int32Array(CHART_POINTS),
     settle: new Int32Array(CHART_POINTS), lyapunov: new Float64Array(CHART_POINTS), rounding: new Uint8Array(CHART_POINTS),
+    loudest: new Int32Array(CHART_POINTS), fundamentalBelowDb: new Float64Array(CHART_POINTS),
   };
 }
 
@@ -181,6 +183,7 @@ export class ChartScheduler {
     const r = this.results;
     if (r.outcome[point] < 0) return null;
     return { outcome: this.tessel.facts.outcomes[r.outcome[point]], period: r.period[point], steps: r.steps[point],
-      settle: r.settle[point], lyapunov: r.lyapunov[point], rounding: r.rounding[point] === 1 };
+      settle: r.settle[point], lyapunov: r.lyapunov[point], rounding: r.rounding[point] === 1,
+      loudest: r.loudest[point], fundamentalBelowDb: r.fundamentalBelowDb[point] };
   }
 }
