@@ -243,6 +243,16 @@ check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: 
   });
 }
 
+// Where a cycle's energy is, in the words the page shows under the take and tessel-render's report says.
+for (const [a, b, words] of [
+  [1.0541666, 0.3025, "Continuous: a faint 2,756 Hz under a loud whine at 22,050 Hz, the Nyquist rate: above hearing"],
+  [1.3, 0.3, "Continuous: a steady tone of 6,300 Hz"],
+]) {
+  const orbit = tessel.analysePoint({ a, b, steps: 88200, rate: 44100 });
+  check(`the short verdict at a ${a} V, b ${b} V`, summarizeSettings(tessel, orbit, { mode: "continuous", rate: 44100 }),
+    words);
+}
+
 // The legend's tones follow the sample rate.
 for (const [rate, words] of [[44100, "period 2: 22050 Hz"], [22050, "period 2: 11025 Hz"]]) {
   const entries = legendEntries(tessel, tessel.facts.steps.chart, rate).map((entry) => entry.words);
