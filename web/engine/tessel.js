@@ -91,6 +91,11 @@ export class TesselMap {
     return new MapInstance(this.#exports, handle, this);
   }
 
+  /** The longest take tessel-render renders, in seconds: the longest recording it can replay. */
+  get mostTakeSeconds() {
+    return this.#exports.tessel_most_take_seconds();
+  }
+
   /** The float the module sees for a voltage: float(volts / 10). @param {number} volts @returns {number} */
   signalOf(volts) {
     return this.#exports.tessel_signal_of(volts);

@@ -6,6 +6,7 @@ import { SettingsStore } from "../model/store.js";
 import { ChartPath } from "./chart/chart-path.js";
 import { ChartView } from "./chart/chart-view.js";
 import { makeControlRows } from "./control-rows.js";
+import { RecordPanel } from "./record-panel.js";
 import { element } from "./dom.js";
 import { listenForKeys } from "./keys.js";
 import { KnobPanel } from "./knob-panel.js";
@@ -35,6 +36,7 @@ export class Explorer {
     this.settingsPanel.load(link);
     this.take = new TakePanel(tessel, this.store);
     this.sound = new SoundPanel(tessel, this.store, wasm, code.workletUrl);
+    this.recorder = new RecordPanel(tessel, this.store, this.sound);
     this.chart = new ChartView(this.chartElements(), tessel, wasm, code.worker, (a, b) => this.store.set({ a, b }));
     this.path = new ChartPath(tessel, this.chart);
     listenForKeys(() => this.sound.playOrStop());
