@@ -15,6 +15,7 @@ import { fragmentOf, readFragment, settingsOfFragment } from "../../web/model/fr
 import { soundingScale, soundingShares, stepVolts } from "../../web/model/knob-scales.js";
 import { legendEntries } from "../../web/model/legend.js";
 import { commandLine } from "../../web/model/lfo.js";
+import { Recording, chunkBuffers } from "../../web/model/recording.js";
 import { safeDepth } from "../../web/model/safe-depth.js";
 import { defaultSettings, knobsOf, readField, stillInputs, voltsText } from "../../web/model/settings.js";
 import { wavNameOf } from "../../web/model/take.js";
@@ -233,6 +234,27 @@ check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: 
 for (const [rate, words] of [[44100, "period 2: 22050 Hz"], [22050, "period 2: 11025 Hz"]]) {
   const entries = legendEntries(tessel, tessel.facts.steps.chart, rate).map((entry) => entry.words);
   check(`the legend at ${rate} Hz`, entries.includes(words), true);
+}
+
+// A recording starts where Reset rises (not where a pulse high already goes on), keeps an input that takes one
+// float (0 and -0 apart) off the inputs file, and stops at its most frames.
+const recordedChunk = (frames, reset, b) => {
+  const [buffer] = chunkBuffers(1, frames);
+  const plane = (pin) => new Float32Array(buffer, pin * frames * 4, frames);
+  plane(1).set(reset);
+  plane(5).fill(b);
+  plane(6).forEach((_, i, x) => { x[i] = i + 1; });
+  return { buffer, frames, chunkFrames: frames };
+};
+for (const [what, wasHigh, chunks, most, frames, x0, moving] of [
+  ["a press", false, [[[0, 0.5, 0, 0], 0.3]], 100, 3, 2, [1]],
+  ["a press while a pulse is high", true, [[[0.5, 0, 0, 0], 0.3], [[0, 0, 0.5, 0], 0.3]], 100, 2, 3, [1]],
+  ["b from 0 to -0", false, [[[0.5, 0, 0, 0], 0], [[0, 0, 0, 0], -0]], 100, 8, 1, [1, 5]],
+  ["the most frames", false, [[[0.5, 0, 0, 0], 0.3], [[0, 0, 0, 0], 0.3]], 6, 6, 1, [1]]]) {
+  const recording = new Recording({ rate: 44100, mode: "continuous", normalize: true }, wasHigh, most);
+  for (const [reset, b] of chunks) recording.add(recordedChunk(reset.length, reset, b));
+  check(`recording, ${what}`, [recording.frames, recording.sound[0][0], recording.movingPins, recording.full],
+    [frames, x0, moving, frames === most]);
 }
 
 for (const failure of failures) console.log(`FAIL ${failure}`);
