@@ -49,8 +49,9 @@ def recorded_and_replayed(context, browser, downloads, changes, ending):
                             "return s.startsWith('Recorded') && s", timeout=30)
     command = browser.driver.execute_script("return document.getElementById('replay-text').textContent")
     channels = browser.driver.execute_script("return document.getElementById('recording-text').textContent")
-    press(browser, "save-recording")
-    press(browser, "save-inputs")
+    for button in ["save-recording", "save-inputs", "copy-replay"]:
+        browser.driver.execute_script(f"document.getElementById('{button}').scrollIntoView({{block: 'center'}})")
+        press(browser, button)
     words = shlex.split(command)
     sound = wait_file(downloads / (Path(words[words.index("--out") + 1]).stem.replace("-replayed", "") + ".wav"))
     inputs = next(word.split("=")[1].split(":")[0] for word in words if word.startswith("reset="))

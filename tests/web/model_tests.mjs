@@ -15,6 +15,7 @@ import { fragmentOf, readFragment, settingsOfFragment } from "../../web/model/fr
 import { soundingScale, soundingShares, stepVolts } from "../../web/model/knob-scales.js";
 import { legendEntries } from "../../web/model/legend.js";
 import { commandLine } from "../../web/model/lfo.js";
+import { forgetPatch, keepPatch, keptPatches } from "../../web/model/patches.js";
 import { Recording, chunkBuffers } from "../../web/model/recording.js";
 import { safeDepth } from "../../web/model/safe-depth.js";
 import { defaultSettings, knobsOf, readField, stillInputs, voltsText } from "../../web/model/settings.js";
@@ -234,6 +235,38 @@ check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: 
 for (const [rate, words] of [[44100, "period 2: 22050 Hz"], [22050, "period 2: 11025 Hz"]]) {
   const entries = legendEntries(tessel, tessel.facts.steps.chart, rate).map((entry) => entry.words);
   check(`the legend at ${rate} Hz`, entries.includes(words), true);
+}
+
+// Undo puts back the settings before the last change, a drag's steps (one field, quickly) being one change;
+// redo makes it again; a new change forgets what was undone.
+{
+  const store = new SettingsStore(defaultSettings(tessel));
+  const ab = () => [store.settings.a, store.settings.b];
+  store.set({ a: 1 });
+  store.set({ a: 1.1 });
+  store.set({ b: 0.2 });
+  for (const [step, expected] of [["undo", [1.1, 0.3]], ["undo", [1.4, 0.3]], ["undo", [1.4, 0.3]],
+    ["redo", [1.1, 0.3]], ["redo", [1.1, 0.2]], ["redo", [1.1, 0.2]]]) {
+    store[step]();
+    check(`store ${step}`, ab(), expected);
+  }
+  store.undo();
+  store.set({ x0: 1 });
+  check("store: a change forgets what was undone", [store.redo(), store.canUndo], [false, true]);
+}
+
+// Kept patches are listed by name, read as links; one that no longer reads in full is listed with what is refused.
+{
+  const kept = new Map();
+  const storage = { getItem: (k) => kept.get(k) ?? null, setItem: (k, v) => kept.set(k, v),
+    removeItem: (k) => kept.delete(k), key: (i) => [...kept.keys()][i] ?? null, get length() { return kept.size; } };
+  storage.setItem("another page's", "a=2");
+  keepPatch(storage, "  slow  sweep ", "a=sine:1.2:0.2:0.5&b=0.25");
+  keepPatch(storage, "old", "a=abc&b=0.2");
+  keepPatch(storage, "bright", "a=1");
+  forgetPatch(storage, "bright");
+  check("kept patches", keptPatches(tessel, storage).map((p) => [p.name, p.settings.b, p.refused.length]),
+    [["old", 0.2, 1], ["slow sweep", 0.25, 0]]);
 }
 
 // A recording starts where Reset rises (not where a pulse high already goes on), keeps an input that takes one
