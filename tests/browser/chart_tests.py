@@ -162,8 +162,8 @@ def legend_and_ticks(context):
         canvas = browser.driver.find_element(By.ID, "chart")
         for _ in range(3):
             view = browser.driver.execute_script(VIEW)
-            check_axis(browser, "across", view["aLow"], view["aHigh"], failures)
-            check_axis(browser, "up", view["bLow"], view["bHigh"], failures)
+            check_axis(browser, "across", view["acrossLow"], view["acrossHigh"], failures)
+            check_axis(browser, "up", view["upLow"], view["upHigh"], failures)
             ActionChains(browser.driver).move_to_element_with_offset(canvas, 0, 0).click_and_hold() \
                 .move_by_offset(40, 30).release().perform()
         entries = browser.driver.execute_script(

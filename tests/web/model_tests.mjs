@@ -218,15 +218,15 @@ check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: 
 
 // Zooming keeps the point under it and stops where neighbouring points would share a float.
 {
-  const whole = { aLow: -1, aHigh: 4, bLow: -1, bHigh: 1 };
+  const whole = { acrossLow: -1, acrossHigh: 4, upLow: -1, upHigh: 1 };
   const [from, to] = halvedAround({ i: 300, j: 100 });
   const { view, widened } = zoomedView(tessel, whole, from, to, whole);
-  const aAt = (v, i) => v.aLow + (v.aHigh - v.aLow) * (i + 0.5) / CHART_WIDTH;
+  const aAt = (v, i) => v.acrossLow + (v.acrossHigh - v.acrossLow) * (i + 0.5) / CHART_WIDTH;
   const halved = (span, wholeSpan) => Math.abs(span / wholeSpan - 0.5) < 0.01;
-  check("a zoom around a point halves the view", [halved(view.aHigh - view.aLow, 5), halved(view.bHigh - view.bLow, 2),
+  check("a zoom around a point halves the view", [halved(view.acrossHigh - view.acrossLow, 5), halved(view.upHigh - view.upLow, 2),
     widened], [true, true, []]);
   check("a zoom around a point keeps it", Math.abs(aAt(view, 300) - aAt(whole, 300)) < 0.01, true);
-  const narrow = zoomedView(tessel, { aLow: 1.4, aHigh: 1.4 + 1e-9, bLow: 0.3, bHigh: 0.3 + 1e-9 },
+  const narrow = zoomedView(tessel, { acrossLow: 1.4, acrossHigh: 1.4 + 1e-9, upLow: 0.3, upHigh: 0.3 + 1e-9 },
     { i: 0, j: 0 }, { i: CHART_WIDTH - 1, j: CHART_HEIGHT - 1 }, whole);
   check("a zoom past the floats widens to them", narrow.widened, ["a", "b"]);
 }
