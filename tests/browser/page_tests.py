@@ -25,6 +25,7 @@ from selenium.webdriver.common.keys import Keys
 
 import chart_tests
 import controls_tests
+import glossary_tests
 import lfo_tests
 import patches_tests
 import reach_tests
@@ -375,7 +376,7 @@ TESTS = [harness_catches_leaks, opens_offline, reads_without_what_it_needs, samp
          attractor_follows_a, bad_input_refused_or_clamped, zoom_stops_at_floats, zoom_buttons, play_and_stop] \
     + chart_tests.TESTS + controls_tests.TESTS + state_tests.TESTS + sound_tests.TESTS \
     + lfo_tests.TESTS + reach_tests.TESTS + record_tests.TESTS + patches_tests.TESTS + start_chart_tests.TESTS \
-    + [every_button_pressed]
+    + glossary_tests.TESTS     + [every_button_pressed]
 # What runs on a page with no tool beside it: the release's zipped manual.
 SMOKE = [opens_offline, reads_without_what_it_needs, attractor_follows_a, play_and_stop]
 

@@ -8,6 +8,7 @@ import { ChartPath } from "./chart/chart-path.js";
 import { copyChartSection } from "./chart/chart-section.js";
 import { ChartView } from "./chart/chart-view.js";
 import { makeControlRows } from "./control-rows.js";
+import { fillGlossary } from "./glossary-view.js";
 import { PatchPanel } from "./patch-panel.js";
 import { RecordPanel } from "./record-panel.js";
 import { element } from "./dom.js";
@@ -31,6 +32,7 @@ export class Explorer {
   constructor(tessel, wasm, code) {
     this.tessel = tessel;
     makeControlRows(tessel);
+    fillGlossary(element("glossary-list"), tessel);
     const link = readFragment(tessel, location.hash);
     this.store = new SettingsStore(link.settings);
     this.knobs = new KnobPanel(tessel, this.store);
