@@ -15,6 +15,7 @@ import { fragmentOf, readFragment, settingsOfFragment } from "../../web/model/fr
 import { soundingScale, soundingShares, stepVolts } from "../../web/model/knob-scales.js";
 import { legendEntries } from "../../web/model/legend.js";
 import { commandLine } from "../../web/model/lfo.js";
+import { explainedParts } from "../../web/model/glossary.js";
 import { forgetPatch, keepPatch, keptPatches } from "../../web/model/patches.js";
 import { Recording, chunkBuffers } from "../../web/model/recording.js";
 import { safeDepth } from "../../web/model/safe-depth.js";
@@ -235,6 +236,17 @@ check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: 
 for (const [rate, words] of [[44100, "period 2: 22050 Hz"], [22050, "period 2: 11025 Hz"]]) {
   const entries = legendEntries(tessel, tessel.facts.steps.chart, rate).map((entry) => entry.words);
   check(`the legend at ${rate} Hz`, entries.includes(words), true);
+}
+
+// A text's glossary words: the longest phrase, whole words only, each entry once.
+for (const [text, parts] of [
+  ["Continuous: noise, rough", ["Continuous: ", "noise, rough=noise"]],
+  ["a steady tone of 22,050 Hz, the Nyquist rate: above hearing",
+    ["a steady tone=period", " of 22,050 Hz, ", "the Nyquist rate=nyquist", ": above hearing"]],
+  ["stops after 2 steps, stopped, and waits for Reset; chaotic stones",
+    ["stops=stops", " after 2 steps, stopped, and waits for ", "Reset=reset", "; chaotic stones"]]]) {
+  check(`glossary words in '${text}'`, explainedParts(tessel, text).map((p) => (p.entry ? `${p.text}=${p.entry.id}` : p.text)),
+    parts);
 }
 
 // Undo puts back the settings before the last change, a drag's steps (one field, quickly) being one change;
