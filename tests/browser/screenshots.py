@@ -55,7 +55,7 @@ def recording_and_words(browser, page, out):
 def main():
     page, out = Path(sys.argv[1]), Path(sys.argv[2])
     # Windows tall enough to hold the whole explorer: an element's screenshot shows only what the window does.
-    with Browser(width=1600, height=2000) as browser:
+    with Browser(width=1600, height=2700) as browser:
         browser.open(page)
         browser.wait_for("return window.tesselExplorer !== undefined")
         browser.wait_for(CHART_DONE, timeout=300, interval=0.5)
@@ -73,7 +73,7 @@ def main():
         ActionChains(browser.driver).move_to_element_with_offset(canvas, at(40), at(-60)).perform()
         browser.driver.find_element(By.CSS_SELECTOR, ".chart-view").screenshot(str(out / "explorer-zoomed.png"))
         start_chart = browser.driver.find_element(By.ID, "start-chart")
-        browser.driver.execute_script("arguments[0].scrollIntoView({block: 'start'})", start_chart)
+        browser.driver.execute_script("arguments[0].scrollIntoView({block: 'end'})", start_chart)
         browser.wait_for(START_DONE, timeout=300, interval=0.5)
         canvas = browser.driver.find_element(By.ID, "xy-chart")
         ActionChains(browser.driver).move_to_element_with_offset(canvas, at(-90), at(40)).perform()
