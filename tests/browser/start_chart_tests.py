@@ -6,7 +6,7 @@ import subprocess
 from selenium.webdriver.common.by import By
 
 from harness import Browser
-from page_common import READY, check_no_problems, click_point, signal_of
+from page_common import READY, check_no_problems, click_point, press, signal_of
 
 START_CHART = "window.tesselExplorer.startChart"
 # Every point's verdict as the CSV gives it: outcome, period, steps, settle (empty without a period).
@@ -32,9 +32,24 @@ def tool_rows(context, link):
     return rows, [",".join([r["outcome"], r["period"], r["steps"], r["settle"]]) for r in rows]
 
 
+def zooms(browser):
+    """The chart's views: whole, zoomed by +, after Zoom out, zoomed again, after Whole plane."""
+    view = f"return {START_CHART}.view"
+    canvas = browser.driver.find_element(By.ID, "xy-chart")
+    views = [browser.driver.execute_script(view)]
+    for step in ["+", "xy-zoom-out", "+", "xy-zoom-whole"]:
+        if step == "+":
+            canvas.send_keys("+")
+        else:
+            browser.driver.execute_script(f"document.getElementById('{step}').scrollIntoView({{block: 'center'}})")
+            press(browser, step)
+        views.append(browser.driver.execute_script(view))
+    return views
+
+
 def start_chart_agrees(context):
     """At three a, b: every point of the chart of starting points is tessel-render --plane xy's row, its x0 and y0
-    the same floats; a click sets x0 and y0 to its row's floats and leaves a and b."""
+    the same floats; a click sets x0 and y0 to its row's floats and leaves a and b; it zooms as the a-b chart does."""
     failures = []
     with Browser() as browser:
         for link, (i, j) in START_CASES:
@@ -61,6 +76,9 @@ def start_chart_agrees(context):
                                                                            signal_of(float(row["y0"]))] \
                     or [settings["a"], settings["b"]] != before:
                 failures.append(f"{link}: clicked ({i}, {j}), the settings are {settings}, the CSV's row {row}")
+        views = zooms(browser)
+        if views[0] == views[1] or views[2] != views[0] or views[3] == views[0] or views[4] != views[0]:
+            failures.append(f"+, Zoom out, + and Whole plane on the chart of starting points gave the views {views}")
         check_no_problems(browser)
     assert not failures, "\n".join(failures)
 

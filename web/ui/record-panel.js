@@ -18,7 +18,7 @@ const LAST_CHUNK_MS = 1000;
 
 const ENDS = {
   stop: "ended by Stop",
-  full: "ended where tessel-render's takes end",
+  full: "ended at the longest take tessel-render renders",
   event: "ended by a change the module hears as an event (Mode, Normalize, the rate, an LFO switched on or off, " +
     "the Gate clock to or from 0 Hz), which tessel-render cannot replay: it announces the inputs once, at its start",
 };
