@@ -69,7 +69,10 @@ def start_chart_agrees(context):
                 failures.append(f"{link}: {len(differing)} points differ, first ({k % 600}, {k // 600}): "
                                 f"page {rows[k]!r}, CSV {expected[k]!r}")
             before = browser.driver.execute_script("const s = window.tesselExplorer.settings; return [s.a, s.b]")
-            click_point(browser, browser.driver.find_element(By.ID, "xy-chart"), i, j)
+            canvas = browser.driver.find_element(By.ID, "xy-chart")
+            # Wholly in view: WebDriver's offsets are from the centre of the part in view.
+            browser.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", canvas)
+            click_point(browser, canvas, i, j)
             settings = browser.driver.execute_script("return window.tesselExplorer.settings")
             row = csv_rows[j * 600 + i]
             if [signal_of(settings["x0"]), signal_of(settings["y0"])] != [signal_of(float(row["x0"])),

@@ -38,6 +38,8 @@ export class MapInstance {
   #xPin;
   /** The samples of the last process call. */
   #lastCount = 0;
+  /** The instance's memory as floats, for copying what each pin was fed. */
+  #heap = new Float32Array(0);
 
   /** @param {any} exports @param {number} handle @param {TesselMap} map */
   constructor(exports, handle, map) {
@@ -142,14 +144,19 @@ export class MapInstance {
     this.#samples += x.length;
   }
 
+  // Element by element from one view of the memory, made again only when the memory has grown: on the audio
+  // thread nothing is allocated per block.
   /** @param {{planes: Float32Array[], at: number}} fed @param {number} done @param {number} count */
   #copyFed(fed, done, count) {
     const exports = this.#exports;
     const handle = this.#handle;
+    if (this.#heap.buffer !== exports.memory.buffer) this.#heap = new Float32Array(exports.memory.buffer);
+    const heap = this.#heap;
     for (let pin = 0; pin < fed.planes.length; ++pin) {
-      const at = pin < this.#xPin ? exports.tessel_input_samples(handle, pin) :
-        pin === this.#xPin ? exports.tessel_x(handle) : exports.tessel_y(handle);
-      fed.planes[pin].set(new Float32Array(exports.memory.buffer, at, count), fed.at + done);
+      const from = (pin < this.#xPin ? exports.tessel_input_samples(handle, pin) :
+        pin === this.#xPin ? exports.tessel_x(handle) : exports.tessel_y(handle)) / Float32Array.BYTES_PER_ELEMENT;
+      const plane = fed.planes[pin];
+      for (let i = 0, to = fed.at + done; i < count; ++i) plane[to + i] = heap[from + i];
     }
   }
 
