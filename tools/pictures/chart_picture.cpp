@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string_view>
+#include <vector>
 
 #include "drawing.h"
+#include "verdict/glossary.h"
 #include "verdict/words.h"
 
 namespace pictures {
@@ -23,9 +26,6 @@ constexpr int kBarWidth = 160;
 
 constexpr verdict::Colour kMark{255, 255, 255};
 constexpr verdict::Colour kPath{255, 255, 255};
-const std::array<std::string, 2> kRoundingCycleWords{
-    "the floats fall into a cycle that the map has only as an unstable one,",
-    "or not at all: another start or a reset may give another tone or none"};
 
 using verdict::chaosColour;
 using verdict::hatched;
@@ -34,6 +34,21 @@ using verdict::kCycleColours;
 using verdict::kMostLyapunov;
 using verdict::kQuasi;
 using verdict::stopColour;
+
+// Words broken at spaces into lines no wider than `width` pixels (a word longer than that on a line of its own).
+std::vector<std::string> wrapped(std::string_view words, int width)
+{
+    std::vector<std::string> lines{""};
+    while (!words.empty()) {
+        const size_t space = words.find(' ');
+        const std::string word(words.substr(0, space));
+        words = space == std::string_view::npos ? std::string_view() : words.substr(space + 1);
+        const std::string longer = lines.back().empty() ? word : lines.back() + " " + word;
+        if (Canvas::textWidth(longer, 2) <= width || lines.back().empty()) lines.back() = longer;
+        else lines.push_back(word);
+    }
+    return lines;
+}
 
 // Legend entries laid out left to right, wrapping at the right edge.
 class Legend {
@@ -48,17 +63,17 @@ public:
         x += kSwatch + 8 + Canvas::textWidth(label, 2) + 28;
     }
 
-    // A hatched swatch on a row of its own, its words on as many rows as given.
-    template <size_t Lines>
-    void hatchedSwatch(verdict::Colour colour, const std::array<std::string, Lines>& words)
+    // A hatched swatch on a row of its own, its words wrapped over as many rows as they take.
+    void hatchedSwatch(verdict::Colour colour, std::string_view words)
     {
         newRow();
         for (int row = 0; row < kSwatch; ++row)
             for (int column = 0; column < kSwatch; ++column)
                 canvas.set(x + column, y + 2 + row, hatched(colour, column, row));
-        for (size_t line = 0; line < Lines; ++line)
-            canvas.text(x + kSwatch + 8, y + int(line) * kLegendRow, words[line], 2, kDimText);
-        y += int(Lines - 1) * kLegendRow;
+        const std::vector<std::string> lines = wrapped(words, kRight - x - kSwatch - 8);
+        for (size_t line = 0; line < lines.size(); ++line)
+            canvas.text(x + kSwatch + 8, y + int(line) * kLegendRow, lines[line], 2, kDimText);
+        y += int(lines.size() - 1) * kLegendRow;
         x = kRight;  // the next entry starts a row
     }
 
@@ -127,7 +142,7 @@ void drawLegend(Legend& legend, const ChartPlot& s)
     legend.bar("chaos, Lyapunov exponent " + formatNumber(analysis::kChaosMargin, 2), chaosColour,
                formatNumber(kMostLyapunov, 2) + " per step");
     legend.heading("hatched, a rounding cycle:");
-    legend.hatchedSwatch(chaosColour(0.5), kRoundingCycleWords);
+    legend.hatchedSwatch(chaosColour(0.5), verdict::glossaryExplanation("rounding-cycle").c_str());
     legend.newRow();
 }
 

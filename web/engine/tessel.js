@@ -88,6 +88,23 @@ export class TesselMap {
     return new MapInstance(this.#exports, handle, this);
   }
 
+  /**
+   * The verdict's words explained, in the glossary's order.
+   * @returns {{id: string, term: string, phrases: string[], explains: string}[]}
+   */
+  get glossary() {
+    const entries = [];
+    for (let at; (at = this.#exports.tessel_glossary_entry(entries.length)) !== 0;) {
+      entries.push(JSON.parse(textAt(this.#exports, at)));
+    }
+    return entries;
+  }
+
+  /** The longest take tessel-render renders, in seconds: the longest recording it can replay. */
+  get mostTakeSeconds() {
+    return this.#exports.tessel_most_take_seconds();
+  }
+
   /** The float the module sees for a voltage: float(volts / 10). @param {number} volts @returns {number} */
   signalOf(volts) {
     return this.#exports.tessel_signal_of(volts);

@@ -27,13 +27,13 @@ function place(element, ticks, side) {
  * @param {HTMLElement} across @param {HTMLElement} up @param {View} view
  */
 export function drawAxes(across, up, view) {
-  place(across, ticksOf(view.aLow, view.aHigh, MOST_TICKS.across), "left");
+  place(across, ticksOf(view.acrossLow, view.acrossHigh, MOST_TICKS.across), "left");
   const end = across.getBoundingClientRect().right;
   for (const label of across.querySelectorAll(".tick > span")) {
     const beyond = label.getBoundingClientRect().right - end;
     if (beyond > 0) /** @type {HTMLElement} */ (label).style.translate = `${-beyond}px`;
   }
-  const upTicks = ticksOf(view.bLow, view.bHigh, MOST_TICKS.up);
+  const upTicks = ticksOf(view.upLow, view.upHigh, MOST_TICKS.up);
   place(up, upTicks, "bottom");
   // Labels placed by position take no room of their own: the column is as wide as the longest.
   up.style.width = `${Math.max(...upTicks.map((tick) => tick.text.length)) + 1}ch`;

@@ -1,5 +1,6 @@
 // The chart's colour legend drawn: a swatch and the words of each entry.
 import { legendEntries } from "../../model/legend.js";
+import { writeExplained } from "../glossary-view.js";
 
 /** @typedef {import("../../model/legend.js").LegendEntry} LegendEntry */
 
@@ -28,7 +29,7 @@ export function drawLegend(list, tessel, steps, rate) {
   list.replaceChildren(...legendEntries(tessel, steps, rate).map((entry) => {
     const item = document.createElement("li");
     const words = document.createElement("span");
-    words.textContent = entry.words;
+    writeExplained(words, entry.words, tessel);
     item.append(swatch(entry.size, entry.colourAt), words);
     return item;
   }));
