@@ -6,14 +6,18 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "analysis/orbit_analysis.h"
 #include "host/session/drive.h"
+#include "host/session/volts_text.h"
 #include "point_judge.h"
 #include "verdict/colours.h"
+#include "verdict/figures.h"
 #include "verdict/text.h"
 #include "verdict/words.h"
+#include "json.h"
 #include "web_host.h"
 
 #define WEB_EXPORT(name) extern "C" __attribute__((export_name(name)))
@@ -21,6 +25,9 @@
 using web::HostedMap;
 using web::PointJudge;
 using web::PointVerdict;
+using web::packed;
+using web::unpacked;
+using web::writeString;
 
 namespace {
 
@@ -68,7 +75,14 @@ verdict::Text factsJson()
             .whole(static_cast<int64_t>(field.offset));
         json << ",\"type\":\"" << (field.isDouble ? "float64" : "int32") << "\"}";
     }
-    json << "]}}";
+    json << "]}";
+    const std::pair<const char*, verdict::Colour> colours[] = {
+        {"background", verdict::kPlotBackground}, {"frame", verdict::kFrame}, {"dimText", verdict::kDimText},
+        {"zeroLine", verdict::kZeroLine},         {"xTrace", verdict::kXTrace}, {"yTrace", verdict::kYTrace}};
+    json << ",\"pictureColours\":{";
+    for (const auto& [name, colour] : colours)
+        (json << (name == colours[0].first ? "\"" : ",\"") << name << "\":").whole(packed(colour));
+    json << "}}";
     return json;
 }
 
@@ -102,22 +116,6 @@ const char* typeName(int32_t dataType)
     case sep::Audio: return "audio";
     default: return "other";
     }
-}
-
-// A module's text as a JSON string, or null.
-void writeString(verdict::Text& json, const char* text)
-{
-    if (!text) {
-        json << "null";
-        return;
-    }
-    json << "\"";
-    for (const char* at = text; *at; ++at) {
-        const char character[] = {*at, '\0'};
-        if (*at == '"' || *at == '\\') json << "\\";
-        json << (static_cast<unsigned char>(*at) < 0x20 ? "?" : character);
-    }
-    json << "\"";
 }
 
 verdict::Text pinJson(const sep::PinProperties& pin)
@@ -155,13 +153,6 @@ bool knownOutcome(int32_t outcome)
            outcome <= static_cast<int32_t>(analysis::Outcome::Chaos);
 }
 
-uint32_t packed(verdict::Colour colour) { return uint32_t{colour.r} << 16 | uint32_t{colour.g} << 8 | colour.b; }
-
-verdict::Colour unpacked(uint32_t colour)
-{
-    return {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8), static_cast<uint8_t>(colour)};
-}
-
 }  // namespace
 
 // The page's facts as one JSON text (see factsJson).
@@ -186,6 +177,14 @@ WEB_EXPORT("tessel_pin") const char* pin(int32_t index)
 // A pin's volts in the signal scale the module sees (1.0 = 10 V): the value
 // divided by 10 in double, rounded once to float, as a host converts a pin text.
 WEB_EXPORT("tessel_signal_of") float signalOf(double volts) { return host::signalFromVolts(volts); }
+
+// The shortest volts text that reads back to `signal` (see host::voltsText); valid until the next call.
+WEB_EXPORT("tessel_volts_text") const char* voltsText(float signal)
+{
+    static std::string text;
+    text = host::voltsText(signal);
+    return text.c_str();
+}
 
 // A new opened instance, or null (rate 1000 to 768000 Hz, block 1 to 65536
 // samples, or out of memory). The caller owns it until tessel_free.
@@ -311,6 +310,12 @@ const char* summarize(int32_t outcome, int32_t period, double steps, double sett
                         clocked);
 }
 
+// 1 where a verdict's outcome and period are a constant's, else 0.
+WEB_EXPORT("tessel_is_constant") int32_t isConstant(int32_t outcome, int32_t period)
+{
+    return knownOutcome(outcome) && orbitOf(outcome, period, 0.0, -1.0, 0.0, 0).constant() ? 1 : 0;
+}
+
 // Colours as 0xRRGGBB. A verdict's colour on a chart of `chartSteps` steps a
 // point; 0 for an unknown outcome.
 WEB_EXPORT("tessel_chart_colour")
@@ -380,6 +385,28 @@ const float* signalSamples(int32_t sampleRate, double takeSamples, double every,
     samples.resize(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i) samples[size_t(i)] = parsed.signal.sampleAt(static_cast<int64_t>(every * i));
     return samples.data();
+}
+
+// The signal text's fields at `sampleRate` over a take of `takeSamples`, as JSON: {"shape"} with, for a
+// wave, its "centre", "depth", "hz" and "phase" as written; null for a refused text. Valid until the next call.
+WEB_EXPORT("tessel_signal_fields") const char* signalFields(int32_t sampleRate, double takeSamples)
+{
+    const host::SignalParse parsed = host::parseSignal(givenText(), {sampleRate, takeLength(takeSamples)});
+    if (!parsed.ok()) return nullptr;
+    static verdict::Text json;
+    json = {};
+    json << "{\"shape\":\"" << host::signalShapeName(parsed.written) << "\"";
+    const std::pair<const char*, double> fields[] = {{"centre", parsed.wave.centre}, {"depth", parsed.wave.depth},
+                                                     {"hz", parsed.wave.hz}, {"phase", parsed.wave.phase}};
+    const bool wave = parsed.written != host::SignalShape::Constant && parsed.written != host::SignalShape::Ramp &&
+                      parsed.written != host::SignalShape::Steps;
+    for (const auto& [name, value] : fields) {
+        if (!wave) break;
+        json << ",\"" << name << "\":";
+        web::writeNumber(json, value);
+    }
+    json << "}";
+    return json.c_str();
 }
 
 // Patches input pin `pin` (x0, y0, a or b) with the signal text over a take

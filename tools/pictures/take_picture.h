@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "verdict/figures.h"
+
 namespace pictures {
 
 constexpr int kPictureWidth = 1200;
@@ -71,13 +73,11 @@ public:
     void writePng(std::FILE* file, const Caption& caption) const;
 
 private:
-    struct View {
-        double xLow = 0.0, xHigh = 0.0, yLow = 0.0, yHigh = 0.0;
-    } view;  // the bounds with a margin, never of zero extent
+    verdict::View view;  // the bounds with a margin, never of zero extent
     int32_t sampleRate;
     double voltsPerUnit;
     int64_t totalSamples = 0;
-    std::vector<uint32_t> density;  // one count per pixel of the plot area, row 0 on top
+    verdict::Density density{view, 1, 1};
     int64_t stripSamples;
     Trace stripX, stripY;
     std::vector<InputTrace> inputs;

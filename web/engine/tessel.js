@@ -13,6 +13,7 @@
 //   take.set({ a: 1.4, b: 0.3 });                 // volts, as on the pins
 //   const { x, y } = take.render(44100);          // Float32Arrays, x and y outputs
 //   take.free();
+import { Figures, rgbOf } from "./figures.js";
 import { MapInstance, textAt, wholeNumber } from "./map-instance.js";
 
 export { MapInstance };
@@ -22,6 +23,7 @@ export { MapInstance };
 /** @typedef {import("./records").Orbit} Orbit */
 /** @typedef {import("./records").OrbitFields} OrbitFields */
 /** @typedef {import("./records").Rgb} Rgb */
+/** @typedef {import("./records").SignalFields} SignalFields */
 
 /** @param {ArrayBuffer | ArrayBufferView} bytes */
 function bytesOf(bytes) {
@@ -41,8 +43,6 @@ export function loadTesselMapSync(bytes) {
   return new TesselMap(new WebAssembly.Instance(module, {}));
 }
 
-/** @param {number} colour @returns {Rgb} */
-const rgbOf = (colour) => [(colour >>> 16) & 255, (colour >>> 8) & 255, colour & 255];
 /** @param {Rgb} rgb */
 const packed = ([r, g, b]) => ((r << 16) | (g << 8) | b) >>> 0;
 
@@ -64,6 +64,8 @@ export class TesselMap {
     Object.freeze(facts.pins);
     /** @type {Readonly<Facts>} */
     this.facts = Object.freeze(facts);
+    /** The pictures' rules, tessel-render's. */
+    this.figures = new Figures(this.#exports);
   }
 
   /** The pin of that name in facts.pins; RangeError for none. @param {string} name */
@@ -100,11 +102,7 @@ export class TesselMap {
   voltsOf(signal) {
     const value = Math.fround(signal);
     if (!Number.isFinite(value)) return value;
-    for (let digits = 1; digits < 17; ++digits) {
-      const volts = Number((value * 10).toPrecision(digits));
-      if (this.signalOf(volts) === value) return volts;
-    }
-    return value * 10;
+    return Number(textAt(this.#exports, this.#exports.tessel_volts_text(value)));
   }
 
   /** One judge per rate, made on first use and kept: a hosted instance. @param {number} rate */
@@ -149,6 +147,17 @@ export class TesselMap {
   signalError(text, { rate = this.facts.rate.usual, samples }) {
     this.writeText(text);
     return this.textOrNull(this.#exports.tessel_signal_error(rate, samples));
+  }
+
+  /**
+   * A signal text's fields as tessel-render's grammar reads them over a take of `samples` at `rate`, or null
+   * where it is refused.
+   * @param {string} text @param {{rate?: number, samples: number}} take @returns {SignalFields | null}
+   */
+  signalFields(text, { rate = this.facts.rate.usual, samples }) {
+    this.writeText(text);
+    const at = this.#exports.tessel_signal_fields(rate, samples);
+    return at === 0 ? null : JSON.parse(textAt(this.#exports, at));
   }
 
   /**
@@ -236,6 +245,11 @@ export class TesselMap {
     const at = wordsOf(this.#outcomeCode(orbit), orbit.period ?? 0, orbit.steps ?? 0, orbit.settle ?? -1,
       orbit.lyapunov ?? 0, orbit.rounding ? 1 : 0, gated ? clock : rate, gated ? 1 : 0);
     return textAt(this.#exports, at);
+  }
+
+  /** Whether an orbit holds one level: a cycle of period 1. @param {OrbitFields} orbit */
+  isConstant(orbit) {
+    return this.#exports.tessel_is_constant(this.#outcomeCode(orbit), orbit.period ?? 0) !== 0;
   }
 
   /** The chart's colour of an orbit judged over `steps`. @param {OrbitFields} orbit @param {number} steps */

@@ -107,7 +107,7 @@ export class ChartView {
     const v = this.view;
     /** @param {number} volts */
     const text = (volts) => voltsText(this.tessel, volts);
-    drawAxes(this.elements.across, this.elements.up, v);
+    drawAxes(this.elements.across, this.elements.up, v, this.tessel);
     this.elements.range.textContent = `a ${text(v.aLow)} to ${text(v.aHigh)} V across, ` +
       `b ${text(v.bLow)} to ${text(v.bHigh)} V up, ${CHART_WIDTH}×${CHART_HEIGHT} points, ${this.steps} steps ` +
       `each, from x0 ${text(this.x0)} V, y0 ${text(this.y0)} V` + (this.zoomNote ? `. ${this.zoomNote}` : "");

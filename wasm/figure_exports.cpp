@@ -1,0 +1,135 @@
+// The pictures' rules asked by the page: ticks, the chart's legend, and the
+// take's attractor and traces drawn from the samples JavaScript writes here.
+#include <cstdint>
+#include <vector>
+
+#include "host/session/drive.h"
+#include "json.h"
+#include "verdict/figures.h"
+#include "verdict/legend.h"
+
+#define WEB_EXPORT(name) extern "C" __attribute__((export_name(name)))
+
+namespace {
+
+const char* swatchName(verdict::Swatch swatch)
+{
+    switch (swatch) {
+    case verdict::Swatch::StopsBar: return "stops";
+    case verdict::Swatch::ChaosBar: return "chaos";
+    case verdict::Swatch::Hatched: return "hatched";
+    case verdict::Swatch::Plain: break;
+    }
+    return "plain";
+}
+
+// The samples of the take drawn: x, then y.
+std::vector<float> takeSamples;
+int32_t takeCount = 0;
+// The last attractor's view, and how many pixels it visited.
+double viewAndVisited[5];
+
+}  // namespace
+
+// The ticks over [low, high], about `wanted` of them, as JSON: [{"value", "text"}]; valid until the next call.
+WEB_EXPORT("tessel_ticks") const char* ticks(double low, double high, int32_t wanted)
+{
+    const verdict::Ticks ticks = verdict::ticksFor(low, high, wanted);
+    static verdict::Text json;
+    json = {};
+    json << "[";
+    for (const double value : ticks.values) {
+        json << (value == ticks.values.front() ? "{\"value\":" : ",{\"value\":");
+        web::writeNumber(json, value);
+        json << ",\"text\":";
+        web::writeString(json, ticks.text(value).c_str());
+        json << "}";
+    }
+    json << "]";
+    return json.c_str();
+}
+
+// Entry `index` of the legend of a chart of `steps` a point with its tones at `sampleRate`, as JSON:
+// {"heading", "before", "words", "swatch": "plain" | "stops" | "chaos" | "hatched"}; null past the last.
+WEB_EXPORT("tessel_legend_entry") const char* legendEntry(double steps, int32_t sampleRate, int32_t index)
+{
+    const std::vector<verdict::LegendEntry> entries = verdict::legendEntries(static_cast<int64_t>(steps), sampleRate);
+    if (index < 0 || static_cast<size_t>(index) >= entries.size()) return nullptr;
+    const verdict::LegendEntry& entry = entries[size_t(index)];
+    static verdict::Text json;
+    json = {};
+    json << "{\"heading\":";
+    web::writeString(json, entry.heading.c_str());
+    json << ",\"before\":";
+    web::writeString(json, entry.before.c_str());
+    json << ",\"words\":";
+    web::writeString(json, entry.words.c_str());
+    json << ",\"swatch\":\"" << swatchName(entry.swatch) << "\"}";
+    return json.c_str();
+}
+
+// That entry's swatch colour `share` of the way across it (0xRRGGBB), before any hatching.
+WEB_EXPORT("tessel_legend_colour") uint32_t legendColour(double steps, int32_t sampleRate, int32_t index, double share)
+{
+    const std::vector<verdict::LegendEntry> entries = verdict::legendEntries(static_cast<int64_t>(steps), sampleRate);
+    if (index < 0 || static_cast<size_t>(index) >= entries.size()) return 0;
+    return web::packed(entries[size_t(index)].colourAt(share));
+}
+
+// Room for a take of `count` samples of x, then as many of y, for the calls below; null below 1.
+WEB_EXPORT("tessel_take_samples") float* takeSamplesBuffer(int32_t count)
+{
+    if (count < 1) return nullptr;
+    takeSamples.assign(2 * size_t(count), 0.0f);
+    takeCount = count;
+    return takeSamples.data();
+}
+
+// The attractor of the samples written, `width` by `height` pixels, as RGBA bytes from the top row; valid
+// until the next call. Its view and how many pixels were visited are at tessel_attractor_view.
+WEB_EXPORT("tessel_attractor") const uint32_t* attractor(int32_t width, int32_t height)
+{
+    static std::vector<uint32_t> rgba;
+    if (width < 1 || height < 1 || takeCount < 1) return nullptr;
+    const float* x = takeSamples.data();
+    const float* y = x + takeCount;
+    const verdict::View view = verdict::viewOf(x, y, takeCount, host::kVoltsPerUnit);
+    verdict::Density density(view, width, height);
+    density.add(x, y, takeCount);
+    auto rgbaOf = [](verdict::Colour c) { return 0xFF000000u | uint32_t{c.b} << 16 | uint32_t{c.g} << 8 | c.r; };
+    rgba.assign(size_t(width) * size_t(height), rgbaOf(verdict::kPlotBackground));
+    const size_t visited = density.paint([&](int column, int row, verdict::Colour colour) {
+        rgba[size_t(row) * size_t(width) + size_t(column)] = rgbaOf(colour);
+    });
+    viewAndVisited[0] = view.xLow;
+    viewAndVisited[1] = view.xHigh;
+    viewAndVisited[2] = view.yLow;
+    viewAndVisited[3] = view.yHigh;
+    viewAndVisited[4] = static_cast<double>(visited);
+    return rgba.data();
+}
+
+// The last attractor's view (signal scale: x low, x high, y low, y high) and its visited pixels.
+WEB_EXPORT("tessel_attractor_view") const double* attractorView() { return viewAndVisited; }
+
+// The staircase of x (`output` 0) or y (1) over the first `count` samples written, `columns` wide and
+// `height` tall, showing [low, high] (signal scale): for each column its top row and how many rows it covers
+// (0 where it has no finite sample), then the row of 0 V, or -1 where 0 lies outside; valid until the next call.
+WEB_EXPORT("tessel_trace") const int32_t* trace(int32_t output, int32_t count, int32_t columns, int32_t height,
+                                                 double low, double high)
+{
+    static std::vector<int32_t> rows;
+    if (output < 0 || output > 1 || count < 1 || count > takeCount || columns < 1 || height < 2) return nullptr;
+    const float* samples = takeSamples.data() + size_t(output) * size_t(takeCount);
+    rows.assign(2 * size_t(columns) + 1, 0);
+    for (int32_t column = 0; column < columns; ++column) {
+        const verdict::ColumnSpan span = verdict::columnSpan(count, columns, column);
+        float least = 0.0f, most = 0.0f;
+        if (!verdict::finiteRange(samples + span.begin, span.last - span.begin + 1, least, most)) continue;
+        const verdict::RowSpan covered = verdict::rowSpan(least, most, low, high, height);
+        rows[2 * size_t(column)] = covered.top;
+        rows[2 * size_t(column) + 1] = covered.count;
+    }
+    rows.back() = verdict::zeroRow(low, high, height);
+    return rows.data();
+}
