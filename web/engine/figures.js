@@ -10,11 +10,11 @@ import { textAt } from "./map-instance.js";
 export const rgbOf = (colour) => [(colour >>> 16) & 255, (colour >>> 8) & 255, colour & 255];
 
 export class Figures {
-  /** @type {any} the .wasm's exports */
+  /** @type {import("./calls").WasmExports} */
   #exports;
   #samples = 0;
 
-  /** @param {any} exports */
+  /** @param {import("./calls").WasmExports} exports */
   constructor(exports) {
     this.#exports = exports;
   }

@@ -13,11 +13,15 @@
 //   take.set({ a: 1.4, b: 0.3 });                 // volts, as on the pins
 //   const { x, y } = take.render(44100);          // Float32Arrays, x and y outputs
 //   take.free();
+//
+// The .wasm's calls are declared in one table, wasm/calls.def; calls.d.ts, made
+// from it by scripts/make-wasm-calls, types them here.
 import { Figures, rgbOf } from "./figures.js";
-import { MapInstance, textAt, wholeNumber } from "./map-instance.js";
+import { MapInstance, textAt, textOrNull, wholeNumber, writeSignalText } from "./map-instance.js";
 
 export { MapInstance };
 
+/** @typedef {import("./calls").WasmExports} WasmExports */
 /** @typedef {import("./records").Facts} Facts */
 /** @typedef {import("./records").Pin} Pin */
 /** @typedef {import("./records").Orbit} Orbit */
@@ -47,14 +51,14 @@ export function loadTesselMapSync(bytes) {
 const packed = ([r, g, b]) => ((r << 16) | (g << 8) | b) >>> 0;
 
 export class TesselMap {
-  /** @type {any} the .wasm's exports */
+  /** @type {WasmExports} the .wasm's calls: their table is wasm/calls.def */
   #exports;
   /** @type {Map<number, number>} rate -> judge handle */
   #judges = new Map();
 
   /** @param {WebAssembly.Instance} instance */
   constructor(instance) {
-    this.#exports = instance.exports;
+    this.#exports = /** @type {WasmExports} */ (/** @type {unknown} */ (instance.exports));
     this.#exports._initialize();
     const facts = JSON.parse(textAt(this.#exports, this.#exports.tessel_facts()));
     facts.pins = [];
@@ -123,30 +127,14 @@ export class TesselMap {
     return signal;
   }
 
-  /** Writes a signal text where the .wasm reads it. @param {string} text */
-  writeText(text) {
-    const exports = this.#exports;
-    const size = exports.tessel_signal_text_size();
-    const value = String(text);
-    if (value.length >= size || /[^\x20-\x7e]/.test(value)) throw new RangeError(`'${value}' is no signal text`);
-    const bytes = new Uint8Array(exports.memory.buffer, exports.tessel_signal_text(), size);
-    for (let i = 0; i < value.length; ++i) bytes[i] = value.charCodeAt(i);
-    bytes[value.length] = 0;
-  }
-
-  /** A text the .wasm wrote, or null. @param {number} address */
-  textOrNull(address) {
-    return address === 0 ? null : textAt(this.#exports, address);
-  }
-
   /**
    * Why a signal text in tessel-render's grammar (sine:CENTRE:DEPTH:HZ[:PHASE], ...) is refused over a take
    * of `samples` at `rate`, or null.
    * @param {string} text @param {{rate?: number, samples: number}} take
    */
   signalError(text, { rate = this.facts.rate.usual, samples }) {
-    this.writeText(text);
-    return this.textOrNull(this.#exports.tessel_signal_error(rate, samples));
+    writeSignalText(this.#exports, text);
+    return textOrNull(this.#exports, this.#exports.tessel_signal_error(rate, samples));
   }
 
   /**
@@ -155,7 +143,7 @@ export class TesselMap {
    * @param {string} text @param {{rate?: number, samples: number}} take @returns {SignalFields | null}
    */
   signalFields(text, { rate = this.facts.rate.usual, samples }) {
-    this.writeText(text);
+    writeSignalText(this.#exports, text);
     const at = this.#exports.tessel_signal_fields(rate, samples);
     return at === 0 ? null : JSON.parse(textAt(this.#exports, at));
   }
@@ -165,7 +153,7 @@ export class TesselMap {
    * @param {string} text @param {{rate?: number, samples: number, every?: number, count: number}} take
    */
   signalSamples(text, { rate = this.facts.rate.usual, samples, every = 1, count }) {
-    this.writeText(text);
+    writeSignalText(this.#exports, text);
     const at = this.#exports.tessel_signal_samples(rate, samples, every, count);
     if (at === 0) throw new RangeError(this.signalError(text, { rate, samples }) || `count: ${count}`);
     return new Float32Array(this.#exports.memory.buffer, at, count).slice();
@@ -198,7 +186,7 @@ export class TesselMap {
     wholeNumber("steps", steps, this.facts.steps.least, this.facts.steps.most);
     wholeNumber("rate", rate, this.facts.rate.least, this.facts.rate.most);
     const inputs = [this.#signal("a", a), this.#signal("b", b), this.#signal("x0", x0), this.#signal("y0", y0)];
-    const at = this.#exports.tessel_judge_point(this.#judge(rate), ...inputs, steps);
+    const at = this.#exports.tessel_judge_point(this.#judge(rate), inputs[0], inputs[1], inputs[2], inputs[3], steps);
     const record = new DataView(this.#exports.memory.buffer, at, this.facts.verdict.size);
     /** @type {Record<string, number>} */
     const verdict = {};

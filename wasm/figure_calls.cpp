@@ -1,14 +1,13 @@
-// The pictures' rules asked by the page: ticks, the chart's legend, and the
-// take's attractor and traces drawn from the samples JavaScript writes here.
+// The pictures: ticks, the chart's legend, and the take's attractor and
+// staircases drawn from the samples JavaScript writes here.
 #include <cstdint>
 #include <vector>
 
+#include "calls.h"
 #include "host/session/drive.h"
-#include "json.h"
+#include "values.h"
 #include "verdict/figures.h"
 #include "verdict/legend.h"
-
-#define WEB_EXPORT(name) extern "C" __attribute__((export_name(name)))
 
 namespace {
 
@@ -31,8 +30,7 @@ double viewAndVisited[5];
 
 }  // namespace
 
-// The ticks over [low, high], about `wanted` of them, as JSON: [{"value", "text"}]; valid until the next call.
-WEB_EXPORT("tessel_ticks") const char* ticks(double low, double high, int32_t wanted)
+const char* tessel_ticks(double low, double high, int32_t wanted)
 {
     const verdict::Ticks ticks = verdict::ticksFor(low, high, wanted);
     static verdict::Text json;
@@ -49,9 +47,7 @@ WEB_EXPORT("tessel_ticks") const char* ticks(double low, double high, int32_t wa
     return json.c_str();
 }
 
-// Entry `index` of the legend of a chart of `steps` a point with its tones at `sampleRate`, as JSON:
-// {"heading", "before", "words", "swatch": "plain" | "stops" | "chaos" | "hatched"}; null past the last.
-WEB_EXPORT("tessel_legend_entry") const char* legendEntry(double steps, int32_t sampleRate, int32_t index)
+const char* tessel_legend_entry(double steps, int32_t sampleRate, int32_t index)
 {
     const std::vector<verdict::LegendEntry> entries = verdict::legendEntries(static_cast<int64_t>(steps), sampleRate);
     if (index < 0 || static_cast<size_t>(index) >= entries.size()) return nullptr;
@@ -68,16 +64,14 @@ WEB_EXPORT("tessel_legend_entry") const char* legendEntry(double steps, int32_t 
     return json.c_str();
 }
 
-// That entry's swatch colour `share` of the way across it (0xRRGGBB), before any hatching.
-WEB_EXPORT("tessel_legend_colour") uint32_t legendColour(double steps, int32_t sampleRate, int32_t index, double share)
+uint32_t tessel_legend_colour(double steps, int32_t sampleRate, int32_t index, double share)
 {
     const std::vector<verdict::LegendEntry> entries = verdict::legendEntries(static_cast<int64_t>(steps), sampleRate);
     if (index < 0 || static_cast<size_t>(index) >= entries.size()) return 0;
     return web::packed(entries[size_t(index)].colourAt(share));
 }
 
-// Room for a take of `count` samples of x, then as many of y, for the calls below; null below 1.
-WEB_EXPORT("tessel_take_samples") float* takeSamplesBuffer(int32_t count)
+float* tessel_take_samples(int32_t count)
 {
     if (count < 1) return nullptr;
     takeSamples.assign(2 * size_t(count), 0.0f);
@@ -85,9 +79,7 @@ WEB_EXPORT("tessel_take_samples") float* takeSamplesBuffer(int32_t count)
     return takeSamples.data();
 }
 
-// The attractor of the samples written, `width` by `height` pixels, as RGBA bytes from the top row; valid
-// until the next call. Its view and how many pixels were visited are at tessel_attractor_view.
-WEB_EXPORT("tessel_attractor") const uint32_t* attractor(int32_t width, int32_t height)
+const uint32_t* tessel_attractor(int32_t width, int32_t height)
 {
     static std::vector<uint32_t> rgba;
     if (width < 1 || height < 1 || takeCount < 1) return nullptr;
@@ -109,14 +101,9 @@ WEB_EXPORT("tessel_attractor") const uint32_t* attractor(int32_t width, int32_t 
     return rgba.data();
 }
 
-// The last attractor's view (signal scale: x low, x high, y low, y high) and its visited pixels.
-WEB_EXPORT("tessel_attractor_view") const double* attractorView() { return viewAndVisited; }
+const double* tessel_attractor_view() { return viewAndVisited; }
 
-// The staircase of x (`output` 0) or y (1) over the first `count` samples written, `columns` wide and
-// `height` tall, showing [low, high] (signal scale): for each column its top row and how many rows it covers
-// (0 where it has no finite sample), then the row of 0 V, or -1 where 0 lies outside; valid until the next call.
-WEB_EXPORT("tessel_trace") const int32_t* trace(int32_t output, int32_t count, int32_t columns, int32_t height,
-                                                 double low, double high)
+const int32_t* tessel_trace(int32_t output, int32_t count, int32_t columns, int32_t height, double low, double high)
 {
     static std::vector<int32_t> rows;
     if (output < 0 || output > 1 || count < 1 || count > takeCount || columns < 1 || height < 2) return nullptr;

@@ -1,4 +1,4 @@
-#include "json.h"
+#include "values.h"
 
 #include "numbers/write.h"
 

@@ -1,5 +1,5 @@
-// What the exports hand JavaScript beside plain numbers: JSON texts and
-// colours packed as 0xRRGGBB.
+// What the calls hand JavaScript beside plain numbers, JSON texts and colours
+// packed as 0xRRGGBB, and how they read a take's length from it.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,12 @@ namespace web {
 void writeString(verdict::Text& json, const char* text);
 // A double as JSON, with digits enough to read back to it.
 void writeNumber(verdict::Text& json, double value);
+
+// A take's length as JavaScript gives it: a whole number of samples, at least 1.
+inline int64_t takeLength(double samples)
+{
+    return samples >= 1.0 && samples < 9007199254740992.0 ? static_cast<int64_t>(samples) : 1;
+}
 
 inline uint32_t packed(verdict::Colour colour)
 {
