@@ -20,6 +20,9 @@ namespace {
 
 std::string tone(int32_t period, int32_t sampleRate) { return toneText(period, sampleRate).c_str(); }
 
+// A whole number as printf writes it, without the C library's stdio.
+std::string whole(int64_t value) { return Text().whole(value).c_str(); }
+
 // Periods 1, 2, ... in runs of one colour, each with its tones.
 void addCycles(std::vector<LegendEntry>& entries, int32_t sampleRate)
 {
@@ -28,7 +31,7 @@ void addCycles(std::vector<LegendEntry>& entries, int32_t sampleRate)
     for (size_t k = 1; k < kCycleColours.size(); ++k) {
         const int32_t to = kCycleClassEnds[k];
         const std::string periods =
-            from == to ? std::to_string(to) : std::to_string(from) + "-" + std::to_string(to);
+            from == to ? whole(to) : whole(from) + "-" + whole(to);
         const std::string tones =
             from == to ? tone(to, sampleRate) : tone(from, sampleRate) + " to " + tone(to, sampleRate);
         entries.push_back({"", "", "period " + periods + ": " + tones, Swatch::Plain, kCycleColours[k]});
@@ -41,10 +44,10 @@ void addCycles(std::vector<LegendEntry>& entries, int32_t sampleRate)
 std::vector<LegendEntry> legendEntries(int64_t steps, int32_t sampleRate)
 {
     std::vector<LegendEntry> entries;
-    entries.push_back({"stops:", "at once", "after " + std::to_string(steps) + " steps (log scale)",
+    entries.push_back({"stops:", "at once", "after " + whole(steps) + " steps (log scale)",
                        Swatch::StopsBar});
     addCycles(entries, sampleRate);
-    entries.push_back({"no cycle up to period " + std::to_string(analysis::kPeriodLimit) + ":", "",
+    entries.push_back({"no cycle up to period " + whole(analysis::kPeriodLimit) + ":", "",
                        "quasi (not chaotic)", Swatch::Plain, kQuasi});
     entries.push_back({"", "chaos, Lyapunov exponent " + numbers::fixedText(analysis::kChaosMargin, 2),
                        numbers::fixedText(kMostLyapunov, 2) + " per step", Swatch::ChaosBar});
