@@ -47,22 +47,27 @@ void padRange(double& low, double& high, double voltsPerUnit)
     high += span * 0.04;
 }
 
-View viewOf(const float* x, const float* y, int64_t count, double voltsPerUnit)
+void Bounds::include(const float* x, const float* y, int64_t count)
 {
-    bool empty = true;
-    View view;
     for (int64_t i = 0; i < count; ++i) {
         if (!std::isfinite(x[i]) || !std::isfinite(y[i])) continue;
         if (empty) {
-            view = {x[i], x[i], y[i], y[i]};
+            xLow = xHigh = x[i];
+            yLow = yHigh = y[i];
             empty = false;
             continue;
         }
-        view.xLow = std::min<double>(view.xLow, x[i]);
-        view.xHigh = std::max<double>(view.xHigh, x[i]);
-        view.yLow = std::min<double>(view.yLow, y[i]);
-        view.yHigh = std::max<double>(view.yHigh, y[i]);
+        xLow = std::min(xLow, x[i]);
+        xHigh = std::max(xHigh, x[i]);
+        yLow = std::min(yLow, y[i]);
+        yHigh = std::max(yHigh, y[i]);
     }
+}
+
+View viewOf(const Bounds& bounds, double voltsPerUnit)
+{
+    View view;
+    if (!bounds.empty) view = {bounds.xLow, bounds.xHigh, bounds.yLow, bounds.yHigh};
     padRange(view.xLow, view.xHigh, voltsPerUnit);
     padRange(view.yLow, view.yHigh, voltsPerUnit);
     return view;

@@ -41,12 +41,20 @@ Ticks ticksFor(double low, double high, int wanted);
 // value gets 0.1 V or a thousandth of its size either side, whichever is more.
 void padRange(double& low, double& high, double voltsPerUnit);
 
+// The extent of the outputs, in the signal scale; non-finite samples are left out.
+struct Bounds {
+    float xLow = 0.0f, xHigh = 0.0f, yLow = 0.0f, yHigh = 0.0f;
+    bool empty = true;
+
+    void include(const float* x, const float* y, int64_t count);
+};
+
 // What the attractor shows: the outputs' extent with a margin (signal scale).
 struct View {
     double xLow = 0.0, xHigh = 0.0, yLow = 0.0, yHigh = 0.0;
 };
-// The view over the finite samples; of a take with none, around 0.
-View viewOf(const float* x, const float* y, int64_t count, double voltsPerUnit);
+// The view of those bounds, never of zero extent; of a take with no finite sample, around 0.
+View viewOf(const Bounds& bounds, double voltsPerUnit);
 
 // Visits per pixel of a plot `width` wide and `height` tall within a view,
 // row 0 on top.

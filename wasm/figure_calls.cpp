@@ -85,7 +85,9 @@ const uint32_t* tessel_attractor(int32_t width, int32_t height)
     if (width < 1 || height < 1 || takeCount < 1) return nullptr;
     const float* x = takeSamples.data();
     const float* y = x + takeCount;
-    const verdict::View view = verdict::viewOf(x, y, takeCount, host::kVoltsPerUnit);
+    verdict::Bounds bounds;
+    bounds.include(x, y, takeCount);
+    const verdict::View view = verdict::viewOf(bounds, host::kVoltsPerUnit);
     verdict::Density density(view, width, height);
     density.add(x, y, takeCount);
     auto rgbaOf = [](verdict::Colour c) { return 0xFF000000u | uint32_t{c.b} << 16 | uint32_t{c.g} << 8 | c.r; };

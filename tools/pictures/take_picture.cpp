@@ -77,32 +77,12 @@ bool Trace::range(int column, float& low, float& high) const
     return low <= high;
 }
 
-void Bounds::include(const float* x, const float* y, int32_t count)
-{
-    for (int32_t i = 0; i < count; ++i) {
-        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) continue;
-        if (empty) {
-            xLow = xHigh = x[i];
-            yLow = yHigh = y[i];
-            empty = false;
-            continue;
-        }
-        xLow = std::min(xLow, x[i]);
-        xHigh = std::max(xHigh, x[i]);
-        yLow = std::min(yLow, y[i]);
-        yHigh = std::max(yHigh, y[i]);
-    }
-}
-
 Picture::Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate, double voltsPerUnit,
                  std::vector<InputTrace> traced)
-    : sampleRate(sampleRate), voltsPerUnit(voltsPerUnit), stripSamples(stripSamples), stripX(stripSamples, kPlotWidth), stripY(stripSamples, kPlotWidth),
-      inputs(std::move(traced)), inputStrips(inputs.size(), Trace(stripSamples, kPlotWidth))
+    : view(verdict::viewOf(bounds, voltsPerUnit)), sampleRate(sampleRate), voltsPerUnit(voltsPerUnit),
+      density(view, kPlotWidth, kDensityHeight), stripSamples(stripSamples), stripX(stripSamples, kPlotWidth),
+      stripY(stripSamples, kPlotWidth), inputs(std::move(traced)), inputStrips(inputs.size(), Trace(stripSamples, kPlotWidth))
 {
-    if (!bounds.empty) view = {bounds.xLow, bounds.xHigh, bounds.yLow, bounds.yHigh};
-    verdict::padRange(view.xLow, view.xHigh, voltsPerUnit);
-    verdict::padRange(view.yLow, view.yHigh, voltsPerUnit);
-    density = verdict::Density(view, kPlotWidth, kDensityHeight);
 }
 
 int Picture::height() const { return kPictureHeight + kInputTraceHeight * static_cast<int>(inputs.size()); }

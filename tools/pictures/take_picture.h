@@ -16,13 +16,7 @@ constexpr int kPictureWidth = 1200;
 constexpr int kPictureHeight = 1200;  // grown by kInputTraceHeight for each input traced
 constexpr int kInputTraceHeight = 116;
 
-// The extent of the outputs, in the signal scale; non-finite samples are left out.
-struct Bounds {
-    float xLow = 0.0f, xHigh = 0.0f, yLow = 0.0f, yHigh = 0.0f;
-    bool empty = true;
-
-    void include(const float* x, const float* y, int32_t count);
-};
+using verdict::Bounds;
 
 struct Caption {
     std::string title;     // first line, large
@@ -77,7 +71,7 @@ private:
     int32_t sampleRate;
     double voltsPerUnit;
     int64_t totalSamples = 0;
-    verdict::Density density{view, 1, 1};
+    verdict::Density density;  // one count per pixel of the plot area
     int64_t stripSamples;
     Trace stripX, stripY;
     std::vector<InputTrace> inputs;
