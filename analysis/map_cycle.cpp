@@ -155,52 +155,59 @@ bool repeats(const double* x, const double* y, int32_t length, int32_t period, d
     return true;
 }
 
-// kMapStretch states of the map's orbit from (x, y), which become the state
-// after them; false when the orbit leaves the map's bounded region.
-bool stretch(const ExactMap& map, double& x, double& y, double* orbitX, double* orbitY)
+// kMapStretch more states of each run's orbit, the runs stepped in turn;
+// a run whose orbit leaves the map's bounded region is told by `inReach`.
+template <size_t N>
+void stretchTogether(MapRun* const* runs)
 {
-    const ExactMap local = map;  // in registers: the stores below cannot touch it
-    double u = x, v = y;
-    for (int32_t n = 0; n < kMapStretch; ++n) {
-        if (!(std::abs(u) < kOutOfReach && std::abs(v) < kOutOfReach)) return false;
-        orbitX[n] = u;
-        orbitY[n] = v;
-        const double nextU = imageX(local, u, v);
-        v = imageY(local, u);
-        u = nextU;
+    ExactMap maps[N];  // copies, in registers: the stores below cannot touch them
+    double u[N], v[N];
+    bool inReach[N];
+    double* orbitX[N];
+    double* orbitY[N];
+    for (size_t k = 0; k < N; ++k) {
+        maps[k] = runs[k]->map;
+        u[k] = runs[k]->x;
+        v[k] = runs[k]->y;
+        inReach[k] = true;
+        const size_t at = runs[k]->orbit.x.size();
+        runs[k]->orbit.x.resize(at + kMapStretch);
+        runs[k]->orbit.y.resize(at + kMapStretch);
+        orbitX[k] = runs[k]->orbit.x.data() + at;
+        orbitY[k] = runs[k]->orbit.y.data() + at;
     }
-    x = u;
-    y = v;
-    return true;
+    for (int32_t n = 0; n < kMapStretch; ++n) {
+#pragma GCC unroll 4
+        for (size_t k = 0; k < N; ++k) {
+            inReach[k] &= std::abs(u[k]) < kOutOfReach;
+            inReach[k] &= std::abs(v[k]) < kOutOfReach;
+            orbitX[k][n] = u[k];
+            orbitY[k][n] = v[k];
+            const double nextU = imageX(maps[k], u[k], v[k]);
+            v[k] = imageY(maps[k], u[k]);
+            u[k] = nextU;
+        }
+    }
+    for (size_t k = 0; k < N; ++k) {
+        runs[k]->x = u[k];
+        runs[k]->y = v[k];
+        runs[k]->inReach &= inReach[k];
+    }
 }
 
-// The map's orbit from (x, y): kMapSteps states, or fewer once its last
-// `window` states repeat within kOnCycle (it is then on its cycle, and stays
-// there); empty when it leaves the map's bounded region.
-void runMap(const ExactMap& map, double x, double y, int32_t window, std::vector<double>& orbitX,
-            std::vector<double>& orbitY)
+// Whether the orbit's last `window` states repeat within kOnCycle: it is then
+// on its cycle, and stays there. Only the least period with which the last
+// state repeats is worth a look: a multiple of a period the window does not
+// repeat with fails too.
+bool onCycle(const MapOrbit& orbit, int32_t window)
 {
-    // Only the least period with which the last state repeats is worth a
-    // look: a multiple of a period the window does not repeat with fails too.
-    const auto onCycle = [&] {
-        const size_t last = orbitX.size() - 1;
-        int32_t p = 1;
-        while (p <= window / 2 && !(std::abs(orbitX[last] - orbitX[last - size_t(p)]) <= kOnCycle &&
-                                    std::abs(orbitY[last] - orbitY[last - size_t(p)]) <= kOnCycle))
-            ++p;
-        return p <= window / 2 && repeats(orbitX.data() + (last + 1 - size_t(window)),
-                                          orbitY.data() + (last + 1 - size_t(window)), window, p, kOnCycle);
-    };
-    for (int32_t n = 0; n < kMapSteps; n += kMapStretch) {
-        orbitX.resize(size_t(n + kMapStretch));
-        orbitY.resize(size_t(n + kMapStretch));
-        if (!stretch(map, x, y, orbitX.data() + n, orbitY.data() + n)) {
-            orbitX.clear();
-            orbitY.clear();
-            return;
-        }
-        if (n + kMapStretch >= window && onCycle()) return;
-    }
+    const size_t last = orbit.x.size() - 1;
+    int32_t p = 1;
+    while (p <= window / 2 && !(std::abs(orbit.x[last] - orbit.x[last - size_t(p)]) <= kOnCycle &&
+                                std::abs(orbit.y[last] - orbit.y[last - size_t(p)]) <= kOnCycle))
+        ++p;
+    return p <= window / 2 && repeats(orbit.x.data() + (last + 1 - size_t(window)),
+                                      orbit.y.data() + (last + 1 - size_t(window)), window, p, kOnCycle);
 }
 
 // The largest distance, per coordinate, of states [from, to) of an orbit
@@ -273,13 +280,50 @@ MapCycle refineCycle(const ExactMap& map, const double* x, const double* y, int3
     return cycle;
 }
 
-MapCycle cycleFollowed(const ExactMap& map, const float* x, const float* y, int64_t count, int32_t longest)
+void MapRun::restart(const ExactMap& startMap, double startX, double startY, int32_t startWindow)
+{
+    map = startMap;
+    x = startX;
+    y = startY;
+    window = startWindow;
+    inReach = true;
+    orbit.x.clear();
+    orbit.y.clear();
+    orbit.x.reserve(kMapSteps);
+    orbit.y.reserve(kMapSteps);
+}
+
+void runMaps(std::span<MapRun* const> runs)
+{
+    constexpr size_t kTogether = 4;
+    std::vector<MapRun*> running(runs.begin(), runs.end());
+    while (!running.empty()) {
+        for (size_t from = 0; from < running.size(); from += kTogether) {
+            switch (std::min(kTogether, running.size() - from)) {
+            case 1: stretchTogether<1>(running.data() + from); break;
+            case 2: stretchTogether<2>(running.data() + from); break;
+            case 3: stretchTogether<3>(running.data() + from); break;
+            default: stretchTogether<kTogether>(running.data() + from); break;
+            }
+        }
+        std::erase_if(running, [](MapRun* run) {
+            const auto length = static_cast<int32_t>(run->orbit.x.size());
+            if (!run->inReach) {
+                run->orbit.x.clear();
+                run->orbit.y.clear();
+                return true;
+            }
+            return length >= kMapSteps || (length >= run->window && onCycle(run->orbit, run->window));
+        });
+    }
+}
+
+MapCycle cycleFollowed(const ExactMap& map, const MapOrbit& orbit, const float* x, const float* y, int64_t count,
+                       int32_t longest)
 {
     const int32_t window = 2 * longest;
-    std::vector<double> orbitX, orbitY;
-    orbitX.reserve(kMapSteps);
-    orbitY.reserve(kMapSteps);
-    runMap(map, x[0], y[0], window, orbitX, orbitY);
+    const std::vector<double>& orbitX = orbit.x;
+    const std::vector<double>& orbitY = orbit.y;
     if (orbitX.empty()) return {};
 
     const auto length = static_cast<int32_t>(orbitX.size());

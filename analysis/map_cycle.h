@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace analysis {
@@ -11,6 +12,7 @@ namespace analysis {
 // x' = (y + 0.1f) - 100·a·x², y' = 10·b·x in double, a and b the module's
 // float inputs (signal scale); both products are exact in double.
 struct ExactMap {
+    ExactMap() = default;
     ExactMap(float a, float b);
 
     double constant;   // 0.1f widened
@@ -45,9 +47,32 @@ constexpr double kNearGap = 1e-4;
 // the unit circle to come clearly nearer.
 constexpr int32_t kMapSteps = 8192;
 
+// The states of the map's orbit from a state, in double.
+struct MapOrbit {
+    std::vector<double> x, y;
+};
+
+// The map's orbit from (x, y): kMapSteps states, or fewer once its last
+// `window` states repeat within kOnCycle (it is then on its cycle, and stays
+// there); empty when it leaves the map's bounded region.
+struct MapRun {
+    // From (x, y) anew, keeping the orbit's room.
+    void restart(const ExactMap& map, double x, double y, int32_t window);
+
+    ExactMap map{};
+    double x = 0.0, y = 0.0;  // the state after the orbit's last
+    int32_t window = 0;
+    bool inReach = true;
+    MapOrbit orbit;
+};
+
+// Runs the maps' orbits, several at a time step by step in turn: each waits
+// on its own step before, not on the others'.
+void runMaps(std::span<MapRun* const> runs);
+
 // The attracting cycle of the map that the floats x[0..count), y[0..count)
-// follow; period 0: none. The map is run kMapSteps from the first float
-// state, or until it is on a cycle; the periods up to `longest` (at most
+// follow; period 0: none. `orbit` is the map run from the first float state
+// with a window of 2·longest (runMaps); the periods up to `longest` (at most
 // kMapSteps / 4) with which its last 2·longest states repeat within
 // kRepeatGap are tried, shortest first, by refining the last of them. A
 // period that refines to an unstable cycle is followed by that cycle's
@@ -56,6 +81,7 @@ constexpr int32_t kMapSteps = 8192;
 // falls onto (ends nearer to, or on) is where the map takes the floats'
 // state; they follow it when their last `longest` states lie beside its
 // points.
-MapCycle cycleFollowed(const ExactMap& map, const float* x, const float* y, int64_t count, int32_t longest);
+MapCycle cycleFollowed(const ExactMap& map, const MapOrbit& orbit, const float* x, const float* y, int64_t count,
+                       int32_t longest);
 
 }  // namespace analysis

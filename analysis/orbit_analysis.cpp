@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "generator/map_step.h"
+#include "float_window.h"
 #include "map_cycle.h"
 
 namespace analysis {
@@ -17,16 +18,11 @@ namespace {
 constexpr double kJacobianXFactor = -2.0 * tessel::kQuadraticFactor;
 constexpr double kJacobianYFactor = tessel::kYFactor;
 
-// The tangents' sizes are taken out every few steps, as powers of two read
-// from their exponent bits: no log, no rounding. Along an orbit the guard lets
-// stand (|x| < 0.2), sixteen Jacobians at the pins' a (at most 4 V) grow them
+// The tangent's size is taken out every few steps, as a power of two read
+// from its exponent bits: no log, no rounding. Along an orbit the guard lets
+// stand (|x| < 0.2), sixteen Jacobians at the pins' a (at most 4 V) grow it
 // by less than 2^70, far within double's range.
 constexpr int32_t kRenormaliseEvery = 16;
-// Each step can shrink the second tangent's part across the first, against
-// the whole, by up to |10·b| (the Jacobian's determinant over its larger
-// singular value squared, which is at least 1). It is made orthogonal again
-// before that part can fall below this share, so it keeps about 40 bits.
-constexpr double kLeastAcrossShare = 0x1p-13;
 
 // A cycle has sounded from the iterate on which each state is within this of
 // the state a period earlier (signal scale, 100 µV: -100 dB of the pins'
@@ -37,9 +33,6 @@ constexpr double kLeastAcrossShare = 0x1p-13;
 constexpr double kLeastSettleGap = 1e-5;
 
 constexpr double kLn2 = 0.69314718055994530942;
-
-// Host block size of the point driver, as the chart's.
-constexpr int32_t kPointBlock = 1024;
 
 bool isGuardZero(float x, float y)
 {
@@ -62,67 +55,12 @@ inline int64_t renormalise(Values&... values)
     return shift;
 }
 
-// w minus its component along u.
-inline void orthogonalise(double ux, double uy, double& wx, double& wy)
-{
-    const double along = ux * ux + uy * uy;
-    if (along == 0.0) return;
-    const double share = (wx * ux + wy * uy) / along;
-    wx -= share * ux;
-    wy -= share * uy;
-}
-
 double exponentOf(double u, double v, int64_t powers, int64_t followed)
 {
     if (followed <= 0) return 0.0;
     const double squared = u * u + v * v;
     if (squared == 0.0) return -std::numeric_limits<double>::infinity();
     return (double(powers) * kLn2 + 0.5 * naturalLog(squared)) / double(followed);
-}
-
-// Whether the last `length` states repeat with `period` within `gap` (0:
-// exactly). Judged from the end back, so most periods fail at once.
-bool repeats(const float* x, const float* y, int64_t length, int32_t period, double gap)
-{
-    for (int64_t i = length - 1; i >= period; --i) {
-        if (std::abs(double{x[i]} - double{x[i - period]}) > gap ||
-            std::abs(double{y[i]} - double{y[i - period]}) > gap)
-            return false;
-    }
-    return true;
-}
-
-// The largest distance, per coordinate, between a state of the window and the
-// one `period` earlier within it.
-double largestGap(const float* x, const float* y, int64_t length, int32_t period)
-{
-    double largest = 0.0;
-    for (int64_t i = period; i < length; ++i) {
-        largest = std::max({largest, std::abs(double{x[i]} - double{x[i - period]}),
-                            std::abs(double{y[i]} - double{y[i - period]})});
-    }
-    return largest;
-}
-
-// The least index from which each state before `end` is within `gap` of the
-// one `period` earlier, at least `period`. Judged from the end back, a run of
-// states at a time without branches, since most orbits settle early.
-int64_t settledFrom(const float* x, const float* y, int64_t end, int32_t period, double gap)
-{
-    constexpr int64_t kRun = 16;
-    const auto apart = [&](int64_t i) {
-        return int{std::abs(double{x[i]} - double{x[i - period]}) > gap} |
-               int{std::abs(double{y[i]} - double{y[i - period]}) > gap};
-    };
-    int64_t i = end - 1;
-    for (; i - kRun + 1 >= period; i -= kRun) {
-        bool any = false;
-        for (int64_t k = 0; k < kRun; ++k) any |= apart(i - k);
-        if (any) break;
-    }
-    for (; i >= period; --i)
-        if (apart(i)) return i + 1;
-    return period;
 }
 
 }  // namespace
@@ -155,18 +93,23 @@ double naturalLog(double v)
     return double(e) * kLn2 + 2.0 * s * sum;
 }
 
-OrbitAnalysis::OrbitAnalysis(float a, float b, int64_t steps)
-    : a(a), b(b), steps(steps), tangentFrom(steps / 2), jacobianXX(kJacobianXFactor * double{a}),
-      jacobianYX(kJacobianYFactor * double{b})
+OrbitAnalysis::OrbitAnalysis(float a, float b, int64_t steps) { restart(a, b, steps); }
+
+void OrbitAnalysis::restart(float newA, float newB, int64_t newSteps)
 {
-    tangents.at = tangentFrom;
-    // The longest run of steps, a power of two dividing kRenormaliseEvery,
-    // over which |10·b|^steps stays above kLeastAcrossShare.
-    const double shrink = std::abs(jacobianYX);
-    int32_t every = 1;
-    for (double power = shrink * shrink; every < kRenormaliseEvery && power >= kLeastAcrossShare; power *= power)
-        every *= 2;
-    orthogonaliseMask = every - 1;
+    a = newA;
+    b = newB;
+    steps = newSteps;
+    seen = 0;
+    stoppedAt = -1;
+    pendingZero = false;
+    tangentFrom = steps / 2;
+    jacobianXX = kJacobianXFactor * double{a};
+    jacobianYX = kJacobianYFactor * double{b};
+    tangent = Tangent{.at = tangentFrom};
+    historyFrom = 0;
+    historyX.clear();
+    historyY.clear();
     const auto kept = static_cast<size_t>(std::min(steps, 2 * kSettleHistory));
     historyX.reserve(kept);
     historyY.reserve(kept);
@@ -206,34 +149,42 @@ void OrbitAnalysis::keep(const float* x, const float* y, int32_t count)
     historyY.insert(historyY.end(), y, y + count);
     if (int64_t(historyX.size()) <= 2 * kSettleHistory) return;
     const auto dropped = static_cast<std::ptrdiff_t>(int64_t(historyX.size()) - kSettleHistory);
-    follow(tangents, historyFrom + dropped);
+    follow(tangent, historyFrom + dropped);
     historyX.erase(historyX.begin(), historyX.begin() + dropped);
     historyY.erase(historyY.begin(), historyY.begin() + dropped);
     historyFrom += dropped;
 }
 
-void OrbitAnalysis::follow(Tangents& t, int64_t to) const
+// The tangent carried along the float states from `x` on, one step at a time.
+struct OrbitAnalysis::TangentRun {
+    Tangent t;
+    const float* x;
+    double jacobianXX, jacobianYX;
+
+    [[gnu::always_inline]] void step()
+    {
+        const double slope = jacobianXX * double{*x++};
+        const double nextX = slope * t.x + t.y;
+        t.y = jacobianYX * t.x;
+        t.x = nextX;
+        if (++t.sinceRenormalised < kRenormaliseEvery) return;
+        t.sinceRenormalised = 0;
+        t.exponent += renormalise(t.x, t.y);
+    }
+};
+
+OrbitAnalysis::TangentRun OrbitAnalysis::runFrom(const Tangent& t) const
+{
+    return {t, historyX.data() + (t.at - historyFrom), jacobianXX, jacobianYX};
+}
+
+void OrbitAnalysis::follow(Tangent& t, int64_t to) const
 {
     if (to <= t.at) return;
-    const float* x = historyX.data() + (t.at - historyFrom);
-    const int64_t count = to - t.at;
-    double u1 = t.ux, u2 = t.uy, w1 = t.wx, w2 = t.wy;
-    int32_t phase = t.sinceRenormalised;
-    for (int64_t i = 0; i < count; ++i) {
-        const double slope = jacobianXX * double{x[i]};
-        const double nextU1 = slope * u1 + u2;
-        const double nextW1 = slope * w1 + w2;
-        u2 = jacobianYX * u1;
-        w2 = jacobianYX * w1;
-        u1 = nextU1;
-        w1 = nextW1;
-        if ((++phase & orthogonaliseMask) == 0) orthogonalise(u1, u2, w1, w2);
-        if (phase < kRenormaliseEvery) continue;
-        phase = 0;
-        t.exponentU += renormalise(u1, u2);
-        t.exponentW += renormalise(w1, w2);
-    }
-    t = {u1, u2, w1, w2, t.exponentU, t.exponentW, phase, to};
+    TangentRun run = runFrom(t);
+    for (int64_t i = t.at; i < to; ++i) run.step();
+    t = run.t;
+    t.at = to;
 }
 
 int64_t OrbitAnalysis::windowLength() const { return std::min(seen - seen / 2, kCycleWindow); }
@@ -248,9 +199,7 @@ int32_t OrbitAnalysis::finalPeriod(double gap) const
     const int64_t length = windowLength();
     const float* x = historyX.data() + (seen - length - historyFrom);
     const float* y = historyY.data() + (seen - length - historyFrom);
-    for (int32_t period = 1; period <= longestPeriod(); ++period)
-        if (repeats(x, y, length, period, gap)) return period;
-    return 0;
+    return leastPeriod(x, y, length, longestPeriod(), gap);
 }
 
 int64_t OrbitAnalysis::settleOf(int32_t period, double gap) const
@@ -279,37 +228,57 @@ OrbitAnalysis::Settles OrbitAnalysis::settlesOf(int32_t period) const
     return {historyFrom + steady, historyFrom + near};
 }
 
-// The floats from `settles.near` on against the map run from their state
-// there.
-bool OrbitAnalysis::judgeCycle(OrbitClass& result, int32_t period, const Settles& settles) const
+OrbitAnalysis::Repetition OrbitAnalysis::nearRepetition() const
 {
-    const int64_t from = settles.near;
+    if (stoppedAt >= 0) return {};
+    const int32_t period = finalPeriod(kRepeatGap);
+    return period > 0 ? Repetition{period, settlesOf(period)} : Repetition{};
+}
+
+void OrbitAnalysis::startMapRun(const Repetition& near, MapRun& run) const
+{
+    const auto at = static_cast<size_t>(near.settles.near - historyFrom);
+    run.restart(ExactMap(a, b), historyX[at], historyY[at], 2 * longestPeriod());
+}
+
+// The floats from where they settled near the repetition on against the map
+// run from their state there.
+bool OrbitAnalysis::judgeCycle(OrbitClass& result, const Repetition& near, const MapOrbit& orbit) const
+{
+    const int64_t from = near.settles.near;
     const auto at = static_cast<size_t>(from - historyFrom);
-    const MapCycle cycle =
-        cycleFollowed(ExactMap(a, b), historyX.data() + at, historyY.data() + at, seen - from, longestPeriod());
+    const MapCycle cycle = cycleFollowed(ExactMap(a, b), orbit, historyX.data() + at, historyY.data() + at,
+                                         seen - from, longestPeriod());
     if (cycle.period == 0) return false;
     result.outcome = Outcome::Cycle;
     result.period = cycle.period;
-    result.settle = cycle.period == period
-                        ? settles.steady
+    result.settle = cycle.period == near.period
+                        ? near.settles.steady
                         : settleOf(cycle.period, std::max(kLeastSettleGap, 2.0 * finalSway(cycle.period)));
     return true;
 }
 
-void OrbitAnalysis::measureExponents(OrbitClass& result, int64_t from) const
+void OrbitAnalysis::finish(Plan& plan) const
 {
-    Tangents t = tangents;
-    if (from != tangentFrom) t = Tangents{.at = from};
-    follow(t, seen);
-    const int64_t followed = seen - from;
-    orthogonalise(t.ux, t.uy, t.wx, t.wy);
-    result.lyapunov = exponentOf(t.ux, t.uy, t.exponentU, followed);
-    result.secondLyapunov = exponentOf(t.wx, t.wy, t.exponentW, followed);
+    if (plan.exponentsFrom >= 0) {
+        const Tangent& t = plan.tangent;
+        plan.result.lyapunov = exponentOf(t.x, t.y, t.exponent, seen - plan.exponentsFrom);
+        plan.result.secondLyapunov = secondExponent(plan.result.lyapunov);
+    }
+    if (plan.result.outcome != Outcome::Stops && plan.result.outcome != Outcome::Cycle)
+        plan.result.outcome = plan.result.lyapunov > kChaosMargin ? Outcome::Chaos : Outcome::Quasi;
+}
+
+// The map shrinks every area by |10·b| a step, so the two exponents sum to
+// ln|10·b|: the second is that less the first.
+double OrbitAnalysis::secondExponent(double first) const
+{
+    return jacobianYX != 0.0 ? naturalLog(std::abs(jacobianYX)) - first
+                             : -std::numeric_limits<double>::infinity();
 }
 
 // Along a cycle the exponents are exact: the logarithms of the multipliers'
-// sizes, those of the Jacobians' product once around, per step. Its
-// determinant is (-10·b)^period, so the second is ln|10·b| less the first.
+// sizes, those of the Jacobians' product once around, per step.
 void OrbitAnalysis::measureCycleExponents(OrbitClass& result, int64_t from, int32_t period) const
 {
     const float* x = historyX.data() + (from - historyFrom);
@@ -332,7 +301,7 @@ void OrbitAnalysis::measureCycleExponents(OrbitClass& result, int64_t from, int3
     constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
     result.lyapunov =
         largest > 0.0 ? (double(powers) * kLn2 + naturalLog(largest)) / double(period) : kMinusInfinity;
-    result.secondLyapunov = jacobianYX != 0.0 ? naturalLog(std::abs(jacobianYX)) - result.lyapunov : kMinusInfinity;
+    result.secondLyapunov = secondExponent(result.lyapunov);
 }
 
 // A cycle is sought from where the floats settled near a repetition of
@@ -340,51 +309,143 @@ void OrbitAnalysis::measureCycleExponents(OrbitClass& result, int64_t from, int3
 // cycle, whose exponents are those along it; otherwise the exponents are
 // taken over the settled part, or over the second half when the floats never
 // settled.
-OrbitClass OrbitAnalysis::result() const
+OrbitAnalysis::Plan OrbitAnalysis::plan(const Repetition& near, const MapOrbit& orbit) const
 {
-    OrbitClass result;
+    Plan plan;
+    OrbitClass& result = plan.result;
     if (stoppedAt >= 0) {
         result.outcome = Outcome::Stops;
         result.steps = stoppedAt;
-        return result;
+        return plan;
     }
     result.steps = seen;
-    const int32_t nearPeriod = finalPeriod(kRepeatGap);
     int64_t settled = -1;
-    if (nearPeriod > 0) {
-        const Settles settles = settlesOf(nearPeriod);
-        if (judgeCycle(result, nearPeriod, settles)) return result;
-        settled = settles.near;
+    if (near.period > 0) {
+        if (judgeCycle(result, near, orbit)) return plan;
+        settled = near.settles.near;
     }
-    const int32_t exactPeriod = nearPeriod > 0 ? finalPeriod(0.0) : 0;
+    const int32_t exactPeriod = near.period > 0 ? finalPeriod(0.0) : 0;
     if (exactPeriod > 0) {
         result.roundingCycle = true;
         result.period = exactPeriod;
         result.settle = settleOf(exactPeriod, 0.0);
         measureCycleExponents(result, result.settle, exactPeriod);
     } else {
-        measureExponents(result, settled >= 0 ? settled : tangentFrom);
+        plan.exponentsFrom = settled >= 0 ? settled : tangentFrom;
+        plan.tangent = plan.exponentsFrom == tangentFrom ? tangent : Tangent{.at = plan.exponentsFrom};
     }
-    result.outcome = result.lyapunov > kChaosMargin ? Outcome::Chaos : Outcome::Quasi;
-    return result;
+    return plan;
+}
+
+OrbitClass OrbitAnalysis::result() const
+{
+    const Repetition near = nearRepetition();
+    MapRun run;
+    if (near.period > 0) {
+        startMapRun(near, run);
+        MapRun* const runs[] = {&run};
+        runMaps(runs);
+    }
+    Plan judged = plan(near, run.orbit);
+    if (judged.exponentsFrom >= 0) follow(judged.tangent, seen);
+    finish(judged);
+    return judged.result;
+}
+
+namespace {
+
+// Orbits whose tangents are followed step by step in turn, at most.
+constexpr size_t kTogether = 4;
+
+// N orbits' tangents `count` steps on, step by step in turn.
+template <size_t N, typename Run>
+void stepTogether(Run* runs, int64_t count)
+{
+    Run local[N];
+    std::copy(runs, runs + N, local);
+    for (int64_t i = 0; i < count; ++i) {
+#pragma GCC unroll 4
+        for (size_t k = 0; k < N; ++k) local[k].step();
+    }
+    std::copy(local, local + N, runs);
+}
+
+}  // namespace
+
+void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts,
+                     std::vector<MapRun>& mapRuns)
+{
+    using TangentRun = OrbitAnalysis::TangentRun;
+    std::vector<OrbitAnalysis::Repetition> nears;
+    std::vector<MapRun*> running;
+    mapRuns.resize(std::max(mapRuns.size(), orbits.size()));
+    for (const OrbitAnalysis* orbit : orbits) {
+        nears.push_back(orbit->nearRepetition());
+        if (nears.back().period == 0) continue;
+        MapRun& run = mapRuns[running.size()];
+        orbit->startMapRun(nears.back(), run);
+        running.push_back(&run);
+    }
+    runMaps(running);
+
+    std::vector<OrbitAnalysis::Plan> plans;
+    std::vector<TangentRun> runs;
+    std::vector<int64_t> left;
+    std::vector<size_t> owners;
+    const MapOrbit none;
+    for (size_t k = 0, ran = 0; k < orbits.size(); ++k) {
+        const OrbitAnalysis* orbit = orbits[k];
+        plans.push_back(orbit->plan(nears[k], nears[k].period > 0 ? running[ran++]->orbit : none));
+        const OrbitAnalysis::Tangent& t = plans.back().tangent;
+        if (plans.back().exponentsFrom < 0 || t.at >= orbit->seen) continue;
+        runs.push_back(orbit->runFrom(t));
+        left.push_back(orbit->seen - t.at);
+        owners.push_back(plans.size() - 1);
+    }
+    // Runs of unequal length go together as far as the shortest, which then drops out.
+    while (!runs.empty()) {
+        const int64_t count = *std::min_element(left.begin(), left.end());
+        for (size_t from = 0; from < runs.size(); from += kTogether) {
+            switch (std::min<size_t>(kTogether, runs.size() - from)) {
+            case 1: stepTogether<1>(runs.data() + from, count); break;
+            case 2: stepTogether<2>(runs.data() + from, count); break;
+            case 3: stepTogether<3>(runs.data() + from, count); break;
+            default: stepTogether<kTogether>(runs.data() + from, count); break;
+            }
+        }
+        for (size_t k = runs.size(); k-- > 0;) {
+            left[k] -= count;
+            if (left[k] > 0) continue;
+            plans[owners[k]].tangent = runs[k].t;
+            const auto at = std::ptrdiff_t(k);
+            runs.erase(runs.begin() + at);
+            left.erase(left.begin() + at);
+            owners.erase(owners.begin() + at);
+        }
+    }
+    for (size_t k = 0; k < orbits.size(); ++k) {
+        orbits[k]->finish(plans[k]);
+        verdicts[k] = plans[k].result;
+    }
+}
+
+void PointOrbit::fill(float* xOut, float* yOut, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        advance();
+        xOut[i] = x;
+        yOut[i] = y;
+    }
 }
 
 OrbitClass judgePoint(float a, float b, float x0, float y0, int64_t steps)
 {
     OrbitAnalysis analysis(a, b, steps);
     float x[kPointBlock], y[kPointBlock];
-    float stateX = x0, stateY = y0;
-    bool running = true;
+    PointOrbit orbit({a, b, x0, y0});
     for (int64_t left = steps; left > 0;) {
         const auto count = static_cast<int32_t>(std::min<int64_t>(kPointBlock, left));
-        for (int32_t i = 0; i < count; ++i) {
-            float nextX = 0.0f, nextY = 0.0f;
-            running = running && tessel::mapStep(stateX, stateY, a, b, nextX, nextY);
-            stateX = running ? nextX : 0.0f;
-            stateY = running ? nextY : 0.0f;
-            x[i] = stateX;
-            y[i] = stateY;
-        }
+        orbit.fill(x, y, count);
         if (!analysis.add(x, y, count)) break;
         left -= count;
     }

@@ -5,7 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
+
+#include "generator/map_step.h"
+#include "map_cycle.h"
 
 namespace analysis {
 
@@ -46,7 +50,7 @@ struct OrbitClass {
     // over the part of the orbit after the floats settled near a repetition,
     // or over the second half when they never did
     double lyapunov = 0.0;
-    double secondLyapunov = 0.0;  // the other exponent, over the same iterates
+    double secondLyapunov = 0.0;  // the other exponent, over the same iterates: ln|10·b| less the first
 
     // A cycle of period 1: the outputs hold one level, no tone.
     bool constant() const { return outcome == Outcome::Cycle && period == 1; }
@@ -57,6 +61,8 @@ struct OrbitClass {
 class OrbitAnalysis {
 public:
     OrbitAnalysis(float a, float b, int64_t steps);
+    // As a new analysis, keeping this one's room for the states.
+    void restart(float a, float b, int64_t steps);
 
     // The next iterates, in order; the pointers are read during the call only.
     // Returns whether any more are wanted: false once the guard has stopped
@@ -67,17 +73,21 @@ public:
     OrbitClass result() const;
 
 private:
-    // Two tangent vectors, each scaled by 2^its exponent sum, the second kept
-    // orthogonal to the first, followed up to iterate `at`.
-    struct Tangents {
-        double ux = 1.0, uy = 0.0, wx = 0.0, wy = 1.0;
-        int64_t exponentU = 0, exponentW = 0;
+    friend void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts,
+                                std::vector<MapRun>& mapRuns);
+
+    // A tangent vector, scaled by 2^exponent, followed up to iterate `at`.
+    struct Tangent {
+        double x = 1.0, y = 0.0;
+        int64_t exponent = 0;
         int32_t sinceRenormalised = 0;
         int64_t at = 0;
     };
 
-    // The tangents along the kept states up to iterate `to`.
-    void follow(Tangents& tangents, int64_t to) const;
+    struct TangentRun;
+    TangentRun runFrom(const Tangent& tangent) const;
+    // The tangent along the kept states up to iterate `to`.
+    void follow(Tangent& tangent, int64_t to) const;
     void keep(const float* x, const float* y, int32_t count);
     int64_t windowLength() const;
     int32_t longestPeriod() const;
@@ -98,27 +108,45 @@ private:
         int64_t near;    // the map is run from here
     };
     Settles settlesOf(int32_t period) const;
+    // Where the floats settled near a repetition of their final window;
+    // period 0: they did not, or the map stopped.
+    struct Repetition {
+        int32_t period = 0;
+        Settles settles{};
+    };
+    Repetition nearRepetition() const;
+    // `run` restarted from the floats' state where they settled near it.
+    void startMapRun(const Repetition& near, MapRun& run) const;
     // Whether the floats follow an attracting cycle of the map, judged from
-    // where they settled near a repetition of `period`; then its period and settle.
-    bool judgeCycle(OrbitClass& result, int32_t period, const Settles& settles) const;
-    // The exponents over the iterates from `from` on.
-    void measureExponents(OrbitClass& result, int64_t from) const;
+    // where they settled near the repetition against `orbit`, the map run
+    // from there; then its period and settle.
+    bool judgeCycle(OrbitClass& result, const Repetition& near, const MapOrbit& orbit) const;
+    // The verdict but for the exponents, when they are wanted: then over the
+    // iterates from exponentsFrom on, `tangent` to be followed to the end.
+    struct Plan {
+        OrbitClass result;
+        int64_t exponentsFrom = -1;
+        Tangent tangent;
+    };
+    Plan plan(const Repetition& near, const MapOrbit& orbit) const;
+    // The exponents from the followed tangent, and the outcome they decide.
+    void finish(Plan& plan) const;
+    double secondExponent(double first) const;
     // The exponents of the floats' exact cycle of `period` from `from` on.
     void measureCycleExponents(OrbitClass& result, int64_t from, int32_t period) const;
 
-    float a, b;
-    int64_t steps;
+    float a = 0.0f, b = 0.0f;
+    int64_t steps = 0;
     int64_t seen = 0;
     int64_t stoppedAt = -1;
     bool pendingZero = false;  // the last iterate seen was (+0, +0)
 
-    // The second half's tangents run lazily: only over states about to leave
+    // The second half's tangent runs lazily: only over states about to leave
     // the history, and the rest when an exponent is wanted, so an orbit judged
-    // a cycle never pays for them.
-    int64_t tangentFrom;
-    double jacobianXX, jacobianYX;  // -200·a (times x at each state) and 10·b
-    int32_t orthogonaliseMask;      // the second tangent is made orthogonal every (mask + 1) steps
-    Tangents tangents;
+    // a cycle never pays for it.
+    int64_t tangentFrom = 0;
+    double jacobianXX = 0.0, jacobianYX = 0.0;  // -200·a (times x at each state) and 10·b
+    Tangent tangent;
 
     // The last states (at most 2·kSettleHistory, at least kSettleHistory once
     // that many were seen); historyFrom is the iterate number of the first.
@@ -126,9 +154,48 @@ private:
     std::vector<float> historyX, historyY;
 };
 
+// The states a point's driver hands the analysis at a time, as the chart's host block.
+constexpr int32_t kPointBlock = 1024;
+
+// A point's inputs, in the signal scale.
+struct PointStart {
+    float a, b, x0, y0;
+};
+
+// The verdicts of several orbits whose add() has returned false, each its
+// result(), their exact maps' runs and their exponents' tangents followed
+// step by step in turn. `mapRuns` holds the runs; kept from call to call, it
+// keeps their room.
+void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts,
+                     std::vector<MapRun>& mapRuns);
+
 // The module's orbit at one point, driven exactly as the chart drives its
-// hosted instance: a reset to (x0, y0), then `steps` map steps with the
-// guard, the stopped map holding (+0, +0). Inputs in the signal scale.
+// hosted instance: a reset to (x0, y0), then map steps with the guard, the
+// stopped map holding (+0, +0).
+class PointOrbit {
+public:
+    PointOrbit() = default;
+    explicit PointOrbit(const PointStart& start) : x(start.x0), y(start.y0), a(start.a), b(start.b) {}
+
+    // One step; after it, (x, y) is the module's next output.
+    [[gnu::always_inline]] void advance()
+    {
+        float nextX = 0.0f, nextY = 0.0f;
+        running = tessel::mapStep(x, y, a, b, nextX, nextY) && running;
+        x = running ? nextX : 0.0f;
+        y = running ? nextY : 0.0f;
+    }
+    // The next `count` outputs.
+    void fill(float* xOut, float* yOut, int32_t count);
+
+    float x = 0.0f, y = 0.0f;
+    bool running = true;
+
+private:
+    float a = 0.0f, b = 0.0f;
+};
+
+// The orbit of `steps` iterates at one point, judged.
 OrbitClass judgePoint(float a, float b, float x0, float y0, int64_t steps);
 
 // The Normalize gain undone: the state whose scaled value the module wrote,

@@ -161,6 +161,8 @@ const Comparison kComparisons[] = {
     {"subnormal run vs normal run", "continuous/subnormal", "continuous/block", 1.5},
     {"(the floor itself: subnormal vs normal)", "floor/subnormal", "floor/recurrence", 0},
     {"chart analysis vs continuous", "chart/analysis", "continuous/block", 2.0},
+    {"chart, whole judgement per map step vs the serial chain", "chart/judgement", "floor/recurrence", 0.8},
+    {"chart, its stepping alone per map step vs the serial chain", "chart/stepping", "floor/recurrence", 0.55},
     {"a, b, x0, y0 modulated vs held, through the session", "session/modulated", "session/held", 1.5},
 };
 
@@ -187,6 +189,7 @@ void registerCases()
         [](benchmark::State& s) { gatedIdleWithStatus(s, sep::Streaming); });
     add("chart/analysis", chartAnalysis);
     registerModulationCases();
+    registerChartCases();
 }
 
 std::span<const Comparison> comparisons() { return kComparisons; }

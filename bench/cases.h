@@ -10,6 +10,8 @@ namespace bench {
 void registerCases();
 // A take patched with moving signals and the same take held (modulation_bench.cpp).
 void registerModulationCases();
+// The chart's points judged several at once, whole and stepping alone (chart_bench.cpp).
+void registerChartCases();
 
 // One row of the results: a product case next to its floor, and the ratio
 // of their times it must stay within.

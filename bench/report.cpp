@@ -4,19 +4,21 @@
 #include <cmath>
 #include <cstdio>
 
+#include "bench/table.h"
+
 namespace bench {
 
 namespace {
 
-double median(std::vector<double> values)
+std::map<std::string, double>& blocksPerIteration()
 {
-    if (values.empty()) return NAN;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    static std::map<std::string, double> blocks;
+    return blocks;
 }
 
 }  // namespace
+
+void countBlocksPerIteration(const std::string& name, double blocks) { blocksPerIteration()[name] = blocks; }
 
 void Collector::ReportRuns(const std::vector<Run>& runs)
 {
@@ -24,7 +26,9 @@ void Collector::ReportRuns(const std::vector<Run>& runs)
         if (run.error_occurred) {
             errors.push_back(run.run_name.function_name + ": " + run.error_message);
         } else if (run.run_type == Run::RT_Iteration) {
-            times[run.run_name.function_name].push_back(run.GetAdjustedCPUTime());
+            const auto blocks = blocksPerIteration().find(run.run_name.function_name);
+            const double per = blocks == blocksPerIteration().end() ? 1.0 : blocks->second;
+            times[run.run_name.function_name].push_back(run.GetAdjustedCPUTime() / per);
         }
     }
     std::fputc('.', stderr);
@@ -37,21 +41,12 @@ bool printTable(const Collector& collector, std::span<const Comparison> rows)
         return found == collector.times.end() ? NAN : median(found->second);
     };
     bool allMet = true;
-    std::printf("| case | product ns/block | floor ns/block | ratio | target | result |\n");
-    std::printf("|---|---:|---:|---:|---:|---|\n");
+    printTableHead();
     for (const Comparison& row : rows) {
         const double product = medianOf(row.product);
         const double floor = medianOf(row.floor);
-        const double ratio = product / floor;
-        if (std::isnan(ratio)) continue;  // filtered out, or failed: the errors are listed below
-        const bool met = ratio <= row.target;
-        if (row.target > 0) {
-            allMet = allMet && met;
-            std::printf("| %s | %.0f | %.0f | %.3f | ≤ %.2f | %s |\n", row.name, product, floor,
-                        ratio, row.target, met ? "pass" : "FAIL");
-        } else {
-            std::printf("| %s | %.0f | %.0f | %.3f | — | — |\n", row.name, product, floor, ratio);
-        }
+        if (std::isnan(product / floor)) continue;  // filtered out, or failed: the errors are listed below
+        allMet = printTableRow(row.name, product, floor, row.target) && allMet;
     }
     for (const std::string& error : collector.errors) std::printf("error: %s\n", error.c_str());
     return allMet && collector.errors.empty();

@@ -24,6 +24,10 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override;
 };
 
+// A case whose iteration does the work of `blocks` blocks: its times are
+// divided by that, to read per block.
+void countBlocksPerIteration(const std::string& name, double blocks);
+
 // Prints the table, a row per comparison whose cases ran; returns whether
 // every row with a target met it and no benchmark failed.
 bool printTable(const Collector& collector, std::span<const Comparison> rows);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "host/session/point_judge.h"
 #include "web_host.h"
@@ -35,10 +36,14 @@ constexpr VerdictField kVerdictFields[] = {
     {"lyapunov", offsetof(PointVerdict, lyapunov), true},  {"rounding", offsetof(PointVerdict, rounding), false},
 };
 
-// One instance charting point after point; the verdict lives in it until the
-// next point.
+// Points judged by the map's step, once a probe has shown that the linked
+// module makes its states (by the linked instance otherwise); the verdicts
+// live in it until the next call.
 class PointJudge {
 public:
+    // The most points judged in one call: a row of the widest chart.
+    static constexpr int32_t kMostPoints = host::kMostChartSide;
+
     // Null for a rate out of range or when memory runs out. The caller owns it.
     static PointJudge* create(int32_t sampleRate);
     PointJudge(const PointJudge&) = delete;
@@ -48,12 +53,22 @@ public:
     // a, b (signal scale); null for a step count out of range.
     const PointVerdict* judge(float a, float b, float x0, float y0, int64_t steps);
 
+    // Room for `count` points (1 to kMostPoints) for judgeMany, or null.
+    analysis::PointStart* points(int32_t count);
+    // The verdicts of the `count` points last written to points(count), in
+    // their order, judged several at once; null for a count or step count out of range.
+    const PointVerdict* judgeMany(int32_t count, int64_t steps);
+
 private:
     explicit PointJudge(int32_t sampleRate) : judgement(instance, sampleRate) {}
 
     LinkedInstance instance;
     host::PointJudge judgement;
+    bool hosted = false;  // the linked module's states are not the map's
     PointVerdict verdict{};
+    std::vector<analysis::PointStart> starts;
+    std::vector<analysis::OrbitClass> orbits;
+    std::vector<PointVerdict> verdicts;
 };
 
 }  // namespace web

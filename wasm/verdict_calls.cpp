@@ -20,6 +20,20 @@ const web::PointVerdict* tessel_judge_point(PointJudge* judge, float a, float b,
     return judge->judge(a, b, x0, y0, whole);
 }
 
+float* tessel_judge_batch(PointJudge* judge, int32_t count)
+{
+    analysis::PointStart* points = judge ? judge->points(count) : nullptr;
+    return points ? &points->a : nullptr;
+}
+
+const web::PointVerdict* tessel_judge_points(PointJudge* judge, int32_t count, double steps)
+{
+    if (!judge || !(steps >= analysis::kLeastStepsToClassify && steps <= host::kMostChartSteps)) return nullptr;
+    const auto whole = static_cast<int64_t>(steps);
+    if (static_cast<double>(whole) != steps) return nullptr;
+    return judge->judgeMany(count, whole);
+}
+
 // --- what a verdict says and shows ----------------------------------------------
 
 namespace {

@@ -1,6 +1,7 @@
 #include "point_judge.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "generator/map_pins.h"
 
@@ -20,25 +21,46 @@ PointJudge::PointJudge(Instance& instance, int32_t sampleRate) : session(instanc
     session.open();
 }
 
-analysis::OrbitClass PointJudge::judge(float aValue, float bValue, float x0Value, float y0Value, int64_t steps)
+template <typename Sink>
+void PointJudge::render(const analysis::PointStart& point, int64_t steps, Sink sink)
 {
-    session.hold(X0Pin, x0, x0Value);
-    session.hold(Y0Pin, y0, y0Value);
-    session.hold(APin, a, aValue);
-    session.hold(BPin, b, bValue);
+    session.hold(X0Pin, x0, point.x0);
+    session.hold(Y0Pin, y0, point.y0);
+    session.hold(APin, a, point.a);
+    session.hold(BPin, b, point.b);
     reset.press();
     session.feed(ResetPin, reset);
 
-    analysis::OrbitAnalysis orbit(aValue, bValue, steps);
     // The reset sample shows x0 and y0; the iterates follow it.
     int64_t left = steps + 1;
     int32_t skip = 1;
     for (bool more = true; more && left > 0; skip = 0) {
         const int32_t count = session.renderBlock(static_cast<int32_t>(std::min<int64_t>(kBlock, left)));
-        more = orbit.add(session.x() + skip, session.y() + skip, count - skip);
+        more = sink(session.x() + skip, session.y() + skip, count - skip);
         left -= count;
     }
+}
+
+analysis::OrbitClass PointJudge::judge(float aValue, float bValue, float x0Value, float y0Value, int64_t steps)
+{
+    analysis::OrbitAnalysis orbit(aValue, bValue, steps);
+    render({aValue, bValue, x0Value, y0Value}, steps,
+           [&](const float* x, const float* y, int32_t count) { return orbit.add(x, y, count); });
     return orbit.result();
+}
+
+bool PointJudge::givesMapStates(const analysis::PointStart& point, int64_t steps)
+{
+    analysis::PointOrbit map(point);
+    float mapX[kBlock], mapY[kBlock];
+    bool same = true;
+    render(point, steps, [&](const float* x, const float* y, int32_t count) {
+        map.fill(mapX, mapY, count);
+        same = std::memcmp(x, mapX, sizeof(float) * size_t(count)) == 0 &&
+               std::memcmp(y, mapY, sizeof(float) * size_t(count)) == 0;
+        return same;
+    });
+    return same;
 }
 
 TakeWindows::TakeWindows(int64_t samples, float x0, float y0, bool normalized)

@@ -28,7 +28,16 @@ public:
     // x0, y0 at a, b, all in the signal scale; only once ready().
     analysis::OrbitClass judge(float a, float b, float x0, float y0, int64_t steps);
 
+    // Whether the instance's `steps` iterates from the point are the map's own
+    // states (analysis::PointOrbit's), bit for bit; only once ready().
+    bool givesMapStates(const analysis::PointStart& point, int64_t steps);
+
 private:
+    // Restarts the instance at the point and hands `sink(x, y, count)` its
+    // iterates block by block while it returns true.
+    template <typename Sink>
+    void render(const analysis::PointStart& point, int64_t steps, Sink sink);
+
     Session session;
     Constant a, b, x0, y0;
     ResetButton reset;

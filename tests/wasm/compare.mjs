@@ -342,6 +342,38 @@ const interfaceChecks = [
   }],
 ];
 
+// A chart's points judged a row at a time through tessel_judge_batch and
+// tessel_judge_points (several orbits in flight) against tessel_judge_point
+// one at a time: the same verdict records, byte for byte.
+async function batchDifference(wasmBytes, chart, recordSize) {
+  const { instance } = await WebAssembly.instantiate(wasmBytes, {});
+  const exports = instance.exports;
+  exports._initialize();
+  const signal = (volts) => exports.tessel_signal_of(volts);
+  const judge = exports.tessel_judge_new(44100);
+  for (let j = 0; j < chart.height; ++j) {
+    const up = signal(exports.tessel_point_volts(chart.up[0], chart.up[1], chart.height, j));
+    const row = [];
+    for (let i = 0; i < chart.width; ++i) {
+      const across = signal(exports.tessel_point_volts(chart.across[0], chart.across[1], chart.width, i));
+      row.push(chart.plane === 'ab' ? [across, up, signal(chart.x0 ?? 0), signal(chart.y0 ?? 0)]
+        : [signal(chart.a), signal(chart.b), across, up]);
+    }
+    const room = exports.tessel_judge_batch(judge, row.length);
+    new Float32Array(exports.memory.buffer, room, 4 * row.length).set(row.flat());
+    const at = exports.tessel_judge_points(judge, row.length, chart.steps);
+    if (at === 0) return `tessel_judge_points refused row ${j}`;
+    const together = new Uint8Array(exports.memory.buffer, at, recordSize * row.length).slice();
+    for (let i = 0; i < row.length; ++i) {
+      const one = exports.tessel_judge_point(judge, ...row[i], chart.steps);
+      const alone = new Uint8Array(exports.memory.buffer, one, recordSize);
+      if (alone.some((byte, k) => byte !== together[i * recordSize + k])) return `row ${j}, point ${i} differs`;
+    }
+  }
+  exports.tessel_judge_free(judge);
+  return null;
+}
+
 const map = await loadTesselMap(readFileSync(wasmPath));
 const scratch = mkdtempSync(join(tmpdir(), 'tessel-wasm-'));
 let passed = 0;
@@ -370,16 +402,18 @@ try {
       report(false, take.name, error.message);
     }
   });
-  charts.forEach((chart, index) => {
+  for (const [index, chart] of charts.entries()) {
     try {
       const csvPath = join(scratch, `chart-${index}.csv`);
       execFileSync(renderPath, chartOptions(chart, csvPath), { stdio: ['ignore', 'ignore', 'inherit'] });
       const difference = compareChart(map, chart, readFileSync(csvPath, 'utf8'));
       report(!difference, chart.name, difference ?? `${chart.width * chart.height} points`);
+      const batch = await batchDifference(readFileSync(wasmPath), chart, map.facts.verdict.size);
+      report(!batch, `${chart.name}, judged together`, batch ?? 'as one at a time');
     } catch (error) {
       report(false, chart.name, error.message);
     }
-  });
+  }
   wordedPoints.forEach((point, index) => {
     try {
       const tool = toolWords(point, join(scratch, `words-${index}.wav`));

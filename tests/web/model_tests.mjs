@@ -230,6 +230,20 @@ check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: 
   check("a zoom past the floats widens to them", narrow.widened, ["a", "b"]);
 }
 
+// Points judged many at once are judged as one at a time: stops, constants, tones, chaos, a rounding cycle.
+{
+  const a = Float64Array.from([4, 0.2, 1.0541666, 1.4, 1.3, 1.06, -1]);
+  const b = Float64Array.from([0.3, 0.3, 0.3025, 0.3, 0.3, 0.3, -1]);
+  const many = tessel.judgePoints({ a, b, x0: 0, y0: 0, steps: 8192, rate: 44100 });
+  a.forEach((volts, i) => {
+    const one = tessel.analysePoint({ a: volts, b: b[i], steps: 8192, rate: 44100 });
+    check(`judgePoints at a ${volts} V, b ${b[i]} V`,
+      [tessel.facts.outcomes[many.outcome[i]], many.period[i], many.steps[i], many.settle[i], many.lyapunov[i],
+        many.rounding[i] === 1],
+      [one.outcome, one.period, one.steps, one.settle, one.lyapunov, one.rounding]);
+  });
+}
+
 // The legend's tones follow the sample rate, in tessel-render's words; a rounding cycle's swatch is hatched.
 for (const [rate, words] of [[44100, "period 5-8: 8820 Hz to 5512 Hz"], [22050, "period 2: 11025 Hz"]]) {
   const entries = legendEntries(tessel, tessel.facts.steps.chart, rate);

@@ -23,18 +23,20 @@ constexpr int64_t kTimingSteps = int64_t{1} << 22;
 // Says, before a chart starts, how long it will take where that is more than
 // about a minute: a sample of its own plane, timed on one core, scaled to its
 // points and this machine's cores. A chart no bigger than the sample is quick.
-void tellLongChart(const host::ModuleLibrary& library, const render::ChartSettings& settings)
+void tellLongChart(const host::ModuleLibrary& library, const render::ChartSettings& settings, bool hosted)
 {
     const auto side = static_cast<int32_t>(std::sqrt(double(std::max<int64_t>(1, kTimingSteps / settings.steps))));
     render::ChartSettings sample = settings;
     sample.width = std::min(settings.width, side);
     sample.height = std::min(settings.height, side);
+    sample.rowFrom = 0;
+    sample.rowTo = -1;
     const int64_t samplePoints = int64_t{sample.width} * sample.height;
-    const int64_t points = int64_t{settings.width} * settings.height;
+    const int64_t points = int64_t{settings.width} * settings.bandRows();
     if (points <= samplePoints) return;
 
     const auto started = std::chrono::steady_clock::now();
-    render::computeChart(library, sample, 1, [](int64_t) { checkInterrupt(); });
+    render::computeChart(library, sample, 1, [](int64_t) { checkInterrupt(); }, hosted);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const double seconds = took.count() / double(samplePoints) * double(points) / cores;
@@ -83,10 +85,14 @@ int runChart(const Arguments& arguments, const ChartAsked& asked)
     const std::unique_ptr<OutputFile> csvFile = openOutput(arguments.chartData);
     const HostedLibrary hosted(arguments.module);
     catchSignals();
-    if (!arguments.quiet) tellLongChart(hosted.library, settings);
+    const bool judgedHosted = !render::makesMapStates(hosted.library, settings);
+    if (judgedHosted)
+        say("the module library " + arguments.module +
+            " does not make the map's own states at the probe points: charting through the host, slowly");
+    if (!arguments.quiet) tellLongChart(hosted.library, settings, judgedHosted);
 
     const bool ab = settings.plane == render::Plane::AB;
-    const int64_t points = int64_t{settings.width} * settings.height;
+    const int64_t points = int64_t{settings.width} * settings.bandRows();
     Progress progress(points, progressShown(arguments), "charting");
     int64_t reported = 0;
     const auto started = std::chrono::steady_clock::now();
@@ -94,14 +100,18 @@ int runChart(const Arguments& arguments, const ChartAsked& asked)
         checkInterrupt();
         progress.advance(done - reported);
         reported = done;
-    });
+    }, judgedHosted);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     progress.finish();
 
     const std::string path = asked.path.empty() ? "" : "; the path of a and b over " + arguments.seconds + " s";
     const std::string fixed = ab ? "from x0 " + arguments.x0 + " V, y0 " + arguments.y0 + " V" + path
                                  : "at a " + arguments.a + " V, b " + arguments.b + " V";
-    const std::string details = std::to_string(settings.width) + "x" + std::to_string(settings.height) +
+    const std::string band = settings.bandRows() == settings.height
+                                 ? ""
+                                 : "rows " + std::to_string(settings.rowFrom) + " to " +
+                                       std::to_string(settings.rowFrom + settings.bandRows() - 1) + " of ";
+    const std::string details = band + std::to_string(settings.width) + "x" + std::to_string(settings.height) +
                                 " points of " + std::to_string(settings.steps) + " steps " + fixed +
                                 "; Continuous, Normalize off, " + std::to_string(settings.sampleRate) + " Hz";
     if (csvFile) writeThrough(*csvFile, [&](std::FILE* file) { return render::writeChartCsv(file, chart); });

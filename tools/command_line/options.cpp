@@ -53,7 +53,7 @@ void refuseMisnamedOutput(const CLI::App& app, const OutputFormat& output)
 constexpr const char* kTakeOptions[] = {"--block",    "--mode",     "--gate-hz", "--normalize", "--reset-at",
                                         "--reset-hz", "--input",    "--out",     "--plot"};
 constexpr const char* kChartOptions[] = {"--plane", "--a-range", "--b-range", "--x0-range",
-                                         "--y0-range", "--size", "--steps"};
+                                         "--y0-range", "--size", "--steps", "--rows"};
 
 }  // namespace
 
@@ -151,6 +151,11 @@ void addChartOptions(CLI::App& app, Arguments& arguments)
     app.add_option("--steps", arguments.steps,
                    "chart: map steps per point, " + between(kLeastChartSteps, kMostChartSteps))
         ->type_name("N")->capture_default_str();
+    app.add_option("--rows", arguments.rows,
+                   "chart: only the rows FROM to TO (TO excluded), counted from the bottom as the CSV writes them; "
+                   "with --chart-data alone, its header only from row 0: the bands' tables, joined in order, are "
+                   "the whole chart's")
+        ->type_name("FROM:TO");
 }
 
 void refuseOptionsOfTheOtherKind(const CLI::App& app, bool chart)

@@ -46,6 +46,7 @@ struct Arguments {
     std::string aRange = "-1:4", bRange = "-1:1", x0Range = "-2:2", y0Range = "-2:2";
     std::string size = "600x400";
     std::string steps = std::to_string(host::kChartSteps);
+    std::string rows;  // FROM:TO, a band of the chart's rows
 };
 
 void addTakeOptions(CLI::App& app, Arguments& arguments);

@@ -112,6 +112,20 @@ Range parseRange(const std::string& option, const std::string& text)
     return range;
 }
 
+// A band of the chart's rows: FROM:TO, TO excluded, within its height; a
+// table alone, since a picture of a band would be a picture of another chart.
+void setRows(render::ChartSettings& settings, const Arguments& arguments)
+{
+    if (!arguments.chart.empty()) throw UsageError("--rows goes with --chart-data alone: a band has no picture");
+    const size_t colon = arguments.rows.find(':');
+    if (colon == std::string::npos)
+        throw UsageError("--rows: '" + arguments.rows + "' is not a band: give FROM:TO in rows, TO excluded");
+    settings.rowFrom = static_cast<int32_t>(
+        parseWhole("--rows", arguments.rows.substr(0, colon), 0, settings.height - 1, "for FROM"));
+    settings.rowTo = static_cast<int32_t>(
+        parseWhole("--rows", arguments.rows.substr(colon + 1), settings.rowFrom + 1, settings.height, "for TO"));
+}
+
 // The path of a and b over the take, in volts, at points spread evenly from
 // its first sample to its last.
 std::vector<std::pair<double, double>> pathOf(const host::Signal& a, const host::Signal& b,
@@ -222,6 +236,7 @@ ChartAsked chartFrom(const Arguments& arguments, const CLI::App& app)
     settings.height = static_cast<int32_t>(
         parseWhole("--size", arguments.size.substr(times + 1), kLeastChartSide, kMostChartSide, "points a side"));
     settings.steps = parseWhole("--steps", arguments.steps, kLeastChartSteps, kMostChartSteps, "steps");
+    if (app.count("--rows") > 0) setRows(settings, arguments);
     settings.sampleRate = sampleRate;
     settings.a = a.sampleAt(0);
     settings.b = b.sampleAt(0);

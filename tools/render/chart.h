@@ -1,6 +1,9 @@
 // The chart: for every point of a grid over a plane of the inputs, what the
-// map does there, found by the module itself running hosted, one instance per
-// thread, each restarted per point by a Reset pulse.
+// map does there. A few probe points first check, hosted, that the module
+// library makes the map's own states and keeps the host interface; then the
+// map's step judges the points, several at once on each thread. A library
+// whose states differ is charted hosted, one instance per thread, each
+// restarted per point by a Reset pulse.
 #pragma once
 
 #include <cstdint>
@@ -30,11 +33,14 @@ struct ChartSettings {
     int32_t sampleRate = host::kUsualRate;
     // The inputs the plane leaves fixed, in the signal scale.
     float a = 0.0f, b = 0.0f, x0 = 0.0f, y0 = 0.0f;
+    // The band of rows charted, counted from the bottom, `rowTo` excluded;
+    // -1: up to the top.
+    int32_t rowFrom = 0, rowTo = -1;
+
+    int32_t bandRows() const { return (rowTo < 0 ? height : rowTo) - rowFrom; }
 };
 
-struct ChartInputs {
-    float a, b, x0, y0;  // signal scale
-};
+using ChartInputs = analysis::PointStart;
 
 class Chart {
 public:
@@ -42,8 +48,10 @@ public:
 
     const ChartSettings settings;
     std::vector<float> across, up;  // each column's and each row's input, signal scale
-    std::vector<analysis::OrbitClass> points;  // row by row from the lowest, each row from the left
+    int32_t firstRow = 0;           // the band's lowest row
+    std::vector<analysis::OrbitClass> points;  // the band's, row by row from the lowest, each row from the left
     unsigned threads = 0;            // that computed them
+    bool hosted = false;             // judged by hosted instances
 
     ChartInputs inputsAt(size_t point) const;
 };
@@ -52,10 +60,16 @@ public:
 // points done; it may throw to abandon the chart.
 using ChartProgress = std::function<void(int64_t done)>;
 
-// Charts the plane with `threads` hosted instances of `library` (0: one per
-// core). Throws std::runtime_error when the library makes no instance.
+// Whether an instance of `library` makes the map's own states, bit for bit,
+// at a few probe points (among them the chart's corners and middle). Throws
+// std::runtime_error when it makes no instance or breaks the host interface.
+bool makesMapStates(const host::ModuleLibrary& library, const ChartSettings& settings);
+
+// Charts the plane on `threads` threads (0: one per core), by the map's step,
+// or `hosted` by instances of `library`. Throws std::runtime_error when the
+// library makes no instance.
 Chart computeChart(const host::ModuleLibrary& library, const ChartSettings& settings, unsigned threads,
-                   const ChartProgress& progress);
+                   const ChartProgress& progress, bool hosted);
 
 // "stops 61.2%, constant 20.1%, ..." over the whole chart.
 std::string chartShares(const Chart& chart);

@@ -19,11 +19,11 @@ bool writeChartCsv(std::FILE* file, const Chart& chart)
     const ChartSettings& s = chart.settings;
     const std::array<std::string, 4> fixed{voltsText(s.a), voltsText(s.b), voltsText(s.x0), voltsText(s.y0)};
 
-    std::fputs("a,b,x0,y0,outcome,period,steps,lyapunov,settle\n", file);
+    if (chart.firstRow == 0) std::fputs("a,b,x0,y0,outcome,period,steps,lyapunov,settle\n", file);
     const size_t width = chart.across.size();
     for (size_t point = 0; point < chart.points.size(); ++point) {
         const std::string& h = acrossTexts[point % width];
-        const std::string& v = upTexts[point / width];
+        const std::string& v = upTexts[size_t(chart.firstRow) + point / width];
         const bool ab = s.plane == Plane::AB;
         const analysis::OrbitClass& orbit = chart.points[point];
         const bool exponent = orbit.outcome == analysis::Outcome::Quasi || orbit.outcome == analysis::Outcome::Chaos;

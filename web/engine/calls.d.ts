@@ -192,7 +192,8 @@ export interface WasmExports {
 
   // --- the chart's judgement of points ---------------------------------------------------------------------
   /**
-   * A hosted instance that judges points, or null (a rate out of range, out of memory).
+   * A judge of points, or null (a rate out of range, out of memory): by the map's step once a probe has shown the
+   * linked module makes its states, else by a hosted instance.
    * C: web::PointJudge* tessel_judge_new(int32_t sampleRate)
    */
   tessel_judge_new(sampleRate: number): number;
@@ -207,6 +208,19 @@ export interface WasmExports {
    * C: const web::PointVerdict* tessel_judge_point(web::PointJudge* judge, float a, float b, float x0, float y0, double steps)
    */
   tessel_judge_point(judge: number, a: number, b: number, x0: number, y0: number, steps: number): number;
+  /**
+   * Room for `count` points (1 to a chart's widest row) for tessel_judge_points: a, b, x0, y0 per point as float32,
+   * signal scale, point after point; null for a bad count or handle.
+   * C: float* tessel_judge_batch(web::PointJudge* judge, int32_t count)
+   */
+  tessel_judge_batch(judge: number, count: number): number;
+  /**
+   * The `count` points just written at tessel_judge_batch's address, judged several at once: `count` verdict
+   * records one after another, in the points' order, as tessel_judge_point's, valid until this judge's next call;
+   * null for a bad count, step count or handle.
+   * C: const web::PointVerdict* tessel_judge_points(web::PointJudge* judge, int32_t count, double steps)
+   */
+  tessel_judge_points(judge: number, count: number, steps: number): number;
 
   // --- what a verdict says and shows -----------------------------------------------------------------------
   /**

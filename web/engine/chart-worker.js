@@ -1,5 +1,5 @@
 // A chart worker: judges points of a chart's plane with the module's own
-// analysis, in WebAssembly. A classic worker script that the page starts from
+// analysis, in WebAssembly, several orbits in flight. A classic worker script that the page starts from
 // a Blob URL holding the engine's bundle (which defines `TesselEngine`) and
 // then this file's.
 //
@@ -15,28 +15,7 @@ let tessel = null;
 /** @param {{task: number, a: Float64Array, b: Float64Array, x0: number, y0: number, steps: number,
  *   rate: number}} message */
 function judge(message) {
-  const count = message.a.length;
-  const answer = {
-    type: "points",
-    task: message.task,
-    outcome: new Int8Array(count),
-    period: new Int32Array(count),
-    steps: new Int32Array(count),
-    settle: new Int32Array(count),
-    lyapunov: new Float64Array(count),
-    rounding: new Uint8Array(count),
-  };
-  for (let i = 0; i < count; i++) {
-    const orbit = tessel.analysePoint({
-      a: message.a[i], b: message.b[i], x0: message.x0, y0: message.y0, steps: message.steps, rate: message.rate,
-    });
-    answer.outcome[i] = tessel.facts.outcomes.indexOf(orbit.outcome);
-    answer.period[i] = orbit.period;
-    answer.steps[i] = orbit.steps;
-    answer.settle[i] = orbit.settle || 0;
-    answer.lyapunov[i] = orbit.lyapunov;
-    answer.rounding[i] = orbit.rounding ? 1 : 0;
-  }
+  const answer = { type: "points", task: message.task, ...tessel.judgePoints(message) };
   const buffers = [answer.outcome, answer.period, answer.steps, answer.settle, answer.lyapunov, answer.rounding];
   postMessage(answer, buffers.map((array) => array.buffer));
 }

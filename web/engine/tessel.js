@@ -18,6 +18,7 @@
 // from it by scripts/make-wasm-calls, types them here.
 import { Figures, rgbOf } from "./figures.js";
 import { MapInstance, textAt, textOrNull, wholeNumber, writeSignalText } from "./map-instance.js";
+import { PointJudges } from "./point-judges.js";
 
 export { MapInstance };
 
@@ -53,8 +54,8 @@ const packed = ([r, g, b]) => ((r << 16) | (g << 8) | b) >>> 0;
 export class TesselMap {
   /** @type {WasmExports} the .wasm's calls: their table is wasm/calls.def */
   #exports;
-  /** @type {Map<number, number>} rate -> judge handle */
-  #judges = new Map();
+  /** @type {PointJudges} */
+  #points;
 
   /** @param {WebAssembly.Instance} instance */
   constructor(instance) {
@@ -68,6 +69,7 @@ export class TesselMap {
     Object.freeze(facts.pins);
     /** @type {Readonly<Facts>} */
     this.facts = Object.freeze(facts);
+    this.#points = new PointJudges(this.#exports, this);
     /** The pictures' rules, tessel-render's. */
     this.figures = new Figures(this.#exports);
   }
@@ -77,11 +79,6 @@ export class TesselMap {
     const pin = this.facts.pins.find((declared) => declared.name === name);
     if (pin === undefined) throw new RangeError(`'${name}' is no pin the module declares`);
     return pin;
-  }
-
-  /** The volts an input takes unless set: its declared default text. @param {string} name */
-  #pinDefault(name) {
-    return Number(this.pin(name).default);
   }
 
   /**
@@ -107,24 +104,6 @@ export class TesselMap {
     const value = Math.fround(signal);
     if (!Number.isFinite(value)) return value;
     return Number(textAt(this.#exports, this.#exports.tessel_volts_text(value)));
-  }
-
-  /** One judge per rate, made on first use and kept: a hosted instance. @param {number} rate */
-  #judge(rate) {
-    let judge = this.#judges.get(rate);
-    if (judge === undefined) {
-      judge = this.#exports.tessel_judge_new(rate);
-      if (judge === 0) throw new Error("tessel-map.wasm made no instance (out of memory?)");
-      this.#judges.set(rate, judge);
-    }
-    return judge;
-  }
-
-  /** @param {string} name @param {number | string} volts */
-  #signal(name, volts) {
-    const signal = this.signalOf(Number(volts));
-    if (!Number.isFinite(signal)) throw new RangeError(`${name}: ${volts} V is no finite 32-bit sample`);
-    return signal;
   }
 
   /**
@@ -176,35 +155,19 @@ export class TesselMap {
     return this.#exports.tessel_point_volts(lo, hi, count, i);
   }
 
-  /**
-   * The chart's judgement of one point: a hosted instance, Continuous with Normalize off, reset to x0, y0,
-   * and its next `steps` outputs judged.
-   * @param {{a: number, b: number, x0?: number, y0?: number, steps?: number, rate?: number}} point
-   * @returns {Orbit}
-   */
-  analysePoint({ a, b, x0 = 0, y0 = 0, steps = this.facts.steps.chart, rate = this.facts.rate.usual }) {
-    wholeNumber("steps", steps, this.facts.steps.least, this.facts.steps.most);
-    wholeNumber("rate", rate, this.facts.rate.least, this.facts.rate.most);
-    const inputs = [this.#signal("a", a), this.#signal("b", b), this.#signal("x0", x0), this.#signal("y0", y0)];
-    const at = this.#exports.tessel_judge_point(this.#judge(rate), inputs[0], inputs[1], inputs[2], inputs[3], steps);
-    const record = new DataView(this.#exports.memory.buffer, at, this.facts.verdict.size);
-    /** @type {Record<string, number>} */
-    const verdict = {};
-    for (const { name, offset, type } of this.facts.verdict.fields) {
-      verdict[name] = type === "float64" ? record.getFloat64(offset, true) : record.getInt32(offset, true);
-    }
-    return {
-      a: this.voltsOf(inputs[0]),
-      b: this.voltsOf(inputs[1]),
-      x0: this.voltsOf(inputs[2]),
-      y0: this.voltsOf(inputs[3]),
-      outcome: this.facts.outcomes[verdict.outcome],
-      period: verdict.period,
-      steps: verdict.steps,
-      lyapunov: verdict.lyapunov,
-      settle: verdict.settle,
-      rounding: verdict.rounding !== 0,
-    };
+  /** The chart's judgement of one point: see PointJudges. @param {Parameters<PointJudges["analysePoint"]>[0]} point */
+  analysePoint(point) {
+    return this.#points.analysePoint(point);
+  }
+
+  /** Many points' judgements in columns: see PointJudges. @param {Parameters<PointJudges["judgePoints"]>[0]} points */
+  judgePoints(points) {
+    return this.#points.judgePoints(points);
+  }
+
+  /** A row of a chart: see PointJudges. @param {Parameters<PointJudges["chartRow"]>[0]} row */
+  chartRow(row) {
+    return this.#points.chartRow(row);
   }
 
   /**
@@ -261,28 +224,5 @@ export class TesselMap {
     const code = this.facts.outcomes.indexOf(orbit.outcome);
     if (code < 0) throw new RangeError(`outcome: '${orbit.outcome}' is none of ${this.facts.outcomes.join(", ")}`);
     return code;
-  }
-
-  /**
-   * `width` analysePoint results, point i across at pointVolts(lo, hi, width, i). Plane 'ab': a across,
-   * b = fixed, from x0, y0. Plane 'xy': x0 across, y0 = fixed, at a, b. For row j of a chart of height H give
-   * fixed = pointVolts(upLo, upHi, H, j): the rows of tessel-render --chart-data --size {width}xH, bottom
-   * row first. a, b, x0 and y0 default to their pins' defaults.
-   * @param {{plane?: string, lo: number, hi: number, fixed: number, width: number, steps?: number,
-   *   rate?: number, a?: number, b?: number, x0?: number, y0?: number}} row
-   */
-  chartRow({ plane = "ab", lo, hi, fixed, width, steps = this.facts.steps.chart, rate = this.facts.rate.usual,
-    a = this.#pinDefault("a"), b = this.#pinDefault("b"), x0 = this.#pinDefault("x0"),
-    y0 = this.#pinDefault("y0") }) {
-    if (plane !== "ab" && plane !== "xy") throw new RangeError(`plane: '${plane}' is neither 'ab' nor 'xy'`);
-    wholeNumber("width", width, this.facts.chartSide.least, this.facts.chartSide.most);
-    const row = [];
-    for (let i = 0; i < width; ++i) {
-      const across = this.pointVolts(lo, hi, width, i);
-      row.push(plane === "ab"
-        ? this.analysePoint({ a: across, b: fixed, x0, y0, steps, rate })
-        : this.analysePoint({ a, b, x0: across, y0: fixed, steps, rate }));
-    }
-    return row;
   }
 }

@@ -13,6 +13,8 @@
 #include "analysis/orbit_analysis.h"
 #include "generator/map_step.h"
 #include "host/session/drive.h"
+#include "host/emulator/hosted_module.h"
+#include "host/emulator/library.h"
 #include "tool_run.h"
 
 namespace {
@@ -263,6 +265,47 @@ TEST(ChartAgainstTakes, EveryPointIsWhatTheMapAndATakeAtItsSettingsGive)
 }
 
 // --- the picture -----------------------------------------------------------------
+
+// A chart too big for one machine is charted in bands of rows on several; the
+// bands' tables, joined in order, are the whole chart's, byte for byte.
+TEST(ChartBands, JoinedInOrderAreTheWholeChart)
+{
+    TemporaryFolder folder;
+    const std::vector<std::string> chart{"--size", "9x7", "--steps", "2000", "--a-range", "0.9:2.1", "--quiet"};
+    const auto written = [&](const std::string& name, std::vector<std::string> band) {
+        band.insert(band.begin(), chart.begin(), chart.end());
+        band.insert(band.end(), {"--chart-data", folder / name});
+        const Result result = runTool(band);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        return readText(folder / name);
+    };
+    const std::string whole = written("whole.csv", {});
+    EXPECT_EQ(written("all.csv", {"--rows", "0:7"}), whole);
+    EXPECT_EQ(written("0.csv", {"--rows", "0:1"}) + written("1.csv", {"--rows", "1:4"}) +
+                  written("4.csv", {"--rows", "4:7"}),
+              whole);
+    EXPECT_EQ(written("top.csv", {"--rows", "6:7"}).find("a,b"), std::string::npos);
+}
+
+// A library whose states are not the map's is charted through the host, as
+// the tool says; the built one by the map's step, silently.
+TEST(ChartHosting, ALibraryThatDiffersIsChartedHosted)
+{
+    TemporaryFolder folder;
+    const auto charted = [&](const std::string& module) {
+        const Result result = runTool({"--chart-data", folder / "c.csv", "--size", "12x8", "--steps", "2000",
+                                       "--a-range", "0.9:2.1", "--quiet", "--module", module});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        return std::pair{result.err, readText(folder / "c.csv")};
+    };
+    const auto [builtSaid, builtTable] = charted(host::builtModulePath());
+    const auto [offSaid, offTable] = charted(OFFSET_MODULE_PATH);
+    EXPECT_EQ(builtSaid, "");
+    EXPECT_NE(offSaid.find("does not make the map's own states at the probe points: charting through the host"),
+              std::string::npos)
+        << offSaid;
+    EXPECT_NE(offTable, builtTable);
+}
 
 TEST(ChartPicture, DecodesWithThePlaneInItsColours)
 {

@@ -150,6 +150,15 @@ std::vector<BadInput> badInputs()
         {"ChartRateTooLow", {"--chart", "@c.png", "--rate", "999"}, "--rate: 999 is out of range", usage},
         {"ChartMissingModule", {"--chart", "@c.png", "--module", "@missing.so"}, "cannot load module library",
          failure},
+        {"ChartModuleBreakingTheHostInterface", {"--chart-data", "@c.csv", "--module", LATE_CLOCK_MODULE_PATH},
+         "the module broke the host interface: host call 0", failure},
+        {"BandWithPicture", {"--chart", "@c.png", "--rows", "0:1"}, "--rows goes with --chart-data alone", usage},
+        {"BandWithoutColon", {"--chart-data", "@c.csv", "--rows", "5"}, "--rows: '5' is not a band", usage},
+        {"BandEmpty", {"--chart-data", "@c.csv", "--size", "10x10", "--rows", "3:3"}, "--rows: 3 is out of range",
+         usage},
+        {"BandAboveTheTop", {"--chart-data", "@c.csv", "--size", "10x10", "--rows", "9:11"},
+         "--rows: 11 is out of range", usage},
+        {"BandWithoutChart", {"--rows", "0:1", "--out", "@map.wav"}, "--rows is for a chart", usage},
     };
 }
 
