@@ -56,7 +56,7 @@ Text& heardCycle(Text& words, int32_t period, double stepsPerSecond, Stepping st
 // What a cycle sounds like and from when: "a tone of 11025 Hz from step 31".
 Text& sounding(Text& words, const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping)
 {
-    if (orbit.period == 1) words << "a constant";
+    if (orbit.period == 1) words << "a constant";  // a rounding cycle's period too
     else words << "a tone of " << toneText(orbit.period, stepsPerSecond, stepping).c_str();
     return (words << " from step ").whole(orbit.settle);
 }
@@ -116,7 +116,7 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, St
         else groupedSteps(words << "after ", orbit.steps);
         return words << " and waits for Reset";
     case Outcome::Cycle:
-        if (orbit.period == 1) return words << "silent: a constant level";
+        if (orbit.constant()) return words << "silent: a constant level";
         return heardCycle(words, orbit.period, stepsPerSecond, stepping);
     case Outcome::Quasi:
         // Floats that repeat exactly sound as steadily as any cycle.
@@ -147,7 +147,7 @@ Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, doub
         return words << "stops";
     case Outcome::Cycle:
         (words << "a cycle of period ").whole(orbit.period) << ", ";
-        if (orbit.period == 1) return words << "a constant";
+        if (orbit.constant()) return words << "a constant";
         return words << "a tone of " << toneText(orbit.period, sampleRate).c_str();
     case Outcome::Quasi:
     case Outcome::Chaos:

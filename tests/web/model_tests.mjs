@@ -14,6 +14,7 @@ import { CHART_HEIGHT, CHART_WIDTH, halvedAround, zoomedView } from "../../web/m
 import { fragmentOf, readFragment, settingsOfFragment } from "../../web/model/fragment.js";
 import { soundingScale, soundingShares, stepVolts } from "../../web/model/knob-scales.js";
 import { legendEntries } from "../../web/model/legend.js";
+import { ticksOf } from "../../web/model/ticks.js";
 import { commandLine } from "../../web/model/lfo.js";
 import { explainedParts } from "../../web/model/glossary.js";
 import { forgetPatch, keepPatch, keptPatches } from "../../web/model/patches.js";
@@ -246,10 +247,21 @@ check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: 
   });
 }
 
-// The legend's tones follow the sample rate.
-for (const [rate, words] of [[44100, "period 2: 22050 Hz"], [22050, "period 2: 11025 Hz"]]) {
-  const entries = legendEntries(tessel, tessel.facts.steps.chart, rate).map((entry) => entry.words);
-  check(`the legend at ${rate} Hz`, entries.includes(words), true);
+// The legend's tones follow the sample rate, in tessel-render's words; a rounding cycle's swatch is hatched.
+for (const [rate, words] of [[44100, "period 5-8: 8820 Hz to 5512 Hz"], [22050, "period 2: 11025 Hz"]]) {
+  const entries = legendEntries(tessel, tessel.facts.steps.chart, rate);
+  check(`the legend at ${rate} Hz`, entries.map((entry) => entry.words).includes(words), true);
+  const hatched = entries[entries.length - 1];
+  check(`the legend's hatching at ${rate} Hz`, [0, 1, 2, 3].map((column) => hatched.colourAt(0.5, column, 0).join()).some(
+    (colour, _, all) => colour !== all[0]), true);
+}
+
+// The chart's ticks are tessel-render's: the round step nearest the count wanted, placed at their share.
+for (const [low, high, wanted, texts] of [[-1, 4, 7, "-1 0 1 2 3 4"], [-1, 1, 6, "-1.0 -0.5 0.0 0.5 1.0"],
+  [1.38, 1.42, 5, "1.38 1.39 1.40 1.41 1.42"]]) {
+  const ticks = ticksOf(tessel, low, high, wanted);
+  check(`ticks over ${low} to ${high}`, ticks.map((tick) => tick.text).join(" "), texts);
+  check(`ticks over ${low} to ${high} placed`, ticks.every((tick) => Math.abs(low + tick.at * (high - low) - tick.value) < 1e-12), true);
 }
 
 // A text's glossary words: the longest phrase, whole words only, each entry once.

@@ -2,17 +2,33 @@
 // inputs, settings and signals set, its samples rendered block by block.
 
 /** @typedef {import("./tessel.js").TesselMap} TesselMap */
+/** @typedef {import("./calls").WasmExports} WasmExports */
 /** @typedef {"a" | "b" | "x0" | "y0"} InputName */
 
 /**
  * A NUL-terminated ASCII text in the instance's memory (an audio worklet has no TextDecoder).
- * @param {any} exports @param {number} address
+ * @param {WasmExports} exports @param {number} address
  */
 export function textAt(exports, address) {
   const bytes = new Uint8Array(exports.memory.buffer, address);
   let text = "";
   for (let i = 0; bytes[i] !== 0; ++i) text += String.fromCharCode(bytes[i]);
   return text;
+}
+
+/** A text the .wasm wrote, or null. @param {WasmExports} exports @param {number} address */
+export function textOrNull(exports, address) {
+  return address === 0 ? null : textAt(exports, address);
+}
+
+/** Writes a signal text where the .wasm reads it. @param {WasmExports} exports @param {string} text */
+export function writeSignalText(exports, text) {
+  const size = exports.tessel_signal_text_size();
+  const value = String(text);
+  if (value.length >= size || /[^\x20-\x7e]/.test(value)) throw new RangeError(`'${value}' is no signal text`);
+  const bytes = new Uint8Array(exports.memory.buffer, exports.tessel_signal_text(), size);
+  for (let i = 0; i < value.length; ++i) bytes[i] = value.charCodeAt(i);
+  bytes[value.length] = 0;
 }
 
 /** @param {string} name @param {number} value @param {number} low @param {number} high */
@@ -26,7 +42,7 @@ export function wholeNumber(name, value, low, high) {
 const INPUTS = /** @type {InputName[]} */ (["a", "b", "x0", "y0"]);
 
 export class MapInstance {
-  /** @type {any} */
+  /** @type {WasmExports} */
   #exports;
   #handle;
   #map;
@@ -41,7 +57,7 @@ export class MapInstance {
   /** The instance's memory as floats, for copying what each pin was fed. */
   #heap = new Float32Array(0);
 
-  /** @param {any} exports @param {number} handle @param {TesselMap} map */
+  /** @param {WasmExports} exports @param {number} handle @param {TesselMap} map */
   constructor(exports, handle, map) {
     this.#exports = exports;
     this.#handle = handle;
@@ -196,8 +212,8 @@ export class MapInstance {
   setSignal(name, text, takeSamples) {
     const handle = this.#live();
     const pin = this.#pinIndex(name);
-    this.#map.writeText(text ?? "");
-    const error = this.#map.textOrNull(this.#exports.tessel_set_signal(handle, pin, takeSamples));
+    writeSignalText(this.#exports, text ?? "");
+    const error = textOrNull(this.#exports, this.#exports.tessel_set_signal(handle, pin, takeSamples));
     if (error !== null) throw new RangeError(`${name}: ${error}`);
   }
 

@@ -7,13 +7,13 @@ import { wholeNumber } from "./map-instance.js";
 /** @typedef {number | Float64Array} Inputs */
 
 export class PointJudges {
-  /** @type {any} the .wasm's exports */
+  /** @type {import("./calls").WasmExports} */
   #exports;
   #map;
   /** @type {Map<number, number>} rate -> judge handle */
   #judges = new Map();
 
-  /** @param {any} exports @param {TesselMap} map */
+  /** @param {import("./calls").WasmExports} exports @param {TesselMap} map */
   constructor(exports, map) {
     this.#exports = exports;
     this.#map = map;
@@ -52,7 +52,7 @@ export class PointJudges {
     wholeNumber("steps", steps, this.#map.facts.steps.least, this.#map.facts.steps.most);
     wholeNumber("rate", rate, this.#map.facts.rate.least, this.#map.facts.rate.most);
     const inputs = [this.#signal("a", a), this.#signal("b", b), this.#signal("x0", x0), this.#signal("y0", y0)];
-    const at = this.#exports.tessel_judge_point(this.#judge(rate), ...inputs, steps);
+    const at = this.#exports.tessel_judge_point(this.#judge(rate), inputs[0], inputs[1], inputs[2], inputs[3], steps);
     const record = new DataView(this.#exports.memory.buffer, at, this.#map.facts.verdict.size);
     /** @type {Record<string, number>} */
     const verdict = {};

@@ -81,9 +81,9 @@ export class TakePanel {
     this.drawnWidth = element("attractor").clientWidth;
     const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
     this.traced = traceLength(s, take.x.length);
-    drawTraces(element("traces"), take.x, take.y, this.traced, s.rate, view);
+    drawTraces(element("traces"), this.traced, s.rate, view, this.tessel);
     this.spectrum = spectrumOf(take.x, s.rate);
-    drawSpectrum(element("spectrum"), this.spectrum, s.rate);
+    drawSpectrum(element("spectrum"), this.spectrum, s.rate, this.tessel);
   }
 
   /** @param {Take} take @param {Settings} s @param {number} seconds @param {number} stoppedAt */

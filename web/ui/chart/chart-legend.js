@@ -20,6 +20,14 @@ function swatch(size, colourAt) {
   return canvas;
 }
 
+/** @param {string} words @param {string} [className] */
+function text(words, className) {
+  const span = document.createElement("span");
+  span.textContent = words;
+  if (className) span.className = className;
+  return span;
+}
+
 /**
  * Fills the legend's list for a chart of `steps` a point at `rate`.
  * @param {HTMLElement} list @param {import("../../engine/tessel.js").TesselMap} tessel @param {number} steps
@@ -28,6 +36,8 @@ function swatch(size, colourAt) {
 export function drawLegend(list, tessel, steps, rate) {
   list.replaceChildren(...legendEntries(tessel, steps, rate).map((entry) => {
     const item = document.createElement("li");
+    if (entry.heading) item.append(text(entry.heading, "legend-heading"));
+    if (entry.before) item.append(text(entry.before, "legend-before"));
     const words = document.createElement("span");
     writeExplained(words, entry.words, tessel);
     item.append(swatch(entry.size, entry.colourAt), words);

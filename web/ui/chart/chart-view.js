@@ -112,7 +112,7 @@ export class ChartView {
     const v = this.view;
     /** @param {number} volts */
     const text = (volts) => voltsText(this.tessel, volts);
-    drawAxes(this.elements.across, this.elements.up, v);
+    drawAxes(this.elements.across, this.elements.up, v, this.tessel);
     const { across, up, held, heldWords } = this.plane;
     this.elements.range.textContent = `${across} ${text(v.acrossLow)} to ${text(v.acrossHigh)} V across, ` +
       `${up} ${text(v.upLow)} to ${text(v.upHigh)} V up, ${CHART_WIDTH}×${CHART_HEIGHT} points, ${this.steps} ` +
