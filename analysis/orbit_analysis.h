@@ -51,6 +51,9 @@ struct OrbitClass {
     // or over the second half when they never did
     double lyapunov = 0.0;
     double secondLyapunov = 0.0;  // the other exponent, over the same iterates: ln|10·b| less the first
+
+    // A cycle of period 1: the outputs hold one level, no tone.
+    bool constant() const { return outcome == Outcome::Cycle && period == 1; }
 };
 
 // One orbit of `steps` iterates at the constant inputs a and b (signal scale),

@@ -117,6 +117,35 @@ INSTANTIATE_TEST_SUITE_P(
         Text{"steps:1,2@3@4", kRefused, "malformed"}, Text{"steps:1,,2@3", kRefused, "V2 '' is not a number"},
         Text{manySteps(host::kMostSteps + 1), kRefused, "has 1025 steps: give at most 1024"}));
 
+// What a text writes, whatever its samples come to: the shape it names and a
+// wave's fields, which a host shows in its own controls.
+TEST(SignalText, KeepsTheShapeAndFieldsItWrites)
+{
+    const struct {
+        const char* text;
+        SignalShape written;
+        const char* name;
+        host::WaveFields wave;
+    } cases[] = {
+        {"sine:1.2:0.2:0.5", SignalShape::Sine, "sine", {1.2, 0.2, 0.5, 0.0}},
+        {"triangle:0:-1:2:0.25", SignalShape::Triangle, "triangle", {0.0, -1.0, 2.0, 0.25}},
+        {"sine:1:0:5", SignalShape::Sine, "sine", {1.0, 0.0, 5.0, 0.0}},  // its samples a constant
+        {"ramp:0:2", SignalShape::Ramp, "ramp", {}},
+        {"steps:1,2@3", SignalShape::Steps, "steps", {}},
+        {"-0.25e1", SignalShape::Constant, "volts", {}},
+    };
+    for (const auto& c : cases) {
+        const host::SignalParse parse = parseSignal(c.text, kTake);
+        ASSERT_TRUE(parse.ok()) << c.text;
+        EXPECT_EQ(parse.written, c.written) << c.text;
+        EXPECT_STREQ(host::signalShapeName(parse.written), c.name) << c.text;
+        EXPECT_EQ(parse.wave.centre, c.wave.centre) << c.text;
+        EXPECT_EQ(parse.wave.depth, c.wave.depth) << c.text;
+        EXPECT_EQ(parse.wave.hz, c.wave.hz) << c.text;
+        EXPECT_EQ(parse.wave.phase, c.wave.phase) << c.text;
+    }
+}
+
 // --- samples worked out by hand -------------------------------------------------
 
 struct Expected {

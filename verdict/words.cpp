@@ -6,15 +6,6 @@ using analysis::Outcome;
 
 namespace {
 
-// Above this a tone is at the edge of hearing, and above the next beyond it.
-constexpr double kEdgeOfHearingHz = 16000.0;
-constexpr double kTopOfHearingHz = 20000.0;
-// Below this a cycle is heard as a repeating pattern, not as a pitch.
-constexpr double kLowestPitchHz = 20.0;
-// A largest Lyapunov exponent from here up (nearby states drift twice as far
-// apart within four steps) sounds as rough, hissing noise; below it the
-// orbit lingers near its cycles and the noise is smoother.
-constexpr double kRoughNoise = 0.2;
 // A fundamental this far under a cycle's loudest line is heard as faint: the
 // ear follows the loud line.
 constexpr double kFaintFundamentalDb = 12.0;
@@ -109,7 +100,7 @@ Text& loudestLine(Text& words, int32_t period, double stepsPerSecond, Stepping s
 // What a cycle sounds like and from when: "a tone of 11025 Hz from step 31".
 Text& sounding(Text& words, const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping)
 {
-    if (orbit.period == 1) words << "a constant";
+    if (orbit.period == 1) words << "a constant";  // a rounding cycle's period too
     else words << "a tone of " << toneText(orbit.period, stepsPerSecond, stepping).c_str();
     return (words << " from step ").whole(orbit.settle);
 }
@@ -170,7 +161,7 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, St
         else groupedSteps(words << "after ", orbit.steps);
         return words << " and waits for Reset";
     case Outcome::Cycle:
-        if (orbit.period == 1) return words << "silent: a constant level";
+        if (orbit.constant()) return words << "silent: a constant level";
         if (faintFundamental(orbit, partials) && stepsPerSecond / orbit.period >= kLowestPitchHz)
             return faintUnderLoud(words, orbit.period, stepsPerSecond, stepping, partials);
         return heardCycle(words, orbit.period, stepsPerSecond, stepping);
@@ -203,7 +194,7 @@ Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, doub
         return words << "stops";
     case Outcome::Cycle:
         (words << "a cycle of period ").whole(orbit.period) << ", ";
-        if (orbit.period == 1) return words << "a constant";
+        if (orbit.constant()) return words << "a constant";
         return words << "a tone of " << toneText(orbit.period, sampleRate).c_str();
     case Outcome::Quasi:
     case Outcome::Chaos:

@@ -11,6 +11,16 @@
 
 namespace verdict {
 
+// Above this a tone is at the edge of hearing, and above the next beyond it.
+constexpr double kEdgeOfHearingHz = 16000.0;
+constexpr double kTopOfHearingHz = 20000.0;
+// Below this a cycle is heard as a repeating pattern, not as a pitch.
+constexpr double kLowestPitchHz = 20.0;
+// A largest Lyapunov exponent from here up (nearby states drift twice as far
+// apart within four steps) sounds as rough, hissing noise; below it the
+// orbit lingers near its cycles and the noise is smoother.
+constexpr double kRoughNoise = 0.2;
+
 // Where the map's steps come from, which sets the tone a cycle sounds.
 enum class Stepping {
     EverySample,  // Continuous mode: one step per sample

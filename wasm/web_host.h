@@ -97,6 +97,10 @@ public:
     int32_t render(int32_t count);
     const float* xOutput() const { return session.x(); }
     const float* yOutput() const { return session.y(); }
+    // What input `pin` was fed in the last block rendered, as the module read it.
+    const float* inputSamples(int32_t pin) const { return session.input(pin); }
+    // Events the module heard so far: pin statuses and setting changes.
+    int64_t eventsSent() const { return instance.eventsSent(); }
     int32_t blockSize() const { return session.blockSize(); }
 
     // The sample at which the guard stopped the map: both outputs exactly 0

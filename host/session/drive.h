@@ -21,6 +21,8 @@ constexpr float kResetPulse = 0.5f;  // 5 V
 // What a host here accepts, and what it takes unless asked otherwise.
 constexpr int32_t kLeastRate = 1000;
 constexpr int32_t kMostRate = 768000;
+// The longest take tessel-render renders, and so the longest recording the explorer keeps.
+constexpr double kMostTakeSeconds = 600.0;
 constexpr int32_t kLeastBlock = 1;
 constexpr int32_t kMostBlock = 65536;
 constexpr int32_t kUsualRate = 44100;

@@ -25,9 +25,13 @@ from selenium.webdriver.common.keys import Keys
 
 import chart_tests
 import controls_tests
+import glossary_tests
 import lfo_tests
+import patches_tests
 import reach_tests
+import record_tests
 import sound_tests
+import start_chart_tests
 import state_tests
 from harness import Browser
 from page_common import (
@@ -272,7 +276,7 @@ def drag(browser, canvas, box, dx, dy):
 def zoom_stops_at_floats(context):
     """Dragging zooms in to the rectangle, down to the floats' resolution and no further; double-click zooms out."""
     view = "return window.tesselExplorer.chart.view"
-    span = lambda v: v["aHigh"] - v["aLow"]
+    span = lambda v: v["acrossHigh"] - v["acrossLow"]
     with Browser() as browser:
         browser.open(context.page)
         wait_for_chart(browser)
@@ -371,7 +375,8 @@ def every_button_pressed(context):
 TESTS = [harness_catches_leaks, opens_offline, reads_without_what_it_needs, samples_equal_native, chart_clicks_agree,
          attractor_follows_a, bad_input_refused_or_clamped, zoom_stops_at_floats, zoom_buttons, play_and_stop] \
     + chart_tests.TESTS + controls_tests.TESTS + state_tests.TESTS + sound_tests.TESTS \
-    + lfo_tests.TESTS + reach_tests.TESTS + [every_button_pressed]
+    + lfo_tests.TESTS + reach_tests.TESTS + record_tests.TESTS + patches_tests.TESTS + start_chart_tests.TESTS \
+    + glossary_tests.TESTS     + [every_button_pressed]
 # What runs on a page with no tool beside it: the release's zipped manual.
 SMOKE = [opens_offline, reads_without_what_it_needs, attractor_follows_a, play_and_stop]
 

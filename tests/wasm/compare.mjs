@@ -6,7 +6,8 @@
 // takes here are about the module's arithmetic in WebAssembly and the
 // JavaScript around it. Then charts: every row of tessel-render --chart-data
 // must read as chartRow judges it; and words: tessel-render's report on a
-// point must say what the page says of it. A few checks of what
+// point must say what the page says of it; and pictures: the page draws a
+// take's attractor and traces as tessel-render does. A few checks of what
 // web/engine/tessel.js promises beyond the samples follow, and that the page starts
 // where tessel-render does.
 //
@@ -20,6 +21,7 @@ import { join } from 'node:path';
 
 import { defaultSettings, knobsOf } from '../../web/model/settings.js';
 import { loadTesselMap } from '../../web/engine/tessel.js';
+import { comparePicture, pictureCases } from './pictures.mjs';
 
 const [wasmPath, renderPath] = process.argv.slice(2);
 if (!wasmPath || !renderPath) {
@@ -422,6 +424,14 @@ try {
       report(false, `words for ${point.name}`, error.message);
     }
   });
+  for (const take of pictureCases) {
+    try {
+      const difference = comparePicture(map, renderPath, take, scratch);
+      report(!difference, `picture of ${take.name}`, difference);
+    } catch (error) {
+      report(false, `picture of ${take.name}`, error.message);
+    }
+  }
   for (const [name, check] of interfaceChecks) {
     try {
       const problem = check(map);

@@ -14,7 +14,11 @@ import { CHART_HEIGHT, CHART_WIDTH, halvedAround, zoomedView } from "../../web/m
 import { fragmentOf, readFragment, settingsOfFragment } from "../../web/model/fragment.js";
 import { soundingScale, soundingShares, stepVolts } from "../../web/model/knob-scales.js";
 import { legendEntries } from "../../web/model/legend.js";
+import { ticksOf } from "../../web/model/ticks.js";
 import { commandLine } from "../../web/model/lfo.js";
+import { explainedParts } from "../../web/model/glossary.js";
+import { forgetPatch, keepPatch, keptPatches } from "../../web/model/patches.js";
+import { Recording, chunkBuffers } from "../../web/model/recording.js";
 import { safeDepth } from "../../web/model/safe-depth.js";
 import { defaultSettings, knobsOf, readField, stillInputs, voltsText } from "../../web/model/settings.js";
 import { wavNameOf } from "../../web/model/take.js";
@@ -216,15 +220,15 @@ check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: 
 
 // Zooming keeps the point under it and stops where neighbouring points would share a float.
 {
-  const whole = { aLow: -1, aHigh: 4, bLow: -1, bHigh: 1 };
+  const whole = { acrossLow: -1, acrossHigh: 4, upLow: -1, upHigh: 1 };
   const [from, to] = halvedAround({ i: 300, j: 100 });
   const { view, widened } = zoomedView(tessel, whole, from, to, whole);
-  const aAt = (v, i) => v.aLow + (v.aHigh - v.aLow) * (i + 0.5) / CHART_WIDTH;
+  const aAt = (v, i) => v.acrossLow + (v.acrossHigh - v.acrossLow) * (i + 0.5) / CHART_WIDTH;
   const halved = (span, wholeSpan) => Math.abs(span / wholeSpan - 0.5) < 0.01;
-  check("a zoom around a point halves the view", [halved(view.aHigh - view.aLow, 5), halved(view.bHigh - view.bLow, 2),
+  check("a zoom around a point halves the view", [halved(view.acrossHigh - view.acrossLow, 5), halved(view.upHigh - view.upLow, 2),
     widened], [true, true, []]);
   check("a zoom around a point keeps it", Math.abs(aAt(view, 300) - aAt(whole, 300)) < 0.01, true);
-  const narrow = zoomedView(tessel, { aLow: 1.4, aHigh: 1.4 + 1e-9, bLow: 0.3, bHigh: 0.3 + 1e-9 },
+  const narrow = zoomedView(tessel, { acrossLow: 1.4, acrossHigh: 1.4 + 1e-9, upLow: 0.3, upHigh: 0.3 + 1e-9 },
     { i: 0, j: 0 }, { i: CHART_WIDTH - 1, j: CHART_HEIGHT - 1 }, whole);
   check("a zoom past the floats widens to them", narrow.widened, ["a", "b"]);
 }
@@ -253,10 +257,85 @@ for (const [a, b, words] of [
     words);
 }
 
-// The legend's tones follow the sample rate.
-for (const [rate, words] of [[44100, "period 2: 22050 Hz"], [22050, "period 2: 11025 Hz"]]) {
-  const entries = legendEntries(tessel, tessel.facts.steps.chart, rate).map((entry) => entry.words);
-  check(`the legend at ${rate} Hz`, entries.includes(words), true);
+// The legend's tones follow the sample rate, in tessel-render's words; a rounding cycle's swatch is hatched.
+for (const [rate, words] of [[44100, "period 5-8: 8820 Hz to 5512 Hz"], [22050, "period 2: 11025 Hz"]]) {
+  const entries = legendEntries(tessel, tessel.facts.steps.chart, rate);
+  check(`the legend at ${rate} Hz`, entries.map((entry) => entry.words).includes(words), true);
+  const hatched = entries[entries.length - 1];
+  check(`the legend's hatching at ${rate} Hz`, [0, 1, 2, 3].map((column) => hatched.colourAt(0.5, column, 0).join()).some(
+    (colour, _, all) => colour !== all[0]), true);
+}
+
+// The chart's ticks are tessel-render's: the round step nearest the count wanted, placed at their share.
+for (const [low, high, wanted, texts] of [[-1, 4, 7, "-1 0 1 2 3 4"], [-1, 1, 6, "-1.0 -0.5 0.0 0.5 1.0"],
+  [1.38, 1.42, 5, "1.38 1.39 1.40 1.41 1.42"]]) {
+  const ticks = ticksOf(tessel, low, high, wanted);
+  check(`ticks over ${low} to ${high}`, ticks.map((tick) => tick.text).join(" "), texts);
+  check(`ticks over ${low} to ${high} placed`, ticks.every((tick) => Math.abs(low + tick.at * (high - low) - tick.value) < 1e-12), true);
+}
+
+// A text's glossary words: the longest phrase, whole words only, each entry once.
+for (const [text, parts] of [
+  ["Continuous: noise, rough", ["Continuous: ", "noise, rough=noise"]],
+  ["a steady tone of 22,050 Hz, the Nyquist rate: above hearing",
+    ["a steady tone=period", " of 22,050 Hz, ", "the Nyquist rate=nyquist", ": above hearing"]],
+  ["stops after 2 steps, stopped, and waits for Reset; chaotic stones",
+    ["stops=stops", " after 2 steps, stopped, and waits for ", "Reset=reset", "; chaotic stones"]]]) {
+  check(`glossary words in '${text}'`, explainedParts(tessel, text).map((p) => (p.entry ? `${p.text}=${p.entry.id}` : p.text)),
+    parts);
+}
+
+// Undo puts back the settings before the last change, a drag's steps (one field, quickly) being one change;
+// redo makes it again; a new change forgets what was undone.
+{
+  const store = new SettingsStore(defaultSettings(tessel));
+  const ab = () => [store.settings.a, store.settings.b];
+  store.set({ a: 1 });
+  store.set({ a: 1.1 });
+  store.set({ b: 0.2 });
+  for (const [step, expected] of [["undo", [1.1, 0.3]], ["undo", [1.4, 0.3]], ["undo", [1.4, 0.3]],
+    ["redo", [1.1, 0.3]], ["redo", [1.1, 0.2]], ["redo", [1.1, 0.2]]]) {
+    store[step]();
+    check(`store ${step}`, ab(), expected);
+  }
+  store.undo();
+  store.set({ x0: 1 });
+  check("store: a change forgets what was undone", [store.redo(), store.canUndo], [false, true]);
+}
+
+// Kept patches are listed by name, read as links; one that no longer reads in full is listed with what is refused.
+{
+  const kept = new Map();
+  const storage = { getItem: (k) => kept.get(k) ?? null, setItem: (k, v) => kept.set(k, v),
+    removeItem: (k) => kept.delete(k), key: (i) => [...kept.keys()][i] ?? null, get length() { return kept.size; } };
+  storage.setItem("another page's", "a=2");
+  keepPatch(storage, "  slow  sweep ", "a=sine:1.2:0.2:0.5&b=0.25");
+  keepPatch(storage, "old", "a=abc&b=0.2");
+  keepPatch(storage, "bright", "a=1");
+  forgetPatch(storage, "bright");
+  check("kept patches", keptPatches(tessel, storage).map((p) => [p.name, p.settings.b, p.refused.length]),
+    [["old", 0.2, 1], ["slow sweep", 0.25, 0]]);
+}
+
+// A recording starts where Reset rises (not where a pulse high already goes on), keeps an input that takes one
+// float (0 and -0 apart) off the inputs file, and stops at its most frames.
+const recordedChunk = (frames, reset, b) => {
+  const [buffer] = chunkBuffers(1, frames);
+  const plane = (pin) => new Float32Array(buffer, pin * frames * 4, frames);
+  plane(1).set(reset);
+  plane(5).fill(b);
+  plane(6).forEach((_, i, x) => { x[i] = i + 1; });
+  return { buffer, frames, chunkFrames: frames };
+};
+for (const [what, wasHigh, chunks, most, frames, x0, moving] of [
+  ["a press", false, [[[0, 0.5, 0, 0], 0.3]], 100, 3, 2, [1]],
+  ["a press while a pulse is high", true, [[[0.5, 0, 0, 0], 0.3], [[0, 0, 0.5, 0], 0.3]], 100, 2, 3, [1]],
+  ["b from 0 to -0", false, [[[0.5, 0, 0, 0], 0], [[0, 0, 0, 0], -0]], 100, 8, 1, [1, 5]],
+  ["the most frames", false, [[[0.5, 0, 0, 0], 0.3], [[0, 0, 0, 0], 0.3]], 6, 6, 1, [1]]]) {
+  const recording = new Recording({ rate: 44100, mode: "continuous", normalize: true }, wasHigh, most);
+  for (const [reset, b] of chunks) recording.add(recordedChunk(reset.length, reset, b));
+  check(`recording, ${what}`, [recording.frames, recording.sound[0][0], recording.movingPins, recording.full],
+    [frames, x0, moving, frames === most]);
 }
 
 for (const failure of failures) console.log(`FAIL ${failure}`);

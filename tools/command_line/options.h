@@ -14,7 +14,7 @@
 
 namespace command_line {
 
-constexpr double kMaxSeconds = 600.0;
+constexpr double kMaxSeconds = host::kMostTakeSeconds;
 constexpr int64_t kMinRate = host::kLeastRate;
 constexpr int64_t kMaxRate = host::kMostRate;
 constexpr int64_t kMinBlock = host::kLeastBlock;

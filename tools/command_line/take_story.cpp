@@ -92,8 +92,8 @@ void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const A
 // "constant", "period 4", "chaos": a window's verdict in a word or two.
 std::string inShort(const analysis::OrbitClass& orbit)
 {
-    if (orbit.outcome == analysis::Outcome::Cycle)
-        return orbit.period == 1 ? "constant" : "period " + std::to_string(orbit.period);
+    if (orbit.constant()) return "constant";
+    if (orbit.outcome == analysis::Outcome::Cycle) return "period " + std::to_string(orbit.period);
     return analysis::outcomeName(orbit.outcome);
 }
 

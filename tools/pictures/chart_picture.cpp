@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string_view>
+#include <vector>
 
 #include "drawing.h"
-#include "verdict/words.h"
+#include "verdict/legend.h"
 
 namespace pictures {
 
@@ -23,17 +25,23 @@ constexpr int kBarWidth = 160;
 
 constexpr verdict::Colour kMark{255, 255, 255};
 constexpr verdict::Colour kPath{255, 255, 255};
-const std::array<std::string, 2> kRoundingCycleWords{
-    "the floats fall into a cycle that the map has only as an unstable one,",
-    "or not at all: another start or a reset may give another tone or none"};
 
-using verdict::chaosColour;
 using verdict::hatched;
-using verdict::kCycleClassEnds;
-using verdict::kCycleColours;
-using verdict::kMostLyapunov;
-using verdict::kQuasi;
-using verdict::stopColour;
+
+// Words broken at spaces into lines no wider than `width` pixels (a word longer than that on a line of its own).
+std::vector<std::string> wrapped(std::string_view words, int width)
+{
+    std::vector<std::string> lines{""};
+    while (!words.empty()) {
+        const size_t space = words.find(' ');
+        const std::string word(words.substr(0, space));
+        words = space == std::string_view::npos ? std::string_view() : words.substr(space + 1);
+        const std::string longer = lines.back().empty() ? word : lines.back() + " " + word;
+        if (Canvas::textWidth(longer, 2) <= width || lines.back().empty()) lines.back() = longer;
+        else lines.push_back(word);
+    }
+    return lines;
+}
 
 // Legend entries laid out left to right, wrapping at the right edge.
 class Legend {
@@ -48,17 +56,20 @@ public:
         x += kSwatch + 8 + Canvas::textWidth(label, 2) + 28;
     }
 
-    // A hatched swatch on a row of its own, its words on as many rows as given.
-    template <size_t Lines>
-    void hatchedSwatch(verdict::Colour colour, const std::array<std::string, Lines>& words)
+    // A hatched swatch on a row of its own, its words on as many rows as they have lines.
+    void hatchedSwatch(verdict::Colour colour, const std::string& words)
     {
         newRow();
         for (int row = 0; row < kSwatch; ++row)
             for (int column = 0; column < kSwatch; ++column)
                 canvas.set(x + column, y + 2 + row, hatched(colour, column, row));
-        for (size_t line = 0; line < Lines; ++line)
-            canvas.text(x + kSwatch + 8, y + int(line) * kLegendRow, words[line], 2, kDimText);
-        y += int(Lines - 1) * kLegendRow;
+        for (size_t from = 0;;) {
+            const size_t end = words.find('\n', from);
+            canvas.text(x + kSwatch + 8, y, words.substr(from, end - from), 2, kDimText);
+            if (end == std::string::npos) break;
+            from = end + 1;
+            y += kLegendRow;
+        }
         x = kRight;  // the next entry starts a row
     }
 
@@ -104,30 +115,19 @@ private:
     int y;
 };
 
-// The tone of a cycle of `period` samples: "11025 Hz".
-std::string toneText(int32_t period, int32_t sampleRate) { return verdict::toneText(period, sampleRate).c_str(); }
-
 void drawLegend(Legend& legend, const ChartPlot& s)
 {
-    legend.heading("stops:");
-    legend.bar("at once", stopColour, "after " + std::to_string(s.steps) + " steps (log scale)");
-    legend.heading("cycles:");
-    legend.swatch(kCycleColours[0], "period 1: a constant");
-    int32_t from = 2;
-    for (size_t k = 1; k < kCycleColours.size(); ++k) {
-        const int32_t to = kCycleClassEnds[k];
-        const std::string periods = from == to ? std::to_string(to) : std::to_string(from) + "-" + std::to_string(to);
-        const std::string tones = from == to ? toneText(to, s.sampleRate)
-                                             : toneText(from, s.sampleRate) + " to " + toneText(to, s.sampleRate);
-        legend.swatch(kCycleColours[k], periods + ": " + tones);
-        from = to + 1;
+    for (const verdict::LegendEntry& entry : verdict::legendEntries(s.steps, s.sampleRate)) {
+        if (!entry.heading.empty()) legend.heading(entry.heading);
+        switch (entry.swatch) {
+        case verdict::Swatch::Plain: legend.swatch(entry.colour, entry.words); break;
+        case verdict::Swatch::Hatched: legend.hatchedSwatch(entry.colour, entry.words); break;
+        case verdict::Swatch::StopsBar:
+        case verdict::Swatch::ChaosBar:
+            legend.bar(entry.before, [&](double share) { return entry.colourAt(share); }, entry.words);
+            break;
+        }
     }
-    legend.heading("no cycle up to period " + std::to_string(analysis::kPeriodLimit) + ":");
-    legend.swatch(kQuasi, "quasi (not chaotic)");
-    legend.bar("chaos, Lyapunov exponent " + formatNumber(analysis::kChaosMargin, 2), chaosColour,
-               formatNumber(kMostLyapunov, 2) + " per step");
-    legend.heading("hatched, a rounding cycle:");
-    legend.hatchedSwatch(chaosColour(0.5), kRoundingCycleWords);
     legend.newRow();
 }
 

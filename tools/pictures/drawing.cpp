@@ -7,41 +7,9 @@
 #include <png.h>
 
 #include "glyphs.h"
+#include "verdict/figures.h"
 
 namespace pictures {
-
-namespace {
-
-// Tick values at a step of 1, 2 or 5 times a power of ten, about `wanted` of
-// them; labels with the decimals the step needs, or in exponent form for
-// values too large for plain digits.
-struct Ticks {
-    std::vector<double> values;
-    int decimals = 0;
-    bool exponent = false;
-};
-
-Ticks ticksFor(double low, double high, int wanted)
-{
-    const double rough = (high - low) / wanted;
-    if (!(rough > 0.0) || !std::isfinite(rough)) return {};
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    double step = power;
-    for (double factor : {2.0, 5.0, 10.0})
-        if (std::abs(std::log(power * factor / rough)) < std::abs(std::log(step / rough))) step = power * factor;
-    Ticks ticks;
-    ticks.decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9)));
-    ticks.exponent = std::max(std::abs(low), std::abs(high)) >= 1e5 || ticks.decimals > 4;
-    const double first = std::ceil(low / step - 1e-9);
-    for (int i = 0; i <= 2 * wanted + 2; ++i) {
-        const double v = (first + i) * step;
-        if (v > high + step * 1e-9) break;
-        ticks.values.push_back(std::abs(v) < step * 1e-6 ? 0.0 : v);
-    }
-    return ticks;
-}
-
-}  // namespace
 
 Canvas::Canvas(int width, int height, verdict::Colour background) : width(width), height(height), rgb(size_t(width) * height * 3)
 {
@@ -127,21 +95,21 @@ double Axis::pixel(double v) const
 
 void drawVerticalAxis(Canvas& canvas, const Axis& axis, int ticks, int left)
 {
-    const Ticks t = ticksFor(axis.low, axis.high, ticks);
+    const verdict::Ticks t = verdict::ticksFor(axis.low, axis.high, ticks);
     for (double v : t.values) {
         const int y = static_cast<int>(std::lround(axis.pixel(v)));
         canvas.fill(left - 1 - kTickLength, y, kTickLength, 1, kFrame);
-        canvas.textRight(left - kTickLength - 6, y - 7, formatNumber(v, t.decimals, t.exponent), 2, kDimText);
+        canvas.textRight(left - kTickLength - 6, y - 7, t.text(v), 2, kDimText);
     }
 }
 
 void drawHorizontalAxis(Canvas& canvas, const Axis& axis, int top, const std::string& name, int left, int right)
 {
-    const Ticks t = ticksFor(axis.low, axis.high, 10);
+    const verdict::Ticks t = verdict::ticksFor(axis.low, axis.high, 10);
     for (double v : t.values) {
         const int x = static_cast<int>(std::lround(axis.pixel(v)));
         canvas.fill(x, top + 1, 1, kTickLength, kFrame);
-        canvas.textCentred(x, top + kTickLength + 4, formatNumber(v, t.decimals, t.exponent), 2, kDimText);
+        canvas.textCentred(x, top + kTickLength + 4, t.text(v), 2, kDimText);
     }
     canvas.textCentred((left + right) / 2, top + kTickLength + 26, name, 2, kText);
 }

@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "verdict/colours.h"
+#include "verdict/figures.h"
 
 namespace pictures {
 
 constexpr verdict::Colour kPage{18, 18, 24};
-constexpr verdict::Colour kPlotBackground{0, 0, 4};
-constexpr verdict::Colour kFrame{96, 96, 108};
+using verdict::kDimText;
+using verdict::kFrame;
+using verdict::kPlotBackground;
 constexpr verdict::Colour kText{228, 228, 234};
-constexpr verdict::Colour kDimText{160, 160, 172};
 constexpr int kTickLength = 6;
 
 // The page of both pictures: panels between the same left and right edges,

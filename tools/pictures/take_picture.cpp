@@ -11,9 +11,9 @@ namespace pictures {
 
 namespace {
 
-constexpr verdict::Colour kZeroLine{52, 52, 64};
-constexpr verdict::Colour kXTrace{249, 142, 9};
-constexpr verdict::Colour kYTrace{96, 196, 255};
+using verdict::kInputColours;
+using verdict::kXTrace;
+using verdict::kYTrace;
 
 // Layout, in pixels. Every panel shares the left and right edges.
 constexpr int kLeft = kPanelLeft;
@@ -27,30 +27,18 @@ constexpr int kStripXTop = 840;
 constexpr int kStripYTop = 996;
 constexpr int kStripHeight = 140;
 
-// Where the colour map starts for a pixel visited once: bright enough to stand
-// out from the empty background.
-constexpr double kFloor = 0.3;
-
 constexpr int kInputStripHeight = 100;  // and 16 pixels of gap above it
-// The inputs' traces, in the order they are given.
-constexpr verdict::Colour kInputColours[] = {{120, 220, 120}, {230, 120, 230}, {230, 220, 110},
-                                             {150, 150, 255}, {255, 120, 120}, {120, 230, 230}};
 
 // A held signal as a staircase: each column spans the samples under it plus
 // the previous column's last one, so the jumps between columns are drawn too.
-void drawStrip(Canvas& canvas, const Trace& trace, const Axis& values, double voltsPerUnit, int top, int height,
+void drawStrip(Canvas& canvas, const Trace& trace, double viewLow, double viewHigh, int top, int height,
                verdict::Colour colour)
 {
     for (int column = 0; column < kPlotWidth; ++column) {
         float low = 0.0f, high = 0.0f;
         if (!trace.range(column, low, high)) continue;
-        auto row = [&](float v) {
-            const double pixel = std::floor(values.pixel(v * voltsPerUnit));
-            return static_cast<int>(std::clamp(pixel, double(top), double(top + height - 2)));
-        };
-        const int y0 = row(high);
-        const int y1 = row(low);
-        canvas.fill(kLeft + column, y0, 1, y1 - y0 + 2, colour);
+        const verdict::RowSpan rows = verdict::rowSpan(low, high, viewLow, viewHigh, height);
+        canvas.fill(kLeft + column, top + rows.top, 1, rows.count, colour);
     }
 }
 
@@ -62,16 +50,10 @@ Trace::Trace(int64_t samples, int columns)
       highs(size_t(columns), -std::numeric_limits<float>::infinity())
 {
     if (samples < 1) return;
-    const auto count = static_cast<size_t>(samples);
     for (int column = 0; column < columns; ++column) {
-        const double from = double(column) * count / columns;
-        const double to = double(column + 1) * count / columns;
-        const size_t first = std::min(count - 1, static_cast<size_t>(from));
-        size_t begin = first;
-        if (column > 0) begin = std::min(begin, std::min(count - 1, static_cast<size_t>(std::ceil(from)) - 1));
-        begins[size_t(column)] = static_cast<int64_t>(begin);
-        lasts[size_t(column)] =
-            static_cast<int64_t>(std::max(first, std::min(count - 1, static_cast<size_t>(std::ceil(to)) - 1)));
+        const verdict::ColumnSpan span = verdict::columnSpan(samples, columns, column);
+        begins[size_t(column)] = span.begin;
+        lasts[size_t(column)] = span.last;
     }
 }
 
@@ -95,65 +77,19 @@ bool Trace::range(int column, float& low, float& high) const
     return low <= high;
 }
 
-void Bounds::include(const float* x, const float* y, int32_t count)
-{
-    for (int32_t i = 0; i < count; ++i) {
-        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) continue;
-        if (empty) {
-            xLow = xHigh = x[i];
-            yLow = yHigh = y[i];
-            empty = false;
-            continue;
-        }
-        xLow = std::min(xLow, x[i]);
-        xHigh = std::max(xHigh, x[i]);
-        yLow = std::min(yLow, y[i]);
-        yHigh = std::max(yHigh, y[i]);
-    }
-}
-
-namespace {
-
-// Widens a range by a margin on each side; a range of about one value gets
-// 0.1 V or a thousandth of its size either side, whichever is more.
-void pad(double& low, double& high, double voltsPerUnit)
-{
-    const double span = high - low;
-    const double least = std::max(0.1 / voltsPerUnit, 1e-3 * std::max(std::abs(low), std::abs(high)));
-    if (span < least) {
-        low -= least;
-        high += least;
-        return;
-    }
-    low -= span * 0.04;
-    high += span * 0.04;
-}
-
-}  // namespace
-
 Picture::Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate, double voltsPerUnit,
                  std::vector<InputTrace> traced)
-    : sampleRate(sampleRate), voltsPerUnit(voltsPerUnit), density(size_t(kPlotWidth) * kDensityHeight),
-      stripSamples(stripSamples), stripX(stripSamples, kPlotWidth), stripY(stripSamples, kPlotWidth),
-      inputs(std::move(traced)), inputStrips(inputs.size(), Trace(stripSamples, kPlotWidth))
+    : view(verdict::viewOf(bounds, voltsPerUnit)), sampleRate(sampleRate), voltsPerUnit(voltsPerUnit),
+      density(view, kPlotWidth, kDensityHeight), stripSamples(stripSamples), stripX(stripSamples, kPlotWidth),
+      stripY(stripSamples, kPlotWidth), inputs(std::move(traced)), inputStrips(inputs.size(), Trace(stripSamples, kPlotWidth))
 {
-    if (!bounds.empty) view = {bounds.xLow, bounds.xHigh, bounds.yLow, bounds.yHigh};
-    pad(view.xLow, view.xHigh, voltsPerUnit);
-    pad(view.yLow, view.yHigh, voltsPerUnit);
 }
 
 int Picture::height() const { return kPictureHeight + kInputTraceHeight * static_cast<int>(inputs.size()); }
 
 void Picture::add(int64_t start, const float* x, const float* y, const float* const* traced, int32_t count)
 {
-    const double xScale = kPlotWidth / (view.xHigh - view.xLow);
-    const double yScale = kDensityHeight / (view.yHigh - view.yLow);
-    for (int32_t i = 0; i < count; ++i) {
-        if (!std::isfinite(x[i]) || !std::isfinite(y[i])) continue;
-        const int column = std::clamp(static_cast<int>((x[i] - view.xLow) * xScale), 0, kPlotWidth - 1);
-        const int row = std::clamp(static_cast<int>((view.yHigh - y[i]) * yScale), 0, kDensityHeight - 1);
-        ++density[size_t(row) * kPlotWidth + column];
-    }
+    density.add(x, y, count);
     stripX.add(start, x, count);
     stripY.add(start, y, count);
     for (size_t input = 0; input < inputStrips.size(); ++input) inputStrips[input].add(start, traced[input], count);
@@ -173,28 +109,13 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     const int barWidth = 120;
     const int barLeft = kRight - barWidth - Canvas::textWidth("often", 2) - 8;
     canvas.textRight(barLeft - 8, kDensityHeadingTop, "log density: rare", 2, kDimText);
-    for (int i = 0; i < barWidth; ++i) canvas.fill(barLeft + i, kDensityHeadingTop, 1, 14, verdict::inferno(kFloor + (1.0 - kFloor) * i / (barWidth - 1)));
+    for (int i = 0; i < barWidth; ++i) canvas.fill(barLeft + i, kDensityHeadingTop, 1, 14, verdict::inferno(verdict::kDensityFloor + (1.0 - verdict::kDensityFloor) * i / (barWidth - 1)));
     canvas.text(barLeft + barWidth + 8, kDensityHeadingTop, "often", 2, kDimText);
 
     canvas.fill(kLeft, kDensityTop, kPlotWidth, kDensityHeight, kPlotBackground);
-    std::vector<std::pair<uint32_t, size_t>> visited;  // count, pixel
-    for (size_t pixel = 0; pixel < density.size(); ++pixel)
-        if (density[pixel] > 0) visited.emplace_back(density[pixel], pixel);
-    std::sort(visited.begin(), visited.end());
-    const double logMost = !visited.empty() && visited.back().first > 1 ? std::log(double(visited.back().first)) : 1.0;
-    // Few visited pixels (a gated render, a map that stops early) would be lost
-    // as single dots, so they grow; the densest are drawn last, on top.
-    const size_t n = visited.size();
-    const int radius = n < 200 ? 3 : n < 1000 ? 2 : n < 5000 ? 1 : 0;
-    for (const auto& [count, pixel] : visited) {
-        const int row = static_cast<int>(pixel / kPlotWidth);
-        const int column = static_cast<int>(pixel % kPlotWidth);
-        const verdict::Colour colour = verdict::inferno(kFloor + (1.0 - kFloor) * std::log(double(count)) / logMost);
-        for (int dy = -radius; dy <= radius; ++dy)
-            for (int dx = -radius; dx <= radius; ++dx)
-                if (row + dy >= 0 && row + dy < kDensityHeight && column + dx >= 0 && column + dx < kPlotWidth)
-                    canvas.set(kLeft + column + dx, kDensityTop + row + dy, colour);
-    }
+    density.paint([&](int column, int row, verdict::Colour colour) {
+        canvas.set(kLeft + column, kDensityTop + row, colour);
+    });
     canvas.frame(kLeft, kDensityTop, kPlotWidth, kDensityHeight, kFrame);
     const Axis densityX{view.xLow * voltsPerUnit, view.xHigh * voltsPerUnit, kLeft, kPlotWidth, false};
     const Axis densityY{view.yLow * voltsPerUnit, view.yHigh * voltsPerUnit, kDensityTop, kDensityHeight, true};
@@ -224,7 +145,7 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
                               {stripY, kStripYTop, kStripHeight, view.yLow, view.yHigh, "y", kYTrace}};
     for (size_t input = 0; input < inputs.size(); ++input) {
         double low = inputs[input].low, high = inputs[input].high;
-        pad(low, high, voltsPerUnit);
+        verdict::padRange(low, high, voltsPerUnit);
         const int top = kStripYTop + kStripHeight + kInputTraceHeight * static_cast<int>(input) +
                         (kInputTraceHeight - kInputStripHeight);
         strips.push_back({inputStrips[input], top, kInputStripHeight, low, high, inputs[input].name,
@@ -233,9 +154,9 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     for (const Strip& strip : strips) {
         canvas.fill(kLeft, strip.top, kPlotWidth, strip.height, kPlotBackground);
         const Axis values{strip.low * voltsPerUnit, strip.high * voltsPerUnit, strip.top, strip.height, true};
-        if (strip.low < 0.0 && strip.high > 0.0)
-            canvas.fill(kLeft, static_cast<int>(std::lround(values.pixel(0.0))), kPlotWidth, 1, kZeroLine);
-        drawStrip(canvas, strip.trace, values, voltsPerUnit, strip.top, strip.height, strip.colour);
+        if (const int zero = verdict::zeroRow(strip.low, strip.high, strip.height); zero >= 0)
+            canvas.fill(kLeft, strip.top + zero, kPlotWidth, 1, verdict::kZeroLine);
+        drawStrip(canvas, strip.trace, strip.low, strip.high, strip.top, strip.height, strip.colour);
         canvas.frame(kLeft, strip.top, kPlotWidth, strip.height, kFrame);
         drawVerticalAxis(canvas, values, strip.height >= kStripHeight ? 4 : 3, kLeft);
         drawSideName(canvas, strip.top + strip.height / 2, strip.name, strip.colour);

@@ -8,19 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "verdict/figures.h"
+
 namespace pictures {
 
 constexpr int kPictureWidth = 1200;
 constexpr int kPictureHeight = 1200;  // grown by kInputTraceHeight for each input traced
 constexpr int kInputTraceHeight = 116;
 
-// The extent of the outputs, in the signal scale; non-finite samples are left out.
-struct Bounds {
-    float xLow = 0.0f, xHigh = 0.0f, yLow = 0.0f, yHigh = 0.0f;
-    bool empty = true;
-
-    void include(const float* x, const float* y, int32_t count);
-};
+using verdict::Bounds;
 
 struct Caption {
     std::string title;     // first line, large
@@ -71,13 +67,11 @@ public:
     void writePng(std::FILE* file, const Caption& caption) const;
 
 private:
-    struct View {
-        double xLow = 0.0, xHigh = 0.0, yLow = 0.0, yHigh = 0.0;
-    } view;  // the bounds with a margin, never of zero extent
+    verdict::View view;  // the bounds with a margin, never of zero extent
     int32_t sampleRate;
     double voltsPerUnit;
     int64_t totalSamples = 0;
-    std::vector<uint32_t> density;  // one count per pixel of the plot area, row 0 on top
+    verdict::Density density;  // one count per pixel of the plot area
     int64_t stripSamples;
     Trace stripX, stripY;
     std::vector<InputTrace> inputs;

@@ -194,7 +194,7 @@ std::string chartShares(const Chart& chart)
     int64_t constants = 0;
     for (const analysis::OrbitClass& orbit : chart.points) {
         ++counts[static_cast<size_t>(orbit.outcome)];
-        constants += orbit.outcome == analysis::Outcome::Cycle && orbit.period == 1;
+        constants += orbit.constant();
     }
     const double total = static_cast<double>(chart.points.size());
     auto share = [&](const char* name, int64_t count) {

@@ -1,9 +1,10 @@
-// A verdict's short words, the ones a musician reads first, and the step
-// counts of the exact ones: one table each.
+// A verdict's short words, the ones a musician reads first, the step
+// counts of the exact ones, and the glossary that explains them: one table each.
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "verdict/glossary.h"
 #include "verdict/words.h"
 
 namespace {
@@ -152,6 +153,30 @@ TEST(ExactWords, CountStepsInGoodGrammar)
 {
     for (const StopCase& c : kStops)
         EXPECT_EQ(std::string(verdict::describeOrbit(orbit(Outcome::Stops, 0, c.steps), 44100).c_str()), c.words);
+}
+
+// The glossary's texts go into PNG pictures, whose font is ASCII, and into
+// JSON for the page, unescaped: printable ASCII without quotes or
+// backslashes, each explanation whole (not cut at the text's capacity) and
+// found again by its id.
+TEST(Glossary, TextsArePlainAsciiAndWhole)
+{
+    const auto plain = [](const char* text) {
+        for (const char* at = text; *at; ++at)
+            if (*at < ' ' || *at > '~' || *at == '"' || *at == '\\') return false;
+        return true;
+    };
+    verdict::GlossaryEntry entry;
+    size_t count = 0;
+    for (; verdict::glossaryEntry(count, entry); ++count) {
+        const std::string explanation = entry.explanation.c_str();
+        EXPECT_TRUE(plain(entry.id) && plain(entry.term) && plain(entry.phrases) && plain(explanation.c_str()))
+            << entry.id;
+        EXPECT_EQ(explanation.back(), '.') << entry.id;
+        EXPECT_EQ(std::string(verdict::glossaryExplanation(entry.id).c_str()), explanation);
+    }
+    EXPECT_EQ(count, 11u);
+    EXPECT_EQ(verdict::glossaryExplanation("no such word").size(), 0u);
 }
 
 }  // namespace

@@ -16,6 +16,14 @@
 // {running: true}.
 // It posts {frame, restarts} now and then: the frames rendered, and how many setting changes have
 // restarted the map at x0, y0 because an input streamed.
+// Recording: {record: {buffers, frames}} lends empty chunks of `frames` frames and asks for a recording,
+// which starts with a Reset pressed at the next quantum, told as {recordStarted: {resetWasHigh}} (whether
+// Reset was high just before, when the press cannot rise); each full chunk comes back as
+// {recorded: {buffer, frames, chunkFrames, ended: null}} (recorder.js) and {spare: buffer} lends it again.
+// {recordEnd: true} ends the recording, the last chunk's `ended` "stop"; a setting change that sends the
+// module an event ends it too, `ended` "event", as tessel-render announces the inputs only at its start.
+
+import { Recorder } from "./recorder.js";
 
 /** @typedef {import("./messages").WorkletSettings} WorkletSettings */
 
@@ -39,10 +47,41 @@ class TesselMapProcessor extends AudioWorkletProcessor {
     this.resetNow = false;
     this.lastReset = -1;
     this.toldStop = -1;  // the stop last told to the page, -1 while the map runs
-    this.port.onmessage = (event) => {
-      if (event.data.settings) this.apply(event.data.settings);
-      if (event.data.reset) this.resetNow = true;
-    };
+    /** @type {{buffers: ArrayBuffer[], frames: number} | null} a recording asked for, from the next quantum */
+    this.recordAsked = null;
+    /** @type {Recorder | null} */
+    this.recorder = null;
+    this.eventsRecorded = 0;  // the events the module had heard when the recording started
+    this.port.onmessage = (event) => this.hear(event.data);
+  }
+
+  /** @param {any} message */
+  hear(message) {
+    if (message.settings) this.apply(message.settings);
+    if (message.reset) this.resetNow = true;
+    if (message.record) this.recordAsked = message.record;
+    if (message.spare && this.recorder) this.recorder.lend(message.spare);
+    if (message.recordEnd) this.endRecording("stop");
+    else if (this.recorder && this.instance.eventsSent !== this.eventsRecorded) this.endRecording("event");
+  }
+
+  // The recording starts with a Reset, so that tessel-render, starting from a reset, replays it.
+  startRecording() {
+    const { buffers, frames } = /** @type {{buffers: ArrayBuffer[], frames: number}} */ (this.recordAsked);
+    this.recordAsked = null;
+    const resetWasHigh = this.instance.lastFed(this.instance.resetPin) > 0;
+    this.reset();
+    this.resetNow = false;
+    this.eventsRecorded = this.instance.eventsSent;
+    this.recorder = new Recorder(this.port, buffers, frames);
+    this.port.postMessage({ recordStarted: { resetWasHigh } });
+  }
+
+  /** @param {string} ended */
+  endRecording(ended) {
+    if (!this.recorder) return;
+    this.recorder.send(ended);
+    this.recorder = null;
   }
 
   /** @param {WorkletSettings} settings */
@@ -63,6 +102,7 @@ class TesselMapProcessor extends AudioWorkletProcessor {
    */
   process(inputs, outputs) {
     const [left, right] = outputs[0];
+    if (this.recordAsked) this.startRecording();
     if (this.resetNow) {
       this.reset();
       this.resetNow = false;
@@ -73,8 +113,11 @@ class TesselMapProcessor extends AudioWorkletProcessor {
         this.reset();
       }
       const untilReset = this.resetFrames.length > 0 ? this.resetFrames[0] - this.frame : Infinity;
-      const count = Math.min(left.length - done, untilReset);
-      this.instance.renderInto(left.subarray(done, done + count), right.subarray(done, done + count));
+      const recorder = this.recorder;
+      const count = Math.min(left.length - done, untilReset, recorder ? recorder.room : Infinity);
+      this.instance.renderInto(left.subarray(done, done + count), right.subarray(done, done + count),
+        recorder && recorder.fed);
+      if (recorder) recorder.wrote(count);
       done += count;
       this.frame += count;
     }

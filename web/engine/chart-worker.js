@@ -4,7 +4,9 @@
 // then this file's.
 //
 // Messages in:  {type: "load", wasm: ArrayBuffer}, then any number of
-//               {type: "points", task, a: Float64Array, b: Float64Array (volts), x0, y0, steps, rate}.
+//               {type: "points", task, plane, across: Float64Array, up: Float64Array (volts), held: [p, q],
+//               steps, rate}: on plane "ab" a and b across and up from x0 p and y0 q, on plane "xy" x0 and y0
+//               at a p and b q.
 // Messages out: {type: "ready"} once loaded; {type: "points", task, outcome: Int8Array (an index of
 //               the module's facts.outcomes), period, steps, settle: Int32Array, lyapunov: Float64Array,
 //               rounding: Uint8Array, loudest: Int32Array, fundamentalBelowDb: Float64Array} per task, in the order the tasks came; {type: "failed", message}.
@@ -12,10 +14,17 @@
 /** @type {import("./tessel.js").TesselMap | null} */
 let tessel = null;
 
-/** @param {{task: number, a: Float64Array, b: Float64Array, x0: number, y0: number, steps: number,
+/** @param {string} plane @param {Float64Array} across @param {Float64Array} up @param {number[]} held */
+function inputsAt(plane, across, up, [p, q]) {
+  return plane === "xy" ? { a: p, b: q, x0: across, y0: up } : { a: across, b: up, x0: p, y0: q };
+}
+
+/** @param {{task: number, plane: string, across: Float64Array, up: Float64Array, held: number[], steps: number,
  *   rate: number}} message */
 function judge(message) {
-  const answer = { type: "points", task: message.task, ...tessel.judgePoints(message) };
+  const points = inputsAt(message.plane, message.across, message.up, message.held);
+  const answer = { type: "points", task: message.task, ...tessel.judgePoints({ ...points, steps: message.steps,
+    rate: message.rate }) };
   const buffers = [answer.outcome, answer.period, answer.steps, answer.settle, answer.lyapunov, answer.rounding,
     answer.loudest, answer.fundamentalBelowDb];
   postMessage(answer, buffers.map((array) => array.buffer));

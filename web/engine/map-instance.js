@@ -2,17 +2,33 @@
 // inputs, settings and signals set, its samples rendered block by block.
 
 /** @typedef {import("./tessel.js").TesselMap} TesselMap */
+/** @typedef {import("./calls").WasmExports} WasmExports */
 /** @typedef {"a" | "b" | "x0" | "y0"} InputName */
 
 /**
  * A NUL-terminated ASCII text in the instance's memory (an audio worklet has no TextDecoder).
- * @param {any} exports @param {number} address
+ * @param {WasmExports} exports @param {number} address
  */
 export function textAt(exports, address) {
   const bytes = new Uint8Array(exports.memory.buffer, address);
   let text = "";
   for (let i = 0; bytes[i] !== 0; ++i) text += String.fromCharCode(bytes[i]);
   return text;
+}
+
+/** A text the .wasm wrote, or null. @param {WasmExports} exports @param {number} address */
+export function textOrNull(exports, address) {
+  return address === 0 ? null : textAt(exports, address);
+}
+
+/** Writes a signal text where the .wasm reads it. @param {WasmExports} exports @param {string} text */
+export function writeSignalText(exports, text) {
+  const size = exports.tessel_signal_text_size();
+  const value = String(text);
+  if (value.length >= size || /[^\x20-\x7e]/.test(value)) throw new RangeError(`'${value}' is no signal text`);
+  const bytes = new Uint8Array(exports.memory.buffer, exports.tessel_signal_text(), size);
+  for (let i = 0; i < value.length; ++i) bytes[i] = value.charCodeAt(i);
+  bytes[value.length] = 0;
 }
 
 /** @param {string} name @param {number} value @param {number} low @param {number} high */
@@ -26,7 +42,7 @@ export function wholeNumber(name, value, low, high) {
 const INPUTS = /** @type {InputName[]} */ (["a", "b", "x0", "y0"]);
 
 export class MapInstance {
-  /** @type {any} */
+  /** @type {WasmExports} */
   #exports;
   #handle;
   #map;
@@ -34,13 +50,20 @@ export class MapInstance {
   #inputs = { a: 0, b: 0, x0: 0, y0: 0 };
   #block;
   #samples = 0;
+  /** The output x's pin: the input pins come before it, y after it. */
+  #xPin;
+  /** The samples of the last process call. */
+  #lastCount = 0;
+  /** The instance's memory as floats, for copying what each pin was fed. */
+  #heap = new Float32Array(0);
 
-  /** @param {any} exports @param {number} handle @param {TesselMap} map */
+  /** @param {WasmExports} exports @param {number} handle @param {TesselMap} map */
   constructor(exports, handle, map) {
     this.#exports = exports;
     this.#handle = handle;
     this.#map = map;
     this.#block = exports.tessel_block_size(handle);
+    this.#xPin = map.facts.pins.indexOf(map.pin("x"));
   }
 
   #live() {
@@ -112,9 +135,11 @@ export class MapInstance {
 
   /**
    * The next x.length samples into two Float32Arrays of one length, allocating nothing: for an audio thread.
-   * @param {Float32Array} x @param {Float32Array} y
+   * With `fed`, each pin's samples also go to fed.planes[pin] from fed.at on: what each input pin was fed,
+   * as the module read it, and the outputs x and y.
+   * @param {Float32Array} x @param {Float32Array} y @param {{planes: Float32Array[], at: number} | null} fed
    */
-  renderInto(x, y) {
+  renderInto(x, y, fed = null) {
     const handle = this.#live();
     if (!(x instanceof Float32Array) || !(y instanceof Float32Array) || x.length !== y.length) {
       throw new TypeError("renderInto: give two Float32Arrays of the same length");
@@ -128,9 +153,47 @@ export class MapInstance {
       const memory = exports.memory.buffer;
       x.set(new Float32Array(memory, xAt, count), done);
       y.set(new Float32Array(memory, yAt, count), done);
+      if (fed) this.#copyFed(fed, done, count);
+      this.#lastCount = count;
       done += count;
     }
     this.#samples += x.length;
+  }
+
+  // Element by element from one view of the memory, made again only when the memory has grown: on the audio
+  // thread nothing is allocated per block.
+  /** @param {{planes: Float32Array[], at: number}} fed @param {number} done @param {number} count */
+  #copyFed(fed, done, count) {
+    const exports = this.#exports;
+    const handle = this.#handle;
+    if (this.#heap.buffer !== exports.memory.buffer) this.#heap = new Float32Array(exports.memory.buffer);
+    const heap = this.#heap;
+    for (let pin = 0; pin < fed.planes.length; ++pin) {
+      const from = (pin < this.#xPin ? exports.tessel_input_samples(handle, pin) :
+        pin === this.#xPin ? exports.tessel_x(handle) : exports.tessel_y(handle)) / Float32Array.BYTES_PER_ELEMENT;
+      const plane = fed.planes[pin];
+      for (let i = 0, to = fed.at + done; i < count; ++i) plane[to + i] = heap[from + i];
+    }
+  }
+
+  /**
+   * The last sample input `pin` was fed, as the module read it; 0 before any.
+   * @param {number} pin
+   */
+  lastFed(pin) {
+    if (this.#lastCount === 0) return 0;
+    const at = this.#exports.tessel_input_samples(this.#live(), pin) + 4 * (this.#lastCount - 1);
+    return new Float32Array(this.#exports.memory.buffer, at, 1)[0];
+  }
+
+  /** Reset's pin, counted as facts.pins counts. */
+  get resetPin() {
+    return this.#map.facts.pins.indexOf(this.#map.pin("Reset"));
+  }
+
+  /** Events the module has heard: pin statuses and setting changes. */
+  get eventsSent() {
+    return this.#exports.tessel_events_sent(this.#live());
   }
 
   /** @param {string} name */
@@ -149,8 +212,8 @@ export class MapInstance {
   setSignal(name, text, takeSamples) {
     const handle = this.#live();
     const pin = this.#pinIndex(name);
-    this.#map.writeText(text ?? "");
-    const error = this.#map.textOrNull(this.#exports.tessel_set_signal(handle, pin, takeSamples));
+    writeSignalText(this.#exports, text ?? "");
+    const error = textOrNull(this.#exports, this.#exports.tessel_set_signal(handle, pin, takeSamples));
     if (error !== null) throw new RangeError(`${name}: ${error}`);
   }
 

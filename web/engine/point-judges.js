@@ -4,15 +4,16 @@ import { wholeNumber } from "./map-instance.js";
 
 /** @typedef {import("./tessel.js").TesselMap} TesselMap */
 /** @typedef {import("./records").Orbit} Orbit */
+/** @typedef {number | Float64Array} Inputs */
 
 export class PointJudges {
-  /** @type {any} the .wasm's exports */
+  /** @type {import("./calls").WasmExports} */
   #exports;
   #map;
   /** @type {Map<number, number>} rate -> judge handle */
   #judges = new Map();
 
-  /** @param {any} exports @param {TesselMap} map */
+  /** @param {import("./calls").WasmExports} exports @param {TesselMap} map */
   constructor(exports, map) {
     this.#exports = exports;
     this.#map = map;
@@ -51,7 +52,7 @@ export class PointJudges {
     wholeNumber("steps", steps, this.#map.facts.steps.least, this.#map.facts.steps.most);
     wholeNumber("rate", rate, this.#map.facts.rate.least, this.#map.facts.rate.most);
     const inputs = [this.#signal("a", a), this.#signal("b", b), this.#signal("x0", x0), this.#signal("y0", y0)];
-    const at = this.#exports.tessel_judge_point(this.#judge(rate), ...inputs, steps);
+    const at = this.#exports.tessel_judge_point(this.#judge(rate), inputs[0], inputs[1], inputs[2], inputs[3], steps);
     const record = new DataView(this.#exports.memory.buffer, at, this.#map.facts.verdict.size);
     /** @type {Record<string, number>} */
     const verdict = {};
@@ -77,11 +78,14 @@ export class PointJudges {
   /**
    * The chart's judgement of many points at once, several orbits in flight: each verdict as analysePoint's,
    * in columns (outcome as an index of facts.outcomes, settle -1 where the CSV leaves it empty).
-   * @param {{a: Float64Array, b: Float64Array, x0: number, y0: number, steps: number, rate: number}} points
-   *   a and b in volts, one point each
+   * @param {{a: Inputs, b: Inputs, x0: Inputs, y0: Inputs, steps: number, rate: number}} points in volts: each
+   *   input one value for every point or one for each
    */
   judgePoints({ a, b, x0, y0, steps, rate }) {
-    const count = a.length;
+    let count = 0;
+    for (const v of [a, b, x0, y0]) if (typeof v !== "number") count = Math.max(count, v.length);
+    /** @param {Inputs} v @param {number} i */
+    const at = (v, i) => (typeof v === "number" ? v : v[i]);
     const columns = { outcome: new Int8Array(count), period: new Int32Array(count), steps: new Int32Array(count),
       settle: new Int32Array(count), lyapunov: new Float64Array(count), rounding: new Uint8Array(count),
       loudest: new Int32Array(count), fundamentalBelowDb: new Float64Array(count) };
@@ -92,23 +96,31 @@ export class PointJudges {
       const n = Math.min(most, count - from);
       const inputs = new Float32Array(exports.memory.buffer, exports.tessel_judge_batch(judge, n), 4 * n);
       for (let i = 0; i < n; ++i) {
-        inputs.set([this.#signal("a", a[from + i]), this.#signal("b", b[from + i]), this.#signal("x0", x0),
-          this.#signal("y0", y0)], 4 * i);
+        const k = from + i;
+        inputs.set([this.#signal("a", at(a, k)), this.#signal("b", at(b, k)), this.#signal("x0", at(x0, k)),
+          this.#signal("y0", at(y0, k))], 4 * i);
       }
-      const at = exports.tessel_judge_points(judge, n, steps);
-      if (at === 0) throw new RangeError(`steps: ${steps} is not a chart's step count`);
-      const { size, fields } = this.#map.facts.verdict;
-      const records = new DataView(exports.memory.buffer, at, size * n);
-      for (const { name, offset, type } of fields) {
-        /** @type {Int8Array | Int32Array | Float64Array | Uint8Array} */
-        const column = /** @type {any} */ (columns)[name];
-        for (let i = 0; i < n; ++i) {
-          column[from + i] = type === "float64" ? records.getFloat64(size * i + offset, true)
-            : records.getInt32(size * i + offset, true);
-        }
-      }
+      const records = exports.tessel_judge_points(judge, n, steps);
+      if (records === 0) throw new RangeError(`steps: ${steps} is not a chart's step count`);
+      this.#readColumns(columns, records, from, n);
     }
     return columns;
+  }
+
+  /**
+   * `n` verdict records at `records` into the columns from `from` on.
+   * @param {Record<string, any>} columns @param {number} records @param {number} from @param {number} n
+   */
+  #readColumns(columns, records, from, n) {
+    const { size, fields } = this.#map.facts.verdict;
+    const view = new DataView(this.#exports.memory.buffer, records, size * n);
+    for (const { name, offset, type } of fields) {
+      const column = columns[name];
+      for (let i = 0; i < n; ++i) {
+        column[from + i] = type === "float64" ? view.getFloat64(size * i + offset, true)
+          : view.getInt32(size * i + offset, true);
+      }
+    }
   }
 
   /**

@@ -18,6 +18,7 @@ export interface Facts {
   /** The longest cycle the analysis looks for (longer is quasi or chaos). */
   periodLimit: number;
   verdict: { size: number, fields: { name: string, offset: number, type: string }[] };
+  pictureColours: PictureColours;
 }
 
 /**
@@ -55,3 +56,23 @@ export interface OrbitFields {
 }
 
 export type Rgb = [number, number, number];
+
+/** The attractor's extent with its margin, in the signal scale. */
+export interface View { xLow: number; xHigh: number; yLow: number; yHigh: number; }
+
+/**
+ * An entry of the chart's legend: a group's heading on its first entry, a bar's words at its left end, the
+ * words after the swatch (lines apart at "\n"), the swatch's kind and its colour a share of the way across.
+ */
+export interface LegendEntry {
+  heading: string; before: string; words: string; swatch: "plain" | "stops" | "chaos" | "hatched";
+  colourAt: (share: number) => Rgb;
+}
+
+/** A wave's fields as its text gives them, or another shape's name alone. */
+export interface SignalFields { shape: string; centre?: number; depth?: number; hz?: number; phase?: number; }
+
+/** The colours of the take's pictures, 0xRRGGBB. */
+export interface PictureColours {
+  background: number; frame: number; dimText: number; zeroLine: number; xTrace: number; yTrace: number;
+}

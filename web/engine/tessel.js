@@ -13,16 +13,22 @@
 //   take.set({ a: 1.4, b: 0.3 });                 // volts, as on the pins
 //   const { x, y } = take.render(44100);          // Float32Arrays, x and y outputs
 //   take.free();
-import { MapInstance, textAt, wholeNumber } from "./map-instance.js";
+//
+// The .wasm's calls are declared in one table, wasm/calls.def; calls.d.ts, made
+// from it by scripts/make-wasm-calls, types them here.
+import { Figures, rgbOf } from "./figures.js";
+import { MapInstance, textAt, textOrNull, wholeNumber, writeSignalText } from "./map-instance.js";
 import { PointJudges } from "./point-judges.js";
 
 export { MapInstance };
 
+/** @typedef {import("./calls").WasmExports} WasmExports */
 /** @typedef {import("./records").Facts} Facts */
 /** @typedef {import("./records").Pin} Pin */
 /** @typedef {import("./records").Orbit} Orbit */
 /** @typedef {import("./records").OrbitFields} OrbitFields */
 /** @typedef {import("./records").Rgb} Rgb */
+/** @typedef {import("./records").SignalFields} SignalFields */
 
 /** @param {ArrayBuffer | ArrayBufferView} bytes */
 function bytesOf(bytes) {
@@ -42,20 +48,18 @@ export function loadTesselMapSync(bytes) {
   return new TesselMap(new WebAssembly.Instance(module, {}));
 }
 
-/** @param {number} colour @returns {Rgb} */
-const rgbOf = (colour) => [(colour >>> 16) & 255, (colour >>> 8) & 255, colour & 255];
 /** @param {Rgb} rgb */
 const packed = ([r, g, b]) => ((r << 16) | (g << 8) | b) >>> 0;
 
 export class TesselMap {
-  /** @type {any} the .wasm's exports */
+  /** @type {WasmExports} the .wasm's calls: their table is wasm/calls.def */
   #exports;
   /** @type {PointJudges} */
   #points;
 
   /** @param {WebAssembly.Instance} instance */
   constructor(instance) {
-    this.#exports = instance.exports;
+    this.#exports = /** @type {WasmExports} */ (/** @type {unknown} */ (instance.exports));
     this.#exports._initialize();
     const facts = JSON.parse(textAt(this.#exports, this.#exports.tessel_facts()));
     facts.pins = [];
@@ -66,6 +70,8 @@ export class TesselMap {
     /** @type {Readonly<Facts>} */
     this.facts = Object.freeze(facts);
     this.#points = new PointJudges(this.#exports, this);
+    /** The pictures' rules, tessel-render's. */
+    this.figures = new Figures(this.#exports);
   }
 
   /** The pin of that name in facts.pins; RangeError for none. @param {string} name */
@@ -88,6 +94,23 @@ export class TesselMap {
     return new MapInstance(this.#exports, handle, this);
   }
 
+  /**
+   * The verdict's words explained, in the glossary's order.
+   * @returns {{id: string, term: string, phrases: string[], explains: string}[]}
+   */
+  get glossary() {
+    const entries = [];
+    for (let at; (at = this.#exports.tessel_glossary_entry(entries.length)) !== 0;) {
+      entries.push(JSON.parse(textAt(this.#exports, at)));
+    }
+    return entries;
+  }
+
+  /** The longest take tessel-render renders, in seconds: the longest recording it can replay. */
+  get mostTakeSeconds() {
+    return this.#exports.tessel_most_take_seconds();
+  }
+
   /** The float the module sees for a voltage: float(volts / 10). @param {number} volts @returns {number} */
   signalOf(volts) {
     return this.#exports.tessel_signal_of(volts);
@@ -97,27 +120,7 @@ export class TesselMap {
   voltsOf(signal) {
     const value = Math.fround(signal);
     if (!Number.isFinite(value)) return value;
-    for (let digits = 1; digits < 17; ++digits) {
-      const volts = Number((value * 10).toPrecision(digits));
-      if (this.signalOf(volts) === value) return volts;
-    }
-    return value * 10;
-  }
-
-  /** Writes a signal text where the .wasm reads it. @param {string} text */
-  writeText(text) {
-    const exports = this.#exports;
-    const size = exports.tessel_signal_text_size();
-    const value = String(text);
-    if (value.length >= size || /[^\x20-\x7e]/.test(value)) throw new RangeError(`'${value}' is no signal text`);
-    const bytes = new Uint8Array(exports.memory.buffer, exports.tessel_signal_text(), size);
-    for (let i = 0; i < value.length; ++i) bytes[i] = value.charCodeAt(i);
-    bytes[value.length] = 0;
-  }
-
-  /** A text the .wasm wrote, or null. @param {number} address */
-  textOrNull(address) {
-    return address === 0 ? null : textAt(this.#exports, address);
+    return Number(textAt(this.#exports, this.#exports.tessel_volts_text(value)));
   }
 
   /**
@@ -126,8 +129,19 @@ export class TesselMap {
    * @param {string} text @param {{rate?: number, samples: number}} take
    */
   signalError(text, { rate = this.facts.rate.usual, samples }) {
-    this.writeText(text);
-    return this.textOrNull(this.#exports.tessel_signal_error(rate, samples));
+    writeSignalText(this.#exports, text);
+    return textOrNull(this.#exports, this.#exports.tessel_signal_error(rate, samples));
+  }
+
+  /**
+   * A signal text's fields as tessel-render's grammar reads them over a take of `samples` at `rate`, or null
+   * where it is refused.
+   * @param {string} text @param {{rate?: number, samples: number}} take @returns {SignalFields | null}
+   */
+  signalFields(text, { rate = this.facts.rate.usual, samples }) {
+    writeSignalText(this.#exports, text);
+    const at = this.#exports.tessel_signal_fields(rate, samples);
+    return at === 0 ? null : JSON.parse(textAt(this.#exports, at));
   }
 
   /**
@@ -135,7 +149,7 @@ export class TesselMap {
    * @param {string} text @param {{rate?: number, samples: number, every?: number, count: number}} take
    */
   signalSamples(text, { rate = this.facts.rate.usual, samples, every = 1, count }) {
-    this.writeText(text);
+    writeSignalText(this.#exports, text);
     const at = this.#exports.tessel_signal_samples(rate, samples, every, count);
     if (at === 0) throw new RangeError(this.signalError(text, { rate, samples }) || `count: ${count}`);
     return new Float32Array(this.#exports.memory.buffer, at, count).slice();
@@ -200,6 +214,11 @@ export class TesselMap {
       orbit.lyapunov ?? 0, orbit.rounding ? 1 : 0, gated ? clock : rate, gated ? 1 : 0, orbit.loudest ?? 0,
       orbit.fundamentalBelowDb ?? 0);
     return textAt(this.#exports, at);
+  }
+
+  /** Whether an orbit holds one level: a cycle of period 1. @param {OrbitFields} orbit */
+  isConstant(orbit) {
+    return this.#exports.tessel_is_constant(this.#outcomeCode(orbit), orbit.period ?? 0) !== 0;
   }
 
   /** The chart's colour of an orbit judged over `steps`. @param {OrbitFields} orbit @param {number} steps */

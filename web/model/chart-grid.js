@@ -3,7 +3,7 @@
 // points would share a float. No DOM.
 
 /** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
-/** @typedef {{aLow: number, aHigh: number, bLow: number, bHigh: number}} View */
+/** @typedef {{acrossLow: number, acrossHigh: number, upLow: number, upHigh: number}} View */
 /** @typedef {{i: number, j: number}} GridPoint */
 
 export const CHART_WIDTH = 600;
@@ -73,16 +73,16 @@ function resolvable(tessel, centre, span, count, limits) {
  */
 export function zoomedView(tessel, view, from, to, whole) {
   /** @param {number} i */
-  const aAt = (i) => view.aLow + (view.aHigh - view.aLow) * (i + 0.5) / CHART_WIDTH;
+  const aAt = (i) => view.acrossLow + (view.acrossHigh - view.acrossLow) * (i + 0.5) / CHART_WIDTH;
   /** @param {number} j */
-  const bAt = (j) => view.bLow + (view.bHigh - view.bLow) * (j + 0.5) / CHART_HEIGHT;
-  const [aLow, aHigh] = [aAt(Math.min(from.i, to.i)), aAt(Math.max(from.i, to.i))];
-  const [bLow, bHigh] = [bAt(Math.min(from.j, to.j)), bAt(Math.max(from.j, to.j))];
-  const a = resolvable(tessel, (aLow + aHigh) / 2, aHigh - aLow, CHART_WIDTH, { low: whole.aLow, high: whole.aHigh });
-  const b = resolvable(tessel, (bLow + bHigh) / 2, bHigh - bLow, CHART_HEIGHT,
-    { low: whole.bLow, high: whole.bHigh });
+  const bAt = (j) => view.upLow + (view.upHigh - view.upLow) * (j + 0.5) / CHART_HEIGHT;
+  const [acrossLow, acrossHigh] = [aAt(Math.min(from.i, to.i)), aAt(Math.max(from.i, to.i))];
+  const [upLow, upHigh] = [bAt(Math.min(from.j, to.j)), bAt(Math.max(from.j, to.j))];
+  const a = resolvable(tessel, (acrossLow + acrossHigh) / 2, acrossHigh - acrossLow, CHART_WIDTH, { low: whole.acrossLow, high: whole.acrossHigh });
+  const b = resolvable(tessel, (upLow + upHigh) / 2, upHigh - upLow, CHART_HEIGHT,
+    { low: whole.upLow, high: whole.upHigh });
   return {
-    view: { aLow: a.low, aHigh: a.high, bLow: b.low, bHigh: b.high },
+    view: { acrossLow: a.low, acrossHigh: a.high, upLow: b.low, upHigh: b.high },
     widened: [a.widened ? "a" : "", b.widened ? "b" : ""].filter(Boolean),
   };
 }
@@ -98,5 +98,5 @@ export function halvedAround({ i, j }) {
 
 /** @param {View} p @param {View} q */
 export function sameView(p, q) {
-  return p.aLow === q.aLow && p.aHigh === q.aHigh && p.bLow === q.bLow && p.bHigh === q.bHigh;
+  return p.acrossLow === q.acrossLow && p.acrossHigh === q.acrossHigh && p.upLow === q.upLow && p.upHigh === q.upHigh;
 }

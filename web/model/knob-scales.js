@@ -19,8 +19,8 @@ const SEMITONE = 2 ** (1 / 12);
 const GATE_DIGITS = 4;
 
 // Whether an orbit makes a sound: it neither stops nor holds a constant.
-function sounds(orbit) {
-  return orbit.outcome !== "stops" && !(orbit.outcome === "cycle" && orbit.period === 1);
+function sounds(tessel, orbit) {
+  return orbit.outcome !== "stops" && !tessel.isConstant(orbit);
 }
 
 // For a and b, the share of the coarse grid's sounding points in each column
@@ -32,7 +32,7 @@ export function soundingShares(tessel, knobs) {
     const row = tessel.chartRow({ lo: knobs.a.low, hi: knobs.a.high, fixed: b, width: SOUNDING_COLUMNS,
       steps: tessel.facts.steps.least });
     row.forEach((orbit, i) => {
-      if (!sounds(orbit)) return;
+      if (!sounds(tessel, orbit)) return;
       counts.a[i] += 1;
       counts.b[j] += 1;
     });

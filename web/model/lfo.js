@@ -74,14 +74,19 @@ function lfoWithin(tessel, name, { shape, depth, hz }) {
  * @returns {{centre: number, lfo: Lfo} | null}
  */
 export function readLfo(tessel, name, text, rate) {
-  const fields = String(text).split(":");
-  if (fields.length !== 4) return null;
+  let fields;
+  try {
+    fields = tessel.signalFields(String(text), { rate, samples: rate });
+  } catch (error) {
+    if (error instanceof RangeError) return null;  // no signal text at all
+    throw error;
+  }
+  // The controls set no phase: a wave from phase 0 only.
+  if (!fields || fields.centre === undefined || fields.phase !== 0) return null;
   const knob = knobsOf(tessel)[/** @type {import("./settings.js").KnobName} */ (name)];
-  const [shape, centre, depth, hz] = [fields[0], ...fields.slice(1).map(Number)];
-  const lfo = lfoWithin(tessel, name, { shape: String(shape), depth: Number(depth), hz: Number(hz) });
-  if (!lfo || !(centre >= knob.low && centre <= knob.high)) return null;
-  if (tessel.signalError(text, { rate, samples: rate }) !== null) return null;
-  return { centre: Number(centre), lfo };
+  const lfo = lfoWithin(tessel, name, { shape: fields.shape, depth: Number(fields.depth), hz: Number(fields.hz) });
+  if (!lfo || !(fields.centre >= knob.low && fields.centre <= knob.high)) return null;
+  return { centre: fields.centre, lfo };
 }
 
 /**

@@ -1,6 +1,6 @@
 // The settings the page holds, in one place: controls ask it for a change, and
 // each panel hears of the changes to the fields it shows, so it redraws only
-// its own part. No DOM.
+// its own part. It keeps the last changes to undo and redo. No DOM.
 
 /** @typedef {import("./settings.js").Settings} Settings */
 /** @typedef {keyof Settings} Field */
@@ -18,11 +18,21 @@ function same(p, q) {
   return keys.length === Object.keys(q).length && keys.every((key) => same(p[key], q[key]));
 }
 
+// Changes kept to undo; changes to the same fields this close together (a drag, typing) are undone as one.
+const MOST_UNDONE = 100;
+const ONE_CHANGE_MS = 700;
+
 export class SettingsStore {
   /** @type {Settings} */
   #settings;
   /** @type {{fields: Field[] | null, listener: (change: Change) => void}[]} */
   #listeners = [];
+  /** @type {Settings[]} the settings before each change kept, the last last */
+  #undone = [];
+  /** @type {Settings[]} the settings each undo left, the last undone last */
+  #redone = [];
+  /** The last change's fields and time, to tell a drag's steps from a new change. */
+  #last = { fields: "", at: -Infinity };
 
   /** @param {Settings} settings */
   constructor(settings) {
@@ -40,18 +50,67 @@ export class SettingsStore {
    * @param {Partial<Settings>} values @returns {Set<Field>} the fields that changed
    */
   set(values) {
-    const before = this.#settings;
+    const changed = this.#changed(values);
+    if (changed.size === 0) return changed;
+    const fields = [...changed].sort().join();
+    const now = Date.now();
+    if (fields !== this.#last.fields || now - this.#last.at > ONE_CHANGE_MS) {
+      this.#undone = [...this.#undone.slice(1 - MOST_UNDONE), this.#settings];
+    }
+    this.#last = { fields, at: now };
+    this.#redone = [];
+    this.#apply(values, changed);
+    return changed;
+  }
+
+  /** Whether there is a change to undo. */
+  get canUndo() {
+    return this.#undone.length > 0;
+  }
+
+  /** Whether there is an undone change to redo. */
+  get canRedo() {
+    return this.#redone.length > 0;
+  }
+
+  /** Puts back the settings before the last change kept; false where none is left. */
+  undo() {
+    return this.#step(this.#undone, this.#redone);
+  }
+
+  /** Makes again the last change undone; false where none is. */
+  redo() {
+    return this.#step(this.#redone, this.#undone);
+  }
+
+  /** @param {Settings[]} from @param {Settings[]} to */
+  #step(from, to) {
+    const settings = from.pop();
+    if (!settings) return false;
+    to.push(this.#settings);
+    this.#last = { fields: "", at: -Infinity };
+    this.#apply(settings, this.#changed(settings));
+    return true;
+  }
+
+  /** The fields whose values differ from those held. @param {Partial<Settings>} values */
+  #changed(values) {
     const changed = /** @type {Set<Field>} */ (new Set());
     for (const [field, value] of Object.entries(values)) {
-      if (!same(before[/** @type {Field} */ (field)], value)) changed.add(/** @type {Field} */ (field));
+      if (!same(this.#settings[/** @type {Field} */ (field)], value)) changed.add(/** @type {Field} */ (field));
     }
-    if (changed.size === 0) return changed;
+    return changed;
+  }
+
+  /** The listeners of the fields that changed hear of it. @param {Partial<Settings>} values @param {Set<Field>} changed */
+  #apply(values, changed) {
+    if (changed.size === 0) return;
+    const before = this.#settings;
     this.#settings = Object.freeze({ ...before, ...values });
     const change = { settings: this.#settings, before, changed };
     for (const { fields, listener } of this.#listeners) {
       if (fields === null || fields.some((field) => changed.has(field))) listener(change);
     }
-    return changed;
   }
 
   /**

@@ -49,6 +49,7 @@ export function takeInstance(tessel, s, samples) {
 const WAVE_FORMAT_IEEE_FLOAT = 3;
 const CHANNELS = 2;
 const BYTES_PER_SAMPLE = 4;
+const WAV_HEADER_BYTES = 12 + (8 + 18) + (8 + 4) + 8;
 
 /**
  * Samples shown as traces: 5 ms, in Gated mode at least 16 clock periods; a take lengthened for a slow clock
@@ -62,15 +63,13 @@ export function traceLength(settings, samples) {
   return Math.min(samples, Math.max(1, Math.ceil(seconds * settings.rate)));
 }
 
-// A stereo WAV of 32-bit float samples, x left and y right, little-endian:
-// the RIFF header, "fmt " (with the extension size a non-PCM format carries),
-// "fact" (the frame count, which a non-PCM format needs) and "data".
-/** @param {Float32Array} x @param {Float32Array} y @param {number} rate */
-export function wavBytesOf(x, y, rate) {
-  const frames = x.length;
-  const dataBytes = frames * CHANNELS * BYTES_PER_SAMPLE;
-  const headerBytes = 12 + (8 + 18) + (8 + 4) + 8;
-  const view = new DataView(new ArrayBuffer(headerBytes + dataBytes));
+// A WAV file of 32-bit float samples, little-endian: the RIFF header, "fmt "
+// (with the extension size a non-PCM format carries), "fact" (the frame
+// count, which a non-PCM format needs) and "data", whose samples follow.
+/** @param {number} channels @param {number} rate @param {number} frames */
+export function wavHeader(channels, rate, frames) {
+  const dataBytes = frames * channels * BYTES_PER_SAMPLE;
+  const view = new DataView(new ArrayBuffer(WAV_HEADER_BYTES));
   let at = 0;
   /** @param {string} word */
   const text = (word) => { for (const c of word) view.setUint8(at++, c.charCodeAt(0)); };
@@ -78,18 +77,27 @@ export function wavBytesOf(x, y, rate) {
   const u16 = (value) => { view.setUint16(at, value, true); at += 2; };
   /** @param {number} value */
   const u32 = (value) => { view.setUint32(at, value, true); at += 4; };
-  text("RIFF"); u32(headerBytes - 8 + dataBytes); text("WAVE");
+  text("RIFF"); u32(WAV_HEADER_BYTES - 8 + dataBytes); text("WAVE");
   text("fmt "); u32(18);
-  u16(WAVE_FORMAT_IEEE_FLOAT); u16(CHANNELS); u32(rate); u32(rate * CHANNELS * BYTES_PER_SAMPLE);
-  u16(CHANNELS * BYTES_PER_SAMPLE); u16(8 * BYTES_PER_SAMPLE); u16(0);
+  u16(WAVE_FORMAT_IEEE_FLOAT); u16(channels); u32(rate); u32(rate * channels * BYTES_PER_SAMPLE);
+  u16(channels * BYTES_PER_SAMPLE); u16(8 * BYTES_PER_SAMPLE); u16(0);
   text("fact"); u32(4); u32(frames);
   text("data"); u32(dataBytes);
-  for (let i = 0; i < frames; i++) {
+  return new Uint8Array(view.buffer);
+}
+
+// A stereo WAV of the take, x left and y right.
+/** @param {Float32Array} x @param {Float32Array} y @param {number} rate */
+export function wavBytesOf(x, y, rate) {
+  const frames = x.length;
+  const bytes = new Uint8Array(WAV_HEADER_BYTES + frames * CHANNELS * BYTES_PER_SAMPLE);
+  bytes.set(wavHeader(CHANNELS, rate, frames));
+  const view = new DataView(bytes.buffer);
+  for (let i = 0, at = WAV_HEADER_BYTES; i < frames; i++, at += 8) {
     view.setFloat32(at, x[i], true);
     view.setFloat32(at + 4, y[i], true);
-    at += 8;
   }
-  return new Uint8Array(view.buffer);
+  return bytes;
 }
 
 // "tessel-map_a1.4_b0.3_x0+0_y0+0_continuous_normalize-on_44100Hz.wav": x0

@@ -1,11 +1,16 @@
 // The explorer at the top of the manual: the module's WebAssembly build,
 // driven as the pins drive it, drawn, charted and played. One store holds the
 // settings; each panel shows its part of them and asks the store for changes.
+import { CHART_PLANES, pickedInputs } from "../model/chart-planes.js";
 import { readFragment } from "../model/fragment.js";
 import { SettingsStore } from "../model/store.js";
 import { ChartPath } from "./chart/chart-path.js";
+import { copyChartSection } from "./chart/chart-section.js";
 import { ChartView } from "./chart/chart-view.js";
 import { makeControlRows } from "./control-rows.js";
+import { fillGlossary } from "./glossary-view.js";
+import { PatchPanel } from "./patch-panel.js";
+import { RecordPanel } from "./record-panel.js";
 import { element } from "./dom.js";
 import { listenForKeys } from "./keys.js";
 import { KnobPanel } from "./knob-panel.js";
@@ -16,7 +21,7 @@ import { TakePanel } from "./take-panel.js";
 
 /** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
 
-// The chart starts again from new x0, y0 once they have rested this long.
+// A chart starts again at new values of the inputs it holds still once they have rested this long.
 const CHART_DELAY_MS = 300;
 
 export class Explorer {
@@ -27,17 +32,25 @@ export class Explorer {
   constructor(tessel, wasm, code) {
     this.tessel = tessel;
     makeControlRows(tessel);
+    fillGlossary(element("glossary-list"), tessel);
     const link = readFragment(tessel, location.hash);
     this.store = new SettingsStore(link.settings);
     this.knobs = new KnobPanel(tessel, this.store);
     this.lfos = new LfoPanel(tessel, this.store);
     this.settingsPanel = new SettingsPanel(tessel, this.store);
     this.settingsPanel.load(link);
+    this.patches = new PatchPanel(tessel, this.store, (kept) => this.settingsPanel.load(kept));
     this.take = new TakePanel(tessel, this.store);
     this.sound = new SoundPanel(tessel, this.store, wasm, code.workletUrl);
-    this.chart = new ChartView(this.chartElements(), tessel, wasm, code.worker, (a, b) => this.store.set({ a, b }));
+    this.recorder = new RecordPanel(tessel, this.store, this.sound);
+    /** @param {import("../model/chart-planes.js").ChartPlane} plane @param {string} prefix */
+    const chart = (plane, prefix) => new ChartView(plane, this.chartElements(prefix), tessel, wasm, code.worker,
+      (across, up) => this.store.set(pickedInputs(plane, across, up)));
+    this.chart = chart(CHART_PLANES.ab, "");
+    this.startChart = chart(CHART_PLANES.xy, copyChartSection(element("explorer-chart"), element("start-chart"),
+      CHART_PLANES.xy));
     this.path = new ChartPath(tessel, this.chart);
-    listenForKeys(() => this.sound.playOrStop());
+    listenForKeys(() => this.sound.playOrStop(), this.store);
     this.followWithChart();
     this.sound.addEventListener("heard", (event) => this.path.dot(/** @type {CustomEvent} */ (event).detail.frame));
     this.sound.addEventListener("stopped", () => this.path.stopDot());
@@ -48,32 +61,36 @@ export class Explorer {
     }
   }
 
-  /** @returns {import("./chart/chart-view.js").ChartElements} */
-  chartElements() {
+  /** @param {string} prefix of the chart's ids @returns {import("./chart/chart-view.js").ChartElements} */
+  chartElements(prefix) {
+    /** @param {string} id @returns {any} */
+    const of = (id) => element(prefix + id);
     return {
-      canvas: element("chart"), overlay: element("chart-overlay"), progress: element("chart-progress"),
-      status: element("chart-status"), range: element("chart-range"), hover: element("chart-hover"),
-      zoomOut: element("zoom-out"), zoomWhole: element("zoom-whole"), across: element("chart-across"),
-      up: element("chart-up"), legend: element("chart-legend"),
+      canvas: of("chart"), overlay: of("chart-overlay"), progress: of("chart-progress"), status: of("chart-status"),
+      range: of("chart-range"), hover: of("chart-hover"), zoomOut: of("zoom-out"), zoomWhole: of("zoom-whole"),
+      across: of("chart-across"), up: of("chart-up"), legend: of("chart-legend"),
     };
   }
 
-  /** The chart marks a and b, words its points at the rate, and is drawn from x0 and y0 once they rest. */
+  /** Each chart marks its point, words its points at the rate, and is drawn anew once the inputs it holds rest. */
   followWithChart() {
-    const { store, chart, path } = this;
-    const settings = store.settings;
-    chart.setRate(settings.rate);
-    chart.mark(settings.a, settings.b);
-    chart.compute(settings.x0, settings.y0);
-    path.follow(settings);
-    /** @type {number | undefined} */
-    let timer;
-    store.subscribe(["a", "b"], ({ settings: now }) => chart.mark(now.a, now.b));
-    store.subscribe(["rate"], ({ settings: now }) => chart.setRate(now.rate));
-    store.subscribe(["x0", "y0"], () => {
-      clearTimeout(timer);
-      timer = setTimeout(() => chart.compute(store.settings.x0, store.settings.y0), CHART_DELAY_MS);
-    });
+    const { store, path } = this;
+    for (const chart of [this.chart, this.startChart]) {
+      const { across, up, held } = chart.plane;
+      const settings = store.settings;
+      chart.setRate(settings.rate);
+      chart.mark(settings[across], settings[up]);
+      chart.compute(held.map((name) => settings[name]));
+      /** @type {number | undefined} */
+      let timer;
+      store.subscribe([across, up], ({ settings: now }) => chart.mark(now[across], now[up]));
+      store.subscribe(["rate"], ({ settings: now }) => chart.setRate(now.rate));
+      store.subscribe(held, () => {
+        clearTimeout(timer);
+        timer = setTimeout(() => chart.compute(held.map((name) => store.settings[name])), CHART_DELAY_MS);
+      });
+    }
+    path.follow(store.settings);
     store.subscribe(null, ({ settings: now }) => path.follow(now));
   }
 }

@@ -35,6 +35,25 @@ function interleavedBase64(left, right) {
 }
 
 /**
+ * What a chart shows, for the hook. @param {import("./chart/chart-view.js").ChartView} chart
+ */
+function chartHook(chart) {
+  return {
+    get view() { return chart.view; },
+    get workers() { return chart.scheduler.workers.length; },
+    progress() {
+      const { done, pending, timing } = chart.scheduler;
+      return { done, complete: chart.scheduler.complete, coarse: pending[0] === 0, timing };
+    },
+    /** The verdict of grid point (i, j), counted from the bottom left, or null while not computed. */
+    orbitAt(/** @type {number} */ i, /** @type {number} */ j) { return chart.scheduler.orbitAt(j * CHART_WIDTH + i); },
+    points() { return { across: Array.from(chart.scheduler.across), up: Array.from(chart.scheduler.up) }; },
+    zoomWhole() { chart.zoomWhole(); },
+    forgetGestures() { chart.gestures.forget(); },
+  };
+}
+
+/**
  * The page's one hook for its tests and the release's smoke tests: what the page shows and plays, read
  * through its own parts.
  * @param {Explorer} explorer @param {ArrayBuffer} wasm @param {string} workletUrl
@@ -54,19 +73,9 @@ function testHook(explorer, wasm, workletUrl) {
     spectrum() { return { hz: Array.from(take.spectrum.hz), db: Array.from(take.spectrum.db) }; },
     // The path on the chart: its start, extent in volts, length and the dot, or null.
     path() { return path.extent(); },
-    chart: {
-      get view() { return chart.view; },
-      get workers() { return chart.scheduler.workers.length; },
-      progress() {
-        const { done, pending, timing } = chart.scheduler;
-        return { done, complete: chart.scheduler.complete, coarse: pending[0] === 0, timing };
-      },
-      /** The verdict of grid point (i, j), counted from the bottom left, or null while not computed. */
-      orbitAt(/** @type {number} */ i, /** @type {number} */ j) { return chart.scheduler.orbitAt(j * CHART_WIDTH + i); },
-      points() { return { across: Array.from(chart.scheduler.across), up: Array.from(chart.scheduler.up) }; },
-      zoomWhole() { chart.zoomWhole(); },
-      forgetGestures() { chart.gestures.forget(); },
-    },
+    chart: chartHook(chart),
+    // The chart of starting points, x0 across and y0 up.
+    startChart: chartHook(explorer.startChart),
     // The sound: "heard" events while it plays ({frame, restarts}), and its audio context.
     sound,
     get audio() {

@@ -75,6 +75,11 @@ export class Player {
     if (this.node) this.node.port.postMessage({ reset: true });
   }
 
+  /** A message to the worklet, its buffers moved there. @param {object} message @param {ArrayBuffer[]} transfer */
+  post(message, transfer = []) {
+    if (this.node) this.node.port.postMessage(message, transfer);
+  }
+
   /** @param {number} volume */
   setVolume(volume) {
     if (this.gain) this.gain.gain.setTargetAtTime(volume, this.context.currentTime, VOLUME_TIME_CONSTANT);

@@ -20,7 +20,7 @@ const COPY_SAID_MS = 1500;
  * shows it selected to copy by hand.
  * @param {HTMLElement} button @param {string} label its own words @param {string} text @param {() => void} select
  */
-async function copied(button, label, text, select) {
+export async function copied(button, label, text, select) {
   try {
     await navigator.clipboard.writeText(text);
     button.textContent = "Copied";

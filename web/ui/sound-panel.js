@@ -14,7 +14,8 @@ import { Player, webAudioAvailable } from "./player.js";
 /**
  * What the worklet posts: where the sound is and the restarts its settings' changes caused; or, once each
  * time, that the map has stopped itself or runs again.
- * @typedef {{frame?: number, restarts?: number, stopped?: {at: number, lastReset: number}, running?: boolean}} Heard
+ * @typedef {{frame?: number, restarts?: number, stopped?: {at: number, lastReset: number}, running?: boolean,
+ *   recordStarted?: object, recorded?: object}} Heard
  */
 
 const RESTART_NOTICE = "The module restarted the orbit from x0, y0: a Mode, Normalize or LFO change reaches it " +
@@ -31,8 +32,8 @@ export function workletSettings(tessel, settings) {
 
 export class SoundPanel extends EventTarget {
   /**
-   * Dispatches "heard" events, their detail the worklet's {frame, restarts}, while the sound plays, and
-   * "reset" when Reset is pressed.
+   * Dispatches "heard" events, their detail the worklet's {frame, restarts}, while the sound plays,
+   * "recorded" events with what the worklet says of a recording, and "reset" when Reset is pressed.
    * @param {TesselMap} tessel @param {SettingsStore} store @param {ArrayBuffer} wasm @param {string} workletUrl
    */
   constructor(tessel, store, wasm, workletUrl) {
@@ -41,6 +42,8 @@ export class SoundPanel extends EventTarget {
     this.store = store;
     this.player = webAudioAvailable() ? new Player(wasm, workletUrl, (heard) => this.heard(heard)) : null;
     this.restartsSeen = 0;
+    /** What must be done while the sound still plays, before it stops: a recording's last chunk taken. */
+    this.beforeStop = async () => {};
     element("reset").addEventListener("click", () => this.reset());
     const volume = /** @type {HTMLInputElement} */ (element("volume"));
     volume.addEventListener("input", () => this.player && this.player.setVolume(Number(volume.value)));
@@ -85,6 +88,7 @@ export class SoundPanel extends EventTarget {
     this.showPlaying(false);
     element("restart-notice").textContent = "";
     say(element("sound-state"), "");
+    await this.beforeStop();
     await this.player.stop();
     this.dispatchEvent(new CustomEvent("stopped"));
   }
@@ -106,7 +110,7 @@ export class SoundPanel extends EventTarget {
     if (!this.player || !this.player.playing) return;
     if (before.rate !== settings.rate) {
       say(element("sound-state"), "");
-      this.player.stop().then(() => this.player.start(workletSettings(this.tessel, settings), this.volume));
+      this.beforeStop().then(() => this.player.stop()).then(() => this.player.start(workletSettings(this.tessel, settings), this.volume));
       return;
     }
     this.player.follow(workletSettings(this.tessel, settings));
@@ -114,7 +118,12 @@ export class SoundPanel extends EventTarget {
   }
 
   /** @param {Heard} heard */
-  heard({ frame, restarts, stopped, running }) {
+  heard(heard) {
+    if (heard.recordStarted || heard.recorded) {
+      this.dispatchEvent(new CustomEvent("recorded", { detail: heard }));
+      return;
+    }
+    const { frame, restarts, stopped, running } = heard;
     if (stopped) say(element("sound-state"), soundStoppedText(stopped, this.store.settings.rate));
     else if (running) say(element("sound-state"), "");
     if (stopped || running || !this.player.playing) return;

@@ -1,7 +1,7 @@
 // The spectrum of a take drawn: level against frequency on a log axis, in
 // the look of the traces.
 import { FLOOR_DB } from "../model/spectrum.js";
-import { PLOT_BACKGROUND, X_TRACE, fitted, frameForLabels } from "./pictures.js";
+import { fitted, frameForLabels, pictureColour } from "./pictures.js";
 
 // The axes: from 10 Hz to half the rate; levels over 100 dB below the loudest bin's next 10 dB.
 const LOWEST_HZ = 10;
@@ -16,8 +16,9 @@ function hzText(hz) {
 /**
  * The level against log frequency, with its axes.
  * @param {HTMLCanvasElement} canvas @param {{hz: Float64Array, db: Float64Array}} spectrum @param {number} rate
+ * @param {import("../engine/tessel.js").TesselMap} tessel
  */
-export function drawSpectrum(canvas, spectrum, rate) {
+export function drawSpectrum(canvas, spectrum, rate, tessel) {
   const picture = fitted(canvas);
   const context = picture.context;
   const area = { left: 56, top: 8, width: picture.width - 64, height: picture.height - 40 };
@@ -28,7 +29,7 @@ export function drawSpectrum(canvas, spectrum, rate) {
   const bottom = top - LEVEL_SPAN_DB;
   const down = (db) => area.top + area.height * (top - Math.max(bottom, db)) / LEVEL_SPAN_DB;
   context.clearRect(0, 0, picture.width, picture.height);
-  context.fillStyle = `rgb(${PLOT_BACKGROUND})`;
+  context.fillStyle = pictureColour(tessel, "background");
   context.fillRect(area.left, area.top, area.width, area.height);
   context.save();
   context.beginPath();
@@ -41,14 +42,14 @@ export function drawSpectrum(canvas, spectrum, rate) {
     context.lineTo(across(spectrum.hz[k]), down(spectrum.db[k]));
   }
   context.lineTo(area.left + area.width, area.top + area.height);
-  context.fillStyle = `rgba(${X_TRACE}, 0.35)`;
+  context.fillStyle = pictureColour(tessel, "xTrace", 0.35);
   context.fill();
-  context.strokeStyle = `rgb(${X_TRACE})`;
+  context.strokeStyle = pictureColour(tessel, "xTrace");
   context.lineWidth = 1;
   context.stroke();
   context.restore();
 
-  frameForLabels(context, area);
+  frameForLabels(context, area, tessel);
   for (let db = top; db >= bottom; db -= LEVEL_STEP_DB) {
     const y = down(db);
     context.fillRect(area.left - 5, Math.round(y), 4, 1);

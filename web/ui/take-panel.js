@@ -6,6 +6,7 @@ import { TAKE_SECONDS, takeLengthText, takeInstance, takeSeconds, traceLength, w
   wavNameOf } from "../model/take.js";
 import { TAKE_STOPPED, describeSettings, summarizeSettings } from "../model/words.js";
 import { element, say } from "./dom.js";
+import { writeExplained } from "./glossary-view.js";
 import { drawAttractor, drawTraces } from "./pictures.js";
 import { drawSpectrum } from "./spectrum-view.js";
 
@@ -47,8 +48,8 @@ export class TakePanel {
     this.take = take;
     this.drawPictures(take, settings);
     if (sound) {
-      write(element("verdict"), sound.short);
-      write(element("verdict-exact"), sound.exact);
+      writeExplained(element("verdict"), sound.short, this.tessel);
+      writeExplained(element("verdict-exact"), sound.exact, this.tessel);
       write(element("verdict-steps"), "Judged window by window along the path, as tessel-render reports " +
         "a take whose a or b moves.");
     } else {
@@ -80,9 +81,9 @@ export class TakePanel {
     this.drawnWidth = element("attractor").clientWidth;
     const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
     this.traced = traceLength(s, take.x.length);
-    drawTraces(element("traces"), take.x, take.y, this.traced, s.rate, view);
+    drawTraces(element("traces"), this.traced, s.rate, view, this.tessel);
     this.spectrum = spectrumOf(take.x, s.rate);
-    drawSpectrum(element("spectrum"), this.spectrum, s.rate);
+    drawSpectrum(element("spectrum"), this.spectrum, s.rate, this.tessel);
   }
 
   /** @param {Take} take @param {Settings} s @param {number} seconds @param {number} stoppedAt */
@@ -108,8 +109,8 @@ export class TakePanel {
   sayWhatTheKnobsDo(s, steps, abMove) {
     const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate, steps });
     const where = abMove ? " (at the LFOs' centres)" : "";
-    write(element("verdict"), summarizeSettings(this.tessel, orbit, s) + where);
-    write(element("verdict-exact"), describeSettings(this.tessel, orbit, s) + where);
+    writeExplained(element("verdict"), summarizeSettings(this.tessel, orbit, s) + where, this.tessel);
+    writeExplained(element("verdict-exact"), describeSettings(this.tessel, orbit, s) + where, this.tessel);
     write(element("verdict-steps"), `Judged over ${steps} steps from a reset to x0, y0, as many ` +
       `as the take drawn has samples, as tessel-render judges a take of that length (the manual's picture is ` +
       `its ${TAKE_SECONDS} s take). The chart judges ${this.tessel.facts.steps.chart} steps a point, so its ` +

@@ -109,11 +109,21 @@ private:
     void fillSteps(float* out, int32_t count, int64_t start) const;
 };
 
+// The name a signal's text gives its shape ("sine"); a constant's is "volts".
+const char* signalShapeName(SignalShape shape);
+
+// A wave's fields as its text gives them: volts, Hz and cycles.
+struct WaveFields {
+    double centre = 0.0, depth = 0.0, hz = 0.0, phase = 0.0;
+};
+
 // A parsed signal, or why the text is not one (the caller names the option).
 // Never throws, so a build without exceptions can parse.
 struct SignalParse {
     Signal signal;
     std::string error;
+    SignalShape written = SignalShape::Constant;  // the shape the text names, whatever the samples
+    WaveFields wave = {};                          // a wave's fields as written
     bool ok() const { return error.empty(); }
 };
 

@@ -87,6 +87,10 @@ private:
 
 SignalParse refused(std::string error) { return {Signal{}, std::move(error)}; }
 
+// The shapes a text names before its first ':'.
+constexpr SignalShape kNamedShapes[] = {SignalShape::Sine, SignalShape::Triangle, SignalShape::Square,
+                                        SignalShape::Saw,  SignalShape::Ramp,     SignalShape::Steps};
+
 SignalParse parseWave(SignalShape shape, const std::vector<std::string_view>& fields, std::string_view text,
                       const SignalTake& take)
 {
@@ -102,7 +106,7 @@ SignalParse parseWave(SignalShape shape, const std::vector<std::string_view>& fi
     reader.reaches(centre + depth);
     reader.reaches(centre - depth);
     if (reader.failed()) return refused(reader.error());
-    return {Signal::wave(shape, centre, depth, hz, phase, take.sampleRate), ""};
+    return {Signal::wave(shape, centre, depth, hz, phase, take.sampleRate), "", shape, {centre, depth, hz, phase}};
 }
 
 SignalParse parseRamp(const std::vector<std::string_view>& fields, std::string_view text, const SignalTake& take)
@@ -112,7 +116,7 @@ SignalParse parseRamp(const std::vector<std::string_view>& fields, std::string_v
     const double from = reader.volts(fields[1], "FROM");
     const double to = reader.volts(fields[2], "TO");
     if (reader.failed()) return refused(reader.error());
-    return {Signal::ramp(from, to, take.samples), ""};
+    return {Signal::ramp(from, to, take.samples), "", SignalShape::Ramp};
 }
 
 SignalParse parseSteps(const std::vector<std::string_view>& fields, std::string_view text, const SignalTake& take)
@@ -129,10 +133,24 @@ SignalParse parseSteps(const std::vector<std::string_view>& fields, std::string_
         volts.push_back(reader.volts(values[i], "V" + std::to_string(i + 1)));
     const double hz = reader.frequency(halves[1]);
     if (reader.failed()) return refused(reader.error());
-    return {Signal::steps(volts, hz, take.sampleRate), ""};
+    return {Signal::steps(volts, hz, take.sampleRate), "", SignalShape::Steps};
 }
 
 }  // namespace
+
+const char* signalShapeName(SignalShape shape)
+{
+    switch (shape) {
+    case SignalShape::Constant: return "volts";
+    case SignalShape::Sine: return "sine";
+    case SignalShape::Triangle: return "triangle";
+    case SignalShape::Square: return "square";
+    case SignalShape::Saw: return "saw";
+    case SignalShape::Ramp: return "ramp";
+    case SignalShape::Steps: return "steps";
+    }
+    return "";
+}
 
 SignalParse parseSignal(std::string_view text, const SignalTake& take)
 {
@@ -145,12 +163,12 @@ SignalParse parseSignal(std::string_view text, const SignalTake& take)
     }
     const std::vector<std::string_view> fields = split(text, ':');
     const std::string_view shape = fields[0];
-    if (shape == "sine") return parseWave(SignalShape::Sine, fields, text, take);
-    if (shape == "triangle") return parseWave(SignalShape::Triangle, fields, text, take);
-    if (shape == "square") return parseWave(SignalShape::Square, fields, text, take);
-    if (shape == "saw") return parseWave(SignalShape::Saw, fields, text, take);
-    if (shape == "ramp") return parseRamp(fields, text, take);
-    if (shape == "steps") return parseSteps(fields, text, take);
+    for (const SignalShape named : kNamedShapes) {
+        if (shape != signalShapeName(named)) continue;
+        if (named == SignalShape::Ramp) return parseRamp(fields, text, take);
+        if (named == SignalShape::Steps) return parseSteps(fields, text, take);
+        return parseWave(named, fields, text, take);
+    }
     return refused(quoted(text) + " has an unknown shape " + quoted(shape) + ": give " + kSignalGrammar);
 }
 

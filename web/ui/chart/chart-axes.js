@@ -3,8 +3,8 @@ import { ticksOf } from "../../model/ticks.js";
 
 /** @typedef {import("../../model/chart-grid.js").View} View */
 
-// The most ticks an axis gets; fewer where the round step leaves fewer.
-const MOST_TICKS = { across: 7, up: 6 };
+// About as many ticks as an axis gets, at the round step nearest to giving them.
+const WANTED_TICKS = { across: 7, up: 6 };
 
 /**
  * @param {HTMLElement} element @param {ReturnType<typeof ticksOf>} ticks @param {"left" | "bottom"} side
@@ -25,15 +25,16 @@ function place(element, ticks, side) {
  * Writes the ticks of a view into the two axis elements: a across, b up (from the bottom). A label that would
  * reach past the end of a's axis is moved back within it, so the chart never widens the page.
  * @param {HTMLElement} across @param {HTMLElement} up @param {View} view
+ * @param {import("../../engine/tessel.js").TesselMap} tessel
  */
-export function drawAxes(across, up, view) {
-  place(across, ticksOf(view.aLow, view.aHigh, MOST_TICKS.across), "left");
+export function drawAxes(across, up, view, tessel) {
+  place(across, ticksOf(tessel, view.acrossLow, view.acrossHigh, WANTED_TICKS.across), "left");
   const end = across.getBoundingClientRect().right;
   for (const label of across.querySelectorAll(".tick > span")) {
     const beyond = label.getBoundingClientRect().right - end;
     if (beyond > 0) /** @type {HTMLElement} */ (label).style.translate = `${-beyond}px`;
   }
-  const upTicks = ticksOf(view.bLow, view.bHigh, MOST_TICKS.up);
+  const upTicks = ticksOf(tessel, view.upLow, view.upHigh, WANTED_TICKS.up);
   place(up, upTicks, "bottom");
   // Labels placed by position take no room of their own: the column is as wide as the longest.
   up.style.width = `${Math.max(...upTicks.map((tick) => tick.text.length)) + 1}ch`;

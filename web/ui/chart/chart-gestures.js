@@ -10,8 +10,8 @@ import { CHART_HEIGHT, CHART_WIDTH } from "../../model/chart-grid.js";
 /** @typedef {import("../../model/chart-grid.js").GridPoint} GridPoint */
 /**
  * What the gestures ask of the chart.
- * @typedef {{pick: (point: GridPoint) => void, pickVolts: (volts: {a: number, b: number}) => void,
- *   marked: () => {a: number, b: number} | null,
+ * @typedef {{pick: (point: GridPoint) => void, pickVolts: (volts: {across: number, up: number}) => void,
+ *   marked: () => {across: number, up: number} | null,
  *   zoomTo: (from: GridPoint, to: GridPoint) => void, zoomAround: (point: GridPoint) => void,
  *   zoomOut: () => void, canZoomOut: () => boolean, hover: (point: GridPoint | null) => void,
  *   redraw: () => void}} ChartActions

@@ -1,5 +1,6 @@
 // The chart's colour legend drawn: a swatch and the words of each entry.
 import { legendEntries } from "../../model/legend.js";
+import { writeExplained } from "../glossary-view.js";
 
 /** @typedef {import("../../model/legend.js").LegendEntry} LegendEntry */
 
@@ -19,6 +20,14 @@ function swatch(size, colourAt) {
   return canvas;
 }
 
+/** @param {string} words @param {string} [className] */
+function text(words, className) {
+  const span = document.createElement("span");
+  span.textContent = words;
+  if (className) span.className = className;
+  return span;
+}
+
 /**
  * Fills the legend's list for a chart of `steps` a point at `rate`.
  * @param {HTMLElement} list @param {import("../../engine/tessel.js").TesselMap} tessel @param {number} steps
@@ -27,8 +36,10 @@ function swatch(size, colourAt) {
 export function drawLegend(list, tessel, steps, rate) {
   list.replaceChildren(...legendEntries(tessel, steps, rate).map((entry) => {
     const item = document.createElement("li");
+    if (entry.heading) item.append(text(entry.heading, "legend-heading"));
+    if (entry.before) item.append(text(entry.before, "legend-before"));
     const words = document.createElement("span");
-    words.textContent = entry.words;
+    writeExplained(words, entry.words, tessel);
     item.append(swatch(entry.size, entry.colourAt), words);
     return item;
   }));

@@ -1,4 +1,4 @@
-// The chart's overlay: the current (a, b) circled, the crosshair, what others draw on it (the LFOs' path),
+// The chart's overlay: the current point circled, the crosshair, what others draw on it (the LFOs' path),
 // the keyboard's cursor and a rectangle being dragged.
 import { CHART_HEIGHT, CHART_WIDTH } from "../../model/chart-grid.js";
 
@@ -6,7 +6,7 @@ import { CHART_HEIGHT, CHART_WIDTH } from "../../model/chart-grid.js";
 /** @typedef {import("../../model/chart-grid.js").GridPoint} GridPoint */
 /**
  * What the overlay shows.
- * @typedef {{marked: {a: number, b: number} | null,
+ * @typedef {{marked: {across: number, up: number} | null,
  *   hovered: GridPoint | null, cursor: GridPoint | null, dragging: {from: GridPoint, to: GridPoint} | null}} Marks
  */
 /** @typedef {(context: CanvasRenderingContext2D, view: View, size: {width: number, height: number}) => void} Hook */
@@ -19,11 +19,11 @@ const CURSOR_HALF = 4.5;
 
 /**
  * @param {CanvasRenderingContext2D} context @param {View} view @param {{width: number, height: number}} size
- * @param {{a: number, b: number}} at
+ * @param {{across: number, up: number}} at
  */
-function circle(context, view, size, { a, b }) {
-  const x = size.width * (a - view.aLow) / (view.aHigh - view.aLow);
-  const y = size.height * (view.bHigh - b) / (view.bHigh - view.bLow);
+function circle(context, view, size, { across, up }) {
+  const x = size.width * (across - view.acrossLow) / (view.acrossHigh - view.acrossLow);
+  const y = size.height * (view.upHigh - up) / (view.upHigh - view.upLow);
   context.strokeStyle = MARK;
   context.lineWidth = 2;
   context.beginPath();

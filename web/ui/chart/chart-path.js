@@ -88,9 +88,9 @@ export class ChartPath {
     if (!this.points) return;
     const { a, b, takeEnd } = this.points;
     /** @param {number} volts */
-    const x = (volts) => width * (volts - view.aLow) / (view.aHigh - view.aLow);
+    const x = (volts) => width * (volts - view.acrossLow) / (view.acrossHigh - view.acrossLow);
     /** @param {number} volts */
-    const y = (volts) => height * (view.bHigh - volts) / (view.bHigh - view.bLow);
+    const y = (volts) => height * (view.upHigh - volts) / (view.upHigh - view.upLow);
     /** @param {number} from @param {number} to @param {string} colour @param {number} lineWidth */
     const line = (from, to, colour, lineWidth) => {
       context.strokeStyle = colour;

@@ -14,7 +14,7 @@ import { CHART_HEIGHT, CHART_POINTS, CHART_WIDTH, PASSES } from "../../model/cha
 
 // Points per task: small enough that a new chart waits little for stale work.
 const POINTS_PER_TASK = 200;
-// Views kept, with their x0 and y0, to come back to without computing them again.
+// Views kept, with the inputs held still, to come back to without computing them again.
 const KEPT_VIEWS = 8;
 const RESULT_FIELDS = /** @type {const} */ (["outcome", "period", "steps", "settle", "lyapunov", "rounding", "loudest",
   "fundamentalBelowDb"]);
@@ -29,12 +29,14 @@ function emptyResults() {
 
 export class ChartScheduler {
   /**
-   * @param {TesselMap} tessel @param {ChartPainter} painter @param {ArrayBuffer} wasm
+   * @param {TesselMap} tessel @param {string} plane "ab" or "xy" (chart-planes.js)
+   * @param {ChartPainter} painter @param {ArrayBuffer} wasm
    * @param {string} workerSource the worker's whole script
    * @param {{progressed: () => void, failed: (message: string) => void}} tell
    */
-  constructor(tessel, painter, wasm, workerSource, tell) {
+  constructor(tessel, plane, painter, wasm, workerSource, tell) {
     this.tessel = tessel;
+    this.plane = plane;
     this.painter = painter;
     this.tell = tell;
     this.steps = tessel.facts.steps.chart;
@@ -53,8 +55,8 @@ export class ChartScheduler {
     this.up = new Float64Array(CHART_HEIGHT);
     this.key = "";
     this.rate = tessel.facts.rate.usual;
-    this.x0 = 0;
-    this.y0 = 0;
+    /** The two inputs held still, in volts: x0 and y0 on the a-b plane, a and b on the x0-y0 plane. */
+    this.held = [0, 0];
     /** Views shown before, finished or not, by key, the most recently used last. @type {Map<string, any>} */
     this.kept = new Map();
   }
@@ -77,14 +79,14 @@ export class ChartScheduler {
   }
 
   /**
-   * Shows a view from x0, y0: from where it was left before, finished or not, else computed anew.
-   * @param {View} view @param {number} x0 @param {number} y0 @param {number} rate
+   * Shows a view with two inputs held still: from where it was left before, finished or not, else computed anew.
+   * @param {View} view @param {number[]} held @param {number} rate
    */
-  show(view, x0, y0, rate) {
+  show(view, held, rate) {
     if (this.key && !this.complete) this.keep();
     this.generation += 1;
-    Object.assign(this, { x0, y0, rate });
-    this.key = JSON.stringify([view.aLow, view.aHigh, view.bLow, view.bHigh, x0, y0]);
+    Object.assign(this, { held: [...held], rate });
+    this.key = JSON.stringify([view.acrossLow, view.acrossHigh, view.upLow, view.upHigh, ...held]);
     const kept = this.kept.get(this.key);
     if (kept) this.restore(kept);
     else this.start(view);
@@ -123,8 +125,8 @@ export class ChartScheduler {
     /** @param {number} low @param {number} high @param {number} count */
     const points = (low, high, count) => Float64Array.from({ length: count },
       (_, i) => this.tessel.pointVolts(low, high, count, i));
-    this.across = points(view.aLow, view.aHigh, CHART_WIDTH);
-    this.up = points(view.bLow, view.bHigh, CHART_HEIGHT);
+    this.across = points(view.acrossLow, view.acrossHigh, CHART_WIDTH);
+    this.up = points(view.upLow, view.upHigh, CHART_HEIGHT);
     this.tasks = [];
     PASSES.forEach((pass, passIndex) => {
       for (let from = 0; from < pass.points.length; from += POINTS_PER_TASK) {
@@ -140,10 +142,10 @@ export class ChartScheduler {
     if (!slot.ready || slot.busy || this.nextTask >= this.tasks.length) return;
     const task = this.tasks[this.nextTask++];
     slot.busy = task;
-    const a = Float64Array.from(task.points, (point) => this.across[point % CHART_WIDTH]);
-    const b = Float64Array.from(task.points, (point) => this.up[Math.floor(point / CHART_WIDTH)]);
-    slot.worker.postMessage({ type: "points", task: this.nextTask - 1, a, b, x0: this.x0, y0: this.y0,
-      steps: this.steps, rate: this.rate }, [a.buffer, b.buffer]);
+    const across = Float64Array.from(task.points, (point) => this.across[point % CHART_WIDTH]);
+    const up = Float64Array.from(task.points, (point) => this.up[Math.floor(point / CHART_WIDTH)]);
+    slot.worker.postMessage({ type: "points", task: this.nextTask - 1, plane: this.plane, across, up,
+      held: this.held, steps: this.steps, rate: this.rate }, [across.buffer, up.buffer]);
   }
 
   /** @param {Slot} slot @param {any} message */

@@ -1,6 +1,7 @@
-// The a-b chart: what the map does at each a and b, computed by the workers
-// coarse first and refined in place, steered by pointer and keyboard, with
-// its axes, legend, progress and the words for the point under the pointer.
+// A chart of a plane (chart-planes.js): what the map does at each point of it,
+// the two other inputs held still, computed by the workers coarse first and
+// refined in place, steered by pointer and keyboard, with its axes, legend,
+// progress and the words for the point under the pointer.
 import { CHART_HEIGHT, CHART_POINTS, CHART_WIDTH, halvedAround, sameView, zoomedView } from "../../model/chart-grid.js";
 import { knobsOf, voltsText } from "../../model/settings.js";
 import { pointWords } from "../../model/words.js";
@@ -14,6 +15,7 @@ import { ChartScheduler } from "./chart-scheduler.js";
 /** @typedef {import("../../engine/tessel.js").TesselMap} TesselMap */
 /** @typedef {import("../../model/chart-grid.js").View} View */
 /** @typedef {import("../../model/chart-grid.js").GridPoint} GridPoint */
+/** @typedef {import("../../model/chart-planes.js").ChartPlane} ChartPlane */
 /**
  * @typedef {{canvas: HTMLCanvasElement, overlay: HTMLCanvasElement, progress: HTMLProgressElement,
  *   status: HTMLElement, range: HTMLElement, hover: HTMLElement, zoomOut: HTMLButtonElement,
@@ -25,35 +27,39 @@ const seconds = (milliseconds) => `${(milliseconds / 1000).toFixed(1)} s`;
 
 export class ChartView {
   /**
-   * @param {ChartElements} elements @param {TesselMap} tessel @param {ArrayBuffer} wasm
-   * @param {string} workerSource @param {(a: number, b: number) => void} onPick gets a picked point's volts
+   * @param {ChartPlane} plane @param {ChartElements} elements @param {TesselMap} tessel @param {ArrayBuffer} wasm
+   * @param {string} workerSource @param {(across: number, up: number) => void} onPick gets a picked point's volts
    */
-  constructor(elements, tessel, wasm, workerSource, onPick) {
+  constructor(plane, elements, tessel, wasm, workerSource, onPick) {
+    this.plane = plane;
     this.elements = elements;
     this.tessel = tessel;
     this.onPick = onPick;
     this.steps = tessel.facts.steps.chart;
-    const { a, b } = knobsOf(tessel);
-    /** The a and b knobs' whole ranges. @type {Readonly<View>} */
-    this.wholePlane = Object.freeze({ aLow: a.low, aHigh: a.high, bLow: b.low, bHigh: b.high });
+    const knobs = knobsOf(tessel);
+    const [across, up] = [knobs[plane.across], knobs[plane.up]];
+    /** The knobs' whole ranges. @type {Readonly<View>} */
+    this.wholePlane = Object.freeze({ acrossLow: across.low, acrossHigh: across.high, upLow: up.low, upHigh: up.high });
+    /** The inputs held still, in volts. */
+    this.held = [0, 0];
     /** @type {View} */
     this.view = { ...this.wholePlane };
     /** @type {View[]} */
     this.zooms = [];
-    /** @type {{a: number, b: number} | null} */
+    /** @type {{across: number, up: number} | null} */
     this.marked = null;
     this.zoomNote = "";
     this.rate = 0;
     /** Each draws on the overlay after the mark. @type {import("./chart-overlay.js").Hook[]} */
     this.overlayHooks = [];
     this.painter = new ChartPainter(elements.canvas, tessel, this.steps);
-    this.scheduler = new ChartScheduler(tessel, this.painter, wasm, workerSource, {
+    this.scheduler = new ChartScheduler(tessel, plane.name, this.painter, wasm, workerSource, {
       progressed: () => this.showProgress(),
       failed: (message) => { elements.status.textContent = `The chart failed: ${message}`; },
     });
     this.gestures = new ChartGestures(elements.canvas, {
       pick: (point) => { const [pa, pb] = this.voltsOf(point); this.onPick(pa, pb); },
-      pickVolts: (volts) => this.onPick(volts.a, volts.b),
+      pickVolts: (volts) => this.onPick(volts.across, volts.up),
       marked: () => this.marked,
       zoomTo: (from, to) => this.zoomTo(from, to),
       zoomAround: (point) => this.zoomTo(...halvedAround(point)),
@@ -66,10 +72,9 @@ export class ChartView {
     elements.zoomWhole.addEventListener("click", () => this.zoomWhole());
   }
 
-  /** Starts the chart over the current view from x0, y0 (volts). @param {number} x0 @param {number} y0 */
-  compute(x0, y0) {
-    this.x0 = x0;
-    this.y0 = y0;
+  /** Starts the chart over the current view, the two other inputs held at these volts. @param {number[]} held */
+  compute(held) {
+    this.held = [...held];
     this.restart();
   }
 
@@ -84,7 +89,7 @@ export class ChartView {
 
   /** Shows the current view: from where it was left before, finished or not, else computed anew. */
   restart() {
-    this.scheduler.show(this.view, this.x0, this.y0, this.rate);
+    this.scheduler.show(this.view, this.held, this.rate);
     this.elements.zoomOut.disabled = this.zooms.length === 0;
     this.elements.zoomWhole.disabled = this.zooms.length === 0;
     this.drawOverlay();
@@ -107,10 +112,12 @@ export class ChartView {
     const v = this.view;
     /** @param {number} volts */
     const text = (volts) => voltsText(this.tessel, volts);
-    drawAxes(this.elements.across, this.elements.up, v);
-    this.elements.range.textContent = `a ${text(v.aLow)} to ${text(v.aHigh)} V across, ` +
-      `b ${text(v.bLow)} to ${text(v.bHigh)} V up, ${CHART_WIDTH}×${CHART_HEIGHT} points, ${this.steps} steps ` +
-      `each, from x0 ${text(this.x0)} V, y0 ${text(this.y0)} V` + (this.zoomNote ? `. ${this.zoomNote}` : "");
+    drawAxes(this.elements.across, this.elements.up, v, this.tessel);
+    const { across, up, held, heldWords } = this.plane;
+    this.elements.range.textContent = `${across} ${text(v.acrossLow)} to ${text(v.acrossHigh)} V across, ` +
+      `${up} ${text(v.upLow)} to ${text(v.upHigh)} V up, ${CHART_WIDTH}×${CHART_HEIGHT} points, ${this.steps} ` +
+      `steps each, ${heldWords} ${held[0]} ${text(this.held[0])} V, ${held[1]} ${text(this.held[1])} V` +
+      (this.zoomNote ? `. ${this.zoomNote}` : "");
   }
 
   /** The volts of a point as the fields show them. @param {GridPoint} point @returns {[number, number]} */
@@ -126,7 +133,8 @@ export class ChartView {
   describePoint({ i, j }) {
     const point = j * CHART_WIDTH + i;
     const { across, up } = this.scheduler;
-    const where = `a ${voltsText(this.tessel, across[i])} V, b ${voltsText(this.tessel, up[j])} V`;
+    const where = `${this.plane.across} ${voltsText(this.tessel, across[i])} V, ` +
+      `${this.plane.up} ${voltsText(this.tessel, up[j])} V`;
     /** @param {number} at */
     const words = (at) => pointWords(this.tessel, this.scheduler.orbitAt(at), this.rate);
     if (this.scheduler.orbitAt(point)) return `${where}: ${words(point)}`;
@@ -170,9 +178,9 @@ export class ChartView {
     this.restart();
   }
 
-  /** The current (a, b), marked with a circle. @param {number} a @param {number} b */
-  mark(a, b) {
-    this.marked = { a, b };
+  /** The current point, marked with a circle. @param {number} across @param {number} up */
+  mark(across, up) {
+    this.marked = { across, up };
     this.drawOverlay();
   }
 
