@@ -219,7 +219,7 @@ Text describeStop(int64_t stoppedAt, double sampleRate, bool moving, int64_t run
     if (!moving) return words;
     words << " until a reset";
     if (runsFrom < 0) return words;
-    words << ", even where a and b come back into the island, from ";
+    words << ", even where a and b come back to where the map sounds, from ";
     return words.significant(static_cast<double>(runsFrom) / sampleRate, 6) << " s";
 }
 

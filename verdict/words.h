@@ -64,7 +64,7 @@ Text summarizeChange(int64_t startSample, const analysis::OrbitClass& orbit, dou
 // sample 29405 (0.66678 s): x and y stay exactly 0", and where a or b moves
 // " until a reset", with, if the map would run again after a reset to where
 // a and b go (`runsFrom`, a sample, or -1), ", even where a and b come back
-// into the island, from 1.30032 s". Seconds to six significant digits.
+// to where the map sounds, from 1.30032 s". Seconds to six significant digits.
 Text describeStop(int64_t stoppedAt, double sampleRate, bool moving, int64_t runsFrom);
 
 }  // namespace verdict

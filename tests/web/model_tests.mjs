@@ -20,10 +20,12 @@ import { explainedParts } from "../../web/model/glossary.js";
 import { forgetPatch, keepPatch, keptPatches } from "../../web/model/patches.js";
 import { Recording, chunkBuffers } from "../../web/model/recording.js";
 import { safeDepth } from "../../web/model/safe-depth.js";
-import { defaultSettings, knobsOf, readField, stillInputs, voltsText } from "../../web/model/settings.js";
+import {
+  defaultSettings, knobsOf, plainDecimal, readField, stillInputs, voltsText,
+} from "../../web/model/settings.js";
 import { wavNameOf } from "../../web/model/take.js";
 import { SettingsStore } from "../../web/model/store.js";
-import { describeSettings, soundStoppedText, summarizeSettings } from "../../web/model/words.js";
+import { articleFor, describeSettings, movingText, soundStoppedText, summarizeSettings } from "../../web/model/words.js";
 
 const wasmPath = process.argv[2] ?? new URL("../../build/wasm/tessel-map.wasm", import.meta.url);
 const tessel = await loadTesselMap(readFileSync(wasmPath));
@@ -41,7 +43,7 @@ function check(name, actual, expected) {
 // Shortest volts that read back to the same float, as tessel-render's CSV prints them.
 for (const [volts, text] of [[1.4, "1.4"], [0.3, "0.3"], [-1, "-1"], [0, "0"], [1.3958333333, "1.3958333"],
   [tessel.pointVolts(-1, 4, 600, 287), "1.3958333"], [tessel.pointVolts(-1, 1, 400, 259), "0.2975"],
-  [1e-37, "1e-37"]]) {
+  [1e-37, "0.0000000000000000000000000000000000001"]]) {
   check(`voltsText(${volts})`, voltsText(tessel, volts), text);
   check(`voltsText(${volts}) reads back`, tessel.signalOf(Number(voltsText(tessel, volts))), tessel.signalOf(volts));
 }
@@ -246,6 +248,20 @@ check("describeSettings, continuous cycle", describeSettings(tessel, { outcome: 
       [one.outcome, one.period, one.steps, one.settle, one.lyapunov, one.rounding]);
   });
 }
+
+// Small words: the article a number takes read aloud, volts without an exponent, what moves in words.
+for (const [value, article] of [[8, "an"], [11, "an"], [18, "an"], [80, "an"], [800, "an"], [8000, "an"],
+  [11025, "an"], [18000, "an"], [1, "a"], [100, "a"], [1000, "a"], [0.5, "a"], [110, "a"], [180, "a"]]) {
+  check(`the article before ${value}`, articleFor(value), article);
+}
+for (const [volts, text] of [[1e-9, "0.000000001"], [-2.5e-7, "-0.00000025"], [1.4, "1.4"], [0, "0"]]) {
+  check(`plainDecimal(${volts})`, [plainDecimal(volts), Number(plainDecimal(volts))], [text, volts]);
+}
+check("what moves, in words", movingText(tessel, { ...settings, lfos: { ...settings.lfos,
+  a: { shape: "sine", hz: 0.5, depth: 0.02 } }, resetHz: 4 }),
+  "a: sine LFO at 0.5 Hz, ±0.02 V around 1.2 V; Reset clock 4 Hz");
+check("gated by an 8 Hz clock", summarizeSettings(tessel, { outcome: "cycle", period: 4, settle: 0 },
+  { ...settings, mode: "gated", gate: 8 }).startsWith("Gated by an 8 Hz clock: "), true);
 
 // Where a cycle's energy is, in the words the page shows under the take and tessel-render's report says.
 for (const [a, b, words] of [

@@ -71,7 +71,19 @@ function listDefault(/** @type {TesselMap} */ tessel, /** @type {string} */ name
  * @param {TesselMap} tessel @param {number} volts
  */
 export function voltsText(tessel, volts) {
-  return String(tessel.voltsOf(tessel.signalOf(volts)));
+  return plainDecimal(tessel.voltsOf(tessel.signalOf(volts)));
+}
+
+/**
+ * A number as a musician types it, with no exponent: 1e-9 as "0.000000001", the same value.
+ * @param {number} value
+ */
+export function plainDecimal(value) {
+  const text = String(value);
+  const exponent = /^-?(\d)(?:\.(\d+))?e([+-]\d+)$/.exec(text);
+  if (!exponent) return text;
+  const decimals = Math.max(0, (exponent[2] ?? "").length - Number(exponent[3]));
+  return value.toFixed(Math.min(100, decimals));
 }
 
 const DECIMAL = /^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/;

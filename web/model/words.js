@@ -1,12 +1,27 @@
 // What the page says of a patch and of what it does: the patch in a line, a
 // verdict in Continuous or Gated mode, a point of the chart, a stopped sound.
 // A verdict's own words come from the module's WebAssembly build. No DOM.
-import { LFO_INPUTS, signalText } from "./lfo.js";
-import { voltsText } from "./settings.js";
+import { LFO_INPUTS } from "./lfo.js";
+import { plainDecimal, voltsText } from "./settings.js";
 
 /** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
 /** @typedef {import("../engine/tessel.js").OrbitFields} OrbitFields */
 /** @typedef {import("./settings.js").Settings} Settings */
+
+/**
+ * "a" or "an" before a number as it is read aloud: an 8, an 11, an 18, an 80, an 800, an 8000, an 11,000.
+ * @param {number} value
+ */
+export function articleFor(value) {
+  const whole = String(Math.trunc(Math.abs(value)));
+  const leading = whole.slice(0, ((whole.length - 1) % 3) + 1);
+  return leading.startsWith("8") || leading === "11" || leading === "18" ? "an" : "a";
+}
+
+/** "an 8 Hz clock". @param {number} hz */
+function clockWords(hz) {
+  return `${articleFor(hz)} ${hz} Hz clock`;
+}
 
 /**
  * What the settings do, in Continuous or Gated mode; in Gated mode a cycle of period p is a tone of the
@@ -15,7 +30,7 @@ import { voltsText } from "./settings.js";
  */
 export function describeSettings(tessel, orbit, settings) {
   if (settings.mode === "continuous") return `Continuous: ${tessel.describeOrbit(orbit, { rate: settings.rate })}`;
-  return `Gated by a ${settings.gate} Hz clock, one step per tick: ` +
+  return `Gated by ${clockWords(settings.gate)}, one step per tick: ` +
     tessel.describeOrbit(orbit, { clock: settings.gate });
 }
 
@@ -25,7 +40,7 @@ export function describeSettings(tessel, orbit, settings) {
  */
 export function summarizeSettings(tessel, orbit, settings) {
   if (settings.mode === "continuous") return `Continuous: ${tessel.summarizeOrbit(orbit, { rate: settings.rate })}`;
-  return `Gated by a ${settings.gate} Hz clock: ${tessel.summarizeOrbit(orbit, { clock: settings.gate })}`;
+  return `Gated by ${clockWords(settings.gate)}: ${tessel.summarizeOrbit(orbit, { clock: settings.gate })}`;
 }
 
 /**
@@ -57,14 +72,16 @@ export function soundStoppedText(stop, rate) {
 }
 
 /**
- * "a sine:1.2:0.2:0.5, Reset clock 1 Hz": what moves; empty when nothing does.
+ * "a: sine LFO at 0.5 Hz, ±0.02 V around 1.4 V; Reset clock 1 Hz": what moves, in words; empty when nothing does.
  * @param {TesselMap} tessel @param {Settings} settings
  */
 export function movingText(tessel, settings) {
-  const parts = LFO_INPUTS.filter((name) => settings.lfos[name])
-    .map((name) => `${name} ${signalText(tessel, settings, name)}`);
+  const parts = LFO_INPUTS.filter((name) => settings.lfos[name]).map((name) => {
+    const { shape, hz, depth } = settings.lfos[name];
+    return `${name}: ${shape} LFO at ${hz} Hz, ±${plainDecimal(depth)} V around ${voltsText(tessel, settings[name])} V`;
+  });
   if (settings.resetHz > 0) parts.push(`Reset clock ${settings.resetHz} Hz`);
-  return parts.join(", ");
+  return parts.join("; ");
 }
 
 /**
@@ -78,5 +95,5 @@ export function patchText(tessel, settings) {
   const normalize = `Normalize ${settings.normalize ? "On" : "Off"}`;
   const moving = movingText(tessel, settings);
   return `${volts("a")}, ${volts("b")}, ${volts("x0")}, ${volts("y0")}, ${mode}, ${normalize}` +
-    (moving ? `; moving: ${moving}` : "");
+    (moving ? `; ${moving}` : "");
 }

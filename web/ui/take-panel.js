@@ -111,10 +111,13 @@ export class TakePanel {
     const where = abMove ? " (at the LFOs' centres)" : "";
     writeExplained(element("verdict"), summarizeSettings(this.tessel, orbit, s) + where, this.tessel);
     writeExplained(element("verdict-exact"), describeSettings(this.tessel, orbit, s) + where, this.tessel);
-    write(element("verdict-steps"), `Judged over ${steps} steps from a reset to x0, y0, as many ` +
+    // A gated take plays one step a tick: the map's steps judged are many more than the ticks heard.
+    const ticks = s.mode === "gated" ? Math.ceil(steps * s.gate / s.rate - 1e-9) : 0;
+    const heard = s.mode === "gated" ? ` The take drawn plays ${ticks} of them, one a tick of the clock.` : "";
+    write(element("verdict-steps"), `Judged over ${steps} map steps from a reset to x0, y0, as many ` +
       `as the take drawn has samples, as tessel-render judges a take of that length (the manual's picture is ` +
-      `its ${TAKE_SECONDS} s take). The chart judges ${this.tessel.facts.steps.chart} steps a point, so its ` +
-      `figures can differ in the last digits.`);
+      `its ${TAKE_SECONDS} s take).${heard} The chart judges ${this.tessel.facts.steps.chart} steps a point, so ` +
+      `its figures can differ in the last digits.`);
   }
 
   /**

@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         TakeCase{"StoppedWhereABackInTheIsland",
                  {"--a", "steps:1,2.5,1@1.5", "--b", "0.3"},
                  "the map stopped itself at sample 29405 (0.66678 s): x and y stay exactly 0 until a reset, even "
-                 "where a and b come back into the island, from 1.30032 s"}),
+                 "where a and b come back to where the map sounds, from 1.30032 s"}),
     [](const ::testing::TestParamInfo<TakeCase>& info) { return info.param.name; });
 
 // --- the CSV --------------------------------------------------------------------

@@ -96,6 +96,10 @@ export class ChartView {
     this.showRange();
     this.showProgress();
     this.painter.put();
+    // The line under the chart tells of the point now under the pointer, or of none.
+    const under = this.gestures.hovered;
+    if (under) this.hover(under);
+    else this.elements.hover.textContent = "";
   }
 
   showProgress() {
