@@ -273,6 +273,19 @@ for (const [a, b, words] of [
     words);
 }
 
+// A batch longer than one call of the .wasm takes, judged as one at a time, across the calls' joins.
+{
+  const count = 2 * tessel.facts.chartSide.most + 3;
+  const a = Float64Array.from({ length: count }, (_, i) => tessel.pointVolts(-1, 4, count, i));
+  const many = tessel.judgePoints({ a, b: 0.3, x0: 0, y0: 0, steps: 256, rate: 44100 });
+  const sampled = [0, 1234, count - 1].map((i) => [many.outcome[i], many.period[i], many.steps[i]]);
+  const one = [0, 1234, count - 1].map((i) => {
+    const orbit = tessel.analysePoint({ a: a[i], b: 0.3, steps: 256, rate: 44100 });
+    return [tessel.facts.outcomes.indexOf(orbit.outcome), orbit.period, orbit.steps];
+  });
+  check("a large batch of points", sampled, one);
+}
+
 // The legend's tones follow the sample rate, in tessel-render's words; a rounding cycle's swatch is hatched.
 for (const [rate, words] of [[44100, "period 5-8: 8820 Hz to 5512 Hz"], [22050, "period 2: 11025 Hz"]]) {
   const entries = legendEntries(tessel, tessel.facts.steps.chart, rate);

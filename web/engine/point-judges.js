@@ -94,7 +94,9 @@ export class PointJudges {
     const most = this.#map.facts.chartSide.most;
     for (let from = 0; from < count; from += most) {
       const n = Math.min(most, count - from);
-      const inputs = new Float32Array(exports.memory.buffer, exports.tessel_judge_batch(judge, n), 4 * n);
+      // The room is made first: making it may grow the memory, which detaches an earlier view of it.
+      const room = exports.tessel_judge_batch(judge, n);
+      const inputs = new Float32Array(exports.memory.buffer, room, 4 * n);
       for (let i = 0; i < n; ++i) {
         const k = from + i;
         inputs.set([this.#signal("a", at(a, k)), this.#signal("b", at(b, k)), this.#signal("x0", at(x0, k)),
