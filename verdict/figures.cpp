@@ -111,6 +111,16 @@ Colour Density::colourOf(uint32_t count, double logMost)
     return inferno(kDensityFloor + (1.0 - kDensityFloor) * std::log(double(count)) / logMost);
 }
 
+int64_t traceSamples(double gateHz, double sampleRate, int64_t samples)
+{
+    constexpr double kTraceSeconds = 0.005;
+    constexpr double kTracePeriods = 16.0;
+    double seconds = kTraceSeconds;
+    if (gateHz > 0.0) seconds = std::max(seconds, kTracePeriods / gateHz);
+    const auto wanted = static_cast<int64_t>(std::ceil(seconds * sampleRate));
+    return std::clamp<int64_t>(wanted, 1, std::max<int64_t>(samples, 1));
+}
+
 ColumnSpan columnSpan(int64_t samples, int columns, int column)
 {
     const auto count = static_cast<size_t>(samples);

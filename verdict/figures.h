@@ -79,6 +79,11 @@ private:
     static Colour colourOf(uint32_t count, double logMost);
 };
 
+// The samples a take's traces show of its `samples`: 5 ms, and in Gated mode
+// at least 16 periods of a clock of `gateHz` (0 in Continuous mode), so that
+// its steps are seen; at least 1.
+int64_t traceSamples(double gateHz, double sampleRate, int64_t samples);
+
 // The samples a column of a trace `columns` wide spans over `samples`: those
 // under it and the last of the column before, so that jumps between columns
 // show.

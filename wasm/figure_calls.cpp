@@ -105,6 +105,11 @@ const uint32_t* tessel_attractor(int32_t width, int32_t height)
 
 const double* tessel_attractor_view() { return viewAndVisited; }
 
+double tessel_trace_samples(double gateHz, int32_t sampleRate, double samples)
+{
+    return static_cast<double>(verdict::traceSamples(gateHz, sampleRate, static_cast<int64_t>(samples)));
+}
+
 const int32_t* tessel_trace(int32_t output, int32_t count, int32_t columns, int32_t height, double low, double high)
 {
     static std::vector<int32_t> rows;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "analysis/partials.h"
@@ -14,7 +15,7 @@ std::vector<float> twoLines(int n, double fundamental, int harmonic, double leve
 {
     std::vector<float> period(n);
     for (int i = 0; i < n; ++i) {
-        const double phase = 2.0 * M_PI * i / n;
+        const double phase = 2.0 * std::numbers::pi * i / n;
         period[i] = static_cast<float>(0.01 + fundamental * std::cos(phase + 0.3) + level * std::cos(harmonic * phase));
     }
     return period;

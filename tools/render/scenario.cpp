@@ -10,6 +10,7 @@
 #include "generator/map_pins.h"
 #include "host/session/session.h"
 #include "host/session/source.h"
+#include "verdict/figures.h"
 
 namespace render {
 
@@ -67,10 +68,7 @@ bool patched(const Scenario& scenario)
 int64_t stripSamplesFor(const Scenario& scenario)
 {
     if (patched(scenario)) return scenario.samples;
-    double seconds = 0.005;
-    if (scenario.gated) seconds = std::max(seconds, 16.0 / scenario.gateHz);
-    const auto wanted = static_cast<int64_t>(std::ceil(seconds * scenario.sampleRate));
-    return std::clamp<int64_t>(wanted, 1, scenario.samples);
+    return verdict::traceSamples(scenario.gated ? scenario.gateHz : 0.0, scenario.sampleRate, scenario.samples);
 }
 
 int64_t lastReset(const Scenario& scenario)

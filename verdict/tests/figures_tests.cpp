@@ -84,6 +84,18 @@ TEST(TakePicture, StairsSpanTheColumnBeforeAndStayInTheStrip)
     EXPECT_EQ(verdict::zeroRow(0.0, 1.0, 100), -1);
 }
 
+TEST(TakePicture, TracesShowFiveMillisecondsOrSixteenTicks)
+{
+    struct Row {
+        double gateHz, rate;
+        int64_t samples, traced;
+    };
+    for (const Row& row : {Row{0.0, 44100, 88200, 221}, Row{0.0, 48000, 96000, 240}, Row{500.0, 44100, 88200, 1412},
+                           Row{1000.0, 44100, 88200, 706}, Row{8.0, 44100, 176400, 88200}, Row{1.0, 44100, 1000, 1000},
+                           Row{0.0, 44100, 0, 1}})
+        EXPECT_EQ(verdict::traceSamples(row.gateHz, row.rate, row.samples), row.traced) << row.gateHz << " " << row.rate;
+}
+
 TEST(Legend, NamesEveryPeriodOnceWithItsTonesAtTheRate)
 {
     for (const int32_t rate : {44100, 48000}) {

@@ -315,6 +315,12 @@ export interface WasmExports {
    */
   tessel_attractor_view(): number;
   /**
+   * The samples a take's traces show of its `samples`: 5 ms, and at a Gate clock of `gateHz` (0: Continuous) at
+   * least 16 of its periods.
+   * C: double tessel_trace_samples(double gateHz, int32_t sampleRate, double samples)
+   */
+  tessel_trace_samples(gateHz: number, sampleRate: number, samples: number): number;
+  /**
    * The staircase of x (0) or y (1) over the take's first `count` samples, `columns` wide and `height` tall,
    * showing [low, high]: each column's top row and rows covered (0: none), then the row of 0 V or -1.
    * C: const int32_t* tessel_trace(int32_t output, int32_t count, int32_t columns, int32_t height, double low, double high)

@@ -20,6 +20,14 @@ export class Figures {
   }
 
   /**
+   * The samples a take's traces show of its `samples`, at a Gate clock of `gateHz` (0: Continuous).
+   * @param {number} gateHz @param {number} rate @param {number} samples @returns {number}
+   */
+  traceSamples(gateHz, rate, samples) {
+    return this.#exports.tessel_trace_samples(gateHz, rate, samples);
+  }
+
+  /**
    * Ticks at round values over [low, high], about `wanted` of them, each with its label.
    * @param {number} low @param {number} high @param {number} wanted @returns {{value: number, text: string}[]}
    */

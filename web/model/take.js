@@ -52,15 +52,14 @@ const BYTES_PER_SAMPLE = 4;
 const WAV_HEADER_BYTES = 12 + (8 + 18) + (8 + 4) + 8;
 
 /**
- * Samples shown as traces: 5 ms, in Gated mode at least 16 clock periods; a take lengthened for a slow clock
- * is traced whole, since its phrase is what it was lengthened for.
- * @param {{mode: string, gate: number, rate: number}} settings @param {number} samples
+ * Samples shown as traces, as tessel-render's picture shows them (5 ms, in Gated mode at least 16 clock
+ * periods); a take lengthened for a slow clock is traced whole, since its phrase is what it was lengthened for.
+ * @param {import("../engine/tessel.js").TesselMap} tessel @param {{mode: string, gate: number, rate: number}} settings
+ * @param {number} samples
  */
-export function traceLength(settings, samples) {
+export function traceLength(tessel, settings, samples) {
   if (takeSeconds(settings) > TAKE_SECONDS) return samples;
-  let seconds = 0.005;
-  if (settings.mode === "gated") seconds = Math.max(seconds, 16 / settings.gate);
-  return Math.min(samples, Math.max(1, Math.ceil(seconds * settings.rate)));
+  return tessel.figures.traceSamples(gateHzOf(settings), settings.rate, samples);
 }
 
 // A WAV file of 32-bit float samples, little-endian: the RIFF header, "fmt "

@@ -80,7 +80,7 @@ export class TakePanel {
   drawPictures(take, s) {
     this.drawnWidth = element("attractor").clientWidth;
     const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
-    this.traced = traceLength(s, take.x.length);
+    this.traced = traceLength(this.tessel, s, take.x.length);
     drawTraces(element("traces"), this.traced, s.rate, view, this.tessel);
     this.spectrum = spectrumOf(take.x, s.rate);
     drawSpectrum(element("spectrum"), this.spectrum, s.rate, this.tessel);
