@@ -73,12 +73,12 @@ function resetClockRow() {
 }
 
 /**
- * Fills the page's two places for rows: the inputs' knobs in the module's pin order, and the clocks.
+ * Fills the page's two places for rows: the inputs' knobs, and the clocks.
  * @param {TesselMap} tessel
  */
 export function makeControlRows(tessel) {
-  const inputs = tessel.facts.pins.filter((pin) => pin.type === "audio" && pin.direction === "input" &&
-    INPUT_KNOBS.includes(/** @type {any} */ (pin.name)));
+  // a and b first, as a musician turns them most; each as the module declares it.
+  const inputs = INPUT_KNOBS.map((name) => tessel.pin(name));
   element("input-rows").replaceChildren(...inputs.flatMap((pin) => [knobRow(pin.name, pin.name, "V"),
     lfoRow(tessel, pin.name)]));
   element("clock-rows").replaceChildren(knobRow("gate", "Gate clock", "Hz"), resetClockRow());
