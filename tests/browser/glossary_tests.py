@@ -6,7 +6,8 @@ from page_common import READY, check_no_problems
 # (the link, the glossary entries its verdict, short and exact, names)
 VERDICT_CASES = [
     ("a=1.4", {"noise", "chaos", "lyapunov"}),
-    ("a=1&b=0.3", {"period"}),
+    ("a=1.25&b=0.3", {"period"}),
+    ("a=1&b=0.3", {"period", "nyquist"}),
     ("a=0.7&b=0.3", {"period", "nyquist"}),
     ("a=0.2&b=0.3", {"constant", "period"}),
     ("a=4", {"stops", "reset"}),

@@ -20,10 +20,11 @@ function swatch(size, colourAt) {
   return canvas;
 }
 
-/** @param {string} words @param {string} [className] */
-function text(words, className) {
+/** The words in a span of their own, glossary words explained.
+ * @param {string} words @param {import("../../engine/tessel.js").TesselMap} tessel @param {string} [className] */
+function explained(words, tessel, className) {
   const span = document.createElement("span");
-  span.textContent = words;
+  writeExplained(span, words, tessel);
   if (className) span.className = className;
   return span;
 }
@@ -36,11 +37,9 @@ function text(words, className) {
 export function drawLegend(list, tessel, steps, rate) {
   list.replaceChildren(...legendEntries(tessel, steps, rate).map((entry) => {
     const item = document.createElement("li");
-    if (entry.heading) item.append(text(entry.heading, "legend-heading"));
-    if (entry.before) item.append(text(entry.before, "legend-before"));
-    const words = document.createElement("span");
-    writeExplained(words, entry.words, tessel);
-    item.append(swatch(entry.size, entry.colourAt), words);
+    if (entry.heading) item.append(explained(entry.heading, tessel, "legend-heading"));
+    if (entry.before) item.append(explained(entry.before, tessel, "legend-before"));
+    item.append(swatch(entry.size, entry.colourAt), explained(entry.words, tessel));
     return item;
   }));
 }
