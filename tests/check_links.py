@@ -27,13 +27,17 @@ SLUGS = [
 ]
 
 
+def blank(code):
+    return re.sub(r"[^\n]", " ", code.group())
+
+
 def prose(text):
-    """The text a reader sees as prose: no fenced blocks, no code spans."""
-    return CODE_SPAN.sub("", FENCE.sub("", text))
+    """The text with fenced blocks and code spans blanked out, each line where it was."""
+    return CODE_SPAN.sub(blank, FENCE.sub(blank, text))
 
 
 def slug(heading):
-    text = re.sub(r"\[([^\]]*)\]\([^)]*\)", r"\1", heading).replace("`", "").strip().lower()
+    text = re.sub(r"\[([^\]]*)\]\([^)]*\)", r"\1", heading).strip().lower()
     return re.sub(r"[^\w\- ]", "", text).replace(" ", "-")
 
 
@@ -47,36 +51,43 @@ def anchors(path):
         yield base if count == 0 else f"{base}-{count}"
 
 
-def broken_links(page, root):
-    """Each link of the page that reaches nothing, as 'page:line: link: why'."""
-    text = page.read_text(encoding="utf-8")
-    hidden = prose(text)
+def links(page):
+    """Each link of the page outside code, with its line."""
+    hidden = prose(page.read_text(encoding="utf-8"))
     for match in LINK.finditer(hidden):
-        target = match.group(1)
-        if EXTERNAL.match(target):
-            continue
-        where = f"{page.relative_to(root)}:{hidden.count(chr(10), 0, match.start()) + 1}: {target}"
-        path, _, anchor = target.partition("#")
-        file = (page.parent / unquote(path)).resolve() if path else page
-        if not file.exists():
-            yield f"{where}: no such file"
-        elif root.resolve() not in file.parents and file != root.resolve():
-            yield f"{where}: outside the repository"
-        elif anchor and file.suffix == ".md" and anchor not in set(anchors(file)):
-            yield f"{where}: no heading with the anchor #{anchor}"
+        yield hidden.count("\n", 0, match.start()) + 1, match.group(1)
+
+
+def fault(page, target, root):
+    """Why a relative link reaches nothing, or None where it reaches its file and heading."""
+    path, _, anchor = target.partition("#")
+    file = (page.parent / unquote(path)).resolve() if path else page
+    if root not in file.parents and file != root:
+        return "outside the repository"
+    if not file.exists():
+        return "no such file"
+    if anchor and file.suffix == ".md" and anchor not in set(anchors(file)):
+        return f"no heading with the anchor #{anchor}"
+    return None
 
 
 def main():
     wrong = [f"slug of {heading!r} is {slug(heading)!r}, not {want!r}" for heading, want in SLUGS
              if slug(heading) != want]
-    root = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent)
+    root = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).parent.parent).resolve()
     pages = [root / "README.md", *sorted((root / "docs").glob("*.md"))]
-    links = sum(len(LINK.findall(prose(page.read_text(encoding="utf-8")))) for page in pages)
+    checked = 0
     for page in pages:
-        wrong += broken_links(page, root)
+        for line, target in links(page):
+            if EXTERNAL.match(target):
+                continue
+            checked += 1
+            why = fault(page, target, root)
+            if why:
+                wrong.append(f"{page.relative_to(root)}:{line}: {target}: {why}")
     for line in wrong:
         print(line)
-    print(f"links: {links} in {len(pages)} pages, {len(wrong)} broken")
+    print(f"links: {checked} relative links in {len(pages)} pages, {len(wrong)} broken")
     return 1 if wrong else 0
 
 

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Takes the README's screenshots of the explorer in headless Chromium: the
+"""Takes the screenshots of docs/explorer.md in headless Chromium: the
 page as it opens, the chart zoomed in on the chaotic band around the usual
 a 1.4 V, b 0.3 V, the page on a phone in the dark theme with an LFO on a,
 the chart of starting points, a recording made with a knob moved, and a
