@@ -12,6 +12,8 @@ namespace fastpath_testing {
 
 using testing_support::floatFromBits;
 
+// Random signals made of runs, so that both long quiet stretches and edges
+// at every position occur.
 class SignalMaker {
 public:
     explicit SignalMaker(uint32_t seed) : random(seed) {}
@@ -98,7 +100,5 @@ public:
 
     std::mt19937 random;
 };
-
-// The built module and the reference, fed the same blocks.
 
 }  // namespace fastpath_testing

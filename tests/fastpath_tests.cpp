@@ -24,6 +24,7 @@ namespace {
 constexpr int32_t kBufferLength = 160;
 constexpr int32_t kMaxCount = 70;
 
+// The built module and the reference, fed the same blocks.
 class ModuleAndRule {
 public:
     host::HostedModule host;

@@ -68,7 +68,4 @@ struct ReferenceMap {
     }
 };
 
-// Random signals made of runs, so that both long quiet stretches and edges
-// at every position occur.
-
 }  // namespace fastpath_testing

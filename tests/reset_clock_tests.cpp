@@ -56,6 +56,4 @@ INSTANTIATE_TEST_SUITE_P(
                     Clock{"22050.5", {}, 44100, "22050.5 is out of range"},
                     Clock{"inf", {}, 44100, "'inf' is not a finite number"}));
 
-// Whether a signal moves over a take of some length, or over a take without
-
 }  // namespace

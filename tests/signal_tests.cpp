@@ -209,6 +209,8 @@ TEST(Signals, SineFollowsSineToTheFloat)
     }
 }
 
+// Whether a signal moves over a take of some length, or over a take without
+// end (0 samples), where only a constant is still.
 TEST(SignalSource, MovesWithinItsTake)
 {
     const struct {
