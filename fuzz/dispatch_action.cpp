@@ -80,8 +80,9 @@ void dispatchOther(Slot& slot, FuzzedDataProvider& input, const Call& call)
 {
     HostedModule& host = *slot.host;
     // Opcode 12 hands its pointer to a hook that ignores it; any word will do.
-    void* pointer = call.opcode == Opcode12 ? reinterpret_cast<void*>(static_cast<intptr_t>(input.ConsumeIntegral<int32_t>()))
-                                            : nullptr;
+    void* pointer = call.opcode == Opcode12
+                        ? reinterpret_cast<void*>(static_cast<intptr_t>(input.ConsumeIntegral<int32_t>()))
+                        : nullptr;
     const size_t before = host.calls.size();
     REQUIRE(host.dispatch(static_cast<int32_t>(call.opcode), call.index, call.value, pointer, call.floatValue) == 0);
     REQUIRE(host.calls.size() == before);

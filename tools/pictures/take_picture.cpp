@@ -175,7 +175,8 @@ void Picture::drawStrips(Canvas& canvas) const
         drawVerticalAxis(canvas, values, strip.height >= kStripHeight ? 4 : 3, kLeft);
         drawSideName(canvas, strip.top + strip.height / 2, strip.name, strip.colour);
     }
-    drawHorizontalAxis(canvas, Axis{0.0, time.length, kLeft, kPlotWidth, false}, strips.back().top + strips.back().height,
+    const Strip& bottom = strips.back();
+    drawHorizontalAxis(canvas, Axis{0.0, time.length, kLeft, kPlotWidth, false}, bottom.top + bottom.height,
                        time.inSeconds ? "time (s)" : "time (ms)", kLeft, kRight);
 }
 
