@@ -155,7 +155,7 @@ double OrbitAnalysis::finalSway(int32_t period) const
 
 // Both with one look back: the states after the steady settle are within the
 // wider gap too.
-OrbitAnalysis::Settles OrbitAnalysis::settlesOf(int32_t period) const
+OrbitAnalysis::Settles OrbitAnalysis::steadyAndNear(int32_t period) const
 {
     const double sway = finalSway(period);
     const float* x = historyX.data();
@@ -170,7 +170,7 @@ OrbitAnalysis::Repetition OrbitAnalysis::nearRepetition() const
 {
     if (stoppedAt >= 0) return {};
     const int32_t period = finalPeriod(kRepeatGap);
-    return period > 0 ? Repetition{period, settlesOf(period)} : Repetition{};
+    return period > 0 ? Repetition{period, steadyAndNear(period)} : Repetition{};
 }
 
 void OrbitAnalysis::startMapRun(const Repetition& near, MapRun& run) const

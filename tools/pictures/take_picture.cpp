@@ -146,7 +146,7 @@ struct Picture::Strip {
 };
 
 // x and y, then each input traced, from the top down.
-std::vector<Picture::Strip> Picture::strips() const
+std::vector<Picture::Strip> Picture::stripLayout() const
 {
     std::vector<Strip> strips{{stripX, kStripXTop, kStripHeight, view.xLow, view.xHigh, "x", kXTrace},
                               {stripY, kStripYTop, kStripHeight, view.yLow, view.yHigh, "y", kYTrace}};
@@ -161,10 +161,10 @@ std::vector<Picture::Strip> Picture::strips() const
     return strips;
 }
 
-void Picture::drawStrips(Canvas& canvas) const
+void Picture::drawStripPanels(Canvas& canvas) const
 {
     const StripTime time = drawStripHeading(canvas);
-    const std::vector<Strip> strips = this->strips();
+    const std::vector<Strip> strips = stripLayout();
     for (const Strip& strip : strips) {
         canvas.fill(kLeft, strip.top, kPlotWidth, strip.height, kPlotBackground);
         const Axis values{strip.low * voltsPerUnit, strip.high * voltsPerUnit, strip.top, strip.height, true};
@@ -185,7 +185,7 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     Canvas canvas(kPictureWidth, height(), kPage);
     drawCaption(canvas, caption.title, caption.settings, caption.outcome);
     drawAttractor(canvas);
-    drawStrips(canvas);
+    drawStripPanels(canvas);
     canvas.writePng(file);
 }
 

@@ -77,8 +77,8 @@ private:
     };
     void drawAttractor(Canvas& canvas) const;
     StripTime drawStripHeading(Canvas& canvas) const;
-    std::vector<Strip> strips() const;
-    void drawStrips(Canvas& canvas) const;
+    std::vector<Strip> stripLayout() const;
+    void drawStripPanels(Canvas& canvas) const;
 
     verdict::View view;  // the bounds with a margin, never of zero extent
     int32_t sampleRate;
