@@ -107,7 +107,7 @@ private:
         int64_t steady;  // a cycle of the period sounds from here
         int64_t near;    // the map is run from here
     };
-    Settles settlesOf(int32_t period) const;
+    Settles steadyAndNear(int32_t period) const;
     // Where the floats settled near a repetition of their final window;
     // period 0: they did not, or the map stopped.
     struct Repetition {

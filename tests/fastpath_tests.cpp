@@ -6,173 +6,23 @@
 // continuous iteration, its outputs and the state it carries from call to
 // call must be those of the loop below, bit for bit.
 #include <algorithm>
-#include <bit>
 #include <cstdint>
-#include <limits>
-#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "edge_signals.h"
+#include "reference_map.h"
 #include "test_support.h"
 
 using namespace testing_support;
+using namespace fastpath_testing;
 using namespace tessel;
 
 namespace {
 
 constexpr int32_t kBufferLength = 160;
 constexpr int32_t kMaxCount = 70;
-
-// The generator, one sample after the other, as the rules state it.
-struct ReferenceMap {
-    float heldX = 0.0f, heldY = 0.0f;
-    float stateX = 0.0f, stateY = 0.0f;
-    float prevGate = 0.0f, prevReset = 0.0f;
-    bool loadInitial = true;
-    bool running = true;
-
-    struct Buffers {
-        const float* gate;
-        const float* reset;
-        const float* x0;
-        const float* y0;
-        const float* a;
-        const float* b;
-        float* x;
-        float* y;
-    };
-
-    void process(const Buffers& in, int16_t mode, int16_t normalize, int32_t offset, int32_t count)
-    {
-        if (count <= 0) return;
-        if (loadInitial) {
-            stateX = heldX = in.x0[offset];
-            stateY = heldY = in.y0[offset];
-            loadInitial = false;
-        }
-        for (int32_t n = offset; n < offset + count; ++n) {
-            const float g = in.gate[n];
-            const float r = in.reset[n];
-            const bool gateRose = g > 0.0f && !(prevGate > 0.0f);
-            const bool iterate = running && (mode == 0 || (mode == 1 && gateRose));
-            if (iterate) {
-                const double x = stateX, y = stateY;
-                float nextX = static_cast<float>((y + double{0.1f}) -
-                                                 ((x * x) * double{in.a[n]}) * double{100.0f});
-                float nextY = static_cast<float>((x * double{in.b[n]}) * double{10.0f});
-                if (!(nextX > -0.2f && nextX < 0.2f && nextY > -0.2f && nextY < 0.2f)) {
-                    nextX = nextY = 0.0f;
-                    running = false;
-                }
-                stateX = heldX = nextX;
-                stateY = heldY = nextY;
-                if (normalize == 1) {
-                    heldX = nextX * 3.33f;
-                    heldY = nextY * 3.33f;
-                }
-            }
-            if (r > 0.0f && !(prevReset > 0.0f)) {
-                stateX = heldX = in.x0[n];
-                stateY = heldY = in.y0[n];
-                running = true;
-            }
-            prevGate = g;
-            prevReset = r;
-            in.x[n] = heldX;
-            in.y[n] = heldY;
-        }
-    }
-};
-
-// Random signals made of runs, so that both long quiet stretches and edges
-// at every position occur.
-class SignalMaker {
-public:
-    explicit SignalMaker(uint32_t seed) : random(seed) {}
-
-    int below(int bound) { return std::uniform_int_distribution<int>(0, bound - 1)(random); }
-    bool chance(int percent) { return below(100) < percent; }
-    float uniform(float low, float high)
-    {
-        return std::uniform_real_distribution<float>(low, high)(random);
-    }
-
-    // A Gate or Reset sample of some kind: the edge rule's corner cases.
-    float edgeSample()
-    {
-        switch (below(10)) {
-        case 0: return 0.0f;
-        case 1: return -0.0f;
-        case 2: return nan();
-        case 3: return floatFromBits(1 + below(0x7FFFFF));                // positive subnormal
-        case 4: return -floatFromBits(1 + below(0x7FFFFF));               // negative subnormal
-        case 5: return std::numeric_limits<float>::infinity();
-        case 6: return -uniform(0.0f, 1.0f);
-        case 7: return uniform(0.01f, 1.0f);
-        case 8: return -std::numeric_limits<float>::infinity();
-        default: return 1.0f;
-        }
-    }
-
-    float nan()
-    {
-        return floatFromBits((chance(50) ? 0xFF800000u : 0x7F800000u) | (1 + below(0x7FFFFF)));
-    }
-
-    void fillEdgeSignal(std::vector<float>& signal)
-    {
-        const int style = below(4);
-        size_t n = 0;
-        while (n < signal.size()) {
-            const size_t run = style == 0 ? 1 : 1 + below(style == 3 ? 60 : 12);
-            const float value =
-                style == 3 && chance(80) ? (chance(50) ? 0.0f : 1.0f) : edgeSample();
-            for (size_t k = 0; k < run && n < signal.size(); ++k) signal[n++] = value;
-        }
-    }
-
-    // Initial values: mostly inside the map's range, sometimes anything.
-    float initialValue()
-    {
-        switch (below(12)) {
-        case 0: return nan();
-        case 1: return uniform(-1.0f, 1.0f);  // beyond the bounds: the next step trips
-        case 2: return -0.0f;
-        case 3: return floatFromBits(below(0x800000));
-        default: return uniform(-0.15f, 0.15f);
-        }
-    }
-
-    // a and b: usual, wandering, or tripping the guard.
-    void fillConstant(std::vector<float>& signal, float usual, float wide)
-    {
-        const int style = below(6);
-        for (float& v : signal) {
-            switch (style) {
-            case 0: v = uniform(-wide, wide); break;         // trips the guard often
-            case 1: v = chance(3) ? nan() : usual; break;
-            case 2: v = usual * uniform(0.9f, 1.1f); break;
-            default: v = usual; break;
-            }
-        }
-    }
-
-    void fillInitial(std::vector<float>& signal)
-    {
-        const bool constant = chance(50);
-        const float value = initialValue();
-        for (float& v : signal) v = constant ? value : initialValue();
-    }
-
-    void fillPattern(std::vector<float>& signal)
-    {
-        const float pattern = nan();
-        std::fill(signal.begin(), signal.end(), pattern);
-    }
-
-    std::mt19937 random;
-};
 
 // The built module and the reference, fed the same blocks.
 class ModuleAndRule {

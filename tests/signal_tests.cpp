@@ -1,15 +1,12 @@
 // The signals a host patches into the inputs: their grammar, their samples
-// worked out by hand, that blocks do not change them, whether they move
-// within a take, and a signal's shortest volts text.
+// worked out by hand, that blocks do not change them, and whether they move
+// within a take.
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <numbers>
 #include <ostream>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -212,48 +209,6 @@ TEST(Signals, SineFollowsSineToTheFloat)
     }
 }
 
-// --- the Reset clock ----------------------------------------------------------------
-
-struct Clock {
-    std::string hz;
-    std::vector<int64_t> pulses;  // within the first 100 samples
-    int32_t rate = 44100;
-    std::string message = "";     // what a refusal says
-};
-
-void PrintTo(const Clock& value, std::ostream* out) { *out << value.hz; }
-
-class ResetClockPulses : public testing::TestWithParam<Clock> {};
-
-TEST_P(ResetClockPulses, OneSampleAtEachRisingGateEdge)
-{
-    const host::ResetClockParse parse = parseResetClock(GetParam().hz, GetParam().rate);
-    if (!GetParam().message.empty()) {
-        EXPECT_NE(parse.error.find(GetParam().message), std::string::npos) << parse.error;
-        return;
-    }
-    ASSERT_TRUE(parse.ok()) << parse.error;
-    for (int32_t block : {100, 7, 1}) {
-        std::vector<float> reset(100);
-        for (int32_t start = 0; start < 100; start += block)
-            parse.clock.fill(reset.data() + start, std::min(block, 100 - start), start);
-        std::vector<int64_t> pulses;
-        for (int64_t i = 0; i < 100; ++i) {
-            if (reset[i] == host::kResetPulse) pulses.push_back(i);
-            else EXPECT_EQ(bitsOf(reset[i]), 0u) << i;
-        }
-        EXPECT_EQ(pulses, GetParam().pulses) << "blocks of " << block;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ResetClock, ResetClockPulses,
-    testing::Values(Clock{"1000", {0, 48, 96}, 48000}, Clock{"1000", {0, 45, 89}}, Clock{"0.5", {0}},
-                    Clock{"abc", {}, 44100, "'abc' is not a number"},
-                    Clock{"0", {}, 44100, "0 is out of range: give more than 0 and at most half the rate, 22050 Hz"},
-                    Clock{"22050.5", {}, 44100, "22050.5 is out of range"},
-                    Clock{"inf", {}, 44100, "'inf' is not a finite number"}));
-
 // Whether a signal moves over a take of some length, or over a take without
 // end (0 samples), where only a constant is still.
 TEST(SignalSource, MovesWithinItsTake)
@@ -271,32 +226,6 @@ TEST(SignalSource, MovesWithinItsTake)
         ASSERT_TRUE(parse.ok()) << parse.error;
         EXPECT_EQ(host::SignalSource(parse.signal, row.samples).moves(), row.moves)
             << row.text << " over " << row.samples;
-    }
-}
-
-// The shortest "%.*g" text of a signal's volts that reads back to it, as
-// printf and strtod make and read it.
-std::string printedVolts(float signal)
-{
-    char text[32];
-    for (int digits = 1; digits <= 17; ++digits) {
-        std::snprintf(text, sizeof text, "%.*g", digits, double{signal} * host::kVoltsPerUnit);
-        if (host::signalFromVolts(std::strtod(text, nullptr)) == signal) break;
-    }
-    return text;
-}
-
-// Knob values, a negative zero, tiny and huge signals, and floats at random.
-TEST(VoltsText, IsTheShortestPrintfTextThatReadsBack)
-{
-    for (const auto& [volts, text] : {std::pair{1.4, "1.4"}, {0.3, "0.3"}, {-0.0, "-0"}, {0.00005, "5e-05"},
-                                      {1e30, "1e+30"}})
-        EXPECT_EQ(host::voltsText(host::signalFromVolts(volts)), text);
-    std::mt19937 random(35);
-    for (int i = 0; i < 20000; ++i) {
-        const auto signal = std::bit_cast<float>(static_cast<uint32_t>(random()));
-        if (!std::isfinite(signal)) continue;
-        ASSERT_EQ(host::voltsText(signal), printedVolts(signal)) << signal;
     }
 }
 

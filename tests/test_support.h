@@ -42,6 +42,14 @@ inline void connectUsual(host::HostedModule& host, int16_t mode = tessel::Contin
     host.setList(tessel::NormalizePin, normalize);
 }
 
+// The dispatcher's answer to GetProcessMember: the address of this thread's
+// answer record, in the dispatcher's 32-bit result.
+inline const sep::ProcessMemberInfo* askProcessMember(host::HostedModule& module)
+{
+    return reinterpret_cast<const sep::ProcessMemberInfo*>(
+        static_cast<intptr_t>(module.dispatch(sep::GetProcessMember)));
+}
+
 // An opened instance of the built module, connected with the usual inputs.
 struct OpenedMap {
     host::HostedModule host;

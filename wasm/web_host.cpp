@@ -163,8 +163,8 @@ void HostedMap::requestReset()
 void HostedMap::noteRestart(int64_t eventsBefore)
 {
     if (instance.eventsSent() == eventsBefore) return;
-    if (restartsOnEvent(session.announced(X0Pin), session.announced(Y0Pin), session.announced(APin),
-                        session.announced(BPin)))
+    if (restartsOnEvent(session.announcedStatus(X0Pin), session.announcedStatus(Y0Pin),
+                        session.announcedStatus(APin), session.announcedStatus(BPin)))
         ++restartCount;
 }
 

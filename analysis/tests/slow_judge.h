@@ -91,6 +91,86 @@ inline std::optional<Solved> solve(const Map& map, Point z, int32_t period)
     return std::nullopt;
 }
 
+// The map run kRun steps from the floats' last state: its last 2·kLongest
+// states, or none when it leaves the map's reach.
+constexpr int64_t kRun = int64_t{1} << 17;
+constexpr int32_t kLongest = 512;
+
+inline std::vector<Point> finalOrbit(const Map& map, const Floats& floats)
+{
+    std::vector<Point> orbit;
+    Point p{floats.x.back(), floats.y.back()};
+    for (int64_t n = 0; n < kRun; ++n) {
+        if (!(std::fabs(p.x) < 1 && std::fabs(p.y) < 1)) return {};
+        if (n >= kRun - 2 * kLongest) orbit.push_back(p);
+        p = map(p);
+    }
+    return orbit;
+}
+
+// The least period up to kLongest with which the orbit repeats within `gap`; 0: none.
+inline int32_t repeatPeriod(const std::vector<Point>& orbit, long double gap)
+{
+    const auto repeatsWithin = [&](int32_t period) {
+        for (size_t i = size_t(period); i < orbit.size(); ++i)
+            if (std::fabs(orbit[i].x - orbit[i - size_t(period)].x) > gap ||
+                std::fabs(orbit[i].y - orbit[i - size_t(period)].y) > gap)
+                return false;
+        return true;
+    };
+    for (int32_t q = 1; q <= kLongest; ++q)
+        if (repeatsWithin(q)) return q;
+    return 0;
+}
+
+// Repetition within 1e-15 may first come at twice the least period, where a
+// multiplier near -1 flips the orbit's last deviation each time round; the
+// solved point tells.
+inline int32_t leastPeriod(const Map& map, Point point, int32_t period)
+{
+    for (int32_t q = 1; q < period; ++q) {
+        if (period % q != 0) continue;
+        Point p = point;
+        for (int32_t k = 0; k < q; ++k) p = map(p);
+        if (std::fabs(p.x - point.x) + std::fabs(p.y - point.y) < 1e-15L) return q;
+    }
+    return period;
+}
+
+// The size of the larger multiplier of a solved cycle.
+inline long double largestMultiplier(const Solved& solved)
+{
+    const long double trace = solved.xx + solved.yy;
+    const long double det = solved.xx * solved.yy - solved.xy * solved.yx;
+    const long double discriminant = trace * trace - 4 * det;
+    return discriminant >= 0 ? (std::fabs(trace) + std::sqrt(discriminant)) / 2 : std::sqrt(det);
+}
+
+// The floats' largest distance from the cycle's nearest point, over their
+// last `last` states.
+inline long double floatsAway(const Floats& floats, const std::vector<Point>& cycle, size_t last)
+{
+    long double away = 0;
+    for (size_t i = floats.x.size() - last; i < floats.x.size(); ++i) {
+        long double nearest = INFINITY;
+        for (const Point& c : cycle)
+            nearest = std::fmin(nearest, std::fmax(std::fabs(floats.x[i] - c.x), std::fabs(floats.y[i] - c.y)));
+        away = std::fmax(away, nearest);
+    }
+    return away;
+}
+
+// How near the cycle's nearest point the map comes in 8192 steps from the
+// floats' last state.
+inline long double reachedFrom(const Map& map, const Floats& floats, const std::vector<Point>& cycle)
+{
+    Point q{floats.x.back(), floats.y.back()};
+    for (int32_t n = 0; n < 8192; ++n) q = map(q);
+    long double reached = INFINITY;
+    for (const Point& c : cycle) reached = std::fmin(reached, std::fmax(std::fabs(q.x - c.x), std::fabs(q.y - c.y)));
+    return reached;
+}
+
 }  // namespace detail
 
 // Sure of a cycle when the map, run 2^17 steps from the floats' last state,
@@ -103,77 +183,27 @@ inline std::optional<Solved> solve(const Map& map, Point z, int32_t period)
 // from their last state within 1e-9 in 8192 steps.
 inline Judged judge(float a, float b, const Floats& floats)
 {
-    constexpr int64_t kRun = int64_t{1} << 17;
-    constexpr int32_t kLongest = 512;
+    using namespace detail;
     const Map map(a, b);
-    std::vector<Point> orbit;
-    Point p{floats.x.back(), floats.y.back()};
-    for (int64_t n = 0; n < kRun; ++n) {
-        if (!(std::fabs(p.x) < 1 && std::fabs(p.y) < 1)) return {Verdict::NoCycle};
-        if (n >= kRun - 2 * kLongest) orbit.push_back(p);
-        p = map(p);
-    }
-    const auto repeatsWithin = [&](int32_t period, long double gap) {
-        for (size_t i = size_t(period); i < orbit.size(); ++i)
-            if (std::fabs(orbit[i].x - orbit[i - size_t(period)].x) > gap ||
-                std::fabs(orbit[i].y - orbit[i - size_t(period)].y) > gap)
-                return false;
-        return true;
-    };
-    int32_t period = 0;
-    for (int32_t q = 1; q <= kLongest && period == 0; ++q)
-        if (repeatsWithin(q, 1e-15L)) period = q;
-    if (period == 0) {
-        for (int32_t q = 1; q <= kLongest; ++q)
-            if (repeatsWithin(q, 1e-6L)) return {};
-        return {Verdict::NoCycle};
-    }
+    const std::vector<Point> orbit = finalOrbit(map, floats);
+    if (orbit.empty()) return {Verdict::NoCycle};
+    const int32_t repeating = repeatPeriod(orbit, 1e-15L);
+    if (repeating == 0) return repeatPeriod(orbit, 1e-6L) > 0 ? Judged{} : Judged{Verdict::NoCycle};
 
-    // Repetition within 1e-15 may first come at twice the least period,
-    // where a multiplier near -1 flips the orbit's last deviation each time
-    // round; the solved point tells.
-    const auto solved = detail::solve(map, orbit.back(), period);
+    const auto solved = solve(map, orbit.back(), repeating);
     if (!solved) return {};
-    for (int32_t q = 1; q < period; ++q) {
-        if (period % q != 0) continue;
-        Point p = solved->point;
-        for (int32_t k = 0; k < q; ++k) p = map(p);
-        if (std::fabs(p.x - solved->point.x) + std::fabs(p.y - solved->point.y) < 1e-15L) {
-            period = q;
-            break;
-        }
-    }
-    const auto least = detail::solve(map, solved->point, period);
+    const int32_t period = leastPeriod(map, solved->point, repeating);
+    const auto least = solve(map, solved->point, period);
     if (!least) return {};
-    const long double trace = least->xx + least->yy;
-    const long double det = least->xx * least->yy - least->xy * least->yx;
-    const long double discriminant = trace * trace - 4 * det;
-    const long double largest = discriminant >= 0 ? (std::fabs(trace) + std::sqrt(discriminant)) / 2
-                                                  : std::sqrt(det);
+    const long double largest = largestMultiplier(*least);
     std::vector<Point> cycle{least->point};
     for (int32_t k = 1; k < period; ++k) cycle.push_back(map(cycle.back()));
 
-    // The floats' distance from the cycle's nearest point, over their last
-    // 1024 states and over the last 256.
-    const auto awayOver = [&](size_t last) {
-        long double away = 0;
-        for (size_t i = floats.x.size() - last; i < floats.x.size(); ++i) {
-            long double nearest = INFINITY;
-            for (const Point& c : cycle)
-                nearest = std::fmin(nearest, std::fmax(std::fabs(floats.x[i] - c.x), std::fabs(floats.y[i] - c.y)));
-            away = std::fmax(away, nearest);
-        }
-        return away;
-    };
-    const long double away = awayOver(1024);
+    const long double away = floatsAway(floats, cycle, 1024);
     if (away <= 0.5e-4L && largest < 1 - 1e-6L) return {Verdict::Cycle, period, largest, away};
     // Floats far from a cycle the map reaches quickly from their state are
     // elsewhere; far from one it reaches slowly, they may be on their way.
-    Point q{floats.x.back(), floats.y.back()};
-    for (int32_t n = 0; n < 8192; ++n) q = map(q);
-    long double reached = INFINITY;
-    for (const Point& c : cycle) reached = std::fmin(reached, std::fmax(std::fabs(q.x - c.x), std::fabs(q.y - c.y)));
-    if (awayOver(256) > 2e-4L && reached < 1e-9L) return {Verdict::NoCycle};
+    if (floatsAway(floats, cycle, 256) > 2e-4L && reachedFrom(map, floats, cycle) < 1e-9L) return {Verdict::NoCycle};
     return {};
 }
 

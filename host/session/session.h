@@ -64,8 +64,8 @@ public:
     const float* input(int32_t pin) const { return connected ? instance.buffer(pin) : nullptr; }
     int32_t blockSize() const { return block; }
     // The status an input pin was last announced with, and whether that was Streaming.
-    int32_t announced(int32_t pin) const { return connected ? inputs[pin].announced : sep::Static; }
-    bool streams(int32_t pin) const { return announced(pin) == sep::Streaming; }
+    int32_t announcedStatus(int32_t pin) const { return connected ? inputs[pin].announced : sep::Static; }
+    bool streams(int32_t pin) const { return announcedStatus(pin) == sep::Streaming; }
     int64_t samples() const { return clock; }  // rendered so far: the host's sample clock
 
     // The first sample of the run of exact zeros on both outputs that lasts

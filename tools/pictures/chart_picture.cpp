@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <string_view>
 #include <vector>
 
 #include "drawing.h"
@@ -27,21 +26,6 @@ constexpr verdict::Colour kMark{255, 255, 255};
 constexpr verdict::Colour kPath{255, 255, 255};
 
 using verdict::hatched;
-
-// Words broken at spaces into lines no wider than `width` pixels (a word longer than that on a line of its own).
-std::vector<std::string> wrapped(std::string_view words, int width)
-{
-    std::vector<std::string> lines{""};
-    while (!words.empty()) {
-        const size_t space = words.find(' ');
-        const std::string word(words.substr(0, space));
-        words = space == std::string_view::npos ? std::string_view() : words.substr(space + 1);
-        const std::string longer = lines.back().empty() ? word : lines.back() + " " + word;
-        if (Canvas::textWidth(longer, 2) <= width || lines.back().empty()) lines.back() = longer;
-        else lines.push_back(word);
-    }
-    return lines;
-}
 
 // Legend entries laid out left to right, wrapping at the right edge.
 class Legend {
@@ -146,9 +130,15 @@ void drawSegment(Canvas& canvas, double x0, double y0, double x1, double y1, int
     }
 }
 
-}  // namespace
+// Where the plot lies on the page: as wide as the panels, or narrower where
+// the chart is tall, never smaller than a few pixels a side.
+struct PlotRect {
+    int left, width, height;
 
-void writeChartPng(std::FILE* file, const ChartPlot& plot, const ChartCaption& caption)
+    int bottom() const { return kPlotTop + height; }
+};
+
+PlotRect plotRect(const ChartPlot& plot)
 {
     const int width = plot.width;
     const int height = plot.height;
@@ -160,8 +150,53 @@ void writeChartPng(std::FILE* file, const ChartPlot& plot, const ChartCaption& c
     }
     plotWidth = std::max(plotWidth, kLeastPlotSide);
     plotHeight = std::max(plotHeight, kLeastPlotSide);
-    const int plotLeft = kLeft + (kRight - kLeft - plotWidth) / 2;
-    const int plotBottom = kPlotTop + plotHeight;
+    return {kLeft + (kRight - kLeft - plotWidth) / 2, plotWidth, plotHeight};
+}
+
+// Each pixel the colour of the point under it, hatched for a rounding cycle.
+void paintPoints(Canvas& canvas, const ChartPlot& plot, const PlotRect& rect)
+{
+    const int width = plot.width;
+    const int height = plot.height;
+    for (int row = 0; row < rect.height; ++row) {
+        const int up = height - 1 - std::min(height - 1, row * height / rect.height);
+        for (int column = 0; column < rect.width; ++column) {
+            const int across = std::min(width - 1, column * width / rect.width);
+            const analysis::OrbitClass& orbit = plot.points[size_t(up) * width + across];
+            const verdict::Colour colour = verdict::chartColour(orbit, plot.steps);
+            canvas.set(rect.left + column, kPlotTop + row, orbit.roundingCycle ? hatched(colour, column, row) : colour);
+        }
+    }
+    canvas.frame(rect.left, kPlotTop, rect.width, rect.height, kFrame);
+}
+
+// A ring with its label at the marked point, when it lies inside the plot.
+void drawMark(Canvas& canvas, const ChartPlot& plot, const Axis& across, const Axis& up, const PlotRect& rect)
+{
+    if (!(plot.markAcross > plot.acrossLow && plot.markAcross < plot.acrossHigh && plot.markUp > plot.upLow &&
+          plot.markUp < plot.upHigh))
+        return;
+    const int cx = static_cast<int>(std::lround(across.pixel(plot.markAcross)));
+    const int cy = static_cast<int>(std::lround(up.pixel(plot.markUp)));
+    for (int dy = -8; dy <= 8; ++dy)
+        for (int dx = -8; dx <= 8; ++dx) {
+            const int distance = dx * dx + dy * dy;
+            if (distance >= 30 && distance <= 64) canvas.set(cx + dx, cy + dy, kMark);
+        }
+    const std::string& label = plot.markLabel;
+    const bool leftOfMark = cx + 14 + Canvas::textWidth(label, 2) > rect.left + rect.width;
+    const int labelX = leftOfMark ? cx - 14 - Canvas::textWidth(label, 2) : cx + 14;
+    canvas.fill(labelX - 3, cy - 11, Canvas::textWidth(label, 2) + 6, 22, kPlotBackground);
+    canvas.text(labelX, cy - 9, label, 2, kMark);
+}
+
+}  // namespace
+
+void writeChartPng(std::FILE* file, const ChartPlot& plot, const ChartCaption& caption)
+{
+    const PlotRect rect = plotRect(plot);
+    const int plotLeft = rect.left;
+    const int plotBottom = rect.bottom();
 
     // The legend's height is known only once drawn, so it is drawn on a
     // scratch canvas first to size the page.
@@ -170,44 +205,19 @@ void writeChartPng(std::FILE* file, const ChartPlot& plot, const ChartCaption& c
     drawLegend(measure, plot);
     Canvas canvas(kPageWidth, plotBottom + kLegendGap + measure.bottom() + 10, kPage);
     drawCaption(canvas, caption.title, caption.settings, caption.shares);
+    paintPoints(canvas, plot, rect);
 
-    for (int row = 0; row < plotHeight; ++row) {
-        const int up = height - 1 - std::min(height - 1, row * height / plotHeight);
-        for (int column = 0; column < plotWidth; ++column) {
-            const int across = std::min(width - 1, column * width / plotWidth);
-            const analysis::OrbitClass& orbit = plot.points[size_t(up) * width + across];
-            const verdict::Colour colour = verdict::chartColour(orbit, plot.steps);
-            canvas.set(plotLeft + column, kPlotTop + row, orbit.roundingCycle ? hatched(colour, column, row) : colour);
-        }
-    }
-    canvas.frame(plotLeft, kPlotTop, plotWidth, plotHeight, kFrame);
-
-    const Axis across{plot.acrossLow, plot.acrossHigh, plotLeft, plotWidth, false};
-    const Axis up{plot.upLow, plot.upHigh, kPlotTop, plotHeight, true};
+    const Axis across{plot.acrossLow, plot.acrossHigh, plotLeft, rect.width, false};
+    const Axis up{plot.upLow, plot.upHigh, kPlotTop, rect.height, true};
     drawVerticalAxis(canvas, up, 8, plotLeft);
-    drawHorizontalAxis(canvas, across, plotBottom, plot.acrossName + " (V)", plotLeft, plotLeft + plotWidth);
-    drawSideName(canvas, kPlotTop + plotHeight / 2, plot.upName, kText);
+    drawHorizontalAxis(canvas, across, plotBottom, plot.acrossName + " (V)", plotLeft, plotLeft + rect.width);
+    drawSideName(canvas, kPlotTop + rect.height / 2, plot.upName, kText);
 
     for (size_t point = 1; point < plot.path.size(); ++point)
         drawSegment(canvas, across.pixel(plot.path[point - 1].first), up.pixel(plot.path[point - 1].second),
                     across.pixel(plot.path[point].first), up.pixel(plot.path[point].second), plotLeft, kPlotTop,
-                    plotLeft + plotWidth, plotBottom);
-
-    if (plot.markAcross > plot.acrossLow && plot.markAcross < plot.acrossHigh && plot.markUp > plot.upLow &&
-        plot.markUp < plot.upHigh) {
-        const int cx = static_cast<int>(std::lround(across.pixel(plot.markAcross)));
-        const int cy = static_cast<int>(std::lround(up.pixel(plot.markUp)));
-        for (int dy = -8; dy <= 8; ++dy)
-            for (int dx = -8; dx <= 8; ++dx) {
-                const int distance = dx * dx + dy * dy;
-                if (distance >= 30 && distance <= 64) canvas.set(cx + dx, cy + dy, kMark);
-            }
-        const std::string& label = plot.markLabel;
-        const bool leftOfMark = cx + 14 + Canvas::textWidth(label, 2) > plotLeft + plotWidth;
-        const int labelX = leftOfMark ? cx - 14 - Canvas::textWidth(label, 2) : cx + 14;
-        canvas.fill(labelX - 3, cy - 11, Canvas::textWidth(label, 2) + 6, 22, kPlotBackground);
-        canvas.text(labelX, cy - 9, label, 2, kMark);
-    }
+                    plotLeft + rect.width, plotBottom);
+    drawMark(canvas, plot, across, up, rect);
 
     Legend legend(canvas, plotBottom + kLegendGap);
     drawLegend(legend, plot);

@@ -98,12 +98,9 @@ void Picture::add(int64_t start, const float* x, const float* y, const float* co
 
 static_assert(kPictureWidth == kPageWidth);
 
-void Picture::writePng(std::FILE* file, const Caption& caption) const
+// The attractor's density plot, its heading and log-density bar, and its axes.
+void Picture::drawAttractor(Canvas& canvas) const
 {
-    Canvas canvas(kPictureWidth, height(), kPage);
-    drawCaption(canvas, caption.title, caption.settings, caption.outcome);
-
-    // --- the attractor -------------------------------------------------------
     canvas.text(kLeft, kDensityHeadingTop,
                 "the attractor: y against x, " + std::to_string(totalSamples) + " samples", 2, kText);
     const int barWidth = 120;
@@ -122,8 +119,11 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     drawVerticalAxis(canvas, densityY, 8, kLeft);
     drawHorizontalAxis(canvas, densityX, kDensityTop + kDensityHeight, "x (V)", kLeft, kRight);
     drawSideName(canvas, kDensityTop + kDensityHeight / 2, "y", kText);
+}
 
-    // --- the first milliseconds, or the whole take ------------------------------
+// The strips' heading: what they show over the first milliseconds, or the whole take.
+Picture::StripTime Picture::drawStripHeading(Canvas& canvas) const
+{
     const auto shown = std::min(stripSamples, totalSamples);
     const double stripMs = 1000.0 * double(shown) / sampleRate;
     const bool inSeconds = stripMs >= 2000.0;
@@ -134,13 +134,20 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
                     formatNumber(stripTime, stripTime < 10 ? 1 : 0) + (inSeconds ? " s (" : " ms (") +
                     std::to_string(shown) + " samples)",
                 2, kText);
-    struct Strip {
-        const Trace& trace;
-        int top, height;
-        double low, high;
-        std::string name;
-        verdict::Colour colour;
-    };
+    return {stripTime, inSeconds};
+}
+
+struct Picture::Strip {
+    const Trace& trace;
+    int top, height;
+    double low, high;
+    std::string name;
+    verdict::Colour colour;
+};
+
+// x and y, then each input traced, from the top down.
+std::vector<Picture::Strip> Picture::stripLayout() const
+{
     std::vector<Strip> strips{{stripX, kStripXTop, kStripHeight, view.xLow, view.xHigh, "x", kXTrace},
                               {stripY, kStripYTop, kStripHeight, view.yLow, view.yHigh, "y", kYTrace}};
     for (size_t input = 0; input < inputs.size(); ++input) {
@@ -151,6 +158,13 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
         strips.push_back({inputStrips[input], top, kInputStripHeight, low, high, inputs[input].name,
                           kInputColours[input % std::size(kInputColours)]});
     }
+    return strips;
+}
+
+void Picture::drawStripPanels(Canvas& canvas) const
+{
+    const StripTime time = drawStripHeading(canvas);
+    const std::vector<Strip> strips = stripLayout();
     for (const Strip& strip : strips) {
         canvas.fill(kLeft, strip.top, kPlotWidth, strip.height, kPlotBackground);
         const Axis values{strip.low * voltsPerUnit, strip.high * voltsPerUnit, strip.top, strip.height, true};
@@ -161,9 +175,17 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
         drawVerticalAxis(canvas, values, strip.height >= kStripHeight ? 4 : 3, kLeft);
         drawSideName(canvas, strip.top + strip.height / 2, strip.name, strip.colour);
     }
-    drawHorizontalAxis(canvas, Axis{0.0, stripTime, kLeft, kPlotWidth, false}, strips.back().top + strips.back().height,
-                       inSeconds ? "time (s)" : "time (ms)", kLeft, kRight);
+    const Strip& bottom = strips.back();
+    drawHorizontalAxis(canvas, Axis{0.0, time.length, kLeft, kPlotWidth, false}, bottom.top + bottom.height,
+                       time.inSeconds ? "time (s)" : "time (ms)", kLeft, kRight);
+}
 
+void Picture::writePng(std::FILE* file, const Caption& caption) const
+{
+    Canvas canvas(kPictureWidth, height(), kPage);
+    drawCaption(canvas, caption.title, caption.settings, caption.outcome);
+    drawAttractor(canvas);
+    drawStripPanels(canvas);
     canvas.writePng(file);
 }
 

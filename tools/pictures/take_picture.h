@@ -12,6 +12,8 @@
 
 namespace pictures {
 
+class Canvas;
+
 constexpr int kPictureWidth = 1200;
 constexpr int kPictureHeight = 1200;  // grown by kInputTraceHeight for each input traced
 constexpr int kInputTraceHeight = 116;
@@ -67,6 +69,17 @@ public:
     void writePng(std::FILE* file, const Caption& caption) const;
 
 private:
+    // The strips below the attractor, and the time they span.
+    struct Strip;
+    struct StripTime {
+        double length;  // in seconds or in milliseconds
+        bool inSeconds;
+    };
+    void drawAttractor(Canvas& canvas) const;
+    StripTime drawStripHeading(Canvas& canvas) const;
+    std::vector<Strip> stripLayout() const;
+    void drawStripPanels(Canvas& canvas) const;
+
     verdict::View view;  // the bounds with a margin, never of zero extent
     int32_t sampleRate;
     double voltsPerUnit;

@@ -1,98 +1,20 @@
-// The chart as tessel-render writes it: the CSV, its picture, its agreement
-// with the map's own driving and with single takes, and a take's report of
-// its orbit.
-#include <cstdlib>
-#include <map>
-#include <sstream>
+// The chart's CSV as tessel-render writes it: one row per point, on every
+// plane, with its outcome, its settle and the states it judged.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include "analysis/orbit_analysis.h"
+#include "chart_rows.h"
 #include "generator/map_step.h"
 #include "host/session/drive.h"
-#include "host/emulator/hosted_module.h"
-#include "host/emulator/library.h"
 #include "tool_run.h"
 
 namespace {
 
 using namespace tool_run;
-
-// --- a take's report ------------------------------------------------------------
-
-struct TakeCase {
-    std::string name;
-    std::vector<std::string> arguments;
-    std::string said;  // empty: the report says nothing of the orbit
-};
-
-void PrintTo(const TakeCase& take, std::ostream* os) { *os << take.name; }
-
-class TakeReport : public ::testing::TestWithParam<TakeCase> {};
-
-TEST_P(TakeReport, JudgesTheOrbitAfterTheLastReset)
-{
-    TemporaryFolder folder;
-    std::vector<std::string> arguments = GetParam().arguments;
-    arguments.insert(arguments.end(), {"--out", folder / "take.wav"});
-    const Result result = runTool(arguments);
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    if (GetParam().said.empty()) EXPECT_EQ(result.err.find("the orbit"), std::string::npos) << result.err;
-    else EXPECT_NE(result.err.find(GetParam().said), std::string::npos) << result.err;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Takes, TakeReport,
-    ::testing::Values(
-        TakeCase{"NormalizedTwoCycle",
-                 {"--a", "0.6", "--b", "0.3", "--reset-at", "0.05", "--seconds", "0.25"},
-                 "in short, after the last reset: a steady tone of 22,050 Hz, the Nyquist rate: above hearing\n"
-                 "tessel-render: the orbit after the last reset, normalisation undone: a cycle of period 2: a tone of "
-                 "22050 Hz"},
-        TakeCase{"StopAfterAReset",
-                 {"--a", "-0.5", "--normalize", "off", "--reset-at", "0.1", "--seconds", "0.2"},
-                 "in short, after the last reset: silent: the map stops after 2 steps and waits for Reset\n"
-                 "tessel-render: the orbit after the last reset: stops: the guard stopped the map after 2 steps"},
-        TakeCase{"TooShortAfterTheLastReset",
-                 {"--reset-at", "0.195", "--seconds", "0.2"},
-                 "the orbit after the last reset, normalisation undone: too short to classify, 219 steps"},
-        // The chaotic floats fall into an exact 10-cycle after 3947 iterates.
-        TakeCase{"RoundingCycle",
-                 {"--a", "1.6583334", "--b", "0.085", "--normalize", "off", "--seconds", "0.2"},
-                 "the orbit: chaos: a rounding cycle of period 10 (a tone of 4410 Hz from step 3947) that the map "
-                 "has only as an unstable cycle, or not at all; largest Lyapunov exponent 0.21"},
-        TakeCase{"GatedTakesAreNotJudged", {"--mode", "gated", "--seconds", "0.1"}, ""},
-        // Where a or b moves, the sound window by window, and a stop that lasts.
-        TakeCase{"SweepWindowByWindow",
-                 {"--a", "ramp:0.5:1.5", "--b", "0", "--normalize", "off"},
-                 "the sound along the take, in windows of 8192 samples, each judged as the chart judges a point at "
-                 "its middle a and b, from where it starts:\ntessel-render:   from 0.000 s: a cycle of period 1, a "
-                 "constant\ntessel-render:   from 0.557 s: a cycle of period 2, a tone of 22050 Hz"},
-        TakeCase{"StoppedWhereABackInTheIsland",
-                 {"--a", "steps:1,2.5,1@1.5", "--b", "0.3"},
-                 "the map stopped itself at sample 29405 (0.66678 s): x and y stay exactly 0 until a reset, even "
-                 "where a and b come back to where the map sounds, from 1.30032 s"}),
-    [](const ::testing::TestParamInfo<TakeCase>& info) { return info.param.name; });
-
-// --- the CSV --------------------------------------------------------------------
-
-std::vector<std::vector<std::string>> readCsv(const std::string& text)
-{
-    std::vector<std::vector<std::string>> rows;
-    for (const std::string& line : lines(text)) {
-        std::vector<std::string> cells;
-        std::stringstream stream(line);
-        for (std::string cell; std::getline(stream, cell, ',');) cells.push_back(cell);
-        if (!line.empty() && line.back() == ',') cells.push_back("");
-        rows.push_back(cells);
-    }
-    return rows;
-}
-
-float signalOf(const std::string& volts) { return host::signalFromVolts(std::strtod(volts.c_str(), nullptr)); }
 
 struct PlaneCase {
     std::string name;
@@ -206,131 +128,4 @@ INSTANTIATE_TEST_SUITE_P(
                                 std::vector<std::string>(8, "stops|chaos")}),
     [](const ::testing::TestParamInfo<PlaneCase>& info) { return info.param.name; });
 
-// --- the chart against the map's own driving and against takes --------------------
-
-// What a take's report says of an orbit that a CSV row describes.
-std::string takeWordsFor(const std::vector<std::string>& row)
-{
-    if (row[4] == "stops")
-        return "stops: the guard stopped the map after " + row[6] + (row[6] == "1" ? " step" : " steps");
-    if (row[4] == "cycle") return "a cycle of period " + row[5] + ": ";
-    const std::string exponent = "largest Lyapunov exponent " + row[7] + " per step";
-    if (row[5] != "0") return row[4] + ": a rounding cycle of period " + row[5];
-    return row[4] + ": " + (row[4] == "quasi" ? "no cycle up to period 512, " : "") + exponent;
-}
-
-// The analysis is the same code for the chart, a take and a page; what differs
-// is how the orbit reaches it. The chart's rows, from hosted instances
-// restarted by Reset pulses, must be what judgePoint finds driving the map's
-// step itself, and what a take reports after a reset with Normalize on, the
-// gain undone.
-TEST(ChartAgainstTakes, EveryPointIsWhatTheMapAndATakeAtItsSettingsGive)
-{
-    TemporaryFolder folder;
-    const Result chart = runTool({"--chart-data", folder / "chart.csv", "--size", "24x12", "--steps", "4410",
-                                  "--a-range", "0.9:2.1", "--b-range", "-0.3:0.5", "--x0", "0.3", "--quiet"});
-    ASSERT_EQ(chart.exitCode, 0) << chart.err;
-    const auto rows = readCsv(readText(folder / "chart.csv"));
-    ASSERT_EQ(rows.size(), 1u + 288u);
-
-    std::map<std::string, int> seen;
-    for (size_t point = 1; point < rows.size(); ++point) {
-        const std::vector<std::string>& row = rows[point];
-        const analysis::OrbitClass judged =
-            analysis::judgePoint(signalOf(row[0]), signalOf(row[1]), signalOf(row[2]), signalOf(row[3]), 4410);
-        EXPECT_EQ(analysis::outcomeName(judged.outcome), row[4]) << "point " << point;
-        EXPECT_EQ(std::to_string(judged.period), row[5]) << "point " << point;
-        EXPECT_EQ(std::to_string(judged.steps), row[6]) << "point " << point;
-        EXPECT_EQ(judged.settle < 0 ? "" : std::to_string(judged.settle), row[8]) << "point " << point;
-        ++seen[row[4]];
-    }
-    EXPECT_GT(seen["stops"], 0);
-    EXPECT_GT(seen["cycle"], 0);
-    EXPECT_GT(seen["chaos"], 0);
-
-    // The take's orbit starts after the reset at sample 2205 and lasts 4410 steps.
-    const std::string seconds = "0.15002267573696145";  // (2206 + 4410) / 44100
-    for (size_t point = 1; point < rows.size(); point += 7) {
-        const std::vector<std::string>& row = rows[point];
-        const Result take = runTool({"--a", row[0], "--b", row[1], "--x0", row[2], "--y0", row[3], "--reset-at", "0.05",
-                                     "--seconds", seconds, "--out", folder / "take.wav"});
-        ASSERT_EQ(take.exitCode, 0) << take.err;
-        EXPECT_NE(take.err.find("the orbit after the last reset, normalisation undone: " + takeWordsFor(row)),
-                  std::string::npos)
-            << "point " << point << ": " << take.err;
-        if (!row[8].empty()) {
-            EXPECT_NE(take.err.find("from step " + row[8]), std::string::npos) << take.err;
-        }
-    }
-}
-
-// --- the picture -----------------------------------------------------------------
-
-// A chart too big for one machine is charted in bands of rows on several; the
-// bands' tables, joined in order, are the whole chart's, byte for byte.
-TEST(ChartBands, JoinedInOrderAreTheWholeChart)
-{
-    TemporaryFolder folder;
-    const std::vector<std::string> chart{"--size", "9x7", "--steps", "2000", "--a-range", "0.9:2.1", "--quiet"};
-    const auto written = [&](const std::string& name, std::vector<std::string> band) {
-        band.insert(band.begin(), chart.begin(), chart.end());
-        band.insert(band.end(), {"--chart-data", folder / name});
-        const Result result = runTool(band);
-        EXPECT_EQ(result.exitCode, 0) << result.err;
-        return readText(folder / name);
-    };
-    const std::string whole = written("whole.csv", {});
-    EXPECT_EQ(written("all.csv", {"--rows", "0:7"}), whole);
-    EXPECT_EQ(written("0.csv", {"--rows", "0:1"}) + written("1.csv", {"--rows", "1:4"}) +
-                  written("4.csv", {"--rows", "4:7"}),
-              whole);
-    EXPECT_EQ(written("top.csv", {"--rows", "6:7"}).find("a,b"), std::string::npos);
-}
-
-// A library whose states are not the map's is charted through the host, as
-// the tool says; the built one by the map's step, silently.
-TEST(ChartHosting, ALibraryThatDiffersIsChartedHosted)
-{
-    TemporaryFolder folder;
-    const auto charted = [&](const std::string& module) {
-        const Result result = runTool({"--chart-data", folder / "c.csv", "--size", "12x8", "--steps", "2000",
-                                       "--a-range", "0.9:2.1", "--quiet", "--module", module});
-        EXPECT_EQ(result.exitCode, 0) << result.err;
-        return std::pair{result.err, readText(folder / "c.csv")};
-    };
-    const auto [builtSaid, builtTable] = charted(host::builtModulePath());
-    const auto [offSaid, offTable] = charted(OFFSET_MODULE_PATH);
-    EXPECT_EQ(builtSaid, "");
-    EXPECT_NE(offSaid.find("does not make the map's own states at the probe points: charting through the host"),
-              std::string::npos)
-        << offSaid;
-    EXPECT_NE(offTable, builtTable);
-}
-
-TEST(ChartPicture, DecodesWithThePlaneInItsColours)
-{
-    TemporaryFolder folder;
-    const Result result = runTool({"--chart", folder / "chart.png", "--size", "120x80", "--steps", "1024"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.err.find("wrote " + folder / "chart.png"), std::string::npos) << result.err;
-
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, (folder / "chart.png").c_str())) << image.message;
-    EXPECT_EQ(image.width, 1200u);
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
-
-    // The constant's deep blue covers much of the default plane; chaos is warm.
-    size_t constant = 0, warm = 0;
-    for (size_t i = 0; i < pixels.size(); i += 3) {
-        constant += pixels[i] == 40 && pixels[i + 1] == 70 && pixels[i + 2] == 150;
-        warm += pixels[i] > 180 && pixels[i + 2] < 100 && pixels[i + 1] < pixels[i];
-    }
-    EXPECT_GT(constant, 50000u);
-    EXPECT_GT(warm, 500u);
-}
-
 }  // namespace
-
