@@ -151,6 +151,8 @@ int32_t ModuleBase::getSampleClock() { return callHost(GetSampleClock, 0, 0, nul
 
 void ModuleBase::setOutputStatus(int32_t index, int32_t clock, int32_t status)
 {
+    // The host reads the clock from the pointer argument itself, not from memory there.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     callHost(SetPinStatus, index, status, reinterpret_cast<void*>(static_cast<intptr_t>(clock)), 0.0f);
 }
 

@@ -31,6 +31,8 @@ void Pin::init(ModuleBase* owner, int32_t pinIndex, int32_t pinDataType, void* v
         valueAddress = &ownValue;
         break;
     case Audio:
+        // The host answers with the buffer's address as its 32-bit return value.
+        // NOLINTNEXTLINE(performance-no-int-to-ptr)
         ownValue.buffer = reinterpret_cast<float*>(
             static_cast<intptr_t>(owner->callHost(GetPinBuffer, pinIndex, 0, nullptr, 0.0f)));
         valueAddress = &ownValue;

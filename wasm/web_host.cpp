@@ -45,6 +45,8 @@ void LinkedInstance::process(int32_t offset, int32_t count) { record->process(re
 int32_t SEP_CALL LinkedInstance::callback(ModuleRecord* record, int32_t opcode, int32_t, int32_t, void*, float)
 {
     if (!record) return 0;
+    // The host handle is this instance's address, set at link time.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     auto* self = reinterpret_cast<LinkedInstance*>(static_cast<intptr_t>(record->hostHandle));
     switch (opcode) {
     case GetPinCount:

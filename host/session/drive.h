@@ -5,6 +5,7 @@
 // include it.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -45,6 +46,13 @@ inline bool acceptsGateHz(int32_t sampleRate, double hz) { return hz > 0.0 && hz
 // One rounding, so 1.4 V and 0.3 V become the floats nearest 0.14 and 0.03,
 // the values a host's own text-to-signal conversion gives for the pin defaults.
 inline float signalFromVolts(double volts) { return static_cast<float>(volts / kVoltsPerUnit); }
+
+// Whether two samples are the same to the module, which may tell any two bit
+// patterns apart: -0 V is not 0 V here.
+inline bool sameSample(float first, float second)
+{
+    return std::bit_cast<uint32_t>(first) == std::bit_cast<uint32_t>(second);
+}
 
 // The Gate clock: 5 V in the first half of each period, 0 V in the second,
 // rising at sample 0. Exact in double for any take shorter than 2^53 / hz

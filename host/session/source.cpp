@@ -1,7 +1,6 @@
 #include "source.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include "drive.h"
@@ -36,7 +35,7 @@ bool movesWithin(const Signal& signal, int64_t takeSamples)
         const auto count = static_cast<int32_t>(std::min<int64_t>(kScan, takeSamples - start));
         signal.fill(samples, count, start);
         for (int32_t i = 0; i < count; ++i)
-            if (std::memcmp(&samples[i], &first, sizeof first) != 0) return true;
+            if (!sameSample(samples[i], first)) return true;
     }
     return false;
 }

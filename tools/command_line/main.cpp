@@ -38,7 +38,7 @@ std::string usageLine(const CLI::App& app, const CLI::ParseError& error)
         if (extra.front().starts_with("-")) return extra.front() + " is no option of tessel-render: --help lists them";
         return "'" + extra.front() + "' follows no option: give each value after its option, e.g. --seconds 2";
     }
-    const std::string text = error.what();
+    std::string text = error.what();
     const CLI::Option* option = app.get_option_no_throw(text.substr(0, text.find(':')));
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) && option) {
         if (option->count() > 1)

@@ -14,7 +14,7 @@
 namespace command_line {
 
 // A stereo float WAV's bytes per frame, and room for its header and texts.
-constexpr int64_t kWavFrameBytes = 2 * sizeof(float);
+constexpr int64_t kWavFrameBytes = 2 * int64_t{sizeof(float)};
 constexpr int64_t kWavHeaderBytes = 4096;
 
 // Throws Failure naming the file when libsndfile cannot write it.

@@ -51,6 +51,7 @@ bool makesMapStates(const host::ModuleLibrary& library, const ChartSettings& set
 {
     const Chart chart(settings);
     std::vector<ChartInputs> probes;
+    probes.reserve(std::size(kProbeVolts) + 3);
     for (const auto& [a, b] : kProbeVolts) probes.push_back({host::signalFromVolts(a), host::signalFromVolts(b), 0, 0});
     for (const size_t point : {size_t{0}, chart.points.size() / 2, chart.points.size() - 1})
         probes.push_back(chart.inputsAt(point));

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "host/session/drive.h"
+
 namespace render {
 
 using namespace tessel;
@@ -163,7 +165,7 @@ InputWavOpen openInputWav(const InputOption& option, int32_t sampleRate, int64_t
                              std::to_string(option.channel) + ": a pin takes finite samples";
             const float first = at == 0 ? values.front() : input.lastSample;
             input.changes = input.changes || std::any_of(values.begin(), values.begin() + count, [&](float value) {
-                                return std::memcmp(&value, &first, sizeof value) != 0;
+                                return !host::sameSample(value, first);
                             });
             input.lastSample = values[static_cast<size_t>(count - 1)];
         }

@@ -1,7 +1,6 @@
 #include "host/session/signals/signal.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "host/session/drive.h"
 
@@ -50,8 +49,6 @@ double quarterSine(double x)
     return sum * x;
 }
 
-bool sameBits(float first, float second) { return std::memcmp(&first, &second, sizeof first) == 0; }
-
 }  // namespace
 
 Signal Signal::constant(double volts)
@@ -64,7 +61,7 @@ Signal Signal::constant(double volts)
 Signal Signal::wave(SignalShape shape, double centre, double depth, double hz, double phase, int32_t sampleRate)
 {
     Signal signal = constant(centre);
-    if (depth == 0.0 || sameBits(signalFromVolts(centre + depth), signalFromVolts(centre - depth))) return signal;
+    if (depth == 0.0 || sameSample(signalFromVolts(centre + depth), signalFromVolts(centre - depth))) return signal;
     signal.form = shape;
     signal.centre = centre / kVoltsPerUnit;
     signal.depth = depth / kVoltsPerUnit;
@@ -87,7 +84,7 @@ Signal Signal::wave(SignalShape shape, double centre, double depth, double hz, d
 Signal Signal::ramp(double from, double to, int64_t takeSamples)
 {
     Signal signal = constant(from);
-    if (takeSamples < 2 || sameBits(signal.level, signalFromVolts(to))) return signal;
+    if (takeSamples < 2 || sameSample(signal.level, signalFromVolts(to))) return signal;
     signal.form = SignalShape::Ramp;
     signal.from = from;
     signal.to = to;
@@ -99,7 +96,7 @@ Signal Signal::steps(const std::vector<double>& volts, double hz, int32_t sample
 {
     Signal signal = constant(volts.front());
     bool differ = false;
-    for (double value : volts) differ = differ || !sameBits(signalFromVolts(value), signal.level);
+    for (double value : volts) differ = differ || !sameSample(signalFromVolts(value), signal.level);
     if (!differ) return signal;
     signal.form = SignalShape::Steps;
     for (double value : volts) signal.stepSamples.push_back(signalFromVolts(value));
@@ -153,7 +150,7 @@ double Signal::sineAt(uint64_t units) const
     const bool falling = units >= half;  // the second half mirrors the first below the centre
     const uint64_t inHalf = falling ? units - half : units;
     const double value = quarterSine(static_cast<double>(std::min(inHalf, half - inHalf)) /
-                                     static_cast<double>(unitsPerCycle / 4));
+                                     static_cast<double>(unitsPerCycle) / 4.0);
     return falling ? -value : value;
 }
 

@@ -51,7 +51,9 @@ namespace host {
 enum class SignalShape { Constant, Sine, Triangle, Square, Saw, Ramp, Steps };
 
 // The grammar in one line, for help texts and error messages.
-extern const char kSignalGrammar[];
+inline constexpr char kSignalGrammar[] =
+    "VOLTS, SHAPE:CENTRE:DEPTH:HZ[:PHASE] with SHAPE sine, triangle, square or saw, ramp:FROM:TO, "
+    "or steps:V1,V2,...@HZ";
 
 // A wave's or a sequencer's lowest frequency; the highest is half the rate.
 constexpr double kLeastSignalHz = 0.000001;

@@ -8,10 +8,6 @@
 
 namespace host {
 
-const char kSignalGrammar[] =
-    "VOLTS, SHAPE:CENTRE:DEPTH:HZ[:PHASE] with SHAPE sine, triangle, square or saw, ramp:FROM:TO, "
-    "or steps:V1,V2,...@HZ";
-
 namespace {
 
 using numbers::decimalText;
