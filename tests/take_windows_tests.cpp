@@ -1,6 +1,7 @@
 // A take's sound judged window by window as the chart judges a point, on
 // takes rendered through the session: a sweep of a through the doublings of
-// the map's cycles, and a map stopped while a leaves the island and comes back.
+// the map's cycles, and a map stopped while a goes beyond where it sounds and
+// comes back.
 #include <string>
 #include <vector>
 
@@ -94,7 +95,7 @@ TEST(TakeWindows, SeeEachDoublingOfASweepInTheFirstWindowPastIt)
     EXPECT_EQ(judged.stoppedAt, -1);
 }
 
-// a at 1 V for two windows, 2.5 V for two, where the map leaves the island,
+// a at 1 V for two windows, 2.5 V for two, beyond where the map sounds,
 // then 1 V again: the take stops in the third window and stays silent, while
 // the fifth is where the map would run again after a reset.
 TEST(TakeWindows, TellWhereAStoppedMapWouldRunAgain)
