@@ -27,8 +27,8 @@ def page_fragment(settings, reset_hz):
 
 
 def tool_report(context, settings, reset_hz):
-    """What tessel-render says of a continuous take along a moving a or b, in short and exactly: each change, then
-    any stop."""
+    """What tessel-render says of a continuous take along a moving a or b, in short and exactly: the path in short,
+    then each change and any stop, under the heading that names the Reset clock's restarts."""
     command = [context.render, "--out", str(context.folder / "report.wav"), "--seconds", "2",
                "--rate", str(settings["rate"]), "--normalize", settings["normalize"],
                *[word for name in ("a", "b", "x0", "y0") for word in (f"--{name}", settings[name])]]
@@ -37,11 +37,12 @@ def tool_report(context, settings, reset_hz):
     lines = subprocess.run(command, check=True, capture_output=True, text=True).stderr.splitlines()
     heading = next(i for i, line in enumerate(lines) if "the sound along the take" in line)
     changes = [line.split(":", 1)[1].strip() for line in lines[heading + 1:] if line.startswith("tessel-render:   ")]
-    said_short = "tessel-render: in short, along the take: "
-    in_short = [line[len(said_short):] for line in lines if line.startswith(said_short)]
-    stop = "".join(f"; {line[len('tessel-render: '):]}" for line in lines if "stopped itself" in line)
-    return ["Continuous, along the path: " + "; ".join(in_short) + stop,
-            "Continuous, along the path: " + "; ".join(changes) + stop]
+    said_short = "tessel-render: in short, "
+    in_short = next(line[len(said_short):] for line in lines if line.startswith(said_short + "along the path"))
+    path = in_short.split(": from", 1)[0]
+    stop = "".join(f"; {line[len('tessel-render: '):]}" for line in lines
+                   if line.startswith("tessel-render: the map stopped itself"))
+    return ["Continuous, " + in_short, f"Continuous, {path}: " + "; ".join(changes) + stop]
 
 
 def moving_patches_equal_native(context):

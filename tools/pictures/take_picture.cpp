@@ -44,8 +44,8 @@ void drawStrip(Canvas& canvas, const Trace& trace, double viewLow, double viewHi
 
 }  // namespace
 
-Trace::Trace(int64_t samples, int columns)
-    : samples(samples), begins(size_t(columns)), lasts(size_t(columns)),
+Trace::Trace(const StripSpan& span, int columns)
+    : first(span.start), samples(span.count), begins(size_t(columns)), lasts(size_t(columns)),
       lows(size_t(columns), std::numeric_limits<float>::infinity()),
       highs(size_t(columns), -std::numeric_limits<float>::infinity())
 {
@@ -59,8 +59,8 @@ Trace::Trace(int64_t samples, int columns)
 
 void Trace::add(int64_t start, const float* values, int32_t count)
 {
-    for (int32_t i = 0; i < count && start + i < samples; ++i) {
-        const int64_t sample = start + i;
+    for (auto i = static_cast<int32_t>(std::clamp<int64_t>(first - start, 0, count)); i < count && start + i - first < samples; ++i) {
+        const int64_t sample = start + i - first;
         while (passed < lasts.size() && lasts[passed] < sample) ++passed;
         if (!std::isfinite(values[i])) continue;
         for (size_t column = passed; column < begins.size() && begins[column] <= sample; ++column) {
@@ -77,11 +77,11 @@ bool Trace::range(int column, float& low, float& high) const
     return low <= high;
 }
 
-Picture::Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate, double voltsPerUnit,
+Picture::Picture(const Bounds& bounds, const StripSpan& strip, int32_t sampleRate, double voltsPerUnit,
                  std::vector<InputTrace> traced)
     : view(verdict::viewOf(bounds, voltsPerUnit)), sampleRate(sampleRate), voltsPerUnit(voltsPerUnit),
-      density(view, kPlotWidth, kDensityHeight), stripSamples(stripSamples), stripX(stripSamples, kPlotWidth),
-      stripY(stripSamples, kPlotWidth), inputs(std::move(traced)), inputStrips(inputs.size(), Trace(stripSamples, kPlotWidth))
+      density(view, kPlotWidth, kDensityHeight), strip(strip), stripX(strip, kPlotWidth), stripY(strip, kPlotWidth),
+      inputs(std::move(traced)), inputStrips(inputs.size(), Trace(strip, kPlotWidth))
 {
 }
 
@@ -123,17 +123,19 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
     drawHorizontalAxis(canvas, densityX, kDensityTop + kDensityHeight, "x (V)", kLeft, kRight);
     drawSideName(canvas, kDensityTop + kDensityHeight / 2, "y", kText);
 
-    // --- the first milliseconds, or the whole take ------------------------------
-    const auto shown = std::min(stripSamples, totalSamples);
+    // --- a few milliseconds, or the whole take ----------------------------------
+    const auto shown = std::min(strip.count, totalSamples - strip.start);
     const double stripMs = 1000.0 * double(shown) / sampleRate;
     const bool inSeconds = stripMs >= 2000.0;
-    const double stripTime = inSeconds ? stripMs / 1000.0 : stripMs;
-    const std::string span = inputs.empty() || shown < totalSamples ? " over the first " : " over the whole take, ";
-    canvas.text(kLeft, kStripHeadingTop,
-                std::string(inputs.empty() ? "x and y" : "x, y and the inputs that move") + span +
-                    formatNumber(stripTime, stripTime < 10 ? 1 : 0) + (inSeconds ? " s (" : " ms (") +
-                    std::to_string(shown) + " samples)",
-                2, kText);
+    const double toTime = inSeconds ? 1.0 / sampleRate : 1000.0 / sampleRate;
+    const double stripTime = double(shown) * toTime;
+    const std::string time = formatNumber(stripTime, stripTime < 10 ? 1 : 0) + (inSeconds ? " s" : " ms");
+    const std::string heading =
+        !inputs.empty() ? "x, y and the inputs that move over " +
+                              std::string(shown < totalSamples ? "the first " : "the whole take, ") + time + " (" +
+                              std::to_string(shown) + " samples)"
+                        : "x and y over " + time + ": " + verdict::traceSpanText(strip.start, shown, strip.settle);
+    canvas.text(kLeft, kStripHeadingTop, heading, 2, kText);
     struct Strip {
         const Trace& trace;
         int top, height;
@@ -161,7 +163,8 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
         drawVerticalAxis(canvas, values, strip.height >= kStripHeight ? 4 : 3, kLeft);
         drawSideName(canvas, strip.top + strip.height / 2, strip.name, strip.colour);
     }
-    drawHorizontalAxis(canvas, Axis{0.0, stripTime, kLeft, kPlotWidth, false}, strips.back().top + strips.back().height,
+    const double startTime = double(strip.start) * toTime;
+    drawHorizontalAxis(canvas, Axis{startTime, startTime + stripTime, kLeft, kPlotWidth, false}, strips.back().top + strips.back().height,
                        inSeconds ? "time (s)" : "time (ms)", kLeft, kRight);
 
     canvas.writePng(file);

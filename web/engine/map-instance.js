@@ -244,26 +244,15 @@ export class MapInstance {
   }
 
   /**
-   * Each change so far, in the tool's words, exact and in short.
-   * @param {number} rate @returns {{start: number, words: string, summary: string}[]}
+   * The sound along the take judged so far in tessel-render's words, in short and exactly: each change up to
+   * where the map stopped itself, then the stop, the Reset clock's restarts named.
+   * @param {number} rate @returns {{short: string, exact: string}}
    */
-  soundChanges(rate) {
+  pathWords(rate) {
     const handle = this.#live();
-    const changes = [];
-    for (let i = 0; i < this.#exports.tessel_sound_changes(handle); ++i) {
-      changes.push({ start: this.#exports.tessel_sound_change_start(handle, i),
-        words: textAt(this.#exports, this.#exports.tessel_sound_change_words(handle, i, rate, 0)),
-        summary: textAt(this.#exports, this.#exports.tessel_sound_change_words(handle, i, rate, 1)) });
-    }
-    return changes;
-  }
-
-  /**
-   * Where a map stopped before `sample` would run again after a reset, or -1.
-   * @param {number} sample @returns {number}
-   */
-  runsFrom(sample) {
-    return this.#exports.tessel_runs_from(this.#live(), sample);
+    /** @param {number} inShort */
+    const said = (inShort) => textAt(this.#exports, this.#exports.tessel_path_words(handle, rate, inShort));
+    return { short: said(1), exact: said(0) };
   }
 
   /**

@@ -155,14 +155,6 @@ export class TesselMap {
     return new Float32Array(this.#exports.memory.buffer, at, count).slice();
   }
 
-  /**
-   * tessel-render's words for a take's stop; `moving`: a or b moves, so a reset restarts it.
-   * @param {number} stoppedAt @param {{rate: number, moving: boolean, runsFrom?: number}} take
-   * @returns {string}
-   */
-  describeStop(stoppedAt, { rate, moving, runsFrom = -1 }) {
-    return textAt(this.#exports, this.#exports.tessel_describe_stop(stoppedAt, rate, moving ? 1 : 0, runsFrom));
-  }
 
   /**
    * Point i of `count` across [lo, hi], as the chart computes it.
