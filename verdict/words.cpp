@@ -275,6 +275,15 @@ Text describePath(const std::vector<analysis::SoundChange>& changes, const PathT
     return words << "; " << describeStop(take.stoppedAt, take.sampleRate, true, take.runsFrom).c_str();
 }
 
+Text unjudgedPath(bool inShort)
+{
+    Text words;
+    words << " (at the LFOs' centres: ";
+    if (inShort) return words << "a gated path is not judged along its ticks)";
+    return words << "a gated take steps once a tick of its clock, too few steps along its path to judge it window "
+                    "by window as a continuous take's path is judged)";
+}
+
 Text describeStop(int64_t stoppedAt, double sampleRate, bool moving, int64_t runsFrom)
 {
     Text words;

@@ -90,6 +90,11 @@ Text summarizePath(const std::vector<analysis::SoundChange>& changes, const Path
 // describeStop's.
 Text describePath(const std::vector<analysis::SoundChange>& changes, const PathTake& take);
 
+// Why a gated take whose a or b moves is judged at the LFOs' centres, said
+// after its verdict: " (at the LFOs' centres: a gated path is not judged
+// along its ticks)", or exactly, with the reason.
+Text unjudgedPath(bool inShort);
+
 // Where the divergence guard stopped a take's map: "the map stopped itself at
 // sample 29405 (0.66678 s): x and y stay exactly 0", and where a or b moves
 // " until a reset", with, if the map would run again after a reset to where

@@ -90,6 +90,13 @@ const char* tessel_summarize(int32_t outcome, int32_t period, double steps, doub
                         clocked, {loudest, fundamentalBelowDb});
 }
 
+const char* tessel_unjudged_path(int32_t inShort)
+{
+    static verdict::Text words;
+    words = verdict::unjudgedPath(inShort != 0);
+    return words.c_str();
+}
+
 int32_t tessel_is_constant(int32_t outcome, int32_t period)
 {
     return knownOutcome(outcome) && orbitOf(outcome, period, 0.0, -1.0, 0.0, 0).constant() ? 1 : 0;

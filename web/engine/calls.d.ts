@@ -235,6 +235,12 @@ export interface WasmExports {
    */
   tessel_summarize(outcome: number, period: number, steps: number, settle: number, lyapunov: number, rounding: number, stepsPerSecond: number, clocked: number, loudest: number, fundamentalBelowDb: number): number;
   /**
+   * Why a gated take whose a or b moves is judged at the LFOs' centres, exactly or, where `inShort` is not 0, in
+   * short (verdict::unjudgedPath).
+   * C: const char* tessel_unjudged_path(int32_t inShort)
+   */
+  tessel_unjudged_path(inShort: number): number;
+  /**
    * 1 where an orbit holds one level, else 0.
    * C: int32_t tessel_is_constant(int32_t outcome, int32_t period)
    */

@@ -197,6 +197,15 @@ export class TesselMap {
   }
 
   /**
+   * Why a gated take whose a or b moves is judged at the LFOs' centres, said after its verdict, in short or
+   * exactly.
+   * @param {boolean} inShort @returns {string}
+   */
+  unjudgedPath(inShort) {
+    return textAt(this.#exports, this.#exports.tessel_unjudged_path(inShort ? 1 : 0));
+  }
+
+  /**
    * @param {Function} wordsOf @param {OrbitFields} orbit @param {{rate?: number, clock?: number}} stepping
    * @returns {string}
    */

@@ -116,9 +116,10 @@ export class TakePanel {
    * @param {boolean} abMove
    */
   sayWhatTheKnobsDo(s, orbit, steps, abMove) {
-    const where = abMove ? " (at the LFOs' centres)" : "";
-    writeExplained(element("verdict"), summarizeSettings(this.tessel, orbit, s) + where, this.tessel);
-    writeExplained(element("verdict-exact"), describeSettings(this.tessel, orbit, s) + where, this.tessel);
+    /** @param {boolean} inShort */
+    const where = (inShort) => (abMove ? this.tessel.unjudgedPath(inShort) : "");
+    writeExplained(element("verdict"), summarizeSettings(this.tessel, orbit, s) + where(true), this.tessel);
+    writeExplained(element("verdict-exact"), describeSettings(this.tessel, orbit, s) + where(false), this.tessel);
     // A gated take plays one step a tick: the map's steps judged are many more than the ticks heard.
     const ticks = s.mode === "gated" ? Math.ceil(steps * s.gate / s.rate - 1e-9) : 0;
     const heard = s.mode === "gated" ? ` The take drawn plays ${ticks} of them, one a tick of the clock.` : "";
