@@ -159,7 +159,7 @@ Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Ste
 }
 
 Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping,
-                    const analysis::Partials& partials)
+                    const analysis::Partials& partials, double resetHz)
 {
     Text words;
     switch (orbit.outcome) {
@@ -167,7 +167,7 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, St
         words << "silent: the map stops ";
         if (orbit.steps == 0) words << "at its first step";
         else groupedSteps(words << "after ", orbit.steps);
-        return words << " and waits for Reset";
+        return words << (resetHz > 0.0 ? ", each time the Reset clock restarts it" : " and waits for Reset");
     case Outcome::Cycle:
         if (orbit.constant()) return words << "silent: a constant level";
         if (faintFundamental(orbit, partials) && stepsPerSecond / orbit.period >= kLowestPitchHz)
@@ -218,13 +218,8 @@ Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, doub
 Text summarizeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate, double resetHz)
 {
     Text words;
-    changeStart(words, startSample, sampleRate);
-    if (orbit.outcome != Outcome::Stops || !(resetHz > 0.0))
-        return words << summarizeOrbit(orbit, sampleRate).c_str();
-    // A path's heading names the clock; each stop refers back to it.
-    words << "silent: the map stops";
-    if (orbit.steps > 0) groupedSteps(words << " after ", orbit.steps);
-    return words << ", until the clock restarts it";
+    return changeStart(words, startSample, sampleRate)
+           << summarizeOrbit(orbit, sampleRate, Stepping::EverySample, {}, resetHz).c_str();
 }
 
 namespace {

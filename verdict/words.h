@@ -50,9 +50,12 @@ Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
 // slower than a pitch, "a line of steps that never repeats, too slow to be
 // heard as noise". A tone whose fundamental lies far under its loudest line
 // is heard as that line: "a faint 2,756 Hz under a loud whine at 22,050 Hz,
-// the Nyquist rate".
+// the Nyquist rate". Where a Reset clock of `resetHz` (0: none) runs, a stop
+// does not wait: "silent: the map stops after 2 steps, each time the Reset
+// clock restarts it".
 Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
-                    Stepping stepping = Stepping::EverySample, const analysis::Partials& partials = {});
+                    Stepping stepping = Stepping::EverySample, const analysis::Partials& partials = {},
+                    double resetHz = 0.0);
 
 // A take's sound from the sample where it changes character, in short: "from
 // 0.186 s: a cycle of period 4, a tone of 11025 Hz", "from 1.300 s: chaos,
@@ -63,7 +66,7 @@ Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, doub
 
 // The same change as a musician hears it: "from 0.186 s: noise, rough",
 // and where a Reset clock runs, "from 0.743 s: silent: the map stops after
-// 1,234 steps, until the clock restarts it".
+// 1,234 steps, each time the Reset clock restarts it".
 Text summarizeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate,
                      double resetHz = 0.0);
 

@@ -65,6 +65,9 @@ std::string sleepText(const render::HostLog& log)
            " times, first in the block from sample " + std::to_string(log.firstSleepSample);
 }
 
+// The Reset clock that restarts the take's map, or 0 where none runs.
+double resetHzOf(const Scenario& scenario) { return scenario.resetClock ? scenario.resetClock->hz() : 0.0; }
+
 // What a continuous take's orbit does after the last reset, judged as the
 // chart judges a point; the caption tells a stop as stopText() does.
 void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const Arguments& arguments,
@@ -81,7 +84,8 @@ void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const A
     const bool afterReset = render::lastReset(scenario) >= 0;
     story.summary = std::string("in short") + (afterReset ? ", after the last reset" : "") + ": " +
                     (tooShort ? tooShortText
-                              : verdict::summarizeOrbit(judged, scenario.sampleRate, everySample, partials).c_str());
+                              : verdict::summarizeOrbit(judged, scenario.sampleRate, everySample, partials,
+                                                        resetHzOf(scenario)).c_str());
     story.orbit = std::string("the orbit") + (afterReset ? " after the last reset" : "") +
                   (scenario.normalize ? ", normalisation undone" : "") + ": " + words;
     if (judged.outcome != analysis::Outcome::Stops)
@@ -101,7 +105,7 @@ std::string inShort(const analysis::OrbitClass& orbit)
 void tellSound(const host::TakeWindows& windows, const Scenario& scenario, const render::HostLog& log,
                TakeStory& story)
 {
-    const double resetHz = scenario.resetClock ? scenario.resetClock->hz() : 0.0;
+    const double resetHz = resetHzOf(scenario);
     const verdict::PathTake take{double(scenario.sampleRate), resetHz, log.stoppedAt,
                                  log.stoppedAt >= 0 ? windows.runsFrom(log.stoppedAt) : -1};
     story.sound.push_back("in short, " + std::string(verdict::summarizePath(windows.changes(), take).c_str()));

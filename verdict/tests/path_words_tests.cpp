@@ -43,8 +43,8 @@ const PathCase kPaths[] = {
      "exponent 0.420000 per step"},
     {"a Reset clock's restarts named, a change placed at the restart it is heard from",
      {{0, kStop}, {44100, kNoise}, {57344, kStopped}}, {44100, 4.0},
-     "along the path, restarted by the 4 Hz Reset clock: from 0.000 s: silent: the map stops after 394 steps, until "
-     "the clock restarts it; from 1.000 s: noise, rough; and 1 more change",
+     "along the path, restarted by the 4 Hz Reset clock: from 0.000 s: silent: the map stops after 394 steps, each "
+     "time the Reset clock restarts it; from 1.000 s: noise, rough; and 1 more change",
      "along the path, restarted by the 4 Hz Reset clock: from 0.000 s: stops, until the 4 Hz Reset clock restarts "
      "it; from 1.000 s: chaos, largest Lyapunov exponent 0.420000 per step; from 1.300 s: stops, until the 4 Hz "
      "Reset clock restarts it"},

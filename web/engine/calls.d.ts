@@ -230,10 +230,11 @@ export interface WasmExports {
    */
   tessel_describe(outcome: number, period: number, steps: number, settle: number, lyapunov: number, rounding: number, stepsPerSecond: number, clocked: number, loudest: number, fundamentalBelowDb: number): number;
   /**
-   * The same verdict in short, as a musician reads it first.
-   * C: const char* tessel_summarize(int32_t outcome, int32_t period, double steps, double settle, double lyapunov, int32_t rounding, double stepsPerSecond, int32_t clocked, int32_t loudest, double fundamentalBelowDb)
+   * The same verdict in short, as a musician reads it first; a stop restarted by a Reset clock of `resetHz` (0:
+   * none) said so.
+   * C: const char* tessel_summarize(int32_t outcome, int32_t period, double steps, double settle, double lyapunov, int32_t rounding, double stepsPerSecond, int32_t clocked, int32_t loudest, double fundamentalBelowDb, double resetHz)
    */
-  tessel_summarize(outcome: number, period: number, steps: number, settle: number, lyapunov: number, rounding: number, stepsPerSecond: number, clocked: number, loudest: number, fundamentalBelowDb: number): number;
+  tessel_summarize(outcome: number, period: number, steps: number, settle: number, lyapunov: number, rounding: number, stepsPerSecond: number, clocked: number, loudest: number, fundamentalBelowDb: number, resetHz: number): number;
   /**
    * Why a gated take whose a or b moves is judged at the LFOs' centres, exactly or, where `inShort` is not 0, in
    * short (verdict::unjudgedPath).

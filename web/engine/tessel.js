@@ -189,11 +189,12 @@ export class TesselMap {
   }
 
   /**
-   * The same orbit in the short words a musician reads first, as tessel-render's report says them.
-   * @param {OrbitFields} orbit @param {{rate?: number, clock?: number}} stepping
+   * The same orbit in the short words a musician reads first, as tessel-render's report says them; a stop that a
+   * Reset clock of `resetHz` restarts said so.
+   * @param {OrbitFields} orbit @param {{rate?: number, clock?: number, resetHz?: number}} stepping
    */
-  summarizeOrbit(orbit, stepping) {
-    return this.#words(this.#exports.tessel_summarize, orbit, stepping);
+  summarizeOrbit(orbit, { resetHz = 0, ...stepping }) {
+    return this.#words(this.#exports.tessel_summarize, orbit, stepping, resetHz);
   }
 
   /**
@@ -207,13 +208,14 @@ export class TesselMap {
 
   /**
    * @param {Function} wordsOf @param {OrbitFields} orbit @param {{rate?: number, clock?: number}} stepping
+   * @param {...number} more what the words take after the orbit's fields
    * @returns {string}
    */
-  #words(wordsOf, orbit, { rate, clock }) {
+  #words(wordsOf, orbit, { rate, clock }, ...more) {
     const gated = clock !== undefined;
     const at = wordsOf(this.#outcomeCode(orbit), orbit.period ?? 0, orbit.steps ?? 0, orbit.settle ?? -1,
       orbit.lyapunov ?? 0, orbit.rounding ? 1 : 0, gated ? clock : rate, gated ? 1 : 0, orbit.loudest ?? 0,
-      orbit.fundamentalBelowDb ?? 0);
+      orbit.fundamentalBelowDb ?? 0, ...more);
     return textAt(this.#exports, at);
   }
 
