@@ -141,6 +141,7 @@ export function drawTraces(canvas, { start, count, settle }, rate, view, tessel)
     context.fillRect(Math.round(px), area.top + height + 1, 1, 4);
     context.fillText(text, px, area.top + height + 6);
   }
+  // Squeezed, where need be, to fit a phone's narrow picture.
   context.fillText(`time (ms), ${tessel.figures.traceWords(start, count, settle)}`, left + width / 2,
-    area.top + height + 20);
+    area.top + height + 20, width);
 }
