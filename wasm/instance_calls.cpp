@@ -62,8 +62,10 @@ const char* tessel_path_words(HostedMap* instance, double sampleRate, int32_t in
     const host::TakeWindows* windows = instance ? instance->windows() : nullptr;
     if (!windows) return nullptr;
     const int64_t stoppedAt = instance->stoppedAt();
-    const verdict::PathTake take{sampleRate, instance->resetHz(), stoppedAt, stoppedAt >= 0 ? windows->runsFrom(stoppedAt) : -1};
+    const int64_t runsFrom = stoppedAt >= 0 ? windows->runsFrom(stoppedAt) : -1;
+    const verdict::PathTake take{sampleRate, instance->resetHz(), stoppedAt, runsFrom};
     static verdict::Text words;
-    words = inShort ? verdict::summarizePath(windows->changes(), take) : verdict::describePath(windows->changes(), take);
+    words = inShort ? verdict::summarizePath(windows->changes(), take)
+                    : verdict::describePath(windows->changes(), take);
     return words.c_str();
 }

@@ -111,7 +111,8 @@ void tellSound(const host::TakeWindows& windows, const Scenario& scenario, const
     story.sound.push_back("in short, " + std::string(verdict::summarizePath(windows.changes(), take).c_str()));
     story.sound.push_back("the sound along the take, in windows of " + std::to_string(host::TakeWindows::kWindow) +
                           " samples, each judged as the chart judges a point at its middle a and b, from where it "
-                          "starts or a Reset restarts its stopped map" + (scenario.normalize ? ", normalisation undone" : "") + ":");
+                          "starts or a Reset restarts its stopped map" +
+                          (scenario.normalize ? ", normalisation undone" : "") + ":");
     std::string path;
     for (const host::SoundChange& change : windows.changes()) {
         if (log.stoppedAt >= 0 && change.start > log.stoppedAt) break;

@@ -59,7 +59,8 @@ Trace::Trace(const StripSpan& span, int columns)
 
 void Trace::add(int64_t start, const float* values, int32_t count)
 {
-    for (auto i = static_cast<int32_t>(std::clamp<int64_t>(first - start, 0, count)); i < count && start + i - first < samples; ++i) {
+    const auto skipped = static_cast<int32_t>(std::clamp<int64_t>(first - start, 0, count));  // before the strip
+    for (int32_t i = skipped; i < count && start + i - first < samples; ++i) {
         const int64_t sample = start + i - first;
         while (passed < lasts.size() && lasts[passed] < sample) ++passed;
         if (!std::isfinite(values[i])) continue;
@@ -164,8 +165,8 @@ void Picture::writePng(std::FILE* file, const Caption& caption) const
         drawSideName(canvas, strip.top + strip.height / 2, strip.name, strip.colour);
     }
     const double startTime = double(strip.start) * toTime;
-    drawHorizontalAxis(canvas, Axis{startTime, startTime + stripTime, kLeft, kPlotWidth, false}, strips.back().top + strips.back().height,
-                       inSeconds ? "time (s)" : "time (ms)", kLeft, kRight);
+    drawHorizontalAxis(canvas, Axis{startTime, startTime + stripTime, kLeft, kPlotWidth, false},
+                       strips.back().top + strips.back().height, inSeconds ? "time (s)" : "time (ms)", kLeft, kRight);
 
     canvas.writePng(file);
 }
