@@ -26,10 +26,10 @@ def page_fragment(settings, reset_hz):
     return fragment(settings) + (f"&reset-hz={reset_hz}" if reset_hz else "")
 
 
-def tool_report(context, settings, reset_hz):
+def tool_report(context, settings, reset_hz, seconds=2):
     """What tessel-render says of a continuous take along a moving a or b, in short and exactly: the path in short,
     then each change and any stop, under the heading that names the Reset clock's restarts."""
-    command = [context.render, "--out", str(context.folder / "report.wav"), "--seconds", "2",
+    command = [context.render, "--out", str(context.folder / "report.wav"), "--seconds", str(seconds),
                "--rate", str(settings["rate"]), "--normalize", settings["normalize"],
                *[word for name in ("a", "b", "x0", "y0") for word in (f"--{name}", settings[name])]]
     if reset_hz:
@@ -124,7 +124,34 @@ def path_where_settings_say(context):
     assert not failures, "\n".join(failures)
 
 
-TESTS = [moving_patches_equal_native, path_where_settings_say]
+# (name, settings, the LFOs' period in seconds): paths longer than the take drawn.
+WHOLE_PERIODS = [
+    ("a sine on a over 10 s", dict(a="sine:1.2:0.2:0.1", b="0.3", x0="0", y0="0", mode="continuous", gate=1000,
+                                   normalize="on", rate=44100), 10),
+    ("a on b over 20 s", dict(a="sine:1.2:0.2:0.25", b="triangle:0.3:0.02:0.05", x0="0", y0="0", mode="continuous",
+                              gate=1000, normalize="off", rate=48000), 20),
+]
+WHOLE_PERIOD_SAID = ("return document.getElementById('verdict-steps').textContent.includes('one whole period') && "
+                     "['verdict', 'verdict-exact'].map((id) => document.getElementById(id).textContent)")
+
+
+def whole_period_told(context):
+    """Where the LFOs' period outlasts the take, the verdict comes from a worker along the whole period, in
+    tessel-render's words for a take of that length."""
+    failures = []
+    with Browser() as browser:
+        for name, settings, seconds in WHOLE_PERIODS:
+            browser.open(context.page, fragment(settings))
+            browser.wait_for(READY)
+            verdict = browser.wait_for(WHOLE_PERIOD_SAID, timeout=120)
+            expected = tool_report(context, settings, None, seconds)
+            if verdict != expected:
+                failures.append(f"{name}: the page says {verdict!r}, tessel-render {expected!r}")
+        check_no_problems(browser)
+    assert not failures, "\n".join(failures)
+
+
+TESTS = [moving_patches_equal_native, path_where_settings_say, whole_period_told]
 
 
 # (what happens while the sound plays, the fragment, what the test does, whether the module restarts the orbit)

@@ -134,6 +134,18 @@ export class MapInstance {
   }
 
   /**
+   * Renders the next `n` samples without keeping them, for what the instance judges along them.
+   * @param {number} n
+   */
+  pass(n) {
+    const block = new Float32Array(Math.min(n, 1 << 16));
+    for (let done = 0; done < n; done += block.length) {
+      const part = block.subarray(0, Math.min(block.length, n - done));
+      this.renderInto(part, part);
+    }
+  }
+
+  /**
    * The next x.length samples into two Float32Arrays of one length, allocating nothing: for an audio thread.
    * With `fed`, each pin's samples also go to fed.planes[pin] from fed.at on: what each input pin was fed,
    * as the module read it, and the outputs x and y.
@@ -220,6 +232,20 @@ export class MapInstance {
   /** Reset pulsed by a clock of `hz` (as --reset-hz), 0: none. @param {number} hz */
   setResetHz(hz) {
     this.#exports.tessel_set_reset_hz(this.#live(), Number(hz) || 0);
+  }
+
+  /**
+   * Patches the instance as the settings say: the knobs, Mode, the Gate clock, Normalize, each input's signal
+   * over a take of `takeSamples` (0: without end) and the Reset clock.
+   * @param {import("./messages").WorkletSettings} settings @param {number} takeSamples
+   */
+  apply(settings, takeSamples) {
+    this.set({ a: settings.a, b: settings.b, x0: settings.x0, y0: settings.y0 });
+    this.setMode(settings.mode);
+    this.setGateHz(settings.gateHz);
+    this.setNormalize(settings.normalize);
+    for (const [name, text] of Object.entries(settings.signals || {})) this.setSignal(name, text, takeSamples);
+    this.setResetHz(settings.resetHz || 0);
   }
 
   /**

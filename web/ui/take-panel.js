@@ -5,14 +5,17 @@ import { spectrumOf } from "../model/spectrum.js";
 import { TAKE_SECONDS, takeLengthText, takeInstance, takeSeconds, traceLength, wavBytesOf,
   wavNameOf } from "../model/take.js";
 import { TAKE_STOPPED, describeSettings, summarizeSettings } from "../model/words.js";
+import { pathSeconds } from "../model/lfo.js";
 import { element, say } from "./dom.js";
 import { writeExplained } from "./glossary-view.js";
 import { drawAttractor, drawTraces } from "./pictures.js";
 import { drawSpectrum } from "./spectrum-view.js";
+import { workletSettings } from "./sound-panel.js";
 
 /** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
 /** @typedef {import("../engine/tessel.js").MapInstance} MapInstance */
 /** @typedef {import("../model/store.js").SettingsStore} SettingsStore */
+/** @typedef {import("./path-verdict.js").PathVerdict} PathVerdict */
 /** @typedef {import("../model/settings.js").Settings} Settings */
 /** @typedef {{x: Float32Array, y: Float32Array}} Take */
 
@@ -20,10 +23,11 @@ import { drawSpectrum } from "./spectrum-view.js";
 const write = (paragraph, text) => { paragraph.textContent = text; };
 
 export class TakePanel {
-  /** @param {TesselMap} tessel @param {SettingsStore} store */
-  constructor(tessel, store) {
+  /** @param {TesselMap} tessel @param {SettingsStore} store @param {PathVerdict} pathVerdict */
+  constructor(tessel, store, pathVerdict) {
     this.tessel = tessel;
     this.store = store;
+    this.pathVerdict = pathVerdict;
     /** @type {Take} */
     this.take = { x: new Float32Array(0), y: new Float32Array(0) };
     this.traced = 0;
@@ -52,11 +56,11 @@ export class TakePanel {
       y0: settings.y0, rate: settings.rate, steps: take.x.length });
     this.settle = orbit && settings.mode === "continuous" && !patched ? orbit.settle : -1;
     this.drawPictures(take, settings);
+    this.pathVerdict.forget();
     if (sound) {
-      writeExplained(element("verdict"), sound.short, this.tessel);
-      writeExplained(element("verdict-exact"), sound.exact, this.tessel);
-      write(element("verdict-steps"), "Judged window by window along the path, as tessel-render reports " +
-        "a take whose a or b moves.");
+      this.sayAlongPath(sound, "Judged window by window along the path, as tessel-render reports a take whose " +
+        "a or b moves.");
+      this.judgeWholePeriod(settings, seconds);
     } else if (orbit) {
       this.sayWhatTheKnobsDo(settings, orbit, take.x.length, abMove);
     }
@@ -127,6 +131,29 @@ export class TakePanel {
       `as the take drawn has samples, as tessel-render judges a take of that length (the manual's picture is ` +
       `its ${TAKE_SECONDS} s take).${heard} The chart judges ${this.tessel.facts.steps.chart} steps a point, so ` +
       `its figures can differ in the last digits.`);
+  }
+
+  /** @param {{short: string, exact: string}} sound @param {string} steps */
+  sayAlongPath(sound, steps) {
+    writeExplained(element("verdict"), sound.short, this.tessel);
+    writeExplained(element("verdict-exact"), sound.exact, this.tessel);
+    write(element("verdict-steps"), steps);
+  }
+
+  /**
+   * Where one period of the LFOs outlasts the take, its whole path judged on a worker, its words shown
+   * in place of the take's once they come.
+   * @param {Settings} s @param {number} seconds
+   */
+  judgeWholePeriod(s, seconds) {
+    const period = pathSeconds(s);
+    if (period <= seconds) return;
+    write(element("verdict-steps"), `Judged window by window along the take's ${seconds} s, as tessel-render ` +
+      `reports a take whose a or b moves; the LFOs' whole period of ${period} s is being judged.`);
+    this.pathVerdict.judge(workletSettings(this.tessel, s), Math.round(period * s.rate), ({ short, exact }) =>
+      this.sayAlongPath({ short: `Continuous, ${short}`, exact: `Continuous, ${exact}` }, "Judged window by " +
+        `window along one whole period of the LFOs, ${period} s, as tessel-render reports a take of that length ` +
+        `(--seconds ${period}).`));
   }
 
   /**
