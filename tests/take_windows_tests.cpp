@@ -1,6 +1,8 @@
 // A take's sound judged window by window as the chart judges a point, on
 // takes rendered through the session: a sweep of a through the doublings of
-// the map's cycles, and a map stopped while a leaves the island and comes back.
+// the map's cycles, and a map stopped while a goes beyond where it sounds and
+// comes back.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +28,9 @@ struct Judged {
     int64_t stoppedAt;
 };
 
-// A Continuous take of `windows` windows with a and b patched, x0 = y0 = 0.
-Judged judgeTake(const std::string& a, const std::string& b, int64_t windows, int16_t normalize)
+// A Continuous take of `windows` windows with a and b patched, x0 = y0 = 0,
+// restarted by a Reset clock of `resetHz` (0: none).
+Judged judgeTake(const std::string& a, const std::string& b, int64_t windows, int16_t normalize, double resetHz = 0.0)
 {
     const int64_t samples = windows * TakeWindows::kWindow;
     const auto patched = [&](const std::string& text) {
@@ -37,17 +40,19 @@ Judged judgeTake(const std::string& a, const std::string& b, int64_t windows, in
     };
     host::SignalSource aSource = patched(a), bSource = patched(b);
     host::Constant zero;
+    host::ResetPulses reset({}, resetHz > 0.0 ? std::optional(host::ResetClock(kRate, resetHz)) : std::nullopt);
     host::HostedModule module;
     host::Session session(module, kRate, 1000);
     session.feed(APin, aSource);
     session.feed(BPin, bSource);
     session.feed(X0Pin, zero);
     session.feed(Y0Pin, zero);
+    session.feed(ResetPin, reset);
     session.setList(NormalizePin, normalize);
     session.open();
     TakeWindows judged(samples, 0.0f, 0.0f, normalize == 1);
     session.render(samples, [&](int64_t, const float* x, const float* y, int32_t count) {
-        judged.add(session.input(APin), session.input(BPin), x, y, count);
+        judged.add(session.input(APin), session.input(BPin), session.input(ResetPin), x, y, count);
     });
     return {judged, session.stoppedAt()};
 }
@@ -94,23 +99,35 @@ TEST(TakeWindows, SeeEachDoublingOfASweepInTheFirstWindowPastIt)
     EXPECT_EQ(judged.stoppedAt, -1);
 }
 
-// a at 1 V for two windows, 2.5 V for two, where the map leaves the island,
-// then 1 V again: the take stops in the third window and stays silent, while
-// the fifth is where the map would run again after a reset.
+// a at 1 V for two windows, 2.5 V for two, beyond where the map sounds,
+// then 1 V again: the take stops in the third window and stays silent, heard
+// so, while the fifth is where the map would run again after a reset.
 TEST(TakeWindows, TellWhereAStoppedMapWouldRunAgain)
 {
     const Judged judged = judgeTake("steps:1,2.5,1@2.691650390625", "0.3", 6, 0);  // 44100 / 16384 Hz
     const std::vector<host::SoundChange>& changes = judged.windows.changes();
-    ASSERT_EQ(changes.size(), 3u);
+    ASSERT_EQ(changes.size(), 2u);
     EXPECT_NE(changes[0].orbit.outcome, analysis::Outcome::Stops);
     EXPECT_EQ(changes[1].start, 2 * TakeWindows::kWindow);
     EXPECT_EQ(changes[1].orbit.outcome, analysis::Outcome::Stops);
-    EXPECT_EQ(changes[2].start, 4 * TakeWindows::kWindow);
-    EXPECT_EQ(changes[2].orbit.period, changes[0].orbit.period);
     EXPECT_GE(judged.stoppedAt, 2 * TakeWindows::kWindow);
     EXPECT_LT(judged.stoppedAt, 3 * TakeWindows::kWindow);
     EXPECT_EQ(judged.windows.runsFrom(judged.stoppedAt), 4 * TakeWindows::kWindow);
     EXPECT_EQ(judged.windows.runsFrom(0), 0);
+}
+
+// The same path with a Reset clock whose second pulse comes 4.5 windows in:
+// the map, stopped since the third window, sounds again from that pulse, and
+// the change is placed there, where it is heard, not at the window's start.
+TEST(TakeWindows, PlaceASoundThatAResetRestartsWhereItIsHeard)
+{
+    const Judged judged = judgeTake("steps:1,2.5,1@2.691650390625", "0.3", 6, 0, 44100.0 / (4.5 * 8192));
+    const std::vector<host::SoundChange>& changes = judged.windows.changes();
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[1].orbit.outcome, analysis::Outcome::Stops);
+    EXPECT_EQ(changes[2].start, 4 * TakeWindows::kWindow + TakeWindows::kWindow / 2);
+    EXPECT_EQ(changes[2].orbit.period, changes[0].orbit.period);
+    EXPECT_EQ(judged.stoppedAt, -1);
 }
 
 }  // namespace

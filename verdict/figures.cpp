@@ -121,6 +121,21 @@ int64_t traceSamples(double gateHz, double sampleRate, int64_t samples)
     return std::clamp<int64_t>(wanted, 1, std::max<int64_t>(samples, 1));
 }
 
+int64_t traceStart(int64_t settle, int64_t traced, int64_t samples)
+{
+    return std::clamp<int64_t>(settle, 0, std::max<int64_t>(samples - traced, 0));
+}
+
+std::string traceSpanText(int64_t start, int64_t count, int64_t settle)
+{
+    const std::string samples = std::to_string(count) + " samples";
+    if (start > 0 && start == settle)
+        return samples + " from sample " + std::to_string(start) + ", where the cycle has settled";
+    const std::string settling = ", the cycle settling from sample " + std::to_string(settle);
+    if (start > 0) return "the last " + samples + settling;
+    return "the first " + samples + (settle > 0 ? settling : "");
+}
+
 ColumnSpan columnSpan(int64_t samples, int columns, int column)
 {
     const auto count = static_cast<size_t>(samples);

@@ -84,6 +84,16 @@ private:
 // its steps are seen; at least 1.
 int64_t traceSamples(double gateHz, double sampleRate, int64_t samples);
 
+// Where a take's `traced` samples of traces start: at the step its cycle
+// settled from (`settle`, a sample; -1 for none, or for a take traced whole), so that
+// they show the tone its words name rather than its attack; earlier where the
+// take ends first, and 0 where it has no cycle.
+int64_t traceStart(int64_t settle, int64_t traced, int64_t samples);
+// What those traces show, for their heading: "the first 221 samples", "221
+// samples from sample 383, where the cycle has settled", "the last 221
+// samples, the cycle settling from sample 9000".
+std::string traceSpanText(int64_t start, int64_t count, int64_t settle);
+
 // The samples a column of a trace `columns` wide spans over `samples`: those
 // under it and the last of the column before, so that jumps between columns
 // show.

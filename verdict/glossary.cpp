@@ -82,10 +82,11 @@ Text resetText()
     return words << "A rising edge on Reset (or the Reset button) restarts the map from x0 and y0.";
 }
 
-Text islandText()
+Text soundsText()
 {
     Text words;
-    return words << "Where the map keeps running: the region of a and b, or of x0 and y0, beyond which it stops.";
+    return words << "The settings of a and b, and of x0 and y0, at which the map keeps running and makes a sound; "
+                    "beyond them it stops and stays silent until a reset.";
 }
 
 struct Row {
@@ -108,7 +109,7 @@ constexpr Row kRows[] = {
     {"nyquist", "the Nyquist rate", "the Nyquist rate|above hearing|edge of hearing", nyquistText},
     {"stops", "a stopped map", "stops|stopped", stopsText},
     {"reset", "Reset", "Reset", resetText},
-    {"island", "island", "island", islandText},
+    {"sounds", "where the map sounds", "where the map sounds", soundsText},
 };
 
 }  // namespace

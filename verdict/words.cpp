@@ -1,5 +1,7 @@
 #include "words.h"
 
+#include <algorithm>
+
 namespace verdict {
 
 using analysis::Outcome;
@@ -116,6 +118,12 @@ Text& changeStart(Text& words, int64_t startSample, double sampleRate)
     return (words << "from ").fixed(static_cast<double>(startSample) / sampleRate, 3) << " s: ";
 }
 
+// "the 4 Hz Reset clock": the clock that restarts a take's map.
+Text& restartedBy(Text& words, double resetHz)
+{
+    return (words << "the ").significant(resetHz, 3) << " Hz Reset clock";
+}
+
 }  // namespace
 
 Text toneText(int32_t period, double stepsPerSecond, Stepping stepping)
@@ -151,7 +159,7 @@ Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Ste
 }
 
 Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping,
-                    const analysis::Partials& partials)
+                    const analysis::Partials& partials, double resetHz)
 {
     Text words;
     switch (orbit.outcome) {
@@ -159,7 +167,7 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, St
         words << "silent: the map stops ";
         if (orbit.steps == 0) words << "at its first step";
         else groupedSteps(words << "after ", orbit.steps);
-        return words << " and waits for Reset";
+        return words << (resetHz > 0.0 ? ", each time the Reset clock restarts it" : " and waits for Reset");
     case Outcome::Cycle:
         if (orbit.constant()) return words << "silent: a constant level";
         if (faintFundamental(orbit, partials) && stepsPerSecond / orbit.period >= kLowestPitchHz)
@@ -185,13 +193,15 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, St
     return groupedTone(words, orbit.period, stepsPerSecond, stepping);
 }
 
-Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate)
+Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate, double resetHz)
 {
     Text words;
     changeStart(words, startSample, sampleRate);
     switch (orbit.outcome) {
     case Outcome::Stops:
-        return words << "stops";
+        words << "stops";
+        if (resetHz > 0.0) restartedBy(words << ", until ", resetHz) << " restarts it";
+        return words;
     case Outcome::Cycle:
         (words << "a cycle of period ").whole(orbit.period) << ", ";
         if (orbit.constant()) return words << "a constant";
@@ -205,10 +215,68 @@ Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, doub
     return exponent(words, orbit.lyapunov);
 }
 
-Text summarizeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate)
+Text summarizeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate, double resetHz)
 {
     Text words;
-    return changeStart(words, startSample, sampleRate) << summarizeOrbit(orbit, sampleRate).c_str();
+    return changeStart(words, startSample, sampleRate)
+           << summarizeOrbit(orbit, sampleRate, Stepping::EverySample, {}, resetHz).c_str();
+}
+
+namespace {
+
+// The changes heard before the take's map stopped for good.
+size_t heardChanges(const std::vector<analysis::SoundChange>& changes, const PathTake& take)
+{
+    size_t heard = 0;
+    while (heard < changes.size() && (take.stoppedAt < 0 || changes[heard].start <= take.stoppedAt)) ++heard;
+    return heard;
+}
+
+Text& pathHeading(Text& words, const PathTake& take)
+{
+    words << "along the path";
+    if (take.resetHz > 0.0) restartedBy(words << ", restarted by ", take.resetHz);
+    return words << ": ";
+}
+
+}  // namespace
+
+Text summarizePath(const std::vector<analysis::SoundChange>& changes, const PathTake& take)
+{
+    Text words;
+    pathHeading(words, take);
+    const size_t heard = heardChanges(changes, take);
+    if (heard == 0) words << "too short to judge a window";
+    for (size_t i = 0; i < std::min(heard, kShortPathChanges); ++i)
+        words << (i ? "; " : "")
+              << summarizeChange(changes[i].start, changes[i].orbit, take.sampleRate, take.resetHz).c_str();
+    if (heard > kShortPathChanges)
+        (words << "; and ").whole(static_cast<int64_t>(heard - kShortPathChanges))
+            << (heard - kShortPathChanges == 1 ? " more change" : " more changes");
+    if (take.stoppedAt < 0) return words;
+    return changeStart(words << "; ", take.stoppedAt, take.sampleRate) << "silent, the map stopped itself";
+}
+
+Text describePath(const std::vector<analysis::SoundChange>& changes, const PathTake& take)
+{
+    Text words;
+    pathHeading(words, take);
+    const size_t heard = heardChanges(changes, take);
+    if (heard == 0) words << "too short to judge a window";
+    for (size_t i = 0; i < heard; ++i)
+        words << (i ? "; " : "")
+              << describeChange(changes[i].start, changes[i].orbit, take.sampleRate, take.resetHz).c_str();
+    if (take.stoppedAt < 0) return words;
+    return words << "; " << describeStop(take.stoppedAt, take.sampleRate, true, take.runsFrom).c_str();
+}
+
+Text unjudgedPath(bool inShort)
+{
+    Text words;
+    words << " (at the LFOs' centres: ";
+    if (inShort) return words << "a gated path is not judged along its ticks)";
+    return words << "a gated take steps once a tick of its clock, too few steps along its path to judge it window "
+                    "by window as a continuous take's path is judged)";
 }
 
 Text describeStop(int64_t stoppedAt, double sampleRate, bool moving, int64_t runsFrom)

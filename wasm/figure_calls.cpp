@@ -1,6 +1,7 @@
 // The pictures: ticks, the chart's legend, and the take's attractor and
 // staircases drawn from the samples JavaScript writes here.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "calls.h"
@@ -110,11 +111,28 @@ double tessel_trace_samples(double gateHz, int32_t sampleRate, double samples)
     return static_cast<double>(verdict::traceSamples(gateHz, sampleRate, static_cast<int64_t>(samples)));
 }
 
-const int32_t* tessel_trace(int32_t output, int32_t count, int32_t columns, int32_t height, double low, double high)
+double tessel_trace_start(double settle, double traced, double samples)
+{
+    return static_cast<double>(verdict::traceStart(static_cast<int64_t>(settle), static_cast<int64_t>(traced),
+                                                   static_cast<int64_t>(samples)));
+}
+
+const char* tessel_trace_words(double start, double count, double settle)
+{
+    static std::string words;
+    words = verdict::traceSpanText(static_cast<int64_t>(start), static_cast<int64_t>(count),
+                                   static_cast<int64_t>(settle));
+    return words.c_str();
+}
+
+const int32_t* tessel_trace(int32_t output, double start, int32_t count, int32_t columns, int32_t height, double low,
+                            double high)
 {
     static std::vector<int32_t> rows;
-    if (output < 0 || output > 1 || count < 1 || count > takeCount || columns < 1 || height < 2) return nullptr;
-    const float* samples = takeSamples.data() + size_t(output) * size_t(takeCount);
+    if (output < 0 || output > 1 || count < 1 || columns < 1 || height < 2) return nullptr;
+    if (!(start >= 0.0) || start > double(takeCount - count)) return nullptr;
+    const float* samples =
+        takeSamples.data() + size_t(output) * size_t(takeCount) + static_cast<size_t>(start);
     rows.assign(2 * size_t(columns) + 1, 0);
     for (int32_t column = 0; column < columns; ++column) {
         const verdict::ColumnSpan span = verdict::columnSpan(count, columns, column);

@@ -52,54 +52,20 @@ int32_t tessel_asleep(HostedMap* instance) { return instance && instance->asleep
 
 // --- the sound along a take ---------------------------------------------------
 
-namespace {
-
-const host::SoundChange* change(HostedMap* instance, int32_t index)
-{
-    const host::TakeWindows* windows = instance ? instance->windows() : nullptr;
-    if (!windows || index < 0 || static_cast<size_t>(index) >= windows->changes().size()) return nullptr;
-    return &windows->changes()[size_t(index)];
-}
-
-}  // namespace
-
 void tessel_judge_windows(HostedMap* instance, double samples)
 {
     if (instance) instance->judgeWindows(web::takeLength(samples));
 }
 
-int32_t tessel_sound_changes(HostedMap* instance)
+const char* tessel_path_words(HostedMap* instance, double sampleRate, int32_t inShort)
 {
     const host::TakeWindows* windows = instance ? instance->windows() : nullptr;
-    return windows ? static_cast<int32_t>(windows->changes().size()) : 0;
-}
-
-double tessel_sound_change_start(HostedMap* instance, int32_t index)
-{
-    const host::SoundChange* found = change(instance, index);
-    return found ? static_cast<double>(found->start) : -1.0;
-}
-
-const char* tessel_sound_change_words(HostedMap* instance, int32_t index, double sampleRate, int32_t inShort)
-{
-    const host::SoundChange* found = change(instance, index);
-    if (!found) return nullptr;
+    if (!windows) return nullptr;
+    const int64_t stoppedAt = instance->stoppedAt();
+    const int64_t runsFrom = stoppedAt >= 0 ? windows->runsFrom(stoppedAt) : -1;
+    const verdict::PathTake take{sampleRate, instance->resetHz(), stoppedAt, runsFrom};
     static verdict::Text words;
-    words = inShort ? verdict::summarizeChange(found->start, found->orbit, sampleRate)
-                    : verdict::describeChange(found->start, found->orbit, sampleRate);
-    return words.c_str();
-}
-
-double tessel_runs_from(HostedMap* instance, double sample)
-{
-    const host::TakeWindows* windows = instance ? instance->windows() : nullptr;
-    return windows ? static_cast<double>(windows->runsFrom(static_cast<int64_t>(sample))) : -1.0;
-}
-
-const char* tessel_describe_stop(double stoppedAt, double sampleRate, int32_t moving, double runsFrom)
-{
-    static verdict::Text words;
-    words = verdict::describeStop(static_cast<int64_t>(stoppedAt), sampleRate, moving != 0,
-                                  static_cast<int64_t>(runsFrom));
+    words = inShort ? verdict::summarizePath(windows->changes(), take)
+                    : verdict::describePath(windows->changes(), take);
     return words.c_str();
 }

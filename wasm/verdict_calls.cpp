@@ -60,9 +60,9 @@ analysis::OrbitClass orbitOf(int32_t outcome, int32_t period, double steps, doub
 }
 
 // A verdict in words, exact or in short; null for an unknown outcome.
-using OrbitWords = verdict::Text (*)(const analysis::OrbitClass&, double, verdict::Stepping,
-                                     const analysis::Partials&);
-const char* verdictWords(OrbitWords say, int32_t outcome, int32_t period, double steps, double settle, double lyapunov,
+// `say(orbit, stepsPerSecond, stepping, partials)` gives the words.
+template <class Say>
+const char* verdictWords(Say say, int32_t outcome, int32_t period, double steps, double settle, double lyapunov,
                          int32_t rounding, double stepsPerSecond, int32_t clocked, const analysis::Partials& partials)
 {
     if (!knownOutcome(outcome)) return nullptr;
@@ -84,10 +84,21 @@ const char* tessel_describe(int32_t outcome, int32_t period, double steps, doubl
 
 const char* tessel_summarize(int32_t outcome, int32_t period, double steps, double settle, double lyapunov,
                              int32_t rounding, double stepsPerSecond, int32_t clocked, int32_t loudest,
-                             double fundamentalBelowDb)
+                             double fundamentalBelowDb, double resetHz)
 {
-    return verdictWords(verdict::summarizeOrbit, outcome, period, steps, settle, lyapunov, rounding, stepsPerSecond,
-                        clocked, {loudest, fundamentalBelowDb});
+    const auto restarted = [resetHz](const analysis::OrbitClass& orbit, double perSecond, verdict::Stepping stepping,
+                                     const analysis::Partials& partials) {
+        return verdict::summarizeOrbit(orbit, perSecond, stepping, partials, resetHz);
+    };
+    return verdictWords(restarted, outcome, period, steps, settle, lyapunov, rounding, stepsPerSecond, clocked,
+                        {loudest, fundamentalBelowDb});
+}
+
+const char* tessel_unjudged_path(int32_t inShort)
+{
+    static verdict::Text words;
+    words = verdict::unjudgedPath(inShort != 0);
+    return words.c_str();
 }
 
 int32_t tessel_is_constant(int32_t outcome, int32_t period)

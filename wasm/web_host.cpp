@@ -188,7 +188,8 @@ int32_t HostedMap::render(int32_t count)
 {
     const int32_t rendered = session.renderBlock(count);
     if (takeWindows && rendered > 0)
-        takeWindows->add(session.input(APin), session.input(BPin), session.x(), session.y(), rendered);
+        takeWindows->add(session.input(APin), session.input(BPin), session.input(ResetPin), session.x(),
+                         session.y(), rendered);
     return rendered;
 }
 

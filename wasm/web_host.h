@@ -106,6 +106,8 @@ public:
     // The sample at which the guard stopped the map: both outputs exactly 0
     // from there on, kept through a later map step. -1 while it runs.
     int64_t stoppedAt() const { return session.stoppedAt(); }
+    // The Reset clock that restarts the map, or 0 where none runs.
+    double resetHz() const { return reset.clockHz(); }
     bool asleep() const { return instance.asleep(); }
 
 private:

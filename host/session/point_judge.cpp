@@ -68,10 +68,12 @@ TakeWindows::TakeWindows(int64_t samples, float x0, float y0, bool normalized)
 {
 }
 
-void TakeWindows::add(const float* a, const float* b, const float* x, const float* y, int32_t count)
+void TakeWindows::add(const float* a, const float* b, const float* reset, const float* x, const float* y,
+                      int32_t count)
 {
     const int64_t blockStart = next;
     next += count;
+    int32_t seen = 0;  // the block's samples noted
     while (windowStart < samples) {
         const int64_t end = std::min(windowStart + kWindow, samples);
         const int64_t middle = windowStart + (end - windowStart) / 2;
@@ -79,31 +81,71 @@ void TakeWindows::add(const float* a, const float* b, const float* x, const floa
             middleA = a[middle - blockStart];
             middleB = b[middle - blockStart];
         }
+        for (; blockStart + seen < std::min(end, next); ++seen)
+            note(reset ? reset[seen] : 0.0f, x[seen], y[seen], blockStart + seen);
         if (end > next) return;
         judge(end - windowStart);
         const int64_t last = end - 1 - blockStart;
-        startX = normalized ? analysis::unnormalized(x[last]) : x[last];
-        startY = normalized ? analysis::unnormalized(y[last]) : y[last];
+        startX = state(x[last]);
+        startY = state(y[last]);
         windowStart = end;
+        // A running map never shows two states of exact zeros in a row: (0, 0) steps to (1, 0).
+        stoppedAtStart = zeroRun >= 2;
+        restartAt = -1;
     }
 }
+
+float TakeWindows::state(float output) const { return normalized ? analysis::unnormalized(output) : output; }
+
+void TakeWindows::note(float reset, float x, float y, int64_t sample)
+{
+    const bool high = reset > 0.0f;
+    if (high && !resetWasHigh && restartAt < 0) {
+        // The reset sample shows x0 and y0; the iterates follow it.
+        restartAt = sample;
+        restartX = state(x);
+        restartY = state(y);
+    }
+    resetWasHigh = high;
+    zeroRun = x == 0.0f && y == 0.0f ? zeroRun + 1 : 0;
+}
+
+namespace {
+
+// Keeps a window's verdict where its outcome or period is not the one's before.
+void keepChange(std::vector<SoundChange>& changes, const SoundChange& change)
+{
+    if (!changes.empty() && changes.back().orbit.outcome == change.orbit.outcome &&
+        changes.back().orbit.period == change.orbit.period)
+        return;
+    changes.push_back(change);
+}
+
+}  // namespace
 
 void TakeWindows::judge(int64_t length)
 {
     if (length < analysis::kLeastStepsToClassify) return;
-    const analysis::OrbitClass orbit = analysis::judgePoint(middleA, middleB, startX, startY, length);
-    judgedEnd = windowStart + length;
-    if (!kept.empty() && kept.back().orbit.outcome == orbit.outcome && kept.back().orbit.period == orbit.period)
-        return;
-    kept.push_back({windowStart, orbit});
+    const int64_t end = windowStart + length;
+    const SoundChange fromStart{windowStart, analysis::judgePoint(middleA, middleB, startX, startY, length)};
+    keepChange(afterAReset, fromStart);
+    judgedEnd = end;
+    if (!stoppedAtStart) return keepChange(kept, fromStart);
+    if (restartAt >= 0 && end - restartAt - 1 >= analysis::kLeastStepsToClassify)
+        return keepChange(kept, {restartAt, analysis::judgePoint(middleA, middleB, restartX, restartY,
+                                                                  end - restartAt - 1)});
+    SoundChange silent{windowStart, {}};
+    silent.orbit.outcome = analysis::Outcome::Stops;
+    keepChange(kept, silent);
 }
 
 int64_t TakeWindows::runsFrom(int64_t sample) const
 {
     const int64_t first = (std::max<int64_t>(sample, 0) + kWindow - 1) / kWindow * kWindow;
-    for (size_t i = 0; i < kept.size(); ++i) {
-        const int64_t end = i + 1 < kept.size() ? kept[i + 1].start : judgedEnd;
-        if (end > first && kept[i].orbit.outcome != analysis::Outcome::Stops) return std::max(kept[i].start, first);
+    for (size_t i = 0; i < afterAReset.size(); ++i) {
+        const int64_t end = i + 1 < afterAReset.size() ? afterAReset[i + 1].start : judgedEnd;
+        if (end > first && afterAReset[i].orbit.outcome != analysis::Outcome::Stops)
+            return std::max(afterAReset[i].start, first);
     }
     return -1;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/orbit_analysis.h"
+#include "analysis/sound_change.h"
 #include "drive.h"
 #include "session.h"
 #include "source.h"
@@ -43,18 +44,17 @@ private:
     ResetButton reset;
 };
 
-// Where a take's sound changes character, from the window starting at `start` on.
-struct SoundChange {
-    int64_t start;
-    analysis::OrbitClass orbit;
-};
+using analysis::SoundChange;
 
 // A Continuous take whose a or b moves, cut into consecutive windows of
 // kWindow samples (the last may be shorter), each judged as the chart judges
 // a point: at the a and b of the window's middle sample held still, from the
 // map's state where the window starts, for as many steps as the window has
-// samples. A window whose outcome and period are the one's before it is no
-// change; a last window too short to classify is not judged.
+// samples. A window that starts with the map stopped is silent, unless a
+// Reset restarts it within: then it is judged from the restart, and its
+// change starts there, where it is heard. A window whose outcome and period
+// are the one's before it is no change; a last window too short to classify
+// is not judged.
 class TakeWindows {
 public:
     static constexpr int64_t kWindow = kChartSteps;
@@ -63,10 +63,11 @@ public:
     // outputs carry the Normalize gain, which the judge undoes.
     TakeWindows(int64_t samples, float x0, float y0, bool normalized);
 
-    // The take's next samples, in order: the a and b inputs and the x and y outputs.
-    void add(const float* a, const float* b, const float* x, const float* y, int32_t count);
+    // The take's next samples, in order: the a, b and Reset inputs (Reset
+    // may be null: never high) and the x and y outputs.
+    void add(const float* a, const float* b, const float* reset, const float* x, const float* y, int32_t count);
 
-    // The first window's verdict, then each change, in the order of the take.
+    // The first window's verdict, then each change as heard, in the order of the take.
     const std::vector<SoundChange>& changes() const { return kept; }
     // The start of the first window from `sample` on that the chart would
     // not judge stopped, or -1: where a map stopped before `sample` would
@@ -74,7 +75,9 @@ public:
     int64_t runsFrom(int64_t sample) const;
 
 private:
+    void note(float reset, float x, float y, int64_t sample);
     void judge(int64_t length);
+    float state(float output) const;
 
     const int64_t samples;
     const bool normalized;
@@ -83,7 +86,13 @@ private:
     int64_t judgedEnd = 0;    // the end of the last window judged
     float startX, startY;     // the state before the window's first sample
     float middleA = 0.0f, middleB = 0.0f;
-    std::vector<SoundChange> kept;
+    int64_t zeroRun = 0;         // samples up to here with both outputs exactly 0: two or more, a stopped map
+    bool resetWasHigh = false;   // as the module holds Reset before the first sample
+    bool stoppedAtStart = false; // the window starts with the map stopped
+    int64_t restartAt = -1;      // the window's first Reset, or -1
+    float restartX = 0.0f, restartY = 0.0f;  // the state it shows
+    std::vector<SoundChange> kept;         // as heard
+    std::vector<SoundChange> afterAReset;  // each window judged from its start, stopped or not
 };
 
 }  // namespace host

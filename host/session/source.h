@@ -95,6 +95,8 @@ class ResetButton final : public Source {
 public:
     void press() { pressed = pending = true; }
     void setClock(std::optional<ResetClock> pulses) { clock = pulses; }
+    // The clock's frequency, or 0 where none runs.
+    double clockHz() const { return clock ? clock->hz() : 0.0; }
 
     bool moves() const override { return pressed || clock; }
     void fill(int64_t start, float* samples, int32_t count) override;

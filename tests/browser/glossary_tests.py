@@ -12,6 +12,8 @@ VERDICT_CASES = [
     ("a=0.2&b=0.3", {"constant", "period"}),
     ("a=4", {"stops", "reset"}),
     ("a=1.6583334&b=0.085&normalize=off", {"noise", "period", "chaos", "rounding-cycle", "lyapunov"}),
+    # a stops at its LFO's top and comes back to where the map sounds
+    ("a=sine:1.4:0.03:0.5&b=0.3", {"noise", "stops", "chaos", "lyapunov", "reset", "sounds"}),
 ]
 # Every term in the verdict and the legend: its entry, its explanation, the glossary's words for that entry, and
 # what shows when it has the focus.

@@ -26,10 +26,10 @@ def page_fragment(settings, reset_hz):
     return fragment(settings) + (f"&reset-hz={reset_hz}" if reset_hz else "")
 
 
-def tool_report(context, settings, reset_hz):
-    """What tessel-render says of a continuous take along a moving a or b, in short and exactly: each change, then
-    any stop."""
-    command = [context.render, "--out", str(context.folder / "report.wav"), "--seconds", "2",
+def tool_report(context, settings, reset_hz, seconds=2):
+    """What tessel-render says of a continuous take along a moving a or b, in short and exactly: the path in short,
+    then each change and any stop, under the heading that names the Reset clock's restarts."""
+    command = [context.render, "--out", str(context.folder / "report.wav"), "--seconds", str(seconds),
                "--rate", str(settings["rate"]), "--normalize", settings["normalize"],
                *[word for name in ("a", "b", "x0", "y0") for word in (f"--{name}", settings[name])]]
     if reset_hz:
@@ -37,11 +37,12 @@ def tool_report(context, settings, reset_hz):
     lines = subprocess.run(command, check=True, capture_output=True, text=True).stderr.splitlines()
     heading = next(i for i, line in enumerate(lines) if "the sound along the take" in line)
     changes = [line.split(":", 1)[1].strip() for line in lines[heading + 1:] if line.startswith("tessel-render:   ")]
-    said_short = "tessel-render: in short, along the take: "
-    in_short = [line[len(said_short):] for line in lines if line.startswith(said_short)]
-    stop = "".join(f"; {line[len('tessel-render: '):]}" for line in lines if "stopped itself" in line)
-    return ["Continuous, along the path: " + "; ".join(in_short) + stop,
-            "Continuous, along the path: " + "; ".join(changes) + stop]
+    said_short = "tessel-render: in short, "
+    in_short = next(line[len(said_short):] for line in lines if line.startswith(said_short + "along the path"))
+    path = in_short.split(": from", 1)[0]
+    stop = "".join(f"; {line[len('tessel-render: '):]}" for line in lines
+                   if line.startswith("tessel-render: the map stopped itself"))
+    return ["Continuous, " + in_short, f"Continuous, {path}: " + "; ".join(changes) + stop]
 
 
 def moving_patches_equal_native(context):
@@ -74,12 +75,14 @@ def moving_patches_equal_native(context):
                 if field.split("=")[0] in ("a", "b", "x0", "y0", "reset-hz") and field not in hash_now.split("&") \
                         and f"#{field}" not in hash_now.split("&"):
                     failures.append(f"{name}: the fragment {hash_now} lost {field}")
+            verdict = browser.driver.execute_script(
+                "return ['verdict', 'verdict-exact'].map((id) => document.getElementById(id).textContent)")
             if settings["mode"] == "continuous":
-                verdict = browser.driver.execute_script(
-                    "return ['verdict', 'verdict-exact'].map((id) => document.getElementById(id).textContent)")
                 expected_words = tool_report(context, settings, reset_hz)
                 if verdict != expected_words:
                     failures.append(f"{name}: the page says {verdict!r}, tessel-render {expected_words!r}")
+            elif not all("(at the LFOs' centres: a gated" in words for words in verdict):
+                failures.append(f"{name}: the page does not say why a gated path is judged at its centres: {verdict!r}")
         check_no_problems(browser)
     failures = [failure for failure in failures if failure]
     assert not failures, "\n".join(failures)
@@ -121,7 +124,34 @@ def path_where_settings_say(context):
     assert not failures, "\n".join(failures)
 
 
-TESTS = [moving_patches_equal_native, path_where_settings_say]
+# (name, settings, the LFOs' period in seconds): paths longer than the take drawn.
+WHOLE_PERIODS = [
+    ("a sine on a over 10 s", dict(a="sine:1.2:0.2:0.1", b="0.3", x0="0", y0="0", mode="continuous", gate=1000,
+                                   normalize="on", rate=44100), 10),
+    ("a on b over 20 s", dict(a="sine:1.2:0.2:0.25", b="triangle:0.3:0.02:0.05", x0="0", y0="0", mode="continuous",
+                              gate=1000, normalize="off", rate=48000), 20),
+]
+WHOLE_PERIOD_SAID = ("return document.getElementById('verdict-steps').textContent.includes('one whole period') && "
+                     "['verdict', 'verdict-exact'].map((id) => document.getElementById(id).textContent)")
+
+
+def whole_period_told(context):
+    """Where the LFOs' period outlasts the take, the verdict comes from a worker along the whole period, in
+    tessel-render's words for a take of that length."""
+    failures = []
+    with Browser() as browser:
+        for name, settings, seconds in WHOLE_PERIODS:
+            browser.open(context.page, fragment(settings))
+            browser.wait_for(READY)
+            verdict = browser.wait_for(WHOLE_PERIOD_SAID, timeout=120)
+            expected = tool_report(context, settings, None, seconds)
+            if verdict != expected:
+                failures.append(f"{name}: the page says {verdict!r}, tessel-render {expected!r}")
+        check_no_problems(browser)
+    assert not failures, "\n".join(failures)
+
+
+TESTS = [moving_patches_equal_native, path_where_settings_say, whole_period_told]
 
 
 # (what happens while the sound plays, the fragment, what the test does, whether the module restarts the orbit)

@@ -13,14 +13,19 @@ const DENSITY = { top: 140, height: 600 };
 const STRIPS = [{ output: 'x', top: 840, height: 140 }, { output: 'y', top: 996, height: 140 }];
 
 // Takes whose pictures differ in how they are drawn: many pixels visited, dots grown for few, a stop after a
-// few steps, a cycle of a few points with Normalize off. `strip`: the samples the tool traces.
+// few steps, a cycle of a few points with Normalize off, a cycle that settles after the usual 5 ms. `strip`: the
+// samples the tool traces; `held`: a continuous take's a and b (volts) and rate, whose traces start as the page
+// starts them, where the orbit judged over the take settled.
 export const pictureCases = [
-  { name: 'the usual take, 2 s', options: ['--seconds', '2'], strip: 221 },
+  { name: 'the usual take, 2 s', options: ['--seconds', '2'], strip: 221, held: { a: 1.4, b: 0.3, rate: 44100 } },
   { name: 'gated at 500 Hz, reset each 0.25 s', options: ['--seconds', '1', '--mode', 'gated', '--gate-hz', '500',
     '--reset-at', '0.25', '--reset-at', '0.5', '--reset-at', '0.75'], strip: 1412 },
-  { name: 'a take that stops after a few steps', options: ['--seconds', '0.2', '--a', '2.1'], strip: 221 },
+  { name: 'a take that stops after a few steps', options: ['--seconds', '0.2', '--a', '2.1'], strip: 221,
+    held: { a: 2.1, b: 0.3, rate: 44100 } },
   { name: 'a cycle, Normalize off, 48000 Hz', options: ['--seconds', '0.5', '--a', '0.9', '--b', '0.2',
-    '--normalize', 'off', '--rate', '48000'], strip: 240 },
+    '--normalize', 'off', '--rate', '48000'], strip: 240, held: { a: 0.9, b: 0.2, rate: 48000 } },
+  { name: 'a cycle that settles after its attack, a 1.3 V', options: ['--seconds', '2', '--a', '1.3'], strip: 221,
+    held: { a: 1.3, b: 0.3, rate: 44100 } },
 ];
 
 // An 8-bit RGB PNG as libpng writes it: its rows unfiltered.
@@ -69,10 +74,10 @@ function attractorDifference(map, png) {
 }
 
 /** The first column where the page's staircase of x or y covers other rows than the tool's, or null. */
-function traceDifference(map, png, strip, count) {
+function traceDifference(map, png, strip, start, count) {
   const { view } = map.figures.attractor(1, 1);
   const [low, high] = strip.output === 'x' ? [view.xLow, view.xHigh] : [view.yLow, view.yHigh];
-  const { rows } = map.figures.trace(strip.output, count, PLOT.width, strip.height, low, high);
+  const { rows } = map.figures.trace(strip.output, start, count, PLOT.width, strip.height, low, high);
   const colour = map.facts.pictureColours[`${strip.output}Trace`];
   for (let column = 0; column < PLOT.width; ++column) {
     for (let row = 0; row < strip.height; ++row) {
@@ -95,8 +100,10 @@ export function comparePicture(map, renderPath, take, scratch) {
   const frames = new Float32Array(wav.buffer.slice(wav.byteOffset + data + 8, wav.byteOffset + wav.length));
   const x = frames.filter((_, i) => i % 2 === 0);
   const y = frames.filter((_, i) => i % 2 === 1);
-  map.figures.setTake(x, y);
   const png = readPng(pngPath);
+  const settle = take.held ? map.analysePoint({ ...take.held, steps: x.length }).settle : -1;
+  const start = map.figures.traceStart(settle, take.strip, x.length);
+  map.figures.setTake(x, y);
   return attractorDifference(map, png) ?? STRIPS.reduce((found, strip) =>
-    found ?? traceDifference(map, png, strip, take.strip), /** @type {string | null} */ (null));
+    found ?? traceDifference(map, png, strip, start, take.strip), /** @type {string | null} */ (null));
 }

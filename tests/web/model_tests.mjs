@@ -187,6 +187,9 @@ for (const [settings, orbit, words] of [
   [gated, { outcome: "cycle", period: 3, settle: 40 }, "Gated by a 200 Hz clock: a steady tone of 66.7 Hz"],
   [continuous, { outcome: "cycle", period: 4, settle: 40 }, "Continuous: a steady tone of 11,025 Hz"],
   [continuous, { outcome: "stops", steps: 1 }, "Continuous: silent: the map stops after 1 step and waits for Reset"],
+  // A Reset clock restarts a stopped map: it does not wait.
+  [{ ...continuous, resetHz: 4 }, { outcome: "stops", steps: 2 },
+    "Continuous: silent: the map stops after 2 steps, each time the Reset clock restarts it"],
 ]) {
   check(`summarizeSettings(${settings.mode}, ${orbit.outcome})`, summarizeSettings(tessel, orbit, settings), words);
 }

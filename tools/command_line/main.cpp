@@ -25,8 +25,8 @@ std::string toolDescription()
     return "Renders the Tessel Map module's x and y outputs, hosted as a host would hold it, "
            "to a stereo 32-bit float WAV file (x left, y right) and a " +
            std::to_string(pictures::kPictureWidth) + "x" + std::to_string(pictures::kPictureHeight) +
-           " PNG picture: the x-y attractor as a log density plot above x and y over the first milliseconds, or, "
-           "when inputs are patched, over the whole take with the inputs that move under them. "
+           " PNG picture: the x-y attractor as a log density plot above x and y over 5 ms from where the cycle "
+           "settled, or, when inputs are patched, over the whole take with the inputs that move under them. "
            "Voltages are those of the module's pins.";
 }
 

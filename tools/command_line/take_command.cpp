@@ -49,10 +49,12 @@ struct Survey {
     std::vector<pictures::InputTrace> inputs;
 };
 
-// The picture scales its axes to the samples, so a first instance surveys
-// them; the module is deterministic, and the second instance repeats them exactly.
+// The picture scales its axes to the samples, and starts its traces where
+// the orbit settled, so a first instance surveys them and judges the orbit
+// (if given); the module is deterministic, and the second instance repeats
+// them exactly.
 Survey survey(const host::ModuleLibrary& library, const Scenario& scenario, const std::vector<MapPin>& traced,
-              Progress& progress)
+              render::TakeOrbit* orbit, Progress& progress)
 {
     Survey found;
     for (const MapPin pin : traced)
@@ -61,6 +63,7 @@ Survey survey(const host::ModuleLibrary& library, const Scenario& scenario, cons
     render::renderScenario(library, scenario, [&](const render::Block& block) {
         checkInterrupt();
         found.outputs.include(block.x, block.y, block.count);
+        if (orbit) orbit->add(block.start, block.x, block.y, block.count);
         for (size_t input = 0; input < traced.size(); ++input) {
             const float* samples = block.input(traced[input]);
             for (int32_t i = 0; i < block.count; ++i) {
@@ -102,11 +105,22 @@ TakeSums renderInto(const host::ModuleLibrary& library, const Scenario& scenario
         }
         if (sinks.orbit) sinks.orbit->add(block.start, block.x, block.y, block.count);
         if (sinks.windows)
-            sinks.windows->add(block.input(tessel::APin), block.input(tessel::BPin), block.x, block.y, block.count);
+            sinks.windows->add(block.input(tessel::APin), block.input(tessel::BPin), block.input(tessel::ResetPin),
+                               block.x, block.y, block.count);
         progress.advance(block.count);
     };
     sums.log = render::renderScenario(library, scenario, sink);
     return sums;
+}
+
+// What the picture traces: a take traced in part starts where its orbit (judged
+// in the survey) settled on a cycle.
+pictures::StripSpan stripOf(const Scenario& scenario, const render::TakeOrbit* orbit)
+{
+    const int64_t count = render::stripSamplesFor(scenario);
+    if (!orbit || count >= scenario.samples) return {0, count, -1};
+    const int64_t settled = orbit->settledAt(orbit->result());
+    return {verdict::traceStart(settled, count, scenario.samples), count, settled};
 }
 
 pictures::Caption pictureCaption(const char* moduleName, const Scenario& scenario, const Arguments& arguments,
@@ -126,26 +140,27 @@ Take renderTake(const HostedLibrary& hosted, const Scenario& scenario, const Arg
                 OutputFile* wavFile, OutputFile* pngFile)
 {
     Progress progress(scenario.samples * (pngFile ? 2 : 1), progressShown(arguments));
+    const bool moving = scenario.moves(tessel::APin) || scenario.moves(tessel::BPin);
+    std::unique_ptr<render::TakeOrbit> orbit;
+    if (!scenario.gated && !moving) orbit = std::make_unique<render::TakeOrbit>(scenario);
     const std::vector<MapPin> traced = tracedInputs(scenario);
-    const Survey surveyed = pngFile ? survey(hosted.library, scenario, traced, progress) : Survey{};
+    const Survey surveyed = pngFile ? survey(hosted.library, scenario, traced, orbit.get(), progress) : Survey{};
 
     std::unique_ptr<WavWriter> wav;
     if (wavFile)
         wav = std::make_unique<WavWriter>(*wavFile, scenario, "Tessel Map, " + settingsText(scenario, arguments));
     std::unique_ptr<pictures::Picture> picture;
     if (pngFile)
-        picture = std::make_unique<pictures::Picture>(surveyed.outputs, render::stripSamplesFor(scenario),
+        picture = std::make_unique<pictures::Picture>(surveyed.outputs, stripOf(scenario, orbit.get()),
                                                        scenario.sampleRate, host::kVoltsPerUnit, surveyed.inputs);
-    const bool moving = scenario.moves(tessel::APin) || scenario.moves(tessel::BPin);
-    std::unique_ptr<render::TakeOrbit> orbit;
-    if (!scenario.gated && !moving) orbit = std::make_unique<render::TakeOrbit>(scenario);
     std::unique_ptr<host::TakeWindows> windows;
     if (!scenario.gated && moving)
         windows = std::make_unique<host::TakeWindows>(scenario.samples, scenario.firstSample(tessel::X0Pin),
                                                       scenario.firstSample(tessel::Y0Pin), scenario.normalize);
 
+    render::TakeOrbit* unsurveyed = pngFile ? nullptr : orbit.get();  // the survey judged it already
     const TakeSums sums =
-        renderInto(hosted.library, scenario, {wav.get(), picture.get(), traced, orbit.get(), windows.get()}, progress);
+        renderInto(hosted.library, scenario, {wav.get(), picture.get(), traced, unsurveyed, windows.get()}, progress);
     progress.finish();
     const TakeStory story = tell(scenario, arguments, sums, orbit.get(), windows.get());
 

@@ -65,6 +65,9 @@ std::string sleepText(const render::HostLog& log)
            " times, first in the block from sample " + std::to_string(log.firstSleepSample);
 }
 
+// The Reset clock that restarts the take's map, or 0 where none runs.
+double resetHzOf(const Scenario& scenario) { return scenario.resetClock ? scenario.resetClock->hz() : 0.0; }
+
 // What a continuous take's orbit does after the last reset, judged as the
 // chart judges a point; the caption tells a stop as stopText() does.
 void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const Arguments& arguments,
@@ -81,7 +84,8 @@ void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const A
     const bool afterReset = render::lastReset(scenario) >= 0;
     story.summary = std::string("in short") + (afterReset ? ", after the last reset" : "") + ": " +
                     (tooShort ? tooShortText
-                              : verdict::summarizeOrbit(judged, scenario.sampleRate, everySample, partials).c_str());
+                              : verdict::summarizeOrbit(judged, scenario.sampleRate, everySample, partials,
+                                                        resetHzOf(scenario)).c_str());
     story.orbit = std::string("the orbit") + (afterReset ? " after the last reset" : "") +
                   (scenario.normalize ? ", normalisation undone" : "") + ": " + words;
     if (judged.outcome != analysis::Outcome::Stops)
@@ -101,21 +105,22 @@ std::string inShort(const analysis::OrbitClass& orbit)
 void tellSound(const host::TakeWindows& windows, const Scenario& scenario, const render::HostLog& log,
                TakeStory& story)
 {
+    const double resetHz = resetHzOf(scenario);
+    const verdict::PathTake take{double(scenario.sampleRate), resetHz, log.stoppedAt,
+                                 log.stoppedAt >= 0 ? windows.runsFrom(log.stoppedAt) : -1};
+    story.sound.push_back("in short, " + std::string(verdict::summarizePath(windows.changes(), take).c_str()));
     story.sound.push_back("the sound along the take, in windows of " + std::to_string(host::TakeWindows::kWindow) +
                           " samples, each judged as the chart judges a point at its middle a and b, from where it "
-                          "starts" + (scenario.normalize ? ", normalisation undone" : "") + ":");
+                          "starts or a Reset restarts its stopped map" +
+                          (scenario.normalize ? ", normalisation undone" : "") + ":");
     std::string path;
-    std::string heard;
     for (const host::SoundChange& change : windows.changes()) {
         if (log.stoppedAt >= 0 && change.start > log.stoppedAt) break;
         story.sound.push_back("  " + std::string(verdict::describeChange(change.start, change.orbit,
-                                                                           scenario.sampleRate).c_str()));
-        heard += (heard.empty() ? "" : "; ") +
-                 std::string(verdict::summarizeChange(change.start, change.orbit, scenario.sampleRate).c_str());
+                                                                           scenario.sampleRate, resetHz).c_str()));
         path += (path.empty() ? "" : ", ") + inShort(change.orbit);
     }
     if (windows.changes().empty()) story.sound.push_back("  too short to judge a window");
-    else story.sound.insert(story.sound.begin(), "in short, along the take: " + heard);
     if (log.stoppedAt < 0 && !path.empty()) story.caption = "the sound along the take: " + path;
 }
 

@@ -44,8 +44,8 @@ void drawStrip(Canvas& canvas, const Trace& trace, double viewLow, double viewHi
 
 }  // namespace
 
-Trace::Trace(int64_t samples, int columns)
-    : samples(samples), begins(size_t(columns)), lasts(size_t(columns)),
+Trace::Trace(const StripSpan& span, int columns)
+    : first(span.start), samples(span.count), begins(size_t(columns)), lasts(size_t(columns)),
       lows(size_t(columns), std::numeric_limits<float>::infinity()),
       highs(size_t(columns), -std::numeric_limits<float>::infinity())
 {
@@ -59,8 +59,9 @@ Trace::Trace(int64_t samples, int columns)
 
 void Trace::add(int64_t start, const float* values, int32_t count)
 {
-    for (int32_t i = 0; i < count && start + i < samples; ++i) {
-        const int64_t sample = start + i;
+    const auto skipped = static_cast<int32_t>(std::clamp<int64_t>(first - start, 0, count));  // before the strip
+    for (int32_t i = skipped; i < count && start + i - first < samples; ++i) {
+        const int64_t sample = start + i - first;
         while (passed < lasts.size() && lasts[passed] < sample) ++passed;
         if (!std::isfinite(values[i])) continue;
         for (size_t column = passed; column < begins.size() && begins[column] <= sample; ++column) {
@@ -77,11 +78,11 @@ bool Trace::range(int column, float& low, float& high) const
     return low <= high;
 }
 
-Picture::Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate, double voltsPerUnit,
+Picture::Picture(const Bounds& bounds, const StripSpan& strip, int32_t sampleRate, double voltsPerUnit,
                  std::vector<InputTrace> traced)
     : view(verdict::viewOf(bounds, voltsPerUnit)), sampleRate(sampleRate), voltsPerUnit(voltsPerUnit),
-      density(view, kPlotWidth, kDensityHeight), stripSamples(stripSamples), stripX(stripSamples, kPlotWidth),
-      stripY(stripSamples, kPlotWidth), inputs(std::move(traced)), inputStrips(inputs.size(), Trace(stripSamples, kPlotWidth))
+      density(view, kPlotWidth, kDensityHeight), strip(strip), stripX(strip, kPlotWidth), stripY(strip, kPlotWidth),
+      inputs(std::move(traced)), inputStrips(inputs.size(), Trace(strip, kPlotWidth))
 {
 }
 
@@ -121,20 +122,23 @@ void Picture::drawAttractor(Canvas& canvas) const
     drawSideName(canvas, kDensityTop + kDensityHeight / 2, "y", kText);
 }
 
-// The strips' heading: what they show over the first milliseconds, or the whole take.
+// The strips' heading: what they show over a few milliseconds, or the whole take.
 Picture::StripTime Picture::drawStripHeading(Canvas& canvas) const
 {
-    const auto shown = std::min(stripSamples, totalSamples);
+    const auto shown = std::min(strip.count, totalSamples - strip.start);
     const double stripMs = 1000.0 * double(shown) / sampleRate;
     const bool inSeconds = stripMs >= 2000.0;
-    const double stripTime = inSeconds ? stripMs / 1000.0 : stripMs;
-    const std::string span = inputs.empty() || shown < totalSamples ? " over the first " : " over the whole take, ";
-    canvas.text(kLeft, kStripHeadingTop,
-                std::string(inputs.empty() ? "x and y" : "x, y and the inputs that move") + span +
-                    formatNumber(stripTime, stripTime < 10 ? 1 : 0) + (inSeconds ? " s (" : " ms (") +
-                    std::to_string(shown) + " samples)",
-                2, kText);
-    return {stripTime, inSeconds};
+    const double toTime = inSeconds ? 1.0 / sampleRate : 1000.0 / sampleRate;
+    const double stripTime = double(shown) * toTime;
+    const std::string time = formatNumber(stripTime, stripTime < 10 ? 1 : 0) + (inSeconds ? " s" : " ms");
+    const std::string heading =
+        !inputs.empty() ? "x, y and the inputs that move over " +
+                              std::string(shown < totalSamples ? "the first " : "the whole take, ") + time + " (" +
+                              std::to_string(shown) + " samples)"
+                        : "x and y over " + time + ": " + verdict::traceSpanText(strip.start, shown, strip.settle);
+    canvas.text(kLeft, kStripHeadingTop, heading, 2, kText);
+    const double startTime = double(strip.start) * toTime;
+    return {startTime, startTime + stripTime, inSeconds};
 }
 
 struct Picture::Strip {
@@ -165,18 +169,18 @@ void Picture::drawStripPanels(Canvas& canvas) const
 {
     const StripTime time = drawStripHeading(canvas);
     const std::vector<Strip> strips = stripLayout();
-    for (const Strip& strip : strips) {
-        canvas.fill(kLeft, strip.top, kPlotWidth, strip.height, kPlotBackground);
-        const Axis values{strip.low * voltsPerUnit, strip.high * voltsPerUnit, strip.top, strip.height, true};
-        if (const int zero = verdict::zeroRow(strip.low, strip.high, strip.height); zero >= 0)
-            canvas.fill(kLeft, strip.top + zero, kPlotWidth, 1, verdict::kZeroLine);
-        drawStrip(canvas, strip.trace, strip.low, strip.high, strip.top, strip.height, strip.colour);
-        canvas.frame(kLeft, strip.top, kPlotWidth, strip.height, kFrame);
-        drawVerticalAxis(canvas, values, strip.height >= kStripHeight ? 4 : 3, kLeft);
-        drawSideName(canvas, strip.top + strip.height / 2, strip.name, strip.colour);
+    for (const Strip& panel : strips) {
+        canvas.fill(kLeft, panel.top, kPlotWidth, panel.height, kPlotBackground);
+        const Axis values{panel.low * voltsPerUnit, panel.high * voltsPerUnit, panel.top, panel.height, true};
+        if (const int zero = verdict::zeroRow(panel.low, panel.high, panel.height); zero >= 0)
+            canvas.fill(kLeft, panel.top + zero, kPlotWidth, 1, verdict::kZeroLine);
+        drawStrip(canvas, panel.trace, panel.low, panel.high, panel.top, panel.height, panel.colour);
+        canvas.frame(kLeft, panel.top, kPlotWidth, panel.height, kFrame);
+        drawVerticalAxis(canvas, values, panel.height >= kStripHeight ? 4 : 3, kLeft);
+        drawSideName(canvas, panel.top + panel.height / 2, panel.name, panel.colour);
     }
     const Strip& bottom = strips.back();
-    drawHorizontalAxis(canvas, Axis{0.0, time.length, kLeft, kPlotWidth, false}, bottom.top + bottom.height,
+    drawHorizontalAxis(canvas, Axis{time.start, time.end, kLeft, kPlotWidth, false}, bottom.top + bottom.height,
                        time.inSeconds ? "time (s)" : "time (ms)", kLeft, kRight);
 }
 

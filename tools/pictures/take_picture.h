@@ -1,6 +1,7 @@
 // The rendered outputs as one picture: the x-y attractor as a log-scaled
-// density plot, and below it x and y over the first milliseconds, or over
-// the whole take, with the inputs that move traced under them.
+// density plot, and below it x and y over a few milliseconds (from where the
+// cycle settled), or over the whole take, with the inputs that move traced
+// under them.
 #pragma once
 
 #include <cstdint>
@@ -26,21 +27,27 @@ struct Caption {
     std::string outcome;   // what happened, shown with the density plot
 };
 
+// The samples a picture's strips show: `count` from `start`, where the
+// take's cycle settled from sample `settle` (-1: no cycle, or traced whole).
+struct StripSpan {
+    int64_t start = 0, count = 0, settle = -1;
+};
+
 // A signal over the strip's time as the picture draws it: for each column
 // of the plot the least and greatest finite sample under it, the last one of
 // the column before included, so that jumps between columns show. Kept
 // column by column, so a strip as long as any take costs a few kilobytes.
 class Trace {
 public:
-    Trace(int64_t samples, int columns);
+    Trace(const StripSpan& span, int columns);
 
-    // Blocks in order from sample 0; what lies beyond the strip is left out.
+    // Blocks in order from sample 0; what lies outside the strip is left out.
     void add(int64_t start, const float* samples, int32_t count);
     // False when no finite sample falls under the column.
     bool range(int column, float& low, float& high) const;
 
 private:
-    int64_t samples;
+    int64_t first, samples;
     std::vector<int64_t> begins, lasts;  // each column's first and last sample
     std::vector<float> lows, highs;
     size_t passed = 0;  // the columns before it have seen their last sample
@@ -57,7 +64,7 @@ public:
     // `bounds` must hold every sample that add() will see, and each input's
     // extent every sample of it; the axes read in volts, `voltsPerUnit` to
     // the signal's 1.0.
-    Picture(const Bounds& bounds, int64_t stripSamples, int32_t sampleRate, double voltsPerUnit,
+    Picture(const Bounds& bounds, const StripSpan& strip, int32_t sampleRate, double voltsPerUnit,
             std::vector<InputTrace> inputs = {});
 
     // Blocks in order, from sample 0 on; `inputs` holds a block of each input
@@ -72,7 +79,7 @@ private:
     // The strips below the attractor, and the time they span.
     struct Strip;
     struct StripTime {
-        double length;  // in seconds or in milliseconds
+        double start, end;  // in seconds or in milliseconds
         bool inSeconds;
     };
     void drawAttractor(Canvas& canvas) const;
@@ -85,7 +92,7 @@ private:
     double voltsPerUnit;
     int64_t totalSamples = 0;
     verdict::Density density;  // one count per pixel of the plot area
-    int64_t stripSamples;
+    StripSpan strip;
     Trace stripX, stripY;
     std::vector<InputTrace> inputs;
     std::vector<Trace> inputStrips;

@@ -28,6 +28,12 @@ public:
         return analysis::cyclePartials(a, b, x0, y0, judged);
     }
 
+    // The sample from which a cycle found sounds settled, or -1 for none.
+    int64_t settledAt(const analysis::OrbitClass& judged) const
+    {
+        return judged.settle < 0 ? -1 : firstIterate + judged.settle;
+    }
+
 private:
     int64_t firstIterate;
     int64_t orbitSteps;

@@ -96,6 +96,26 @@ TEST(TakePicture, TracesShowFiveMillisecondsOrSixteenTicks)
         EXPECT_EQ(verdict::traceSamples(row.gateHz, row.rate, row.samples), row.traced) << row.gateHz << " " << row.rate;
 }
 
+// Traces start where the cycle settled, so they show the tone named, not the
+// attack; a transient too long for the take leaves its last samples, and the
+// heading says which part is shown.
+TEST(TakePicture, TracesShowTheSettledCycleAndSaySo)
+{
+    struct Row {
+        int64_t settle, traced, samples, start;
+        const char* words;
+    };
+    for (const Row& row : {Row{383, 221, 88200, 383, "221 samples from sample 383, where the cycle has settled"},
+                           Row{-1, 221, 88200, 0, "the first 221 samples"},
+                           Row{0, 221, 88200, 0, "the first 221 samples"},
+                           Row{88100, 221, 88200, 87979, "the last 221 samples, the cycle settling from sample 88100"},
+                           Row{300, 400, 400, 0, "the first 400 samples, the cycle settling from sample 300"}}) {
+        const int64_t start = verdict::traceStart(row.settle, row.traced, row.samples);
+        EXPECT_EQ(start, row.start) << row.settle;
+        EXPECT_EQ(verdict::traceSpanText(start, row.traced, row.settle), row.words) << row.settle;
+    }
+}
+
 TEST(Legend, NamesEveryPeriodOnceWithItsTonesAtTheRate)
 {
     for (const int32_t rate : {44100, 48000}) {

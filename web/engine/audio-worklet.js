@@ -86,14 +86,7 @@ class TesselMapProcessor extends AudioWorkletProcessor {
 
   /** @param {WorkletSettings} settings */
   apply(settings) {
-    this.instance.set({ a: settings.a, b: settings.b, x0: settings.x0, y0: settings.y0 });
-    this.instance.setMode(settings.mode);
-    this.instance.setGateHz(settings.gateHz);
-    this.instance.setNormalize(settings.normalize);
-    for (const [name, text] of Object.entries(settings.signals || {})) {
-      this.instance.setSignal(name, text, ENDLESS_TAKE);
-    }
-    this.instance.setResetHz(settings.resetHz || 0);
+    this.instance.apply(settings, ENDLESS_TAKE);
   }
 
   /**

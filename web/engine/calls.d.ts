@@ -182,31 +182,12 @@ export interface WasmExports {
    */
   tessel_judge_windows(instance: number, samples: number): void;
   /**
-   * How many changes the windows judged so far hold.
-   * C: int32_t tessel_sound_changes(web::HostedMap* instance)
+   * The sound along the take judged so far in tessel-render's words (verdict::describePath, or where `inShort` is
+   * not 0 verdict::summarizePath), its Reset clock's restarts named, up to where the map stopped itself; null where
+   * no windows are judged.
+   * C: const char* tessel_path_words(web::HostedMap* instance, double sampleRate, int32_t inShort)
    */
-  tessel_sound_changes(instance: number): number;
-  /**
-   * Change `index`'s first sample, in a double, or -1.
-   * C: double tessel_sound_change_start(web::HostedMap* instance, int32_t index)
-   */
-  tessel_sound_change_start(instance: number, index: number): number;
-  /**
-   * Change `index` in tessel-render's words at `sampleRate`, exact or, where `inShort` is not 0, in short; null for
-   * no such change.
-   * C: const char* tessel_sound_change_words(web::HostedMap* instance, int32_t index, double sampleRate, int32_t inShort)
-   */
-  tessel_sound_change_words(instance: number, index: number, sampleRate: number, inShort: number): number;
-  /**
-   * The start of the first window from `sample` on where a reset would let the map run, or -1.
-   * C: double tessel_runs_from(web::HostedMap* instance, double sample)
-   */
-  tessel_runs_from(instance: number, sample: number): number;
-  /**
-   * A take's stop in tessel-render's words (verdict::describeStop).
-   * C: const char* tessel_describe_stop(double stoppedAt, double sampleRate, int32_t moving, double runsFrom)
-   */
-  tessel_describe_stop(stoppedAt: number, sampleRate: number, moving: number, runsFrom: number): number;
+  tessel_path_words(instance: number, sampleRate: number, inShort: number): number;
 
   // --- the chart's judgement of points ---------------------------------------------------------------------
   /**
@@ -249,10 +230,17 @@ export interface WasmExports {
    */
   tessel_describe(outcome: number, period: number, steps: number, settle: number, lyapunov: number, rounding: number, stepsPerSecond: number, clocked: number, loudest: number, fundamentalBelowDb: number): number;
   /**
-   * The same verdict in short, as a musician reads it first.
-   * C: const char* tessel_summarize(int32_t outcome, int32_t period, double steps, double settle, double lyapunov, int32_t rounding, double stepsPerSecond, int32_t clocked, int32_t loudest, double fundamentalBelowDb)
+   * The same verdict in short, as a musician reads it first; a stop restarted by a Reset clock of `resetHz` (0:
+   * none) said so.
+   * C: const char* tessel_summarize(int32_t outcome, int32_t period, double steps, double settle, double lyapunov, int32_t rounding, double stepsPerSecond, int32_t clocked, int32_t loudest, double fundamentalBelowDb, double resetHz)
    */
-  tessel_summarize(outcome: number, period: number, steps: number, settle: number, lyapunov: number, rounding: number, stepsPerSecond: number, clocked: number, loudest: number, fundamentalBelowDb: number): number;
+  tessel_summarize(outcome: number, period: number, steps: number, settle: number, lyapunov: number, rounding: number, stepsPerSecond: number, clocked: number, loudest: number, fundamentalBelowDb: number, resetHz: number): number;
+  /**
+   * Why a gated take whose a or b moves is judged at the LFOs' centres, exactly or, where `inShort` is not 0, in
+   * short (verdict::unjudgedPath).
+   * C: const char* tessel_unjudged_path(int32_t inShort)
+   */
+  tessel_unjudged_path(inShort: number): number;
   /**
    * 1 where an orbit holds one level, else 0.
    * C: int32_t tessel_is_constant(int32_t outcome, int32_t period)
@@ -321,9 +309,21 @@ export interface WasmExports {
    */
   tessel_trace_samples(gateHz: number, sampleRate: number, samples: number): number;
   /**
-   * The staircase of x (0) or y (1) over the take's first `count` samples, `columns` wide and `height` tall,
-   * showing [low, high]: each column's top row and rows covered (0: none), then the row of 0 V or -1.
-   * C: const int32_t* tessel_trace(int32_t output, int32_t count, int32_t columns, int32_t height, double low, double high)
+   * Where `traced` samples of traces of a take of `samples` start: at the sample its cycle settled from (`settle`,
+   * -1: none), earlier where the take ends first.
+   * C: double tessel_trace_start(double settle, double traced, double samples)
    */
-  tessel_trace(output: number, count: number, columns: number, height: number, low: number, high: number): number;
+  tessel_trace_start(settle: number, traced: number, samples: number): number;
+  /**
+   * What those traces show, for their heading: 'the first 221 samples', '221 samples from sample 383, where the
+   * cycle has settled'.
+   * C: const char* tessel_trace_words(double start, double count, double settle)
+   */
+  tessel_trace_words(start: number, count: number, settle: number): number;
+  /**
+   * The staircase of x (0) or y (1) over `count` of the take's samples from `start`, `columns` wide and `height`
+   * tall, showing [low, high]: each column's top row and rows covered (0: none), then the row of 0 V or -1.
+   * C: const int32_t* tessel_trace(int32_t output, double start, int32_t count, int32_t columns, int32_t height, double low, double high)
+   */
+  tessel_trace(output: number, start: number, count: number, columns: number, height: number, low: number, high: number): number;
 }

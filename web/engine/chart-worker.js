@@ -1,15 +1,19 @@
 // A chart worker: judges points of a chart's plane with the module's own
-// analysis, in WebAssembly, several orbits in flight. A classic worker script that the page starts from
-// a Blob URL holding the engine's bundle (which defines `TesselEngine`) and
-// then this file's.
+// analysis, in WebAssembly, several orbits in flight; or a take's path, one
+// whole period of its LFOs, window by window as tessel-render's report judges
+// it. A classic worker script that the page starts from a Blob URL holding the
+// engine's bundle (which defines `TesselEngine`) and then this file's.
 //
 // Messages in:  {type: "load", wasm: ArrayBuffer}, then any number of
 //               {type: "points", task, plane, across: Float64Array, up: Float64Array (volts), held: [p, q],
 //               steps, rate}: on plane "ab" a and b across and up from x0 p and y0 q, on plane "xy" x0 and y0
-//               at a p and b q.
+//               at a p and b q; or {type: "path", task, settings (as the audio worklet takes them), samples}:
+//               a continuous take of `samples` from a reset, judged window by window.
 // Messages out: {type: "ready"} once loaded; {type: "points", task, outcome: Int8Array (an index of
 //               the module's facts.outcomes), period, steps, settle: Int32Array, lyapunov: Float64Array,
-//               rounding: Uint8Array, loudest: Int32Array, fundamentalBelowDb: Float64Array} per task, in the order the tasks came; {type: "failed", message}.
+//               rounding: Uint8Array, loudest: Int32Array, fundamentalBelowDb: Float64Array} per task, in the
+//               order the tasks came; {type: "path", task, short, exact}: the path's sound in tessel-render's
+//               words; {type: "failed", message}.
 
 /** @type {import("./tessel.js").TesselMap | null} */
 let tessel = null;
@@ -30,12 +34,27 @@ function judge(message) {
   postMessage(answer, buffers.map((array) => array.buffer));
 }
 
+/** @param {{task: number, settings: import("./messages").WorkletSettings, samples: number}} message */
+function judgePath({ task, settings, samples }) {
+  const instance = tessel.newInstance({ rate: settings.rate });
+  try {
+    instance.apply(settings, samples);
+    instance.judgeWindows(samples);
+    instance.pass(samples);
+    postMessage({ type: "path", task, ...instance.pathWords(settings.rate) });
+  } finally {
+    instance.free();
+  }
+}
+
 onmessage = (event) => {
   const message = event.data;
   try {
     if (message.type === "load") {
       tessel = TesselEngine.loadTesselMapSync(message.wasm);
       postMessage({ type: "ready" });
+    } else if (message.type === "path") {
+      judgePath(message);
     } else {
       judge(message);
     }

@@ -80,14 +80,33 @@ export class Figures {
   }
 
   /**
-   * A staircase of x or y over the take's first `count` samples, `columns` wide and `height` tall, showing [low,
-   * high] (signal scale): each column's top row and rows covered (0: none), and the row of 0 V (-1: none).
-   * @param {"x" | "y"} output @param {number} count @param {number} columns @param {number} height
-   * @param {number} low @param {number} high
+   * Where `traced` samples of traces of a take of `samples` start: at the sample its cycle settled from
+   * (`settle`, -1: none), earlier where the take ends first.
+   * @param {number} settle @param {number} traced @param {number} samples @returns {number}
    */
-  trace(output, count, columns, height, low, high) {
-    const at = this.#exports.tessel_trace(output === "x" ? 0 : 1, Math.min(count, this.#samples), columns, height,
-      low, high);
+  traceStart(settle, traced, samples) {
+    return this.#exports.tessel_trace_start(settle, traced, samples);
+  }
+
+  /**
+   * What the traces show, for their heading: "the first 221 samples", "221 samples from sample 383, where the
+   * cycle has settled".
+   * @param {number} start @param {number} count @param {number} settle @returns {string}
+   */
+  traceWords(start, count, settle) {
+    return textAt(this.#exports, this.#exports.tessel_trace_words(start, count, settle));
+  }
+
+  /**
+   * A staircase of x or y over `count` of the take's samples from `start`, `columns` wide and `height` tall,
+   * showing [low, high] (signal scale): each column's top row and rows covered (0: none), and the row of 0 V (-1:
+   * none).
+   * @param {"x" | "y"} output @param {number} start @param {number} count @param {number} columns
+   * @param {number} height @param {number} low @param {number} high
+   */
+  trace(output, start, count, columns, height, low, high) {
+    const at = this.#exports.tessel_trace(output === "x" ? 0 : 1, start, Math.min(count, this.#samples - start),
+      columns, height, low, high);
     if (at === 0) throw new RangeError(`no trace of ${count} samples in ${columns}x${height} pixels`);
     const rows = new Int32Array(this.#exports.memory.buffer, at, 2 * columns + 1).slice();
     return { rows: rows.subarray(0, 2 * columns), zero: rows[2 * columns] };

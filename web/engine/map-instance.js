@@ -134,6 +134,18 @@ export class MapInstance {
   }
 
   /**
+   * Renders the next `n` samples without keeping them, for what the instance judges along them.
+   * @param {number} n
+   */
+  pass(n) {
+    const block = new Float32Array(Math.min(n, 1 << 16));
+    for (let done = 0; done < n; done += block.length) {
+      const part = block.subarray(0, Math.min(block.length, n - done));
+      this.renderInto(part, part);
+    }
+  }
+
+  /**
    * The next x.length samples into two Float32Arrays of one length, allocating nothing: for an audio thread.
    * With `fed`, each pin's samples also go to fed.planes[pin] from fed.at on: what each input pin was fed,
    * as the module read it, and the outputs x and y.
@@ -223,6 +235,20 @@ export class MapInstance {
   }
 
   /**
+   * Patches the instance as the settings say: the knobs, Mode, the Gate clock, Normalize, each input's signal
+   * over a take of `takeSamples` (0: without end) and the Reset clock.
+   * @param {import("./messages").WorkletSettings} settings @param {number} takeSamples
+   */
+  apply(settings, takeSamples) {
+    this.set({ a: settings.a, b: settings.b, x0: settings.x0, y0: settings.y0 });
+    this.setMode(settings.mode);
+    this.setGateHz(settings.gateHz);
+    this.setNormalize(settings.normalize);
+    for (const [name, text] of Object.entries(settings.signals || {})) this.setSignal(name, text, takeSamples);
+    this.setResetHz(settings.resetHz || 0);
+  }
+
+  /**
    * Events that reached the module while x0, y0, a or b streamed: each restarted the map at x0, y0.
    * @returns {number}
    */
@@ -244,26 +270,15 @@ export class MapInstance {
   }
 
   /**
-   * Each change so far, in the tool's words, exact and in short.
-   * @param {number} rate @returns {{start: number, words: string, summary: string}[]}
+   * The sound along the take judged so far in tessel-render's words, in short and exactly: each change up to
+   * where the map stopped itself, then the stop, the Reset clock's restarts named.
+   * @param {number} rate @returns {{short: string, exact: string}}
    */
-  soundChanges(rate) {
+  pathWords(rate) {
     const handle = this.#live();
-    const changes = [];
-    for (let i = 0; i < this.#exports.tessel_sound_changes(handle); ++i) {
-      changes.push({ start: this.#exports.tessel_sound_change_start(handle, i),
-        words: textAt(this.#exports, this.#exports.tessel_sound_change_words(handle, i, rate, 0)),
-        summary: textAt(this.#exports, this.#exports.tessel_sound_change_words(handle, i, rate, 1)) });
-    }
-    return changes;
-  }
-
-  /**
-   * Where a map stopped before `sample` would run again after a reset, or -1.
-   * @param {number} sample @returns {number}
-   */
-  runsFrom(sample) {
-    return this.#exports.tessel_runs_from(this.#live(), sample);
+    /** @param {number} inShort */
+    const said = (inShort) => textAt(this.#exports, this.#exports.tessel_path_words(handle, rate, inShort));
+    return { short: said(1), exact: said(0) };
   }
 
   /**

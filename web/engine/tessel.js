@@ -155,14 +155,6 @@ export class TesselMap {
     return new Float32Array(this.#exports.memory.buffer, at, count).slice();
   }
 
-  /**
-   * tessel-render's words for a take's stop; `moving`: a or b moves, so a reset restarts it.
-   * @param {number} stoppedAt @param {{rate: number, moving: boolean, runsFrom?: number}} take
-   * @returns {string}
-   */
-  describeStop(stoppedAt, { rate, moving, runsFrom = -1 }) {
-    return textAt(this.#exports, this.#exports.tessel_describe_stop(stoppedAt, rate, moving ? 1 : 0, runsFrom));
-  }
 
   /**
    * Point i of `count` across [lo, hi], as the chart computes it.
@@ -197,22 +189,33 @@ export class TesselMap {
   }
 
   /**
-   * The same orbit in the short words a musician reads first, as tessel-render's report says them.
-   * @param {OrbitFields} orbit @param {{rate?: number, clock?: number}} stepping
+   * The same orbit in the short words a musician reads first, as tessel-render's report says them; a stop that a
+   * Reset clock of `resetHz` restarts said so.
+   * @param {OrbitFields} orbit @param {{rate?: number, clock?: number, resetHz?: number}} stepping
    */
-  summarizeOrbit(orbit, stepping) {
-    return this.#words(this.#exports.tessel_summarize, orbit, stepping);
+  summarizeOrbit(orbit, { resetHz = 0, ...stepping }) {
+    return this.#words(this.#exports.tessel_summarize, orbit, stepping, resetHz);
+  }
+
+  /**
+   * Why a gated take whose a or b moves is judged at the LFOs' centres, said after its verdict, in short or
+   * exactly.
+   * @param {boolean} inShort @returns {string}
+   */
+  unjudgedPath(inShort) {
+    return textAt(this.#exports, this.#exports.tessel_unjudged_path(inShort ? 1 : 0));
   }
 
   /**
    * @param {Function} wordsOf @param {OrbitFields} orbit @param {{rate?: number, clock?: number}} stepping
+   * @param {...number} more what the words take after the orbit's fields
    * @returns {string}
    */
-  #words(wordsOf, orbit, { rate, clock }) {
+  #words(wordsOf, orbit, { rate, clock }, ...more) {
     const gated = clock !== undefined;
     const at = wordsOf(this.#outcomeCode(orbit), orbit.period ?? 0, orbit.steps ?? 0, orbit.settle ?? -1,
       orbit.lyapunov ?? 0, orbit.rounding ? 1 : 0, gated ? clock : rate, gated ? 1 : 0, orbit.loudest ?? 0,
-      orbit.fundamentalBelowDb ?? 0);
+      orbit.fundamentalBelowDb ?? 0, ...more);
     return textAt(this.#exports, at);
   }
 

@@ -39,8 +39,11 @@ export function describeSettings(tessel, orbit, settings) {
  * @param {TesselMap} tessel @param {OrbitFields} orbit @param {Settings} settings
  */
 export function summarizeSettings(tessel, orbit, settings) {
-  if (settings.mode === "continuous") return `Continuous: ${tessel.summarizeOrbit(orbit, { rate: settings.rate })}`;
-  return `Gated by ${clockWords(settings.gate)}: ${tessel.summarizeOrbit(orbit, { clock: settings.gate })}`;
+  const { resetHz } = settings;
+  if (settings.mode === "continuous") {
+    return `Continuous: ${tessel.summarizeOrbit(orbit, { rate: settings.rate, resetHz })}`;
+  }
+  return `Gated by ${clockWords(settings.gate)}: ${tessel.summarizeOrbit(orbit, { clock: settings.gate, resetHz })}`;
 }
 
 /**

@@ -9,6 +9,7 @@ import { copyChartSection } from "./chart/chart-section.js";
 import { ChartView } from "./chart/chart-view.js";
 import { makeControlRows } from "./control-rows.js";
 import { fillGlossary } from "./glossary-view.js";
+import { PathVerdict } from "./path-verdict.js";
 import { PatchPanel } from "./patch-panel.js";
 import { RecordPanel } from "./record-panel.js";
 import { element } from "./dom.js";
@@ -40,7 +41,7 @@ export class Explorer {
     this.settingsPanel = new SettingsPanel(tessel, this.store);
     this.settingsPanel.load(link);
     this.patches = new PatchPanel(tessel, this.store, (kept) => this.settingsPanel.load(kept));
-    this.take = new TakePanel(tessel, this.store);
+    this.take = new TakePanel(tessel, this.store, new PathVerdict(wasm, code.worker));
     this.sound = new SoundPanel(tessel, this.store, wasm, code.workletUrl);
     this.recorder = new RecordPanel(tessel, this.store, this.sound);
     /** @param {import("../model/chart-planes.js").ChartPlane} plane @param {string} prefix */

@@ -1,6 +1,6 @@
 // The explorer's pictures in the look of tessel-render's: the attractor as a
-// log-density plot in the inferno colours, and x and y over the first
-// milliseconds as staircases. What they show and in which colours is asked of
+// log-density plot in the inferno colours, and x and y over a few
+// milliseconds, from where the cycle settled, as staircases. What they show and in which colours is asked of
 // the module's WebAssembly build (`tessel`, a loaded TesselMap), whose code
 // draws tessel-render's pictures too; this module only puts it on a canvas.
 
@@ -96,9 +96,9 @@ export function drawAttractor(canvas, x, y, tessel) {
   return { view, visited };
 }
 
-// x above y, each a staircase over the first `count` samples of the take the attractor was drawn from, within
-// its view.
-export function drawTraces(canvas, count, rate, view, tessel) {
+// x above y, each a staircase over `count` samples from `start` of the take the attractor was drawn from (where its
+// cycle settled from `settle`), within its view.
+export function drawTraces(canvas, { start, count, settle }, rate, view, tessel) {
   const picture = fitted(canvas);
   const context = picture.context;
   context.clearRect(0, 0, picture.width, picture.height);
@@ -113,7 +113,7 @@ export function drawTraces(canvas, count, rate, view, tessel) {
   for (const strip of strips) {
     context.fillStyle = pictureColour(tessel, "background");
     context.fillRect(left, strip.top, width, height);
-    const { rows, zero } = tessel.figures.trace(strip.output, count, width, height, strip.low, strip.high);
+    const { rows, zero } = tessel.figures.trace(strip.output, start, count, width, height, strip.low, strip.high);
     if (zero >= 0) {
       context.fillStyle = pictureColour(tessel, "zeroLine");
       context.fillRect(left, strip.top + zero, width, 1);
@@ -130,16 +130,18 @@ export function drawTraces(canvas, count, rate, view, tessel) {
     context.textBaseline = "middle";
     context.fillText(strip.output, 24, strip.top + height / 2);
   }
-  const milliseconds = 1000 * count / rate;
+  const [from, to] = [1000 * start / rate, 1000 * (start + count) / rate];
   const area = { left, top: 8 + height, width, height };
   context.fillStyle = pictureColour(tessel, "dimText");
   context.font = "11px ui-monospace, Consolas, monospace";
   context.textAlign = "center";
   context.textBaseline = "top";
-  for (const { value, text } of tessel.figures.ticks(0, milliseconds, WANTED_TICKS.across)) {
-    const px = left + width * value / milliseconds;
+  for (const { value, text } of tessel.figures.ticks(from, to, WANTED_TICKS.across)) {
+    const px = left + width * (value - from) / (to - from);
     context.fillRect(Math.round(px), area.top + height + 1, 1, 4);
     context.fillText(text, px, area.top + height + 6);
   }
-  context.fillText(`time (ms), the first ${count} samples`, left + width / 2, area.top + height + 20);
+  // Squeezed, where need be, to fit a phone's narrow picture.
+  context.fillText(`time (ms), ${tessel.figures.traceWords(start, count, settle)}`, left + width / 2,
+    area.top + height + 20, width);
 }

@@ -5,14 +5,17 @@ import { spectrumOf } from "../model/spectrum.js";
 import { TAKE_SECONDS, takeLengthText, takeInstance, takeSeconds, traceLength, wavBytesOf,
   wavNameOf } from "../model/take.js";
 import { TAKE_STOPPED, describeSettings, summarizeSettings } from "../model/words.js";
+import { pathSeconds } from "../model/lfo.js";
 import { element, say } from "./dom.js";
 import { writeExplained } from "./glossary-view.js";
 import { drawAttractor, drawTraces } from "./pictures.js";
 import { drawSpectrum } from "./spectrum-view.js";
+import { workletSettings } from "./sound-panel.js";
 
 /** @typedef {import("../engine/tessel.js").TesselMap} TesselMap */
 /** @typedef {import("../engine/tessel.js").MapInstance} MapInstance */
 /** @typedef {import("../model/store.js").SettingsStore} SettingsStore */
+/** @typedef {import("./path-verdict.js").PathVerdict} PathVerdict */
 /** @typedef {import("../model/settings.js").Settings} Settings */
 /** @typedef {{x: Float32Array, y: Float32Array}} Take */
 
@@ -20,13 +23,16 @@ import { drawSpectrum } from "./spectrum-view.js";
 const write = (paragraph, text) => { paragraph.textContent = text; };
 
 export class TakePanel {
-  /** @param {TesselMap} tessel @param {SettingsStore} store */
-  constructor(tessel, store) {
+  /** @param {TesselMap} tessel @param {SettingsStore} store @param {PathVerdict} pathVerdict */
+  constructor(tessel, store, pathVerdict) {
     this.tessel = tessel;
     this.store = store;
+    this.pathVerdict = pathVerdict;
     /** @type {Take} */
     this.take = { x: new Float32Array(0), y: new Float32Array(0) };
     this.traced = 0;
+    // Where the take's cycle settled, from which its traces start: -1 for none, or where the take is patched.
+    this.settle = -1;
     /** @type {ReturnType<typeof spectrumOf> | null} */
     this.spectrum = null;
     this.wavUrl = "";
@@ -44,16 +50,19 @@ export class TakePanel {
   draw() {
     const settings = this.store.settings;
     const seconds = takeSeconds(settings);
-    const { take, stoppedAt, sound, abMove } = this.render(settings, Math.round(seconds * settings.rate));
+    const { take, stoppedAt, sound, abMove, patched } = this.render(settings, Math.round(seconds * settings.rate));
     this.take = take;
+    const orbit = sound ? null : this.tessel.analysePoint({ a: settings.a, b: settings.b, x0: settings.x0,
+      y0: settings.y0, rate: settings.rate, steps: take.x.length });
+    this.settle = orbit && settings.mode === "continuous" && !patched ? orbit.settle : -1;
     this.drawPictures(take, settings);
+    this.pathVerdict.forget();
     if (sound) {
-      writeExplained(element("verdict"), sound.short, this.tessel);
-      writeExplained(element("verdict-exact"), sound.exact, this.tessel);
-      write(element("verdict-steps"), "Judged window by window along the path, as tessel-render reports " +
-        "a take whose a or b moves.");
-    } else {
-      this.sayWhatTheKnobsDo(settings, take.x.length, abMove);
+      this.sayAlongPath(sound, "Judged window by window along the path, as tessel-render reports a take whose " +
+        "a or b moves.");
+      this.judgeWholePeriod(settings, seconds);
+    } else if (orbit) {
+      this.sayWhatTheKnobsDo(settings, orbit, take.x.length, abMove);
     }
     this.sayWhatTheTakeIs(take, settings, seconds, stoppedAt);
     say(element("stop-note"), stoppedAt >= 0 ? TAKE_STOPPED : "");
@@ -67,13 +76,15 @@ export class TakePanel {
   render(s, samples) {
     const instance = takeInstance(this.tessel, s, samples);
     const abMove = instance.streams("a") || instance.streams("b");
+    // As tessel-render traces a patched take whole, its traces do not start where a held orbit settled.
+    const patched = abMove || instance.streams("x0") || instance.streams("y0") || s.resetHz > 0;
     const alongPath = s.mode === "continuous" && abMove;
     if (alongPath) instance.judgeWindows(samples);
     const take = instance.render(samples);
     const stoppedAt = instance.stoppedAt;
-    const sound = alongPath ? this.soundAlongPath(instance, stoppedAt, s.rate) : null;
+    const sound = alongPath ? this.soundAlongPath(instance, s) : null;
     instance.free();
-    return { take, stoppedAt, sound, abMove };
+    return { take, stoppedAt, sound, abMove, patched };
   }
 
   /** @param {Take} take @param {Settings} s */
@@ -81,7 +92,8 @@ export class TakePanel {
     this.drawnWidth = element("attractor").clientWidth;
     const { view } = drawAttractor(element("attractor"), take.x, take.y, this.tessel);
     this.traced = traceLength(this.tessel, s, take.x.length);
-    drawTraces(element("traces"), this.traced, s.rate, view, this.tessel);
+    const start = this.tessel.figures.traceStart(this.settle, this.traced, take.x.length);
+    drawTraces(element("traces"), { start, count: this.traced, settle: this.settle }, s.rate, view, this.tessel);
     this.spectrum = spectrumOf(take.x, s.rate);
     drawSpectrum(element("spectrum"), this.spectrum, s.rate, this.tessel);
   }
@@ -104,13 +116,14 @@ export class TakePanel {
   /**
    * What the knobs' values do, judged over as many steps as the take has samples, as tessel-render reports
    * the take it draws; a gated take whose a or b moves is not judged along its path, as in the tool.
-   * @param {Settings} s @param {number} steps @param {boolean} abMove
+   * @param {Settings} s @param {ReturnType<TesselMap["analysePoint"]>} orbit @param {number} steps
+   * @param {boolean} abMove
    */
-  sayWhatTheKnobsDo(s, steps, abMove) {
-    const orbit = this.tessel.analysePoint({ a: s.a, b: s.b, x0: s.x0, y0: s.y0, rate: s.rate, steps });
-    const where = abMove ? " (at the LFOs' centres)" : "";
-    writeExplained(element("verdict"), summarizeSettings(this.tessel, orbit, s) + where, this.tessel);
-    writeExplained(element("verdict-exact"), describeSettings(this.tessel, orbit, s) + where, this.tessel);
+  sayWhatTheKnobsDo(s, orbit, steps, abMove) {
+    /** @param {boolean} inShort */
+    const where = (inShort) => (abMove ? this.tessel.unjudgedPath(inShort) : "");
+    writeExplained(element("verdict"), summarizeSettings(this.tessel, orbit, s) + where(true), this.tessel);
+    writeExplained(element("verdict-exact"), describeSettings(this.tessel, orbit, s) + where(false), this.tessel);
     // A gated take plays one step a tick: the map's steps judged are many more than the ticks heard.
     const ticks = s.mode === "gated" ? Math.ceil(steps * s.gate / s.rate - 1e-9) : 0;
     const heard = s.mode === "gated" ? ` The take drawn plays ${ticks} of them, one a tick of the clock.` : "";
@@ -120,19 +133,37 @@ export class TakePanel {
       `its figures can differ in the last digits.`);
   }
 
+  /** @param {{short: string, exact: string}} sound @param {string} steps */
+  sayAlongPath(sound, steps) {
+    writeExplained(element("verdict"), sound.short, this.tessel);
+    writeExplained(element("verdict-exact"), sound.exact, this.tessel);
+    write(element("verdict-steps"), steps);
+  }
+
+  /**
+   * Where one period of the LFOs outlasts the take, its whole path judged on a worker, its words shown
+   * in place of the take's once they come.
+   * @param {Settings} s @param {number} seconds
+   */
+  judgeWholePeriod(s, seconds) {
+    const period = pathSeconds(s);
+    if (period <= seconds) return;
+    write(element("verdict-steps"), `Judged window by window along the take's ${seconds} s, as tessel-render ` +
+      `reports a take whose a or b moves; the LFOs' whole period of ${period} s is being judged.`);
+    this.pathVerdict.judge(workletSettings(this.tessel, s), Math.round(period * s.rate), ({ short, exact }) =>
+      this.sayAlongPath({ short: `Continuous, ${short}`, exact: `Continuous, ${exact}` }, "Judged window by " +
+        `window along one whole period of the LFOs, ${period} s, as tessel-render reports a take of that length ` +
+        `(--seconds ${period}).`));
+  }
+
   /**
    * The take's sound along the path in tessel-render's words, in short and exactly: each change up to a stop,
-   * then the stop.
-   * @param {MapInstance} instance @param {number} stoppedAt @param {number} rate
+   * then the stop, its restarts by the Reset clock named.
+   * @param {MapInstance} instance @param {Settings} s
    */
-  soundAlongPath(instance, stoppedAt, rate) {
-    const changes = instance.soundChanges(rate).filter((change) => stoppedAt < 0 || change.start <= stoppedAt);
-    const stop = stoppedAt < 0 ? "" : `; ${this.tessel.describeStop(stoppedAt,
-      { rate, moving: true, runsFrom: instance.runsFrom(stoppedAt) })}`;
-    /** @param {"summary" | "words"} field */
-    const said = (field) => "Continuous, along the path: " +
-      (changes.length ? changes.map((change) => change[field]).join("; ") : "too short to judge a window") + stop;
-    return { short: said("summary"), exact: said("words") };
+  soundAlongPath(instance, s) {
+    const { short, exact } = instance.pathWords(s.rate);
+    return { short: `Continuous, ${short}`, exact: `Continuous, ${exact}` };
   }
 
   saveWav() {

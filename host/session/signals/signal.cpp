@@ -150,7 +150,7 @@ double Signal::sineAt(uint64_t units) const
     const bool falling = units >= half;  // the second half mirrors the first below the centre
     const uint64_t inHalf = falling ? units - half : units;
     const double value = quarterSine(static_cast<double>(std::min(inHalf, half - inHalf)) /
-                                     static_cast<double>(unitsPerCycle) / 4.0);
+                                     (static_cast<double>(unitsPerCycle) / 4.0));
     return falling ? -value : value;
 }
 

@@ -139,6 +139,7 @@ public:
     ResetClock() = default;
     ResetClock(int32_t sampleRate, double hz) : rate(sampleRate), clockHz(hz) {}
 
+    double hz() const { return clockHz; }
     bool pulsesAt(int64_t sample) const;
     void fill(float* out, int32_t count, int64_t start) const;
 

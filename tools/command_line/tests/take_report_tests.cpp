@@ -57,9 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
         TakeCase{"SweepWindowByWindow",
                  {"--a", "ramp:0.5:1.5", "--b", "0", "--normalize", "off"},
                  "the sound along the take, in windows of 8192 samples, each judged as the chart judges a point at "
-                 "its middle a and b, from where it starts:\ntessel-render:   from 0.000 s: a cycle of period 1, a "
-                 "constant\ntessel-render:   from 0.557 s: a cycle of period 2, a tone of 22050 Hz"},
-        TakeCase{"StoppedWhereABackInTheIsland",
+                 "its middle a and b, from where it starts or a Reset restarts its stopped map:\ntessel-render:   "
+                 "from 0.000 s: a cycle of period 1, a constant\ntessel-render:   from 0.557 s: a cycle of period 2, "
+                 "a tone of 22050 Hz"},
+        TakeCase{"StoppedWhereABackWhereTheMapSounds",
                  {"--a", "steps:1,2.5,1@1.5", "--b", "0.3"},
                  "the map stopped itself at sample 29405 (0.66678 s): x and y stay exactly 0 until a reset, even "
                  "where a and b come back to where the map sounds, from 1.30032 s"}),
