@@ -38,8 +38,7 @@ constexpr Matrix kIdentity{1.0, 0.0, 0.0, 1.0};
 
 Matrix times(const Matrix& l, const Matrix& r)
 {
-    return {l.xx * r.xx + l.xy * r.yx, l.xx * r.xy + l.xy * r.yy, l.yx * r.xx + l.yy * r.yx,
-            l.yx * r.xy + l.yy * r.yy};
+    return {l.xx * r.xx + l.xy * r.yx, l.xx * r.xy + l.xy * r.yy, l.yx * r.xx + l.yy * r.yx, l.yx * r.xy + l.yy * r.yy};
 }
 
 Matrix jacobian(const ExactMap& map, double x) { return {-2.0 * map.quadratic * x, 1.0, map.yFactor, 0.0}; }

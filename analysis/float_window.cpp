@@ -41,8 +41,8 @@ float surelyApartBeyond(double gap) { return static_cast<float>(gap * (1.0 + 0x1
 
 // Whether state `last` is surely apart (by surelyApartBeyond) from each of
 // the four states `period` to `period` + 3 before it.
-[[gnu::always_inline]] inline bool lastSurelyApartFromFour(const float* x, const float* y, int64_t last,
-                                                           int32_t period, float beyond)
+[[gnu::always_inline]] inline bool lastSurelyApartFromFour(const float* x, const float* y, int64_t last, int32_t period,
+                                                           float beyond)
 {
     const Floats4 dx = x[last] - fourFrom(x + last - period - 3);
     const Floats4 dy = y[last] - fourFrom(y + last - period - 3);

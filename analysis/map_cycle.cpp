@@ -31,8 +31,8 @@ double distanceFrom(const MapCycle& cycle, const std::vector<double>& x, const s
     int32_t k = ((from - first) % period + period) % period;
     double largest = 0.0;
     for (int32_t i = from; i < to; ++i, k = k + 1 == period ? 0 : k + 1) {
-        largest = std::max({largest, std::abs(x[size_t(i)] - cycle.x[size_t(k)]),
-                            std::abs(y[size_t(i)] - cycle.y[size_t(k)])});
+        largest = std::max(
+            {largest, std::abs(x[size_t(i)] - cycle.x[size_t(k)]), std::abs(y[size_t(i)] - cycle.y[size_t(k)])});
     }
     return largest;
 }
@@ -61,7 +61,8 @@ bool floatsBeside(const MapCycle& cycle, const float* x, const float* y, size_t 
 }  // namespace
 
 ExactMap::ExactMap(float a, float b)
-    : constant(tessel::kConstantTerm), quadratic(double{tessel::kQuadraticFactor} * a),
+    : constant(tessel::kConstantTerm),
+      quadratic(double{tessel::kQuadraticFactor} * a),
       yFactor(double{tessel::kYFactor} * b)
 {
 }

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <bit>
 
-#include "generator/map_step.h"
 #include "float_window.h"
+#include "generator/map_step.h"
 #include "map_cycle.h"
 #include "tangent.h"
 
@@ -27,24 +27,17 @@ constexpr double kJacobianYFactor = tessel::kYFactor;
 // within kNearGap.
 constexpr double kLeastSettleGap = 1e-5;
 
-bool isGuardZero(float x, float y)
-{
-    return std::bit_cast<uint32_t>(x) == 0 && std::bit_cast<uint32_t>(y) == 0;
-}
+bool isGuardZero(float x, float y) { return std::bit_cast<uint32_t>(x) == 0 && std::bit_cast<uint32_t>(y) == 0; }
 
 }  // namespace
 
 const char* outcomeName(Outcome outcome)
 {
     switch (outcome) {
-    case Outcome::Stops:
-        return "stops";
-    case Outcome::Cycle:
-        return "cycle";
-    case Outcome::Quasi:
-        return "quasi";
-    case Outcome::Chaos:
-        return "chaos";
+    case Outcome::Stops: return "stops";
+    case Outcome::Cycle: return "cycle";
+    case Outcome::Quasi: return "quasi";
+    case Outcome::Chaos: return "chaos";
     }
     return "?";
 }
@@ -160,8 +153,7 @@ OrbitAnalysis::Settles OrbitAnalysis::steadyAndNear(int32_t period) const
     const double sway = finalSway(period);
     const float* x = historyX.data();
     const float* y = historyY.data();
-    const int64_t steady =
-        settledFrom(x, y, int64_t(historyX.size()), period, std::max(kLeastSettleGap, 2.0 * sway));
+    const int64_t steady = settledFrom(x, y, int64_t(historyX.size()), period, std::max(kLeastSettleGap, 2.0 * sway));
     const int64_t near = settledFrom(x, y, steady, period, std::max(kNearGap, 2.0 * sway));
     return {historyFrom + steady, historyFrom + near};
 }
@@ -185,8 +177,8 @@ bool OrbitAnalysis::judgeCycle(OrbitClass& result, const Repetition& near, const
 {
     const int64_t from = near.settles.near;
     const auto at = static_cast<size_t>(from - historyFrom);
-    const MapCycle cycle = cycleFollowed(ExactMap(a, b), orbit, historyX.data() + at, historyY.data() + at,
-                                         seen - from, longestPeriod());
+    const MapCycle cycle = cycleFollowed(ExactMap(a, b), orbit, historyX.data() + at, historyY.data() + at, seen - from,
+                                         longestPeriod());
     if (cycle.period == 0) return false;
     result.outcome = Outcome::Cycle;
     result.period = cycle.period;

@@ -40,7 +40,7 @@ struct OrbitClass {
     // chaos or quasi only: the floats repeat exactly, but on no attracting
     // cycle of the map
     bool roundingCycle = false;
-    int64_t steps = 0;    // stops: the iterates that stood before the trip; otherwise all of them
+    int64_t steps = 0;  // stops: the iterates that stood before the trip; otherwise all of them
     // cycle: the least iterate (counted from 0, the first after the reset) from
     // which each is within 100 µV of the one a period earlier (or within twice
     // the largest such gap of the final states, where the floats sway more);

@@ -48,8 +48,7 @@ void OrbitAnalysis::finish(Plan& plan) const
 // ln|10·b|: the second is that less the first.
 double OrbitAnalysis::secondExponent(double first) const
 {
-    return jacobianYX != 0.0 ? naturalLog(std::abs(jacobianYX)) - first
-                             : -std::numeric_limits<double>::infinity();
+    return jacobianYX != 0.0 ? naturalLog(std::abs(jacobianYX)) - first : -std::numeric_limits<double>::infinity();
 }
 
 // Along a cycle the exponents are exact: the logarithms of the multipliers'
@@ -74,8 +73,7 @@ void OrbitAnalysis::measureCycleExponents(OrbitClass& result, int64_t from, int3
     const double largest = discriminant >= 0.0 ? 0.5 * (std::abs(trace) + std::sqrt(discriminant))
                                                : std::sqrt(determinant);
     constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
-    result.lyapunov =
-        largest > 0.0 ? (double(powers) * kLn2 + naturalLog(largest)) / double(period) : kMinusInfinity;
+    result.lyapunov = largest > 0.0 ? (double(powers) * kLn2 + naturalLog(largest)) / double(period) : kMinusInfinity;
     result.secondLyapunov = secondExponent(result.lyapunov);
 }
 

@@ -34,7 +34,8 @@ void unitCircle(int64_t m, int64_t n, double& cosine, double& sine)
 struct Twiddles {
     explicit Twiddles(int64_t n) : cosines(static_cast<size_t>(n)), sines(static_cast<size_t>(n))
     {
-        for (int64_t m = 0; m < n; ++m) unitCircle(m, n, cosines[static_cast<size_t>(m)], sines[static_cast<size_t>(m)]);
+        for (int64_t m = 0; m < n; ++m)
+            unitCircle(m, n, cosines[static_cast<size_t>(m)], sines[static_cast<size_t>(m)]);
     }
     std::vector<double> cosines, sines;
 };
@@ -69,8 +70,8 @@ Partials partialsOf(std::span<const float> period)
         }
     }
     if (partials.loudest > 1) {
-        partials.fundamentalBelowDb =
-            fundamental > 0.0 ? kTenOverLn10 * (naturalLog(loudest) - naturalLog(fundamental)) : kSilentDb;
+        partials.fundamentalBelowDb = fundamental > 0.0 ? kTenOverLn10 * (naturalLog(loudest) - naturalLog(fundamental))
+                                                        : kSilentDb;
     }
     return partials;
 }

@@ -118,10 +118,8 @@ private:
         if (!next(point, ids[lane])) return;
         orbits[lane] = PointOrbit(point);
         if (judging) {
-            if (spare.empty())
-                spare.emplace_back(point.a, point.b, steps);
-            else
-                spare.back().restart(point.a, point.b, steps);
+            if (spare.empty()) spare.emplace_back(point.a, point.b, steps);
+            else spare.back().restart(point.a, point.b, steps);
             analyses[lane].emplace(std::move(spare.back()));
             spare.pop_back();
         }
@@ -174,7 +172,8 @@ void judgePoints(std::span<const PointStart> points, int64_t steps, std::span<Or
 void stepPoints(std::span<const PointStart> points, int64_t steps)
 {
     size_t taken = 0;
-    std::make_unique<Lanes>(steps, pointsOf(points, taken), [](size_t, const OrbitClass&) {}, false)->run();
+    const PointJudged unheard = [](size_t, const OrbitClass&) {};
+    std::make_unique<Lanes>(steps, pointsOf(points, taken), unheard, false)->run();
 }
 
 }  // namespace analysis

@@ -63,8 +63,7 @@ enum class GateSignal { Low, OnePulse, High };
 void gatedBlock(benchmark::State& state, GateSignal signal)
 {
     Instance map(Gated);
-    if (signal == GateSignal::OnePulse)
-        std::fill_n(map.buffer(GatePin) + kEdgeAt, kPulseLength, 1.0f);
+    if (signal == GateSignal::OnePulse) std::fill_n(map.buffer(GatePin) + kEdgeAt, kPulseLength, 1.0f);
     if (signal == GateSignal::High) map.host.fill(GatePin, 1.0f);
     for (auto _ : state) {
         map.block();
@@ -185,8 +184,7 @@ void registerCases()
     add("floor/copy", [](benchmark::State& s) { copyBlock(s, false); });
     add("floor/copy-edge", [](benchmark::State& s) { copyBlock(s, true); });
     add("countdown/idle", [](benchmark::State& s) { gatedIdleWithStatus(s, sep::Static); });
-    add("gated/idle-streaming",
-        [](benchmark::State& s) { gatedIdleWithStatus(s, sep::Streaming); });
+    add("gated/idle-streaming", [](benchmark::State& s) { gatedIdleWithStatus(s, sep::Streaming); });
     add("chart/analysis", chartAnalysis);
     registerModulationCases();
     registerChartCases();

@@ -64,8 +64,8 @@ void registerChartCases()
     std::vector<analysis::OrbitClass> verdicts(points.size());
     analysis::judgePoints(points, host::kChartSteps, verdicts);
     const double blocks = double(mapStepsOf(verdicts)) / kBlock;
-    for (const auto& [name, function] : {std::pair{"chart/judgement", &chartJudgement},
-                                         std::pair{"chart/stepping", &chartStepping}}) {
+    for (const auto& [name, function] :
+         {std::pair{"chart/judgement", &chartJudgement}, std::pair{"chart/stepping", &chartStepping}}) {
         benchmark::RegisterBenchmark(name, function)->Unit(benchmark::kNanosecond);
         countBlocksPerIteration(name, blocks);
     }

@@ -13,10 +13,7 @@ namespace {
 
 using namespace tessel;
 
-bool sameBits(const float* a, const float* b, int32_t count)
-{
-    return std::memcmp(a, b, sizeof(float) * count) == 0;
-}
+bool sameBits(const float* a, const float* b, int32_t count) { return std::memcmp(a, b, sizeof(float) * count) == 0; }
 
 // The recurrence floor must compute exactly what the module writes, whole
 // blocks or pieces, or it is no floor of that computation.
@@ -27,8 +24,7 @@ bool floorMatchesModule(float b, bool inPieces)
     for (int block = 0; block < 64; ++block) {
         inPieces ? map.pieces() : map.block();
         floor.block();
-        if (!sameBits(map.buffer(XPin), floor.x.data(), kBlock) ||
-            !sameBits(map.buffer(YPin), floor.y.data(), kBlock))
+        if (!sameBits(map.buffer(XPin), floor.x.data(), kBlock) || !sameBits(map.buffer(YPin), floor.y.data(), kBlock))
             return false;
     }
     return true;
@@ -62,8 +58,7 @@ bool checkSetup()
                 ok = false;
             }
     const double share = subnormalShare(kTinyB);
-    std::fprintf(stderr, "subnormal run: %.1f%% of the y states are subnormal floats\n",
-                 100 * share);
+    std::fprintf(stderr, "subnormal run: %.1f%% of the y states are subnormal floats\n", 100 * share);
     if (share < 0.9) {
         std::fprintf(stderr, "the subnormal run does not pass through subnormal values\n");
         ok = false;
@@ -79,8 +74,8 @@ bool hostCallsKept()
 {
     const std::vector<host::HostCallViolation> violations = host::takeHostCallViolations();
     if (violations.empty()) return true;
-    std::printf("error: %s (%zu host calls broke the host interface)\n",
-                violations.front().describe().c_str(), violations.size());
+    std::printf("error: %s (%zu host calls broke the host interface)\n", violations.front().describe().c_str(),
+                violations.size());
     return false;
 }
 

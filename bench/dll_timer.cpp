@@ -92,8 +92,8 @@ int main(int argc, char** argv)
     std::fputc('\n', stderr);
 
     const auto medianOf = [&](const char* name) {
-        return median(std::find_if(cases.begin(), cases.end(), [&](const Case& c) { return c.name == name; })
-                          ->nanoseconds);
+        return median(
+            std::find_if(cases.begin(), cases.end(), [&](const Case& c) { return c.name == name; })->nanoseconds);
     };
     bool allMet = true;
     printTableHead();

@@ -8,8 +8,7 @@
 
 namespace bench {
 
-void recurrenceFloor(RecurrenceState& state, const float* a, const float* b, float* xOut,
-                     float* yOut, int32_t count)
+void recurrenceFloor(RecurrenceState& state, const float* a, const float* b, float* xOut, float* yOut, int32_t count)
 {
     float x = state.x, y = state.y;
     int32_t i = 0;

@@ -17,8 +17,7 @@ struct RecurrenceState {
 
 // The bare serial recurrence: the module's double arithmetic, its guard and
 // the two output stores, one sample after the other; nothing else.
-void recurrenceFloor(RecurrenceState& state, const float* a, const float* b, float* xOut,
-                     float* yOut, int32_t count);
+void recurrenceFloor(RecurrenceState& state, const float* a, const float* b, float* xOut, float* yOut, int32_t count);
 
 // The least memory traffic of a gated block: Gate and Reset read, x and y
 // written, four samples at a time. `count` is a multiple of four.

@@ -39,8 +39,7 @@ struct Instance {
     void block() { record->process(record->module, 0, kBlock); }
     void pieces()
     {
-        for (int32_t offset = 0; offset < kBlock; offset += kPiece)
-            record->process(record->module, offset, kPiece);
+        for (int32_t offset = 0; offset < kBlock; offset += kPiece) record->process(record->module, offset, kPiece);
     }
 };
 

@@ -33,8 +33,7 @@ int main(int argc, char** argv)
     std::string interleave = "--benchmark_enable_random_interleaving=true";
     std::string minTime = "--benchmark_min_time=0.05";
     if (!hasFlag(argc, argv, "--benchmark_repetitions")) args.push_back(repetitions.data());
-    if (!hasFlag(argc, argv, "--benchmark_enable_random_interleaving"))
-        args.push_back(interleave.data());
+    if (!hasFlag(argc, argv, "--benchmark_enable_random_interleaving")) args.push_back(interleave.data());
     if (!hasFlag(argc, argv, "--benchmark_min_time")) args.push_back(minTime.data());
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());

@@ -60,8 +60,10 @@ void sessionTake(benchmark::State& state, const Patched& patched)
 
 void bench::registerModulationCases()
 {
-    benchmark::RegisterBenchmark("session/modulated", [](benchmark::State& s) { sessionTake(s, kModulated); })
-        ->Unit(benchmark::kNanosecond);
-    benchmark::RegisterBenchmark("session/held", [](benchmark::State& s) { sessionTake(s, kHeld); })
-        ->Unit(benchmark::kNanosecond);
+    benchmark::RegisterBenchmark("session/modulated", [](benchmark::State& s) {
+        sessionTake(s, kModulated);
+    })->Unit(benchmark::kNanosecond);
+    benchmark::RegisterBenchmark("session/held", [](benchmark::State& s) {
+        sessionTake(s, kHeld);
+    })->Unit(benchmark::kNanosecond);
 }

@@ -42,8 +42,8 @@ static_assert(sizeof(void*) == 4, "the host boundary has 32-bit addresses");
 
 namespace sep {
 
-constexpr int32_t kSdkVersion = 2150;         // written into ModuleProperties
-constexpr uint32_t kRecordTag = 0x5345504C;   // first word of every ModuleRecord
+constexpr int32_t kSdkVersion = 2150;        // written into ModuleProperties
+constexpr uint32_t kRecordTag = 0x5345504C;  // first word of every ModuleRecord
 constexpr int32_t kRecordVersion = 1;
 
 // makeModule's first two arguments: a library holds one module type, at index
@@ -57,13 +57,13 @@ struct Event;
 // The host's function: every call from a module into the host. `record` is the
 // calling module's own record; the other arguments depend on `opcode`.
 // [nested] never from a thread of the module's own.
-using HostCallback = int32_t(SEP_CALL*)(ModuleRecord* record, int32_t opcode, int32_t index,
-                                        int32_t value, void* pointer, float floatValue);
+using HostCallback = int32_t(SEP_CALL*)(ModuleRecord* record, int32_t opcode, int32_t index, int32_t value,
+                                        void* pointer, float floatValue);
 
 // Same argument list as HostCallback; the result is an integer or an address.
 // [instance-serial] Close ends the instance, on whichever thread sends it.
-using DispatcherEntry = int32_t(SEP_CALL*)(ModuleRecord* record, int32_t opcode, int32_t index,
-                                           int32_t value, void* pointer, float floatValue);
+using DispatcherEntry = int32_t(SEP_CALL*)(ModuleRecord* record, int32_t opcode, int32_t index, int32_t value,
+                                           void* pointer, float floatValue);
 
 // `module` is the record's `module` field; `event` is host-owned and only read
 // during the call. [instance-serial]
@@ -129,8 +129,7 @@ struct ProcessMember {
     {
         if (a.code != b.code) return false;
         if (a.code == nullptr) return true;
-        return a.thisAdjust == b.thisAdjust && a.vbaseOffset == b.vbaseOffset &&
-               a.vbaseIndex == b.vbaseIndex;
+        return a.thisAdjust == b.thisAdjust && a.vbaseOffset == b.vbaseOffset && a.vbaseIndex == b.vbaseIndex;
     }
 };
 static_assert(sizeof(ProcessMember) == 16);
@@ -144,10 +143,10 @@ static_assert(offsetof(ProcessMember, vbaseIndex) == 12);
 // last. Valid until this thread asks again or ends; no other thread's request
 // changes it.
 struct ProcessMemberInfo {
-    int32_t format;              // 1
-    int32_t memberSize;          // sizeof(ProcessMember)
-    ProcessMember* member;       // lives as long as that instance
-    int32_t reserved;            // 0
+    int32_t format;         // 1
+    int32_t memberSize;     // sizeof(ProcessMember)
+    ProcessMember* member;  // lives as long as that instance
+    int32_t reserved;       // 0
 };
 static_assert(sizeof(ProcessMemberInfo) == 16);
 static_assert(offsetof(ProcessMemberInfo, format) == 0);
@@ -158,9 +157,9 @@ static_assert(offsetof(ProcessMemberInfo, reserved) == 12);
 // One pin's declaration. Filled by a module's getPinProperties; read by the
 // framework when it builds the pins and by the host. Texts are static.
 struct PinProperties {
-    void* variable;           // module field the host writes (buffer address or list index), or null
-    int32_t direction;        // PinDirection; read only by the host
-    int32_t dataType;         // PinDataType; decides an unbound pin's own storage
+    void* variable;     // module field the host writes (buffer address or list index), or null
+    int32_t direction;  // PinDirection; read only by the host
+    int32_t dataType;   // PinDataType; decides an unbound pin's own storage
     const char* name;
     const char* defaultText;  // or null
     const char* rangeText;    // "upper,lower,upper,lower" for audio, item names for lists; or null
@@ -184,7 +183,7 @@ struct Event {
     int32_t value;      // PinStatusChange: the new PinStatus; Forwarded: second argument
     int16_t value16;    // Forwarded: third argument
     int16_t unused;
-    int32_t target;     // PinStatusChange: pin index; MemberCall: code address of an offered member
+    int32_t target;  // PinStatusChange: pin index; MemberCall: code address of an offered member
     int32_t reserved;
 };
 static_assert(sizeof(Event) == 24);
@@ -208,7 +207,7 @@ enum DispatcherOpcode : uint32_t {
     GetPinProperties = 6,  // before or after Open
     Opcode8 = 8,
     Opcode12 = 12,
-    GetProcessMember = 13, // answer per thread, valid until that thread's next request
+    GetProcessMember = 13,  // answer per thread, valid until that thread's next request
 };
 
 // All [nested]: sent on the thread of the instance's call that sends them.

@@ -37,8 +37,7 @@ SEP_EXPORT ModuleRecord* SEP_ENTRY makeModule(int32_t index, int32_t kind, HostC
 #if defined(_WIN32)
 // Only the answer records: a thread that ends hands its record back, and
 // unloading releases them all. Never reports failure.
-extern "C" BOOL WINAPI __attribute__((force_align_arg_pointer))
-DllMain(HINSTANCE, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI __attribute__((force_align_arg_pointer)) DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
     if (reason == DLL_THREAD_DETACH) returnThreadAnswerRecord();
     if (reason == DLL_PROCESS_DETACH) releaseAnswerRecords();

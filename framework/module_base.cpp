@@ -8,8 +8,13 @@
 namespace sep {
 
 ModuleBase::ModuleBase(HostCallback callback, int32_t hostHandle)
-    : hostCallback(callback), record{}, sampleRate(44100.0f), blockSize(1024), pins(nullptr),
-      processMember{&ModuleBase::emptyProcess, 0, 0, 0}, pinCount(0)
+    : hostCallback(callback),
+      record{},
+      sampleRate(44100.0f),
+      blockSize(1024),
+      pins(nullptr),
+      processMember{&ModuleBase::emptyProcess, 0, 0, 0},
+      pinCount(0)
 {
     record.tag = kRecordTag;
     record.version = kRecordVersion;
@@ -32,9 +37,7 @@ void ModuleBase::handleEvent(const Event* event)
         // else, or an event before open, has no pin to land on.
         if (event->target >= 0 && event->target < pinCount) pin(event->target)->setStatus(event->value);
         break;
-    case Forwarded:
-        onEventType2(event->timeStamp, event->value, event->value16);
-        break;
+    case Forwarded: onEventType2(event->timeStamp, event->value, event->value16); break;
     case MemberCall:
         // The target is a code address from the host: run it only if it is one
         // of the members this module offers, never whatever else it names.
@@ -45,37 +48,25 @@ void ModuleBase::handleEvent(const Event* event)
             }
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
-int32_t ModuleBase::dispatch(uint32_t opcode, int32_t index, int32_t value, void* pointer,
-                             float floatValue)
+int32_t ModuleBase::dispatch(uint32_t opcode, int32_t index, int32_t value, void* pointer, float floatValue)
 {
     switch (opcode) {
-    case Open:
-        open();
-        return 0;
+    case Open: open(); return 0;
     case Close:
         close();
         delete this;
         return 1;
-    case SetSampleRate:
-        setSampleRate(floatValue);
-        return 0;
-    case SetBlockSize:
-        setBlockSize(value);
-        return 0;
+    case SetSampleRate: setSampleRate(floatValue); return 0;
+    case SetBlockSize: setBlockSize(value); return 0;
     case GetPinProperties:
         if (!pointer) return 0;
         return getPinProperties(index, static_cast<PinProperties*>(pointer)) ? 1 : 0;
-    case Opcode8:
-        onOpcode8();
-        return 0;
-    case Opcode12:
-        onOpcode12(value, index, pointer);
-        return 0;
+    case Opcode8: onOpcode8(); return 0;
+    case Opcode12: onOpcode12(value, index, pointer); return 0;
     case GetProcessMember: {
         // The asking thread's own record: hosts may ask for different
         // instances on different threads at once.
@@ -83,8 +74,7 @@ int32_t ModuleBase::dispatch(uint32_t opcode, int32_t index, int32_t value, void
         *answer = {1, sizeof(ProcessMember), &processMember, 0};
         return static_cast<int32_t>(reinterpret_cast<intptr_t>(answer));
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -140,8 +130,7 @@ void ModuleBase::onOpcode8() {}
 void ModuleBase::onEventType2(int32_t, int32_t, int16_t) {}
 void ModuleBase::onOpcode12(int32_t, int32_t, void*) {}
 
-int32_t ModuleBase::callHost(int32_t opcode, int32_t index, int32_t value, void* pointer,
-                             float floatValue)
+int32_t ModuleBase::callHost(int32_t opcode, int32_t index, int32_t value, void* pointer, float floatValue)
 {
     if (!hostCallback) return 0;
     return hostCallback(&record, opcode, index, value, pointer, floatValue);
@@ -177,8 +166,8 @@ void ModuleBase::setProcess(ProcessMember member)
 
 void SEP_ENTRY ModuleBase::emptyProcess(void*, int32_t, int32_t) {}
 
-int32_t SEP_ENTRY dispatcherEntry(ModuleRecord* record, int32_t opcode, int32_t index, int32_t value,
-                                  void* pointer, float floatValue)
+int32_t SEP_ENTRY dispatcherEntry(ModuleRecord* record, int32_t opcode, int32_t index, int32_t value, void* pointer,
+                                  float floatValue)
 {
     if (!record || !record->module) return 0;
     return static_cast<ModuleBase*>(record->module)

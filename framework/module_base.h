@@ -21,8 +21,7 @@ public:
     virtual ~ModuleBase();
     virtual void onPlugStateChange(Pin* pin);
     virtual void handleEvent(const Event* event);
-    virtual int32_t dispatch(uint32_t opcode, int32_t index, int32_t value, void* pointer,
-                             float floatValue);
+    virtual int32_t dispatch(uint32_t opcode, int32_t index, int32_t value, void* pointer, float floatValue);
     virtual void open();  // builds the pins; an override calls this first
     virtual void close();
     virtual void reservedHook(int32_t first, int32_t second);
@@ -42,8 +41,7 @@ public:
     const ProcessMember& getProcessMember() const { return processMember; }
 
     // Calls the host with this module's record first; 0 without a callback.
-    int32_t callHost(int32_t opcode, int32_t index, int32_t value, void* pointer,
-                     float floatValue);
+    int32_t callHost(int32_t opcode, int32_t index, int32_t value, void* pointer, float floatValue);
     int32_t getSampleClock();
 
     // Announces the status of output pin `index` to the host. Works by index,
@@ -81,9 +79,9 @@ private:
     ModuleRecord record;
     float sampleRate;
     int32_t blockSize;
-    Pin* pins;                  // owned; null until open, released with the object
+    Pin* pins;  // owned; null until open, released with the object
     ProcessMember processMember;
-    int32_t pinCount;           // elements in `pins`; 0 while there is none
+    int32_t pinCount;                                 // elements in `pins`; 0 while there is none
     std::span<const MemberCallFunction> memberCalls;  // the only targets a MemberCall may run
 };
 
@@ -91,8 +89,8 @@ private:
 // itself). They refuse a null record, module or event; the rest of a host's
 // misuse is met where it lands: in dispatch, handleEvent, pin building and the
 // module's process functions.
-int32_t SEP_ENTRY dispatcherEntry(ModuleRecord* record, int32_t opcode, int32_t index,
-                                  int32_t value, void* pointer, float floatValue);
+int32_t SEP_ENTRY dispatcherEntry(ModuleRecord* record, int32_t opcode, int32_t index, int32_t value, void* pointer,
+                                  float floatValue);
 void SEP_ENTRY eventEntry(void* module, const Event* event);
 
 }  // namespace sep

@@ -37,11 +37,8 @@ void Pin::init(ModuleBase* owner, int32_t pinIndex, int32_t pinDataType, void* v
             static_cast<intptr_t>(owner->callHost(GetPinBuffer, pinIndex, 0, nullptr, 0.0f)));
         valueAddress = &ownValue;
         break;
-    case Word32:
-        valueAddress = &ownValue;
-        break;
-    default:
-        break;
+    case Word32: valueAddress = &ownValue; break;
+    default: break;
     }
 }
 
@@ -52,9 +49,6 @@ void Pin::setStatus(int32_t newStatus)
     if (newStatus == Transient) status = Static;
 }
 
-void Pin::setOutputStatus(int32_t clock, int32_t newStatus)
-{
-    module->setOutputStatus(index, clock, newStatus);
-}
+void Pin::setOutputStatus(int32_t clock, int32_t newStatus) { module->setOutputStatus(index, clock, newStatus); }
 
 }  // namespace sep

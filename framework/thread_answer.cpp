@@ -57,8 +57,8 @@ AnswerRecord* allocateRecord()
     do {
         newest = allocatedRecords;
         record->next = newest;
-    } while (InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&allocatedRecords), record,
-                                               newest) != newest);
+    } while (InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&allocatedRecords), record, newest) !=
+             newest);
     return record;
 }
 

@@ -50,8 +50,8 @@ void dispatchPinProperties(Slot& slot, FuzzedDataProvider& input, const Call& ca
     std::memset(&declaration, 0x5A, sizeof declaration);
     PinProperties untouched = declaration;
     const bool withRecord = input.ConsumeIntegralInRange<int>(0, 7) != 0;
-    const int32_t result = host.dispatch(GetPinProperties, call.index, call.value,
-                                         withRecord ? &declaration : nullptr, call.floatValue);
+    const int32_t result = host.dispatch(GetPinProperties, call.index, call.value, withRecord ? &declaration : nullptr,
+                                         call.floatValue);
     const bool declared = call.index >= 0 && call.index < kDeclaredPins;
     REQUIRE(result == (withRecord && declared ? 1 : 0));
     if (!declared) REQUIRE(std::memcmp(&declaration, &untouched, sizeof declaration) == 0);
@@ -92,8 +92,11 @@ void dispatchOther(Slot& slot, FuzzedDataProvider& input, const Call& call)
 
 void dispatch(Slot& slot, FuzzedDataProvider& input)
 {
-    static const uint32_t kOpcodes[] = {Open, SetSampleRate, SetBlockSize, GetPinProperties, Opcode8,
-                                        Opcode12, GetProcessMember, 4, 5, 7, 9, 10, 11, 14, 22, 0xFFFFFFFF};
+    // The module's opcodes, then others it answers with 0. clang-format would give each a line.
+    // clang-format off
+    static const uint32_t kOpcodes[] = {Open, SetSampleRate, SetBlockSize, GetPinProperties, Opcode8, Opcode12,
+                                        GetProcessMember, 4, 5, 7, 9, 10, 11, 14, 22, 0xFFFFFFFF};
+    // clang-format on
     const uint32_t opcode = input.ConsumeIntegralInRange<int>(0, 7) != 0
                                 ? kOpcodes[input.ConsumeIntegralInRange<size_t>(0, std::size(kOpcodes) - 1)]
                                 : input.ConsumeIntegral<uint32_t>();
@@ -103,18 +106,10 @@ void dispatch(Slot& slot, FuzzedDataProvider& input)
     const Call call{opcode, index, value, consumeSample(input)};
 
     switch (opcode) {
-    case Open:
-        dispatchOpen(slot, input, call);
-        break;
-    case GetPinProperties:
-        dispatchPinProperties(slot, input, call);
-        break;
-    case GetProcessMember:
-        dispatchProcessMember(slot, call);
-        break;
-    default:
-        dispatchOther(slot, input, call);
-        break;
+    case Open: dispatchOpen(slot, input, call); break;
+    case GetPinProperties: dispatchPinProperties(slot, input, call); break;
+    case GetProcessMember: dispatchProcessMember(slot, call); break;
+    default: dispatchOther(slot, input, call); break;
     }
 }
 

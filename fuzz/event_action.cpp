@@ -51,10 +51,9 @@ void sendEvent(Slot& slot, FuzzedDataProvider& input)
         const void* entries[] = {reinterpret_cast<const void*>(record.process),
                                  reinterpret_cast<const void*>(record.dispatcher),
                                  reinterpret_cast<const void*>(record.event)};
-        event.target = input.ConsumeBool()
-                           ? static_cast<int32_t>(reinterpret_cast<intptr_t>(
-                                 entries[input.ConsumeIntegralInRange<size_t>(0, 2)]))
-                           : input.ConsumeIntegral<int32_t>();
+        event.target = input.ConsumeBool() ? static_cast<int32_t>(reinterpret_cast<intptr_t>(
+                                                 entries[input.ConsumeIntegralInRange<size_t>(0, 2)]))
+                                           : input.ConsumeIntegral<int32_t>();
         break;
     }
     case EventKind::AnyType:

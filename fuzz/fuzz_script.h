@@ -19,11 +19,11 @@ extern "C" int32_t SEP_CALL getModuleProperties(int32_t index, sep::ModuleProper
 namespace fuzz {
 
 // A broken promise to the host: stop here so libFuzzer keeps the input.
-#define REQUIRE(condition)      \
-    do {                        \
-        if (!(condition)) {     \
-            __builtin_trap();   \
-        }                       \
+#define REQUIRE(condition)    \
+    do {                      \
+        if (!(condition)) {   \
+            __builtin_trap(); \
+        }                     \
     } while (false)
 
 // A row of a table of {..., weight} rows, each picked as often as its
@@ -47,10 +47,10 @@ constexpr int32_t kDeclaredPins = tessel::MapPinCount;
 
 struct Slot {
     std::unique_ptr<host::HostedModule> host;
-    sep::ModuleRecord shape{};      // the record as made; only `process` may change
+    sep::ModuleRecord shape{};  // the record as made; only `process` may change
     bool withCallback = false;
-    int32_t bufferLength = 0;  // 0: not connected, so the pin variables are null
-    bool bufferNulled = false; // the host has cleared one of the eight buffer variables
+    int32_t bufferLength = 0;   // 0: not connected, so the pin variables are null
+    bool bufferNulled = false;  // the host has cleared one of the eight buffer variables
 };
 
 // A sample: often one of the floats that break arithmetic, else any bits.

@@ -26,8 +26,7 @@ float consumeSample(FuzzedDataProvider& input)
     uint32_t bits;
     if (input.ConsumeBool())
         bits = kEdgeCaseBits[input.ConsumeIntegralInRange<size_t>(0, std::size(kEdgeCaseBits) - 1)];
-    else
-        bits = input.ConsumeIntegral<uint32_t>();
+    else bits = input.ConsumeIntegral<uint32_t>();
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
@@ -36,14 +35,10 @@ float consumeSample(FuzzedDataProvider& input)
 int32_t consumeIndex(FuzzedDataProvider& input)
 {
     switch (input.ConsumeIntegralInRange<int>(0, 4)) {
-    case 0:
-        return input.ConsumeIntegralInRange<int32_t>(0, kDeclaredPins + 1);
-    case 1:
-        return input.ConsumeIntegralInRange<int32_t>(-3, 45);
-    case 2:
-        return input.ConsumeBool() ? INT32_MIN : INT32_MAX;
-    default:
-        return input.ConsumeIntegral<int32_t>();
+    case 0: return input.ConsumeIntegralInRange<int32_t>(0, kDeclaredPins + 1);
+    case 1: return input.ConsumeIntegralInRange<int32_t>(-3, 45);
+    case 2: return input.ConsumeBool() ? INT32_MIN : INT32_MAX;
+    default: return input.ConsumeIntegral<int32_t>();
     }
 }
 

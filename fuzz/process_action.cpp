@@ -38,8 +38,9 @@ void process(Slot& slot, FuzzedDataProvider& input)
         // Without all eight buffers, or with no samples asked for, nothing may be
         // touched, wherever the block would lie.
         const int32_t offset = input.ConsumeIntegral<int32_t>();
-        const int32_t count = !slot.bufferLength || slot.bufferNulled ? input.ConsumeIntegral<int32_t>()
-                                                                      : -input.ConsumeIntegralInRange<int32_t>(0, INT32_MAX);
+        const int32_t count = !slot.bufferLength || slot.bufferNulled
+                                  ? input.ConsumeIntegral<int32_t>()
+                                  : -input.ConsumeIntegralInRange<int32_t>(0, INT32_MAX);
         std::vector<float> x, y;
         if (slot.bufferLength) {
             if (float* out = host.buffer(tessel::XPin)) x.assign(out, out + slot.bufferLength);
@@ -47,8 +48,10 @@ void process(Slot& slot, FuzzedDataProvider& input)
         }
         processInMode(host, offset, count, mode);
         if (slot.bufferLength) {
-            if (float* out = host.buffer(tessel::XPin)) REQUIRE(std::memcmp(out, x.data(), x.size() * sizeof(float)) == 0);
-            if (float* out = host.buffer(tessel::YPin)) REQUIRE(std::memcmp(out, y.data(), y.size() * sizeof(float)) == 0);
+            if (float* out = host.buffer(tessel::XPin))
+                REQUIRE(std::memcmp(out, x.data(), x.size() * sizeof(float)) == 0);
+            if (float* out = host.buffer(tessel::YPin))
+                REQUIRE(std::memcmp(out, y.data(), y.size() * sizeof(float)) == 0);
         }
     } else {
         const int32_t offset = input.ConsumeIntegralInRange<int32_t>(0, slot.bufferLength);

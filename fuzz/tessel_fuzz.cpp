@@ -27,16 +27,9 @@ const struct {
     int weight;
     bool onInstance;
 } kActions[] = {
-    {askProperties, 1, false},
-    {create, 1, false},
-    {connect, 1, true},
-    {writeInputs, 1, true},
-    {writeList, 1, true},
-    {nullBuffer, 1, true},
-    {dispatch, 1, true},
-    {sendEvent, 2, true},
-    {process, 2, true},
-    {closeInstance, 1, true},
+    {askProperties, 1, false}, {create, 1, false},       {connect, 1, true},  {writeInputs, 1, true},
+    {writeList, 1, true},      {nullBuffer, 1, true},    {dispatch, 1, true}, {sendEvent, 2, true},
+    {process, 2, true},        {closeInstance, 1, true},
 };
 
 }  // namespace

@@ -43,8 +43,7 @@ struct HeldPair {
 // sample at which Reset rises, or Gate rises when `gateMatters`; returns that
 // sample, or `end`. `up` holds the levels before `from`, and on return those
 // before the returned sample.
-[[gnu::always_inline]] inline int32_t holdSampleBySample(const Buffers& io, int32_t from,
-                                                         int32_t end, bool gateMatters,
+[[gnu::always_inline]] inline int32_t holdSampleBySample(const Buffers& io, int32_t from, int32_t end, bool gateMatters,
                                                          EdgeLevels& up, HeldPair held)
 {
     for (int32_t i = from; i < end; ++i) {
@@ -57,7 +56,7 @@ struct HeldPair {
 
 #if defined(__SSE2__)
 constexpr int32_t kLanes = 4;                  // samples per SSE2 compare
-constexpr int32_t kWindow = 2 * kLanes;         // samples the held runs judge at once
+constexpr int32_t kWindow = 2 * kLanes;        // samples the held runs judge at once
 constexpr int kAllLanes = (1 << kWindow) - 1;  // a window's mask with every lane set
 
 // The held pair in every lane.
@@ -79,8 +78,7 @@ struct HeldLanes {
 // neither input has a positive sample; returns the first window that has
 // one, or the first that does not fit before `end`. max keeps its second
 // operand for NaN, so `high` stays +0 where neither input is positive.
-[[gnu::always_inline]] inline int32_t holdWhileLow(const Buffers& io, int32_t i, int32_t end,
-                                                   HeldLanes held)
+[[gnu::always_inline]] inline int32_t holdWhileLow(const Buffers& io, int32_t i, int32_t end, HeldLanes held)
 {
     const __m128 zero = _mm_setzero_ps();
     for (; i + kWindow <= end; i += kWindow) {
@@ -98,8 +96,8 @@ struct HeldLanes {
 // inputs is on the side of zero its level `up` says (compares give all ones
 // where positive); returns the first window with a change, or the first that
 // does not fit before `end`.
-[[gnu::always_inline]] inline int32_t holdWhileSteady(const Buffers& io, int32_t i, int32_t end,
-                                                      EdgeLevels up, HeldLanes held)
+[[gnu::always_inline]] inline int32_t holdWhileSteady(const Buffers& io, int32_t i, int32_t end, EdgeLevels up,
+                                                      HeldLanes held)
 {
     const __m128 zero = _mm_setzero_ps();
     const __m128 gateLevel = _mm_castsi128_ps(_mm_set1_epi32(-int32_t{up.gate}));
@@ -128,8 +126,7 @@ struct HeldLanes {
 // kWindow for none; `up` becomes the levels before that lane, or those after
 // the window. Bit k of a mask is lane k's level, of a "before" mask the level
 // of the sample before lane k.
-[[gnu::always_inline]] inline int firstEdgeLane(const Buffers& io, int32_t i, int gateLanes,
-                                                EdgeLevels& up)
+[[gnu::always_inline]] inline int firstEdgeLane(const Buffers& io, int32_t i, int gateLanes, EdgeLevels& up)
 {
     const int gateMask = positiveLanes(io.gateIn, i);
     const int resetMask = positiveLanes(io.resetIn, i);
@@ -153,8 +150,8 @@ struct HeldLanes {
 // on the same side of zero as the one before it; the window that ends one
 // goes by the rule, lane by lane. Not inlined: a call per run of held
 // samples, and registers of its own.
-[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& pins, int32_t from, int32_t end,
-                                        bool gateMatters, EdgeLevels& levels, HeldPair held)
+[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& pins, int32_t from, int32_t end, bool gateMatters,
+                                        EdgeLevels& levels, HeldPair held)
 {
     // Copies, so that the pointers and levels stay in registers: the vector
     // stores may alias anything.
@@ -165,8 +162,7 @@ struct HeldLanes {
     int32_t i = from;
     int lane = kWindow;
     while (i + kWindow <= end) {
-        i = !up.gate && !up.reset ? holdWhileLow(io, i, end, lanes)
-                                  : holdWhileSteady(io, i, end, up, lanes);
+        i = !up.gate && !up.reset ? holdWhileLow(io, i, end, lanes) : holdWhileSteady(io, i, end, up, lanes);
         if (i + kWindow > end) break;
         lane = firstEdgeLane(io, i, gateLanes, up);
         if (lane < kWindow) break;
@@ -185,8 +181,8 @@ struct HeldLanes {
 }
 #else
 // The same without SSE2: sample by sample, as the SSE2 version ends its run.
-[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& io, int32_t from, int32_t end,
-                                        bool gateMatters, EdgeLevels& up, HeldPair held)
+[[gnu::noinline]] int32_t holdUntilEdge(const Buffers& io, int32_t from, int32_t end, bool gateMatters, EdgeLevels& up,
+                                        HeldPair held)
 {
     return holdSampleBySample(io, from, end, gateMatters, up, held);
 }

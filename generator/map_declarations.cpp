@@ -56,8 +56,7 @@ const MapModule::PinDeclaration MapModule::pinDeclarations[MapPinCount] = {
     {"x", Output, Audio, nullptr, nullptr, [](MapModule& m) -> void* { return &m.buffers.xOut; }},
     {"y", Output, Audio, nullptr, nullptr, [](MapModule& m) -> void* { return &m.buffers.yOut; }},
     {"Mode", Input, Enum, "0", "Continuous,Gated", [](MapModule& m) -> void* { return &m.mode; }},
-    {"Normalize", Setting, Enum, "1", "Off,On",
-     [](MapModule& m) -> void* { return &m.normalize; }},
+    {"Normalize", Setting, Enum, "1", "Off,On", [](MapModule& m) -> void* { return &m.normalize; }},
 };
 
 bool MapModule::fillModuleTexts(ModuleProperties* properties)

@@ -94,8 +94,8 @@ struct Run {
 // Running Continuous: every sample steps, up to a Reset edge or a guard trip;
 // only the Reset edge is looked for beside the dependency chain. Returns the
 // sample that needs the full rule, or `end`.
-[[gnu::always_inline]] inline int32_t stepUntilEdge(Run& run, const Buffers& io, int32_t from,
-                                                    int32_t end, bool normalizeOn)
+[[gnu::always_inline]] inline int32_t stepUntilEdge(Run& run, const Buffers& io, int32_t from, int32_t end,
+                                                    bool normalizeOn)
 {
     int32_t i = from;
     for (; i < end; ++i) {
@@ -114,8 +114,7 @@ struct Run {
 
 // One sample by the full rule: a Gate or Reset edge, or the sample that trips
 // the guard.
-[[gnu::always_inline]] inline void applyFullRule(Run& run, const Buffers& io, int32_t i,
-                                                 int32_t mode, bool normalizeOn)
+[[gnu::always_inline]] inline void applyFullRule(Run& run, const Buffers& io, int32_t i, int32_t mode, bool normalizeOn)
 {
     const float gate = io.gateIn[i];
     const float reset = io.resetIn[i];
@@ -139,7 +138,6 @@ struct Run {
     run.up = {isHigh(gate), isHigh(reset)};
     writePair(io, i, run.held);
 }
-
 
 }  // namespace
 
@@ -169,8 +167,7 @@ void MapModule::generate(MapModule& m, int32_t offset, int32_t count)
 
     const int32_t mode = m.mode;
     const bool normalizeOn = m.normalize == 1;
-    Run run{{m.heldX, m.heldY}, m.stateX, m.stateY, m.running,
-            {isHigh(m.prevGate), isHigh(m.prevReset)}};
+    Run run{{m.heldX, m.heldY}, m.stateX, m.stateY, m.running, {isHigh(m.prevGate), isHigh(m.prevReset)}};
 
     int32_t i = offset;
     while (i < end) {

@@ -41,10 +41,7 @@ public:
         float* xOut = nullptr;
         float* yOut = nullptr;
 
-        bool complete() const
-        {
-            return gateIn && resetIn && x0In && y0In && aIn && bIn && xOut && yOut;
-        }
+        bool complete() const { return gateIn && resetIn && x0In && y0In && aIn && bIn && xOut && yOut; }
     };
 
 private:
@@ -61,7 +58,7 @@ private:
     int16_t normalize = 0;      // exactly 1 scales the outputs
 
     // Generator state; open arms it and the first process call loads it.
-    float heldX = 0.0f;   // written to the x output at every sample, normalised
+    float heldX = 0.0f;  // written to the x output at every sample, normalised
     float heldY = 0.0f;
     float stateX = 0.0f;  // the map's x(n), never normalised
     float stateY = 0.0f;

@@ -7,19 +7,7 @@
 namespace tessel {
 
 // The host's pin numbers, in declaration order.
-enum MapPin : int32_t {
-    GatePin,
-    ResetPin,
-    X0Pin,
-    Y0Pin,
-    APin,
-    BPin,
-    XPin,
-    YPin,
-    ModePin,
-    NormalizePin,
-    MapPinCount
-};
+enum MapPin : int32_t { GatePin, ResetPin, X0Pin, Y0Pin, APin, BPin, XPin, YPin, ModePin, NormalizePin, MapPinCount };
 
 // Items of the Mode list; any other value never iterates.
 enum MapMode : int16_t { Continuous = 0, Gated = 1 };

@@ -16,15 +16,12 @@ constexpr float kNormalizeGain = 3.33f;  // about +-5 V out of the attractor's r
 // Double arithmetic in the stated grouping on operands widened exactly, one
 // rounding to float per value. False when the guard stops the map; it judges
 // the stored floats, not the doubles.
-[[gnu::always_inline]] inline bool mapStep(float stateX, float stateY, float a, float b,
-                                           float& nextX, float& nextY)
+[[gnu::always_inline]] inline bool mapStep(float stateX, float stateY, float a, float b, float& nextX, float& nextY)
 {
     const double x = stateX, y = stateY;
-    nextX = static_cast<float>((y + double{kConstantTerm}) -
-                               ((x * x) * double{a}) * double{kQuadraticFactor});
+    nextX = static_cast<float>((y + double{kConstantTerm}) - ((x * x) * double{a}) * double{kQuadraticFactor});
     nextY = static_cast<float>((x * double{b}) * double{kYFactor});
-    return nextX > kLowerBound && nextX < kUpperBound && nextY > kLowerBound &&
-           nextY < kUpperBound;
+    return nextX > kLowerBound && nextX < kUpperBound && nextY > kLowerBound && nextY < kUpperBound;
 }
 
 }  // namespace tessel

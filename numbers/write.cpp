@@ -234,8 +234,8 @@ size_t writeSignificant(char* out, double value, int digits)
     const uint64_t rest = integer.whole % unit;
     const bool exactHalf = 2 * rest == unit && integer.rest == Rest::None;
     const Scaled leading{integer.whole / unit, 2 * rest < unit ? Rest::BelowHalf
-                                               : exactHalf      ? Rest::Half
-                                                                : Rest::AboveHalf};
+                                               : exactHalf     ? Rest::Half
+                                                               : Rest::AboveHalf};
     size_t length = writeDigits(out, rounded(leading));
     for (int zero = 0; zero < -decimals; ++zero) out[length++] = '0';
     return length;

@@ -12,17 +12,14 @@ namespace activity_testing {
 
 using namespace testing_support;
 using namespace sep;
-using tessel::Continuous;
 using host::HostCall;
+using tessel::Continuous;
 
 // An opened map whose process functions are known by address.
 struct ActiveMap : OpenedMap {
     ProcessEntry mapProcess;
 
-    explicit ActiveMap(int16_t mode = Continuous) : OpenedMap(0, mode)
-    {
-        mapProcess = host.currentProcess();
-    }
+    explicit ActiveMap(int16_t mode = Continuous) : OpenedMap(0, mode) { mapProcess = host.currentProcess(); }
     bool countingDown() const { return host.currentProcess() != mapProcess; }
 
     // The outputs' announcements since the last clearCalls, as (pin, status).

@@ -55,8 +55,8 @@ TEST(OutputStatus, GatedModeFollowsGateAndReset)
     };
     // Gate and Reset cannot both be Transient during one change: a Transient
     // level falls back to Static right after its own event.
-    for (Row row : {Row{0, 0, 0}, Row{0, 1, 2}, Row{0, 2, 2}, Row{1, 0, 1}, Row{1, 2, 2},
-                    Row{2, 0, 2}, Row{2, 1, 2}, Row{2, 2, 2}}) {
+    for (Row row : {Row{0, 0, 0}, Row{0, 1, 2}, Row{0, 2, 2}, Row{1, 0, 1}, Row{1, 2, 2}, Row{2, 0, 2}, Row{2, 1, 2},
+                    Row{2, 2, 2}}) {
         SCOPED_TRACE(testing::Message() << "gate " << row.gate << " reset " << row.reset);
         ActiveMap map(Gated);
         // The Transient one of the two is sent last, so the module sees it.
@@ -93,8 +93,8 @@ TEST(OutputStatus, BothOutputsAreAnnouncedBeforeTheProcessFunctionChanges)
         map.clearAndSend(GatePin, gate);
         std::vector<int32_t> opcodes;
         for (const HostCall& call : map.host.calls) opcodes.push_back(call.opcode);
-        EXPECT_EQ(opcodes, (std::vector<int32_t>{GetSampleClock, SetPinStatus, GetSampleClock,
-                                                 SetPinStatus, ProcessChanged}));
+        EXPECT_EQ(opcodes,
+                  (std::vector<int32_t>{GetSampleClock, SetPinStatus, GetSampleClock, SetPinStatus, ProcessChanged}));
     }
 }
 

@@ -20,10 +20,7 @@ public:
 
     int below(int bound) { return std::uniform_int_distribution<int>(0, bound - 1)(random); }
     bool chance(int percent) { return below(100) < percent; }
-    float uniform(float low, float high)
-    {
-        return std::uniform_real_distribution<float>(low, high)(random);
-    }
+    float uniform(float low, float high) { return std::uniform_real_distribution<float>(low, high)(random); }
 
     // A Gate or Reset sample of some kind: the edge rule's corner cases.
     float edgeSample()
@@ -32,8 +29,8 @@ public:
         case 0: return 0.0f;
         case 1: return -0.0f;
         case 2: return nan();
-        case 3: return floatFromBits(1 + below(0x7FFFFF));                // positive subnormal
-        case 4: return -floatFromBits(1 + below(0x7FFFFF));               // negative subnormal
+        case 3: return floatFromBits(1 + below(0x7FFFFF));   // positive subnormal
+        case 4: return -floatFromBits(1 + below(0x7FFFFF));  // negative subnormal
         case 5: return std::numeric_limits<float>::infinity();
         case 6: return -uniform(0.0f, 1.0f);
         case 7: return uniform(0.01f, 1.0f);
@@ -42,10 +39,7 @@ public:
         }
     }
 
-    float nan()
-    {
-        return floatFromBits((chance(50) ? 0xFF800000u : 0x7F800000u) | (1 + below(0x7FFFFF)));
-    }
+    float nan() { return floatFromBits((chance(50) ? 0xFF800000u : 0x7F800000u) | (1 + below(0x7FFFFF))); }
 
     void fillEdgeSignal(std::vector<float>& signal)
     {
@@ -53,8 +47,7 @@ public:
         size_t n = 0;
         while (n < signal.size()) {
             const size_t run = style == 0 ? 1 : 1 + below(style == 3 ? 60 : 12);
-            const float value =
-                style == 3 && chance(80) ? (chance(50) ? 0.0f : 1.0f) : edgeSample();
+            const float value = style == 3 && chance(80) ? (chance(50) ? 0.0f : 1.0f) : edgeSample();
             for (size_t k = 0; k < run && n < signal.size(); ++k) signal[n++] = value;
         }
     }
@@ -77,7 +70,7 @@ public:
         const int style = below(6);
         for (float& v : signal) {
             switch (style) {
-            case 0: v = uniform(-wide, wide); break;         // trips the guard often
+            case 0: v = uniform(-wide, wide); break;  // trips the guard often
             case 1: v = chance(3) ? nan() : usual; break;
             case 2: v = usual * uniform(0.9f, 1.1f); break;
             default: v = usual; break;

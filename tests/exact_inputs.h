@@ -35,9 +35,7 @@ inline float initialYGiving(float target)
 // An x0 for which the first y from (x0, 0) with b = 0.1 is `target`.
 inline float initialXGiving(float target)
 {
-    return inputGiving(target, target, [](float x) {
-        return static_cast<float>((double{x} * double{0.1f}) * 10.0);
-    });
+    return inputGiving(target, target, [](float x) { return static_cast<float>((double{x} * double{0.1f}) * 10.0); });
 }
 
 }  // namespace generator_testing

@@ -75,13 +75,11 @@ public:
         reference.process(referenceBuffers(referenceX.data(), y), mode, normalize, offset, count);
         host.process(offset, count);
         for (int32_t n = 0; n < kBufferLength; ++n) {
-            if (bitsOf(in(XPin)[n]) != bitsOf(referenceX[n]) ||
-                bitsOf(in(YPin)[n]) != bitsOf(referenceY[n])) {
+            if (bitsOf(in(XPin)[n]) != bitsOf(referenceX[n]) || bitsOf(in(YPin)[n]) != bitsOf(referenceY[n])) {
                 return ::testing::AssertionFailure()
-                       << "element " << n << " of a call at offset " << offset << ", count "
-                       << count << ", mode " << mode << ", normalize " << normalize
-                       << ": module x=0x" << std::hex << bitsOf(in(XPin)[n]) << " y=0x"
-                       << bitsOf(in(YPin)[n]) << ", rule x=0x" << bitsOf(referenceX[n]) << " y=0x"
+                       << "element " << n << " of a call at offset " << offset << ", count " << count << ", mode "
+                       << mode << ", normalize " << normalize << ": module x=0x" << std::hex << bitsOf(in(XPin)[n])
+                       << " y=0x" << bitsOf(in(YPin)[n]) << ", rule x=0x" << bitsOf(referenceX[n]) << " y=0x"
                        << bitsOf(referenceY[n]);
             }
         }
@@ -115,8 +113,7 @@ public:
         setSettings(kModes[maker.below(4)], kNormalizeValues[maker.below(3)]);
         for (int call = 0; call < calls; ++call) {
             if (maker.chance(30)) fillInputs(maker);
-            if (maker.chance(15))
-                setSettings(kModes[maker.below(4)], kNormalizeValues[maker.below(3)]);
+            if (maker.chance(15)) setSettings(kModes[maker.below(4)], kNormalizeValues[maker.below(3)]);
             if (maker.chance(20)) setOutputs(maker);
             const int32_t count = maker.chance(5) ? -maker.below(3) : maker.below(kMaxCount + 1);
             const int32_t offset = maker.below(kBufferLength - std::max(count, 0) + 1);
@@ -173,8 +170,8 @@ TEST_F(FastPathTest, LevelsHeldAcrossManyGroupsThenOneEdge)
     struct Level {
         float gate, reset;
     };
-    const Level levels[] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f},
-                            {-0.0f, std::numeric_limits<float>::quiet_NaN()}};
+    const Level levels[] = {
+        {0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}, {-0.0f, std::numeric_limits<float>::quiet_NaN()}};
     SignalMaker maker(11);
     setSettings(Gated, 1);
     for (const Level& before : levels) {
@@ -266,17 +263,14 @@ TEST_F(FastPathTest, OutputsSharingTheEdgeInputsBuffers)
         const int32_t offset = maker.below(kBufferLength - count + 1);
         // the reference runs on copies shared the same way
         std::vector<float> referenceGate = gate, referenceReset = reset;
-        ReferenceMap::Buffers buffers =
-            referenceBuffers(referenceGate.data(), referenceReset.data());
+        ReferenceMap::Buffers buffers = referenceBuffers(referenceGate.data(), referenceReset.data());
         buffers.gate = referenceGate.data();
         buffers.reset = referenceReset.data();
         reference.process(buffers, mode, normalize, offset, count);
         host.process(offset, count);
         for (int32_t n = 0; n < kBufferLength; ++n) {
-            ASSERT_EQ(bitsOf(in(GatePin)[n]), bitsOf(referenceGate[n]))
-                << "call " << call << ", element " << n;
-            ASSERT_EQ(bitsOf(in(ResetPin)[n]), bitsOf(referenceReset[n]))
-                << "call " << call << ", element " << n;
+            ASSERT_EQ(bitsOf(in(GatePin)[n]), bitsOf(referenceGate[n])) << "call " << call << ", element " << n;
+            ASSERT_EQ(bitsOf(in(ResetPin)[n]), bitsOf(referenceReset[n])) << "call " << call << ", element " << n;
         }
     }
     *xVariable = ownX;

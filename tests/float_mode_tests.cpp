@@ -55,31 +55,35 @@ std::vector<uint32_t> run(const Scenario& scenario, uint32_t callerMode)
 }
 
 const Scenario kScenarios[] = {
-    {"smallest subnormal Gate sample is an edge", Gated,
+    {"smallest subnormal Gate sample is an edge",
+     Gated,
      [](OpenedMap& map) {
          map.in(GatePin)[1] = floatFromBits(0x00000001);
          map.in(GatePin)[3] = floatFromBits(0x00000001);
      },
      {{0, 4}}},
-    {"subnormal y states from a tiny b", Continuous,
-     [](OpenedMap& map) { map.host.fill(BPin, 1e-38f); },
-     {{0, 64}}},
-    {"subnormal x0 and y0 loaded by Reset", Continuous,
+    {"subnormal y states from a tiny b", Continuous, [](OpenedMap& map) { map.host.fill(BPin, 1e-38f); }, {{0, 64}}},
+    {"subnormal x0 and y0 loaded by Reset",
+     Continuous,
      [](OpenedMap& map) {
          map.host.fill(X0Pin, floatFromBits(0x80000003));
          map.host.fill(Y0Pin, floatFromBits(0x007FFFFF));
          map.in(ResetPin)[5] = floatFromBits(0x00000002);
      },
      {{0, 16}}},
-    {"the guard's exact upper bound", Continuous,
+    {"the guard's exact upper bound",
+     Continuous,
      [](OpenedMap& map) {
          map.host.fill(APin, 0.0f);
          map.host.fill(BPin, floatFromBits(0x3DCCCCCD));
      },
      {{0, 6}}},
-    {"a long chaotic run in pieces", Continuous, [](OpenedMap&) {},
+    {"a long chaotic run in pieces",
+     Continuous,
+     [](OpenedMap&) {},
      {{0, 4096}, {0, 1000}, {1000, 7}, {1007, 3089}, {0, 4096}}},
-    {"countdown asks to sleep in the host's mode", Gated,
+    {"countdown asks to sleep in the host's mode",
+     Gated,
      [](OpenedMap& map) {
          map.in(GatePin)[10] = 1.0f;
          map.host.dispatch(SetBlockSize, 0, 16);

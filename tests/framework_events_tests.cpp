@@ -167,7 +167,8 @@ TEST(ModuleSettings, Opcodes8And12ReachTheirHooksWithTheArgumentsInOrder)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.opcode);
         HostedProbe hosted(10);
-        EXPECT_EQ(hosted.host.dispatch(row.opcode, row.index, row.value, reinterpret_cast<void*>(row.pointer), 1.5f), 0);
+        EXPECT_EQ(hosted.host.dispatch(row.opcode, row.index, row.value, reinterpret_cast<void*>(row.pointer), 1.5f),
+                  0);
         EXPECT_EQ(hosted.probe->dispatchedHooks, std::vector<std::vector<intptr_t>>{row.hook});
         EXPECT_TRUE(hosted.host.calls.empty());
     }

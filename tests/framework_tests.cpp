@@ -139,8 +139,8 @@ TEST(PinBuilding, UnboundPinsKeepValuesByDataType)
         int32_t dataType;
         bool ownStorage;
     };
-    for (Case c : {Case{Enum, true}, Case{Byte, true}, Case{Word32, true}, Case{Audio, true},
-                   Case{1, false}, Case{2, false}, Case{3, false}, Case{7, false}, Case{-1, false}}) {
+    for (Case c : {Case{Enum, true}, Case{Byte, true}, Case{Word32, true}, Case{Audio, true}, Case{1, false},
+                   Case{2, false}, Case{3, false}, Case{7, false}, Case{-1, false}}) {
         HostedProbe hosted(2);
         hosted.probe->bound = false;
         hosted.probe->dataType = c.dataType;

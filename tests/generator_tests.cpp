@@ -61,8 +61,8 @@ TEST(DivergenceGuard, BoundsAreStrictOnTheStoredFloats)
         uint32_t newValue;
         bool stands;
     };
-    for (Case c : {Case{0x3E4CCCCC, true}, Case{0x3E4CCCCD, false}, Case{0xBE4CCCCC, true},
-                   Case{0xBE4CCCCD, false}, Case{0x3F800000, false}}) {
+    for (Case c : {Case{0x3E4CCCCC, true}, Case{0x3E4CCCCD, false}, Case{0xBE4CCCCC, true}, Case{0xBE4CCCCD, false},
+                   Case{0x3F800000, false}}) {
         SCOPED_TRACE(c.newValue);
         const float target = floatFromBits(c.newValue);
         // The bound reached by the new y, and for positive bounds also by the
@@ -105,14 +105,13 @@ TEST(DivergenceGuard, JudgesTheNewXAsStoredNotAsComputed)
     };
     const float justBelowTenth = std::nextafter(0.1f, 0.0f);
     const float justAboveMinusThreeTenths = std::nextafter(-0.3f, 0.0f);
-    for (Row row : {Row{0.1f, 1.0f, 0x3E4CCCCD, false},  // below 0.2 in double
-                    Row{justBelowTenth, 1.0f, 0x3E4CCCCC, true},
-                    Row{-0.3f, -1.0f, 0xBE4CCCCD, false},  // above -0.2 in double
-                    Row{justAboveMinusThreeTenths, -1.0f, 0xBE4CCCCB, true}}) {
+    for (Row row :
+         {Row{0.1f, 1.0f, 0x3E4CCCCD, false},                                                 // below 0.2 in double
+          Row{justBelowTenth, 1.0f, 0x3E4CCCCC, true}, Row{-0.3f, -1.0f, 0xBE4CCCCD, false},  // above -0.2 in double
+          Row{justAboveMinusThreeTenths, -1.0f, 0xBE4CCCCB, true}}) {
         SCOPED_TRACE(row.newX);
         const double x0 = std::ldexp(1.0, -20);
-        ASSERT_EQ(bitsOf(static_cast<float>((double{row.y0} + double{0.1f}) - ((x0 * x0) * row.a) * 100.0)),
-                  row.newX);
+        ASSERT_EQ(bitsOf(static_cast<float>((double{row.y0} + double{0.1f}) - ((x0 * x0) * row.a) * 100.0)), row.newX);
         OpenedMap map;
         map.host.fill(X0Pin, static_cast<float>(x0));
         map.host.fill(Y0Pin, row.y0);

@@ -14,9 +14,9 @@
 using namespace testing_support;
 using namespace sep;
 using namespace hardening;
+using host::builtModuleLibrary;
 using host::HostCall;
 using host::HostedModule;
-using host::builtModuleLibrary;
 
 // --- events aimed past the pin array --------------------------------------
 
@@ -79,10 +79,19 @@ TEST(HostileEvents, MemberCallsRunNothingTheModuleDoesNotOffer)
 
     const auto address = [](const void* code) { return static_cast<int32_t>(wordOf(code)); };
     const int32_t targets[] = {
-        address(codeOf(before.process)),    address(codeOf(before.dispatcher)),
-        address(codeOf(before.event)),      address(codeOf(library.makeModule)),
-        address(codeOf(library.getModuleProperties)), address(properties.about),
-        address(codeOf(before.process)) + 16, 0, 1, -1, INT_MIN, INT_MAX, 0x10000,
+        address(codeOf(before.process)),
+        address(codeOf(before.dispatcher)),
+        address(codeOf(before.event)),
+        address(codeOf(library.makeModule)),
+        address(codeOf(library.getModuleProperties)),
+        address(properties.about),
+        address(codeOf(before.process)) + 16,
+        0,
+        1,
+        -1,
+        INT_MIN,
+        INT_MAX,
+        0x10000,
     };
     Event event{};
     event.type = MemberCall;

@@ -12,9 +12,9 @@ using namespace sep;
 using namespace testing_support;
 using namespace framework_testing;
 using host::HostCall;
-using host::HostedModule;
 using host::HostCallRule;
 using host::HostCallViolation;
+using host::HostedModule;
 
 // --- the emulator's check of every host call ------------------------------------
 
@@ -109,8 +109,9 @@ TEST(HostCallCheck, AViolationDescribesItselfAndLookingTakesNothing)
     const std::vector<HostCallViolation> seen = host::hostCallViolations();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].lastClock, 480);
-    EXPECT_EQ(seen[0].describe(), "host call 0 (index 2, value 2, pointer 7, floatValue bits 0x00000000): "
-                                  "the clock is not the last GetSampleClock answer, 480");
+    EXPECT_EQ(seen[0].describe(),
+              "host call 0 (index 2, value 2, pointer 7, floatValue bits 0x00000000): "
+              "the clock is not the last GetSampleClock answer, 480");
     EXPECT_EQ(host::hostCallViolations().size(), 1u);
     EXPECT_EQ(host::takeHostCallViolations().size(), 1u);
     EXPECT_TRUE(host::hostCallViolations().empty());

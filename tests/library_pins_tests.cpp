@@ -10,8 +10,8 @@
 
 using namespace testing_support;
 using namespace sep;
-using host::HostedModule;
 using host::builtModuleLibrary;
+using host::HostedModule;
 
 // --- pin declarations -------------------------------------------------------
 
@@ -26,15 +26,9 @@ struct ExpectedPin {
 };
 
 const ExpectedPin kExpectedPins[] = {
-    {"Gate", 0, 5, "0", nullptr},
-    {"Reset", 0, 5, "0", nullptr},
-    {"x0", 0, 5, "0", "2,-2,2,-2"},
-    {"y0", 0, 5, "0", "2,-2,2,-2"},
-    {"a", 0, 5, "1.4", "4,-1,4,-1"},
-    {"b", 0, 5, "0.3", "1,-1,1,-1"},
-    {"x", 1, 5, nullptr, nullptr},
-    {"y", 1, 5, nullptr, nullptr},
-    {"Mode", 0, 0, "0", "Continuous,Gated"},
+    {"Gate", 0, 5, "0", nullptr},       {"Reset", 0, 5, "0", nullptr},   {"x0", 0, 5, "0", "2,-2,2,-2"},
+    {"y0", 0, 5, "0", "2,-2,2,-2"},     {"a", 0, 5, "1.4", "4,-1,4,-1"}, {"b", 0, 5, "0.3", "1,-1,1,-1"},
+    {"x", 1, 5, nullptr, nullptr},      {"y", 1, 5, nullptr, nullptr},   {"Mode", 0, 0, "0", "Continuous,Gated"},
     {"Normalize", 3, 0, "1", "Off,On"},
 };
 
@@ -118,7 +112,7 @@ TEST(OpenSequence, AsksPinCountInstallsTheMapAndAnnouncesBothOutputs)
     const ModuleRecord* record = module.getRecord();
     ASSERT_EQ(module.calls.size(), 6u);
     const int32_t expected[6][4] = {
-        {GetPinCount, 0, 0, 0},  {ProcessChanged, 0, 0, 0}, {GetSampleClock, 0, 0, 0},
+        {GetPinCount, 0, 0, 0},    {ProcessChanged, 0, 0, 0}, {GetSampleClock, 0, 0, 0},
         {SetPinStatus, 6, 2, 480}, {GetSampleClock, 0, 0, 0}, {SetPinStatus, 7, 2, 480},
     };
     for (size_t i = 0; i < 6; ++i) {

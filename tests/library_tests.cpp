@@ -11,8 +11,8 @@
 
 using namespace testing_support;
 using namespace sep;
-using host::HostedModule;
 using host::builtModuleLibrary;
+using host::HostedModule;
 
 namespace {
 
@@ -167,8 +167,7 @@ TEST(Dispatcher, SettingsAndHooksAnswerZeroWithoutHostCalls)
 TEST(Dispatcher, ProcessMemberInfoIsSharedAndNamesTheLastAsker)
 {
     HostedModule first, second;
-    auto* firstInfo = reinterpret_cast<ProcessMemberInfo*>(
-        static_cast<intptr_t>(first.dispatch(GetProcessMember)));
+    auto* firstInfo = reinterpret_cast<ProcessMemberInfo*>(static_cast<intptr_t>(first.dispatch(GetProcessMember)));
     ASSERT_NE(firstInfo, nullptr);
     EXPECT_EQ(firstInfo->format, 1);
     EXPECT_EQ(firstInfo->memberSize, 16);
@@ -177,8 +176,7 @@ TEST(Dispatcher, ProcessMemberInfoIsSharedAndNamesTheLastAsker)
     EXPECT_EQ(firstMember->code, first.getRecord()->process);
 
     second.connectAndOpen();
-    auto* secondInfo = reinterpret_cast<ProcessMemberInfo*>(
-        static_cast<intptr_t>(second.dispatch(GetProcessMember)));
+    auto* secondInfo = reinterpret_cast<ProcessMemberInfo*>(static_cast<intptr_t>(second.dispatch(GetProcessMember)));
     EXPECT_EQ(secondInfo, firstInfo);
     EXPECT_NE(secondInfo->member, firstMember);
     EXPECT_EQ(secondInfo->member->code, second.getRecord()->process);

@@ -10,9 +10,9 @@
 using namespace testing_support;
 using namespace sep;
 using namespace hardening;
+using host::builtModuleLibrary;
 using host::HostCall;
 using host::HostedModule;
-using host::builtModuleLibrary;
 
 // --- null records and buffers --------------------------------------------------
 

@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "analysis/point_lanes.h"
-#include "host/session/drive.h"
 #include "host/emulator/hosted_module.h"
 #include "host/emulator/library.h"
+#include "host/session/drive.h"
 #include "host/session/point_judge.h"
 
 namespace {
@@ -52,8 +52,7 @@ TEST(PointLanes, MakeTheHostedModulesStatesAtEveryKindOfPoint)
     host::PointJudge judge(module, host::kUsualRate);
     ASSERT_TRUE(judge.ready());
     const std::vector<analysis::PointStart> starts = startsOf();
-    for (size_t k = 0; k < starts.size(); ++k)
-        EXPECT_TRUE(judge.givesMapStates(starts[k], 8192)) << kPoints[k].kind;
+    for (size_t k = 0; k < starts.size(); ++k) EXPECT_TRUE(judge.givesMapStates(starts[k], 8192)) << kPoints[k].kind;
 }
 
 // A step count the lanes' rounds and blocks do not divide, the chart's
@@ -87,13 +86,13 @@ TEST_P(LaneVerdicts, AreTheHostedJudgesBitForBit)
     }
     // The table holds what its names say.
     if (steps == host::kChartSteps) {
-        const std::vector<std::string> expected{"stops", "stops", "cycle",  "cycle",  "cycle",  "chaos",
+        const std::vector<std::string> expected{"stops", "stops",  "cycle",  "cycle", "cycle",  "chaos",
                                                 "chaos", "chaos~", "chaos~", "quasi", "quasi~", "stops"};
         EXPECT_EQ(outcomes, expected);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, LaneVerdicts, ::testing::Values(int64_t{300}, int64_t{4410}, host::kChartSteps,
-                                                                 int64_t{100000}));
+INSTANTIATE_TEST_SUITE_P(Steps, LaneVerdicts,
+                         ::testing::Values(int64_t{300}, int64_t{4410}, host::kChartSteps, int64_t{100000}));
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace testing_support {
 
 using namespace sep;
 
-inline int liveProbes = 0;  // probes constructed and not yet destroyed
+inline int liveProbes = 0;                   // probes constructed and not yet destroyed
 inline std::vector<std::string> lifeEvents;  // what the probes' close and destructor saw, in order
 
 class ProbeModule final : public ModuleBase {
@@ -56,10 +56,7 @@ public:
         if (repeatLast && index == declared - 1) properties->flags = RepeatLast;
         return true;
     }
-    void onPlugStateChange(Pin* pin) override
-    {
-        statusChanges.push_back({pin->getIndex(), pin->getStatus()});
-    }
+    void onPlugStateChange(Pin* pin) override { statusChanges.push_back({pin->getIndex(), pin->getStatus()}); }
     void onEventType2(int32_t timeStamp, int32_t value, int16_t value16) override
     {
         forwarded.push_back({timeStamp, value, value16});

@@ -41,8 +41,7 @@ struct ReferenceMap {
             const bool iterate = running && (mode == 0 || (mode == 1 && gateRose));
             if (iterate) {
                 const double x = stateX, y = stateY;
-                float nextX = static_cast<float>((y + double{0.1f}) -
-                                                 ((x * x) * double{in.a[n]}) * double{100.0f});
+                float nextX = static_cast<float>((y + double{0.1f}) - ((x * x) * double{in.a[n]}) * double{100.0f});
                 float nextY = static_cast<float>((x * double{in.b[n]}) * double{10.0f});
                 if (!(nextX > -0.2f && nextX < 0.2f && nextY > -0.2f && nextY < 0.2f)) {
                     nextX = nextY = 0.0f;

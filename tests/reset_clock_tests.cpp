@@ -20,7 +20,7 @@ struct Clock {
     std::string hz;
     std::vector<int64_t> pulses;  // within the first 100 samples
     int32_t rate = 44100;
-    std::string message = "";     // what a refusal says
+    std::string message = "";  // what a refusal says
 };
 
 void PrintTo(const Clock& value, std::ostream* out) { *out << value.hz; }

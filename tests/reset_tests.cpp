@@ -82,10 +82,10 @@ TEST(ResetEdges, NanAndNegativeZeroAreNotPositive)
     OpenedMap map;
     map.host.process(0, 3);
     map.in(ResetPin)[3] = kNaN;
-    map.in(ResetPin)[4] = 1.0f;   // rising: NaN was not positive
+    map.in(ResetPin)[4] = 1.0f;  // rising: NaN was not positive
     map.in(ResetPin)[5] = -0.0f;
-    map.in(ResetPin)[6] = kNaN;   // never positive
-    map.in(ResetPin)[7] = 0.5f;   // rising again
+    map.in(ResetPin)[6] = kNaN;  // never positive
+    map.in(ResetPin)[7] = 0.5f;  // rising again
     map.host.process(3, 5);
     EXPECT_NE(map.xBits(3), 0u);
     EXPECT_EQ(map.xBits(4), 0u);

@@ -25,7 +25,7 @@ struct Patch {
     const char* name;
     const char* a;
     const char* x0;
-    double resetHz;  // 0: no Reset clock
+    double resetHz;                   // 0: no Reset clock
     std::vector<Announced> expected;  // through Open and the whole take
 };
 
@@ -48,8 +48,8 @@ TEST_P(StartOfTake, AnnouncesEachInputOnceFromItsSource)
     host::Constant b(take.b), y0;
     HostedModule module;
     host::Session session(module, take.rate, 256);
-    host::ResetPulses reset({}, GetParam().resetHz > 0 ? std::optional(host::ResetClock(take.rate, GetParam().resetHz))
-                                                       : std::nullopt);
+    host::ResetPulses reset(
+        {}, GetParam().resetHz > 0 ? std::optional(host::ResetClock(take.rate, GetParam().resetHz)) : std::nullopt);
     session.feed(APin, a);
     session.feed(BPin, b);
     session.feed(X0Pin, x0);
@@ -83,34 +83,41 @@ struct AfterOpen {
 void PrintTo(const AfterOpen& step, std::ostream* os) { *os << step.name; }
 
 const AfterOpen kAfterOpen[] = {
-    {"OnlyTheMovingInputsAtTheStart", true, [](host::Session&, Sources&) {},
+    {"OnlyTheMovingInputsAtTheStart",
+     true,
+     [](host::Session&, Sources&) {},
      {{GatePin, sep::Streaming}, {ResetPin, sep::Streaming}}},
     {"StaticInputsAreNotAnnounced", false, [](host::Session&, Sources&) {}, {{GatePin, sep::Streaming}}},
-    {"AStatusOnceThoughTheSignalMovesInEveryBlock", true,
+    {"AStatusOnceThoughTheSignalMovesInEveryBlock",
+     true,
      [](host::Session& session, Sources&) {
          for (int block = 0; block < 8; ++block) session.renderBlock(256);
      },
      {{GatePin, sep::Streaming}, {ResetPin, sep::Streaming}}},
-    {"AConstantChangedIsNoStatus", false,
+    {"AConstantChangedIsNoStatus",
+     false,
      [](host::Session& session, Sources& sources) {
          sources.a.set(volts(1.2));
          session.feed(APin, sources.a);
      },
      {{GatePin, sep::Streaming}}},
-    {"TheSameListItemAgainSendsNothing", false,
+    {"TheSameListItemAgainSendsNothing",
+     false,
      [](host::Session& session, Sources&) {
          session.setList(ModePin, Gated);
          session.setList(NormalizePin, 1);
      },
      {{GatePin, sep::Streaming}}},
-    {"ANewListItemIsASettingChange", false,
+    {"ANewListItemIsASettingChange",
+     false,
      [](host::Session& session, Sources&) {
          session.setList(NormalizePin, 0);
          session.setList(NormalizePin, 0);
          session.setList(ModePin, Continuous);
      },
      {{GatePin, sep::Streaming}, {NormalizePin, sep::Transient}, {ModePin, sep::Transient}}},
-    {"AClockStoppedAndStartedAgain", false,
+    {"AClockStoppedAndStartedAgain",
+     false,
      [](host::Session& session, Sources& sources) {
          sources.gate.setHz(0.0);
          session.feed(GatePin, sources.gate);
@@ -119,7 +126,8 @@ const AfterOpen kAfterOpen[] = {
          session.feed(GatePin, sources.gate);
      },
      {{GatePin, sep::Streaming}, {GatePin, sep::Static}, {GatePin, sep::Streaming}}},
-    {"AResetButtonStreamsFromItsFirstPress", false,
+    {"AResetButtonStreamsFromItsFirstPress",
+     false,
      [](host::Session& session, Sources& sources) {
          session.feed(ResetPin, sources.button);
          sources.button.press();
@@ -129,7 +137,8 @@ const AfterOpen kAfterOpen[] = {
          session.feed(ResetPin, sources.button);
      },
      {{GatePin, sep::Streaming}, {ResetPin, sep::Streaming}}},
-    {"AResetButtonStreamsWhileItsClockRuns", false,
+    {"AResetButtonStreamsWhileItsClockRuns",
+     false,
      [](host::Session& session, Sources& sources) {
          sources.button.setClock(host::ResetClock(44100, 2.0));
          session.feed(ResetPin, sources.button);

@@ -25,13 +25,32 @@ namespace {
 
 const Take kTakes[] = {
     {"ContinuousUsual", 44100, 8820, 0, volts(1.4), volts(0.3), 0, 0, 1, {}, 0xef58fbd135c53a48, -1},
-    {"ContinuousResetsNormalizeOff", 44100, 6000, 0, volts(1.4), volts(0.3), volts(0.5), volts(-0.3), 0,
-     {1000, 2205, 4000}, 0xf019c4dcf9a078da, -1},
-    {"ContinuousStopsRestartedByResets", 44100, 6000, 0, volts(2.1), volts(0.3), 0, 0, 1, {441, 3000},
-     0xd8991a9b0ef06914, 3004},
-    {"ContinuousSubnormalB", 44100, 4000, 0, volts(1.4), volts(1e-37), volts(0.1), 0, 1, {}, 0xadbe72834df5b047, -1},
-    {"Gated500HzResets", 44100, 8820, 500, volts(1.4), volts(0.3), 0, 0, 1, {2205, 4410, 6615}, 0x52cbb85ad585d8bc,
+    {"ContinuousResetsNormalizeOff",
+     44100,
+     6000,
+     0,
+     volts(1.4),
+     volts(0.3),
+     volts(0.5),
+     volts(-0.3),
+     0,
+     {1000, 2205, 4000},
+     0xf019c4dcf9a078da,
      -1},
+    {"ContinuousStopsRestartedByResets",
+     44100,
+     6000,
+     0,
+     volts(2.1),
+     volts(0.3),
+     0,
+     0,
+     1,
+     {441, 3000},
+     0xd8991a9b0ef06914,
+     3004},
+    {"ContinuousSubnormalB", 44100, 4000, 0, volts(1.4), volts(1e-37), volts(0.1), 0, 1, {}, 0xadbe72834df5b047, -1},
+    {"Gated500HzResets", 44100, 8820, 500, volts(1.4), volts(0.3), 0, 0, 1, {2205, 4410, 6615}, 0x52cbb85ad585d8bc, -1},
     {"GatedOddClock", 44100, 4410, 3333.5, volts(1.4), volts(0.3), 0, 0, 1, {}, 0x4d851b979dd85fd1, -1},
     {"GatedHalfTheRate", 44100, 2000, 22050, volts(1.4), volts(0.3), 0, 0, 0, {}, 0xb6d4c7735ce3055d, -1},
     {"Gated40HzAt48k", 48000, 9600, 40, volts(1.4), volts(0.3), 0, 0, 1, {}, 0x8a194e4903493e05, -1},
@@ -74,7 +93,6 @@ private:
 
 // One status event, as the emulator logged it.
 
-
 struct Rendered {
     uint64_t digest;
     int64_t stoppedAt, zerosFrom;
@@ -104,8 +122,8 @@ Rendered render(const Take& take, const Split& split, host::Source& a, host::Sou
     Digest digest;
     for (size_t piece = 0; session.samples() < take.samples; ++piece) {
         const int32_t asked = split.pieces.empty() ? split.block : split.pieces[piece % split.pieces.size()];
-        const int32_t count =
-            session.renderBlock(static_cast<int32_t>(std::min<int64_t>(asked, take.samples - session.samples())));
+        const int32_t count = session.renderBlock(
+            static_cast<int32_t>(std::min<int64_t>(asked, take.samples - session.samples())));
         if (count <= 0) break;
         digest.add(session.x(), session.y(), count);
     }
@@ -126,7 +144,8 @@ TEST_P(SessionTake, HasTheBitsAndTheStopOfTheTakesBefore)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(TakesAndSplits, SessionTake, testing::Combine(testing::ValuesIn(kTakes), testing::ValuesIn(kSplits)),
+INSTANTIATE_TEST_SUITE_P(TakesAndSplits, SessionTake,
+                         testing::Combine(testing::ValuesIn(kTakes), testing::ValuesIn(kSplits)),
                          [](const testing::TestParamInfo<std::tuple<Take, Split>>& info) {
                              return std::get<0>(info.param).name + "_" + std::get<1>(info.param).name;
                          });

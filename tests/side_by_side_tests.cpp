@@ -61,27 +61,18 @@ uint64_t digest(const float* x, const float* y, int32_t count)
 void sendScriptEvents(HostedModule& module, const Script& script, int32_t block)
 {
     switch (block) {
-    case 100:
-        module.sendStatus(tessel::GatePin, Streaming);
-        break;
+    case 100: module.sendStatus(tessel::GatePin, Streaming); break;
     case 150:
         module.fill(tessel::APin, script.a - 0.01f);
         module.sendStatus(tessel::APin, Streaming);  // reloads x0 and y0
         break;
-    case 200:
-        module.sendStatus(tessel::APin, Static);
-        break;
-    case 250:
-        module.buffer(tessel::ResetPin)[10] = 0.5f;
-        break;
-    case 251:
-        module.buffer(tessel::ResetPin)[10] = 0.0f;
-        break;
+    case 200: module.sendStatus(tessel::APin, Static); break;
+    case 250: module.buffer(tessel::ResetPin)[10] = 0.5f; break;
+    case 251: module.buffer(tessel::ResetPin)[10] = 0.0f; break;
     case 300:
         module.sendStatus(tessel::GatePin, Static);  // the countdown to sleep
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -120,8 +111,7 @@ Transcript runScript(const Script& script, HostedModule& module)
         module.sampleClock = block * kBlockSize;
         sendScriptEvents(module, script, block);
         module.process(0, kBlockSize);
-        transcript.blockDigests.push_back(
-            digest(module.buffer(tessel::XPin), module.buffer(tessel::YPin), kBlockSize));
+        transcript.blockDigests.push_back(digest(module.buffer(tessel::XPin), module.buffer(tessel::YPin), kBlockSize));
         const ProcessMemberInfo* answer = askProcessMember(module);
         if (answer != ownAnswer || !namesItsAsker(module, answer)) ++transcript.wrongAnswers;
     }

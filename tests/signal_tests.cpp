@@ -110,8 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
         Text{"saw:2e39:-2e39:5", kRefused, "reaches 4e+39 V, too large for a 32-bit sample"},
         Text{"ramp:0", kRefused, "malformed: give ramp:FROM:TO"},
         Text{"ramp:0:1e40", kRefused, "TO 1e40 V is too large"},
-        Text{"steps:1,2", kRefused, "malformed: give steps:V1,V2,...@HZ"},
-        Text{"steps:1,2@3@4", kRefused, "malformed"}, Text{"steps:1,,2@3", kRefused, "V2 '' is not a number"},
+        Text{"steps:1,2", kRefused, "malformed: give steps:V1,V2,...@HZ"}, Text{"steps:1,2@3@4", kRefused, "malformed"},
+        Text{"steps:1,,2@3", kRefused, "V2 '' is not a number"},
         Text{manySteps(host::kMostSteps + 1), kRefused, "has 1025 steps: give at most 1024"}));
 
 // What a text writes, whatever its samples come to: the shape it names and a
@@ -167,7 +167,8 @@ TEST_P(SignalSamples, MatchHandWorkedVoltsInAnyBlocks)
     for (int32_t block : {1, 7, 1000}) {
         const std::vector<float> split = samples(signal, 5000, block);
         for (size_t i = 0; i < whole.size(); ++i)
-            ASSERT_EQ(bitsOf(split[i]), bitsOf(whole[i])) << GetParam().text << " in blocks of " << block << " at " << i;
+            ASSERT_EQ(bitsOf(split[i]), bitsOf(whole[i]))
+                << GetParam().text << " in blocks of " << block << " at " << i;
     }
 }
 
@@ -178,11 +179,20 @@ INSTANTIATE_TEST_SUITE_P(
     Signals, SignalSamples,
     testing::Values(
         // 1000 Hz at 48 kHz: 48 samples a cycle, exactly, an hour on as at the start.
-        Expected{"sine:1:0.5:1000", kTake,
-                 {{0, 1.0}, {4, 1.25}, {8, 1.4330127018922193}, {12, 1.5}, {24, 1.0}, {36, 0.5}, {48, 1.0},
-                  {kHourAt48k + 12, 1.5}, {kHourAt48k + 36, 0.5}}},
+        Expected{"sine:1:0.5:1000",
+                 kTake,
+                 {{0, 1.0},
+                  {4, 1.25},
+                  {8, 1.4330127018922193},
+                  {12, 1.5},
+                  {24, 1.0},
+                  {36, 0.5},
+                  {48, 1.0},
+                  {kHourAt48k + 12, 1.5},
+                  {kHourAt48k + 36, 0.5}}},
         Expected{"sine:0:2:1000:0.25", kTake, {{0, 2.0}, {12, 0.0}, {24, -2.0}, {40, 1.0}}},
-        Expected{"triangle:0:1:1000", kTake,
+        Expected{"triangle:0:1:1000",
+                 kTake,
                  {{0, 0.0}, {6, 0.5}, {12, 1.0}, {18, 0.5}, {24, 0.0}, {36, -1.0}, {42, -0.5}, {48, 0.0}}},
         // The square's jump at half a cycle goes down; the saw's at a whole one.
         Expected{"square:1:0.5:1000", kTake, {{0, 1.5}, {23, 1.5}, {24, 0.5}, {47, 0.5}, {48, 1.5}}},
@@ -192,7 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A ramp reaches TO at the take's last sample and stays there.
         Expected{"ramp:0:2", SignalTake{48000, 5}, {{0, 0.0}, {1, 0.5}, {2, 1.0}, {3, 1.5}, {4, 2.0}, {100, 2.0}}},
         // 48 samples a step; the fourth step is the first again.
-        Expected{"steps:0,1,2@1000", kTake,
+        Expected{"steps:0,1,2@1000",
+                 kTake,
                  {{0, 0.0}, {47, 0.0}, {48, 1.0}, {96, 2.0}, {143, 2.0}, {144, 0.0}, {480050, 2.0}}},
         // Cycles of no whole number of samples: only the blocks are checked.
         Expected{"sine:1.2:0.2:440.5:0.3", kTake, {}}, Expected{"saw:0:1:0.7:0.9", kTake, {}},
@@ -218,7 +229,7 @@ TEST(SignalSource, MovesWithinItsTake)
         int64_t samples;
         bool moves;
     } rows[] = {
-        {"sine:1:0.5:3", 44100, true},  {"sine:1:0.5:3", 0, true},  {"sine:1:0:3", 0, false},
+        {"sine:1:0.5:3", 44100, true},     {"sine:1:0.5:3", 0, true},    {"sine:1:0:3", 0, false},
         {"square:0:1:0.25", 44100, false}, {"square:0:1:0.25", 0, true}, {"steps:1,1@2", 0, false},
     };
     for (const auto& row : rows) {

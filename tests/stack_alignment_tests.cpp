@@ -16,17 +16,17 @@
 using namespace testing_support;
 using namespace sep;
 using namespace hardening;
+using host::builtModuleLibrary;
 using host::HostCall;
 using host::HostedModule;
-using host::builtModuleLibrary;
 
 // Calls `function` with `count` 32-bit arguments copied from `arguments`, with
 // the stack pointer at `phase` (0..15) modulo 16 on the call instruction. The
 // i386 ABIs of GCC expect phase 0; 32-bit Windows promises only multiples of 4.
 // Restores the stack from its own frame, so callees that pop their arguments
 // (stdcall) work too. Returns what the callee left in eax.
-extern "C" uint32_t callAtStackPhase(const void* function, const uint32_t* arguments,
-                                     uint32_t count, uint32_t phase) asm("tessel_call_at_stack_phase");
+extern "C" uint32_t callAtStackPhase(const void* function, const uint32_t* arguments, uint32_t count,
+                                     uint32_t phase) asm("tessel_call_at_stack_phase");
 
 asm(R"(
     .text
@@ -82,7 +82,6 @@ __attribute__((noinline)) uint32_t stackPhaseHere()
     asm volatile("movl %%esp, %0" : "=r"(sp));
     return sp & 15u;
 }
-
 
 // Everything a host can observe of one session with the module, except the
 // addresses that differ from instance to instance.

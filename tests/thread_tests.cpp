@@ -3,8 +3,8 @@
 // records behind.
 #include <array>
 #include <atomic>
-#include <functional>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -56,8 +56,8 @@ std::unique_ptr<host::ModuleLibrary> loadProbeLibrary()
 
 // Starts `count` threads that each run `ask(i)` and then wait until `whileAsked`
 // has run on this thread: every one of them holds its answer record meanwhile.
-void askTogether(int32_t count, const std::function<void(int32_t)>& ask,
-                 const std::function<void()>& whileAsked = [] {})
+void askTogether(
+    int32_t count, const std::function<void(int32_t)>& ask, const std::function<void()>& whileAsked = [] {})
 {
     Latch asked(count), released(1);
     std::vector<std::thread> threads;

@@ -30,8 +30,8 @@ std::string printedVolts(float signal)
 // Knob values, a negative zero, tiny and huge signals, and floats at random.
 TEST(VoltsText, IsTheShortestPrintfTextThatReadsBack)
 {
-    for (const auto& [volts, text] : {std::pair{1.4, "1.4"}, {0.3, "0.3"}, {-0.0, "-0"}, {0.00005, "5e-05"},
-                                      {1e30, "1e+30"}})
+    for (const auto& [volts, text] :
+         {std::pair{1.4, "1.4"}, {0.3, "0.3"}, {-0.0, "-0"}, {0.00005, "5e-05"}, {1e30, "1e+30"}})
         EXPECT_EQ(host::voltsText(host::signalFromVolts(volts)), text);
     std::mt19937 random(35);
     for (int i = 0; i < 20000; ++i) {

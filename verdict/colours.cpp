@@ -54,14 +54,10 @@ Colour chaosColour(double share) { return inferno(kInfernoFrom + (1.0 - kInferno
 Colour chartColour(const analysis::OrbitClass& orbit, int64_t steps)
 {
     switch (orbit.outcome) {
-    case analysis::Outcome::Stops:
-        return stopColour(std::log1p(double(orbit.steps)) / std::log1p(double(steps)));
-    case analysis::Outcome::Cycle:
-        return kCycleColours[cycleClass(orbit.period)];
-    case analysis::Outcome::Quasi:
-        return kQuasi;
-    case analysis::Outcome::Chaos:
-        break;
+    case analysis::Outcome::Stops: return stopColour(std::log1p(double(orbit.steps)) / std::log1p(double(steps)));
+    case analysis::Outcome::Cycle: return kCycleColours[cycleClass(orbit.period)];
+    case analysis::Outcome::Quasi: return kQuasi;
+    case analysis::Outcome::Chaos: break;
     }
     return chaosColour((orbit.lyapunov - analysis::kChaosMargin) / (kMostLyapunov - analysis::kChaosMargin));
 }

@@ -99,8 +99,7 @@ std::vector<size_t> Density::visitedInOrder(int& radius) const
     radius = n < 200 ? 3 : n < 1000 ? 2 : n < 5000 ? 1 : 0;
     // Single pixels cover none of their neighbours, so only dots need an order.
     if (radius > 0)
-        std::stable_sort(visited.begin(), visited.end(),
-                         [this](size_t p, size_t q) { return counts[p] < counts[q]; });
+        std::stable_sort(visited.begin(), visited.end(), [this](size_t p, size_t q) { return counts[p] < counts[q]; });
     return visited;
 }
 

@@ -30,10 +30,9 @@ void addCycles(std::vector<LegendEntry>& entries, int32_t sampleRate)
     int32_t from = 2;
     for (size_t k = 1; k < kCycleColours.size(); ++k) {
         const int32_t to = kCycleClassEnds[k];
-        const std::string periods =
-            from == to ? whole(to) : whole(from) + "-" + whole(to);
-        const std::string tones =
-            from == to ? tone(to, sampleRate) : tone(from, sampleRate) + " to " + tone(to, sampleRate);
+        const std::string periods = from == to ? whole(to) : whole(from) + "-" + whole(to);
+        const std::string tones = from == to ? tone(to, sampleRate)
+                                             : tone(from, sampleRate) + " to " + tone(to, sampleRate);
         entries.push_back({"", "", "period " + periods + ": " + tones, Swatch::Plain, kCycleColours[k]});
         from = to + 1;
     }
@@ -44,11 +43,10 @@ void addCycles(std::vector<LegendEntry>& entries, int32_t sampleRate)
 std::vector<LegendEntry> legendEntries(int64_t steps, int32_t sampleRate)
 {
     std::vector<LegendEntry> entries;
-    entries.push_back({"stops:", "at once", "after " + whole(steps) + " steps (log scale)",
-                       Swatch::StopsBar});
+    entries.push_back({"stops:", "at once", "after " + whole(steps) + " steps (log scale)", Swatch::StopsBar});
     addCycles(entries, sampleRate);
-    entries.push_back({"no cycle up to period " + whole(analysis::kPeriodLimit) + ":", "",
-                       "quasi (not chaotic)", Swatch::Plain, kQuasi});
+    entries.push_back({"no cycle up to period " + whole(analysis::kPeriodLimit) + ":", "", "quasi (not chaotic)",
+                       Swatch::Plain, kQuasi});
     entries.push_back({"", "chaos, Lyapunov exponent " + numbers::fixedText(analysis::kChaosMargin, 2),
                        numbers::fixedText(kMostLyapunov, 2) + " per step", Swatch::ChaosBar});
     entries.push_back({"hatched, a rounding cycle:", "",

@@ -18,7 +18,7 @@ struct LegendEntry {
     std::string before;   // a bar's words at its left end
     std::string words;    // the words after the swatch; lines apart at '\n'
     Swatch swatch = Swatch::Plain;
-    Colour colour{};      // a plain or a hatched swatch's colour
+    Colour colour{};  // a plain or a hatched swatch's colour
 
     // The swatch's colour `share` of the way across it, before any hatching.
     Colour colourAt(double share) const;

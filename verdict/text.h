@@ -16,8 +16,8 @@ public:
 
     Text& operator<<(const char* words);
     Text& whole(int64_t value);
-    Text& fixed(double value, int decimals);  // as numbers::writeFixed
-    Text& threeDigits(double value);          // as numbers::writeThreeDigits
+    Text& fixed(double value, int decimals);      // as numbers::writeFixed
+    Text& threeDigits(double value);              // as numbers::writeThreeDigits
     Text& significant(double value, int digits);  // as numbers::writeSignificant
 
     const char* c_str() const { return text; }

@@ -13,10 +13,7 @@ namespace {
 constexpr double kFaintFundamentalDb = 12.0;
 
 // "1 step", "17 steps".
-Text& stepCount(Text& words, int64_t steps)
-{
-    return words.whole(steps) << (steps == 1 ? " step" : " steps");
-}
+Text& stepCount(Text& words, int64_t steps) { return words.whole(steps) << (steps == 1 ? " step" : " steps"); }
 
 // A written number with its whole part's thousands grouped: "11025" as "11,025".
 Text& grouped(Text& words, const char* number)
@@ -137,21 +134,21 @@ Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Ste
 {
     Text words;
     switch (orbit.outcome) {
-    case Outcome::Stops:
-        return stepCount(words << "stops: the guard stopped the map after ", orbit.steps);
+    case Outcome::Stops: return stepCount(words << "stops: the guard stopped the map after ", orbit.steps);
     case Outcome::Cycle:
         (words << "a cycle of period ").whole(orbit.period) << ": ";
         sounding(words, orbit, stepsPerSecond, stepping);
-        if (orbit.period > 1 && partials.loudest > 1) loudestLine(words, orbit.period, stepsPerSecond, stepping, partials);
+        if (orbit.period > 1 && partials.loudest > 1)
+            loudestLine(words, orbit.period, stepsPerSecond, stepping, partials);
         return words;
     case Outcome::Quasi:
-    case Outcome::Chaos:
-        break;
+    case Outcome::Chaos: break;
     }
     words << analysis::outcomeName(orbit.outcome) << ": ";
     if (orbit.roundingCycle) {
         (words << "a rounding cycle of period ").whole(orbit.period) << " (";
-        sounding(words, orbit, stepsPerSecond, stepping) << ") that the map has only as an unstable cycle, or not at all; ";
+        sounding(words, orbit, stepsPerSecond, stepping)
+            << ") that the map has only as an unstable cycle, or not at all; ";
     } else if (orbit.outcome == Outcome::Quasi) {
         (words << "no cycle up to period ").whole(analysis::kPeriodLimit) << ", ";
     }
@@ -178,8 +175,7 @@ Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, St
         if (orbit.roundingCycle) return heardCycle(words, orbit.period, stepsPerSecond, stepping);
         if (stepsPerSecond < kLowestPitchHz) return words << "a line of steps that wanders and never quite repeats";
         return words << "a wavering tone that never quite repeats";
-    case Outcome::Chaos:
-        break;
+    case Outcome::Chaos: break;
     }
     // Steps slower than a pitch are heard one by one, as a line of values, not as noise.
     if (stepsPerSecond < kLowestPitchHz) {
@@ -207,8 +203,7 @@ Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, doub
         if (orbit.constant()) return words << "a constant";
         return words << "a tone of " << toneText(orbit.period, sampleRate).c_str();
     case Outcome::Quasi:
-    case Outcome::Chaos:
-        break;
+    case Outcome::Chaos: break;
     }
     words << analysis::outcomeName(orbit.outcome) << ", ";
     if (orbit.roundingCycle) return (words << "a rounding cycle of period ").whole(orbit.period);

@@ -40,8 +40,8 @@ Text toneText(int32_t period, double stepsPerSecond, Stepping stepping = Steppin
 // as an unstable cycle, or not at all; largest Lyapunov exponent 0.210000 per step".
 // A cycle whose loudest line is not its fundamental says where it is: "; its
 // loudest line is harmonic 8 at 22050 Hz, the fundamental 48.3 dB below it".
-Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
-                    Stepping stepping = Stepping::EverySample, const analysis::Partials& partials = {});
+Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping = Stepping::EverySample,
+                   const analysis::Partials& partials = {});
 
 // The same orbit as a musician hears it, said first and in short, thousands
 // grouped: "a steady tone of 11,025 Hz", "a steady tone of 22,050 Hz, the
@@ -53,9 +53,8 @@ Text describeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
 // the Nyquist rate". Where a Reset clock of `resetHz` (0: none) runs, a stop
 // does not wait: "silent: the map stops after 2 steps, each time the Reset
 // clock restarts it".
-Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond,
-                    Stepping stepping = Stepping::EverySample, const analysis::Partials& partials = {},
-                    double resetHz = 0.0);
+Text summarizeOrbit(const analysis::OrbitClass& orbit, double stepsPerSecond, Stepping stepping = Stepping::EverySample,
+                    const analysis::Partials& partials = {}, double resetHz = 0.0);
 
 // A take's sound from the sample where it changes character, in short: "from
 // 0.186 s: a cycle of period 4, a tone of 11025 Hz", "from 1.300 s: chaos,
@@ -67,8 +66,7 @@ Text describeChange(int64_t startSample, const analysis::OrbitClass& orbit, doub
 // The same change as a musician hears it: "from 0.186 s: noise, rough",
 // and where a Reset clock runs, "from 0.743 s: silent: the map stops after
 // 1,234 steps, each time the Reset clock restarts it".
-Text summarizeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate,
-                     double resetHz = 0.0);
+Text summarizeChange(int64_t startSample, const analysis::OrbitClass& orbit, double sampleRate, double resetHz = 0.0);
 
 // A take whose a or b moves, as its path is judged: its rate, the Reset
 // clock that restarts its map (0: none), where the map stopped itself for

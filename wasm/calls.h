@@ -12,8 +12,7 @@
 #include "web_host.h"
 
 #define WASM_GROUP(title)
-#define WASM_CALL(name, result, parameters, doc) \
-    extern "C" __attribute__((export_name(#name))) result name parameters;
+#define WASM_CALL(name, result, parameters, doc) extern "C" __attribute__((export_name(#name))) result name parameters;
 #include "calls.def"
 #undef WASM_CALL
 #undef WASM_GROUP

@@ -61,7 +61,7 @@ void writeVerdictLayout(verdict::Text& json)
 void writePictureColours(verdict::Text& json)
 {
     const std::pair<const char*, verdict::Colour> colours[] = {
-        {"background", verdict::kPlotBackground}, {"frame", verdict::kFrame}, {"dimText", verdict::kDimText},
+        {"background", verdict::kPlotBackground}, {"frame", verdict::kFrame},   {"dimText", verdict::kDimText},
         {"zeroLine", verdict::kZeroLine},         {"xTrace", verdict::kXTrace}, {"yTrace", verdict::kYTrace}};
     json << ",\"pictureColours\":{";
     for (const auto& [name, colour] : colours)
@@ -76,8 +76,7 @@ const std::vector<sep::PinProperties>& declarations()
 {
     static const std::vector<sep::PinProperties> pins = [] {
         web::LinkedInstance instance;
-        return instance.valid() && instance.connect(1) ? instance.declarations()
-                                                       : std::vector<sep::PinProperties>{};
+        return instance.valid() && instance.connect(1) ? instance.declarations() : std::vector<sep::PinProperties>{};
     }();
     return pins;
 }

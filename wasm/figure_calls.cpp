@@ -113,8 +113,8 @@ double tessel_trace_samples(double gateHz, int32_t sampleRate, double samples)
 
 double tessel_trace_start(double settle, double traced, double samples)
 {
-    return static_cast<double>(verdict::traceStart(static_cast<int64_t>(settle), static_cast<int64_t>(traced),
-                                                   static_cast<int64_t>(samples)));
+    return static_cast<double>(
+        verdict::traceStart(static_cast<int64_t>(settle), static_cast<int64_t>(traced), static_cast<int64_t>(samples)));
 }
 
 const char* tessel_trace_words(double start, double count, double settle)
@@ -131,8 +131,7 @@ const int32_t* tessel_trace(int32_t output, double start, int32_t count, int32_t
     static std::vector<int32_t> rows;
     if (output < 0 || output > 1 || count < 1 || columns < 1 || height < 2) return nullptr;
     if (!(start >= 0.0) || start > double(takeCount - count)) return nullptr;
-    const float* samples =
-        takeSamples.data() + size_t(output) * size_t(takeCount) + static_cast<size_t>(start);
+    const float* samples = takeSamples.data() + size_t(output) * size_t(takeCount) + static_cast<size_t>(start);
     rows.assign(2 * size_t(columns) + 1, 0);
     for (int32_t column = 0; column < columns; ++column) {
         const verdict::ColumnSpan span = verdict::columnSpan(count, columns, column);

@@ -43,10 +43,7 @@ const float* tessel_y(HostedMap* instance) { return instance ? instance->yOutput
 
 int32_t tessel_block_size(HostedMap* instance) { return instance ? instance->blockSize() : 0; }
 
-double tessel_stopped_at(HostedMap* instance)
-{
-    return instance ? static_cast<double>(instance->stoppedAt()) : -1.0;
-}
+double tessel_stopped_at(HostedMap* instance) { return instance ? static_cast<double>(instance->stoppedAt()) : -1.0; }
 
 int32_t tessel_asleep(HostedMap* instance) { return instance && instance->asleep() ? 1 : 0; }
 

@@ -15,10 +15,7 @@ namespace {
 // orbit runs over the whole attractor.
 constexpr analysis::PointStart kProbe{0.14f, 0.03f, 0.0f, 0.0f};
 
-bool stepsInRange(int64_t steps)
-{
-    return steps >= analysis::kLeastStepsToClassify && steps <= host::kMostChartSteps;
-}
+bool stepsInRange(int64_t steps) { return steps >= analysis::kLeastStepsToClassify && steps <= host::kMostChartSteps; }
 
 // The verdict on the point `start`, with where a cycle's energy is.
 PointVerdict verdictOf(const analysis::OrbitClass& result, const analysis::PointStart& start)

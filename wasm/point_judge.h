@@ -15,13 +15,13 @@ namespace web {
 // The verdict as JavaScript reads it from memory, little-endian, by the
 // layout in kVerdictFields.
 struct PointVerdict {
-    int32_t outcome;   // analysis::Outcome: 0 stops, 1 cycle, 2 quasi, 3 chaos
-    int32_t period;    // cycle or rounding cycle; else 0
-    double steps;      // stops: the iterates that stood; else all of them
-    double settle;     // the iterate from which the cycle sounds, or -1
-    double lyapunov;   // quasi and chaos; else 0
-    int32_t rounding;  // 1: the floats repeat exactly on no attracting cycle of the map
-    int32_t loudest;   // a cycle of two or more steps: the harmonic whose line is loudest; else 0
+    int32_t outcome;            // analysis::Outcome: 0 stops, 1 cycle, 2 quasi, 3 chaos
+    int32_t period;             // cycle or rounding cycle; else 0
+    double steps;               // stops: the iterates that stood; else all of them
+    double settle;              // the iterate from which the cycle sounds, or -1
+    double lyapunov;            // quasi and chaos; else 0
+    int32_t rounding;           // 1: the floats repeat exactly on no attracting cycle of the map
+    int32_t loudest;            // a cycle of two or more steps: the harmonic whose line is loudest; else 0
     double fundamentalBelowDb;  // how far the fundamental lies under that line, in dB
 };
 
@@ -32,9 +32,12 @@ struct VerdictField {
 };
 
 constexpr VerdictField kVerdictFields[] = {
-    {"outcome", offsetof(PointVerdict, outcome), false},   {"period", offsetof(PointVerdict, period), false},
-    {"steps", offsetof(PointVerdict, steps), true},        {"settle", offsetof(PointVerdict, settle), true},
-    {"lyapunov", offsetof(PointVerdict, lyapunov), true},  {"rounding", offsetof(PointVerdict, rounding), false},
+    {"outcome", offsetof(PointVerdict, outcome), false},
+    {"period", offsetof(PointVerdict, period), false},
+    {"steps", offsetof(PointVerdict, steps), true},
+    {"settle", offsetof(PointVerdict, settle), true},
+    {"lyapunov", offsetof(PointVerdict, lyapunov), true},
+    {"rounding", offsetof(PointVerdict, rounding), false},
     {"loudest", offsetof(PointVerdict, loudest), false},
     {"fundamentalBelowDb", offsetof(PointVerdict, fundamentalBelowDb), true},
 };

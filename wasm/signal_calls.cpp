@@ -64,8 +64,10 @@ const char* tessel_signal_fields(int32_t sampleRate, double takeSamples)
     static verdict::Text json;
     json = {};
     json << "{\"shape\":\"" << host::signalShapeName(parsed.written) << "\"";
-    const std::pair<const char*, double> fields[] = {{"centre", parsed.wave.centre}, {"depth", parsed.wave.depth},
-                                                     {"hz", parsed.wave.hz}, {"phase", parsed.wave.phase}};
+    const std::pair<const char*, double> fields[] = {{"centre", parsed.wave.centre},
+                                                     {"depth", parsed.wave.depth},
+                                                     {"hz", parsed.wave.hz},
+                                                     {"phase", parsed.wave.phase}};
     for (const auto& [name, value] : fields) {
         if (!isWave(parsed.written)) break;
         json << ",\"" << name << "\":";
@@ -86,9 +88,6 @@ void tessel_set_reset_hz(web::HostedMap* instance, double hz)
     if (instance) instance->setResetHz(hz);
 }
 
-double tessel_restarts(web::HostedMap* instance)
-{
-    return instance ? static_cast<double>(instance->restarts()) : 0.0;
-}
+double tessel_restarts(web::HostedMap* instance) { return instance ? static_cast<double>(instance->restarts()) : 0.0; }
 
 int32_t tessel_streams(web::HostedMap* instance, int32_t pin) { return instance && instance->streams(pin) ? 1 : 0; }

@@ -21,10 +21,7 @@ inline int64_t takeLength(double samples)
     return samples >= 1.0 && samples < 9007199254740992.0 ? static_cast<int64_t>(samples) : 1;
 }
 
-inline uint32_t packed(verdict::Colour colour)
-{
-    return uint32_t{colour.r} << 16 | uint32_t{colour.g} << 8 | colour.b;
-}
+inline uint32_t packed(verdict::Colour colour) { return uint32_t{colour.r} << 16 | uint32_t{colour.g} << 8 | colour.b; }
 
 inline verdict::Colour unpacked(uint32_t colour)
 {

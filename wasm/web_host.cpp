@@ -49,15 +49,10 @@ int32_t SEP_CALL LinkedInstance::callback(ModuleRecord* record, int32_t opcode, 
     // NOLINTNEXTLINE(performance-no-int-to-ptr)
     auto* self = reinterpret_cast<LinkedInstance*>(static_cast<intptr_t>(record->hostHandle));
     switch (opcode) {
-    case GetPinCount:
-        return static_cast<int32_t>(self->declarations().size());
-    case GetSampleClock:
-        return self->sampleClock;
-    case RequestSleep:
-        self->sleepRequested = true;
-        return 0;
-    default:
-        return 0;
+    case GetPinCount: return static_cast<int32_t>(self->declarations().size());
+    case GetSampleClock: return self->sampleClock;
+    case RequestSleep: self->sleepRequested = true; return 0;
+    default: return 0;
     }
 }
 
@@ -74,8 +69,10 @@ HostedMap* HostedMap::create(int32_t sampleRate, int32_t blockSize)
 }
 
 HostedMap::HostedMap(int32_t sampleRate, int32_t blockSize)
-    : session(instance, sampleRate, blockSize), rate(sampleRate),
-      inputs{Input(X0Pin), Input(Y0Pin), Input(APin), Input(BPin)}, gate(sampleRate)
+    : session(instance, sampleRate, blockSize),
+      rate(sampleRate),
+      inputs{Input(X0Pin), Input(Y0Pin), Input(APin), Input(BPin)},
+      gate(sampleRate)
 {
     session.feed(GatePin, gate);
     session.feed(ResetPin, reset);
@@ -165,8 +162,8 @@ void HostedMap::requestReset()
 void HostedMap::noteRestart(int64_t eventsBefore)
 {
     if (instance.eventsSent() == eventsBefore) return;
-    if (restartsOnEvent(session.announcedStatus(X0Pin), session.announcedStatus(Y0Pin),
-                        session.announcedStatus(APin), session.announcedStatus(BPin)))
+    if (restartsOnEvent(session.announcedStatus(X0Pin), session.announcedStatus(Y0Pin), session.announcedStatus(APin),
+                        session.announcedStatus(BPin)))
         ++restartCount;
 }
 
@@ -188,8 +185,8 @@ int32_t HostedMap::render(int32_t count)
 {
     const int32_t rendered = session.renderBlock(count);
     if (takeWindows && rendered > 0)
-        takeWindows->add(session.input(APin), session.input(BPin), session.input(ResetPin), session.x(),
-                         session.y(), rendered);
+        takeWindows->add(session.input(APin), session.input(BPin), session.input(ResetPin), session.x(), session.y(),
+                         rendered);
     return rendered;
 }
 

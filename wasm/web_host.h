@@ -24,7 +24,7 @@ namespace web {
 // Every member runs on the one thread a WebAssembly instance has.
 class LinkedInstance final : public host::Instance {
 public:
-    LinkedInstance();  // valid() is false when the module makes no instance
+    LinkedInstance();            // valid() is false when the module makes no instance
     ~LinkedInstance() override;  // sends Close
 
     bool valid() const { return record != nullptr; }

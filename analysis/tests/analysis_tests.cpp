@@ -59,8 +59,10 @@ PaperCycle onPaper(float aSignal, float bSignal, int32_t period)
     const double sum = (1.0 - B) / A, product = ((1.0 - B) * (1.0 - B) - kC * A) / (A * A);
     const double half = std::sqrt(sum * sum / 4.0 - product);
     const double u1 = sum / 2.0 - half, u2 = sum / 2.0 + half;
-    return {{u1 / 10.0, u2 / 10.0}, {B * u2 / 10.0, B * u1 / 10.0},
-            4.0 * (1.0 - B) * (1.0 - B) - 4.0 * kC * A + 2.0 * B, B * B};
+    return {{u1 / 10.0, u2 / 10.0},
+            {B * u2 / 10.0, B * u1 / 10.0},
+            4.0 * (1.0 - B) * (1.0 - B) - 4.0 * kC * A + 2.0 * B,
+            B * B};
 }
 
 class MapCycleOnPaper : public ::testing::TestWithParam<CycleCase> {};
@@ -90,16 +92,16 @@ TEST_P(MapCycleOnPaper, PointsMultipliersAndStability)
 
 INSTANTIATE_TEST_SUITE_P(
     Cycles, MapCycleOnPaper,
-    ::testing::Values(
-        CycleCase{"FixedPointBeforeDoubling_b0_3", 0.98 * fixedPointDoubling(0.3), 0.3, 1, 1, true},
-        CycleCase{"FixedPointAfterDoubling_b0_3", 1.02 * fixedPointDoubling(0.3), 0.3, 1, 1, false},
-        CycleCase{"FixedPointAsPeriod3_b0", 0.98 * fixedPointDoubling(0.0), 0.0, 1, 3, true},
-        CycleCase{"FixedPointAfterDoubling_bMinus0_5", 1.02 * fixedPointDoubling(-0.5), -0.5, 1, 1, false},
-        CycleCase{"FixedPointNearBMinus1", 0.5, -0.99, 1, 1, true},
-        CycleCase{"TwoCycleBeforeDoubling_b0_3", 0.98 * twoCycleDoubling(0.3), 0.3, 2, 4, true},
-        CycleCase{"TwoCycleAfterDoubling_b0_3", 1.02 * twoCycleDoubling(0.3), 0.3, 2, 2, false},
-        CycleCase{"TwoCycleBeforeDoubling_b0", 0.98 * twoCycleDoubling(0.0), 0.0, 2, 2, true},
-        CycleCase{"TwoCycleAfterDoubling_bMinus0_3", 1.02 * twoCycleDoubling(-0.3), -0.3, 2, 2, false}),
+    ::testing::Values(CycleCase{"FixedPointBeforeDoubling_b0_3", 0.98 * fixedPointDoubling(0.3), 0.3, 1, 1, true},
+                      CycleCase{"FixedPointAfterDoubling_b0_3", 1.02 * fixedPointDoubling(0.3), 0.3, 1, 1, false},
+                      CycleCase{"FixedPointAsPeriod3_b0", 0.98 * fixedPointDoubling(0.0), 0.0, 1, 3, true},
+                      CycleCase{"FixedPointAfterDoubling_bMinus0_5", 1.02 * fixedPointDoubling(-0.5), -0.5, 1, 1,
+                                false},
+                      CycleCase{"FixedPointNearBMinus1", 0.5, -0.99, 1, 1, true},
+                      CycleCase{"TwoCycleBeforeDoubling_b0_3", 0.98 * twoCycleDoubling(0.3), 0.3, 2, 4, true},
+                      CycleCase{"TwoCycleAfterDoubling_b0_3", 1.02 * twoCycleDoubling(0.3), 0.3, 2, 2, false},
+                      CycleCase{"TwoCycleBeforeDoubling_b0", 0.98 * twoCycleDoubling(0.0), 0.0, 2, 2, true},
+                      CycleCase{"TwoCycleAfterDoubling_bMinus0_3", 1.02 * twoCycleDoubling(-0.3), -0.3, 2, 2, false}),
     [](const ::testing::TestParamInfo<CycleCase>& info) { return info.param.name; });
 
 // --- orbits from x0 = y0 = 0 -------------------------------------------------------

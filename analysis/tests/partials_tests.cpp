@@ -32,9 +32,9 @@ TEST(Partials, TheLoudestLineAndHowFarTheFundamentalLiesBelowIt)
         double belowDb;  // -1: at least 60 dB (the floats leave the fundamental a trace)
     };
     for (const Row& row : {
-             Row{8, 0.1, 2, 0.01, 1, 0.0},       // the fundamental loudest
+             Row{8, 0.1, 2, 0.01, 1, 0.0},        // the fundamental loudest
              Row{16, 0.001, 8, 0.1, 8, 46.0206},  // a faint fundamental under the Nyquist line, whole there
-             Row{12, 0.05, 3, 0.1, 3, 6.0206},   // twice the amplitude: 6 dB
+             Row{12, 0.05, 3, 0.1, 3, 6.0206},    // twice the amplitude: 6 dB
              Row{5, 0.0, 2, 0.1, 2, -1.0},
          }) {
         const Partials partials = analysis::partialsOf(twoLines(row.n, row.fundamental, row.harmonic, row.level));

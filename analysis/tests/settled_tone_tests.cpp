@@ -51,33 +51,32 @@ TEST_P(SettledTone, IsTheCycleTheMapTakesTheFloatsOnto)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Points, SettledTone,
-    ::testing::Values(
-        // The floats settle on the cycle at iterate 5636, late in the run.
-        ToneCase{"Period13SettledLate", 1.331875, 0.25025, 13, 0},
-        // Multiplier 0.896: the floats sway around it, repeating every 30.
-        ToneCase{"Period15", 1.242625, 0.25375, 15, 0},
-        ToneCase{"Period16FloatsRepeatingEvery48", 1.141375, 0.23225, 16, 0},
-        ToneCase{"Period20", 1.5708333, 0.1975, 20, 0},
-        ToneCase{"Period24", 1.128625, 0.22375, 24, 0},
-        ToneCase{"Period58SettledAt4677", 1.1208333, 0.3525, 58, 0},
-        // Newton, asked for 40 (or 80), finds the unstable 40-cycle (and the
-        // 80-cycle beside it) first.
-        ToneCase{"Period80BesideItsUnstableParent", 1.072375, 0.30425, 80, 0},
-        ToneCase{"Period160TwoDoublingsOn", 1.3375, 0.0475, 160, 0},
-        // The period-3 window of the band at b 0.02 V, near its end (multiplier
-        // 0.97), and its doublings to 12 and 48.
-        ToneCase{"Period3Window", 1.8177, 0.02005, 3, 0},
-        ToneCase{"Period12InThePeriod3Window", 1.8265, 0.02005, 12, 0},
-        ToneCase{"Period48InThePeriod3Window", 1.82875, 0.02005, 48, 0},
-        // Just past the fixed point's doubling at b -0.374 V: multipliers 0.997
-        // and 0.14.
-        ToneCase{"TwoCycleBesideTheFixedPoint_bNegative", 1.4165, -0.37395, 2, 0},
-        // Inside the period-3 window the floats fall into a 14-cycle of their
-        // own; the map takes their state onto the 3-cycle, far from them.
-        ToneCase{"RoundingCycleInThePeriod3Window", 1.81625, 0.02005, 0, 14}),
-    [](const ::testing::TestParamInfo<ToneCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Points, SettledTone,
+                         ::testing::Values(
+                             // The floats settle on the cycle at iterate 5636, late in the run.
+                             ToneCase{"Period13SettledLate", 1.331875, 0.25025, 13, 0},
+                             // Multiplier 0.896: the floats sway around it, repeating every 30.
+                             ToneCase{"Period15", 1.242625, 0.25375, 15, 0},
+                             ToneCase{"Period16FloatsRepeatingEvery48", 1.141375, 0.23225, 16, 0},
+                             ToneCase{"Period20", 1.5708333, 0.1975, 20, 0},
+                             ToneCase{"Period24", 1.128625, 0.22375, 24, 0},
+                             ToneCase{"Period58SettledAt4677", 1.1208333, 0.3525, 58, 0},
+                             // Newton, asked for 40 (or 80), finds the unstable 40-cycle (and the
+                             // 80-cycle beside it) first.
+                             ToneCase{"Period80BesideItsUnstableParent", 1.072375, 0.30425, 80, 0},
+                             ToneCase{"Period160TwoDoublingsOn", 1.3375, 0.0475, 160, 0},
+                             // The period-3 window of the band at b 0.02 V, near its end (multiplier
+                             // 0.97), and its doublings to 12 and 48.
+                             ToneCase{"Period3Window", 1.8177, 0.02005, 3, 0},
+                             ToneCase{"Period12InThePeriod3Window", 1.8265, 0.02005, 12, 0},
+                             ToneCase{"Period48InThePeriod3Window", 1.82875, 0.02005, 48, 0},
+                             // Just past the fixed point's doubling at b -0.374 V: multipliers 0.997
+                             // and 0.14.
+                             ToneCase{"TwoCycleBesideTheFixedPoint_bNegative", 1.4165, -0.37395, 2, 0},
+                             // Inside the period-3 window the floats fall into a 14-cycle of their
+                             // own; the map takes their state onto the 3-cycle, far from them.
+                             ToneCase{"RoundingCycleInThePeriod3Window", 1.81625, 0.02005, 0, 14}),
+                         [](const ::testing::TestParamInfo<ToneCase>& info) { return info.param.name; });
 
 // One settled orbit, one verdict: the judged states lie after the settle, so
 // a longer run changes nothing.

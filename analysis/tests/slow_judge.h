@@ -40,10 +40,7 @@ struct Point {
 struct Map {
     long double constant, quadratic, yFactor;
 
-    Map(float a, float b)
-        : constant(tessel::kConstantTerm), quadratic(100.0L * a), yFactor(10.0L * b)
-    {
-    }
+    Map(float a, float b) : constant(tessel::kConstantTerm), quadratic(100.0L * a), yFactor(10.0L * b) {}
     Point operator()(Point p) const { return {(p.y + constant) - quadratic * p.x * p.x, yFactor * p.x}; }
 };
 
@@ -52,9 +49,9 @@ enum class Verdict { Unsure, Cycle, NoCycle };
 
 struct Judged {
     Verdict verdict = Verdict::Unsure;
-    int32_t period = 0;           // Cycle: its least period
+    int32_t period = 0;                 // Cycle: its least period
     long double largestMultiplier = 0;  // Cycle: the size of its larger multiplier
-    long double floatsAway = 0;   // Cycle: the floats' largest distance from its nearest point, last 1024
+    long double floatsAway = 0;         // Cycle: the floats' largest distance from its nearest point, last 1024
 };
 
 namespace detail {

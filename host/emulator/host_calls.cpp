@@ -28,22 +28,14 @@ void recordViolation(const HostCall& call, HostCallRule rule, int32_t lastClock 
 const char* ruleText(HostCallRule rule)
 {
     switch (rule) {
-    case HostCallRule::FloatValueZero:
-        return "floatValue must be 0";
-    case HostCallRule::KnownPin:
-        return "no such pin";
-    case HostCallRule::ClockReadFirst:
-        return "a status announced before any GetSampleClock";
-    case HostCallRule::LastClock:
-        return "the clock is not the last GetSampleClock answer, ";
-    case HostCallRule::BufferArgumentsZero:
-        return "value and pointer must be 0";
-    case HostCallRule::ArgumentsZero:
-        return "index, value and pointer must be 0";
-    case HostCallRule::KnownOpcode:
-        return "not an opcode a module sends";
-    case HostCallRule::HostedRecord:
-        return "the record is no hosted instance's";
+    case HostCallRule::FloatValueZero: return "floatValue must be 0";
+    case HostCallRule::KnownPin: return "no such pin";
+    case HostCallRule::ClockReadFirst: return "a status announced before any GetSampleClock";
+    case HostCallRule::LastClock: return "the clock is not the last GetSampleClock answer, ";
+    case HostCallRule::BufferArgumentsZero: return "value and pointer must be 0";
+    case HostCallRule::ArgumentsZero: return "index, value and pointer must be 0";
+    case HostCallRule::KnownOpcode: return "not an opcode a module sends";
+    case HostCallRule::HostedRecord: return "the record is no hosted instance's";
     }
     return "an unknown rule";
 }
@@ -53,9 +45,9 @@ const char* ruleText(HostCallRule rule)
 std::string HostCallViolation::describe() const
 {
     char text[128];
-    std::snprintf(text, sizeof text, "host call %d (index %d, value %d, pointer %d, floatValue bits 0x%08X): ",
-                  call.opcode, call.index, call.value, static_cast<int32_t>(call.pointer),
-                  std::bit_cast<uint32_t>(call.floatValue));
+    std::snprintf(text, sizeof text,
+                  "host call %d (index %d, value %d, pointer %d, floatValue bits 0x%08X): ", call.opcode, call.index,
+                  call.value, static_cast<int32_t>(call.pointer), std::bit_cast<uint32_t>(call.floatValue));
     std::string described = std::string(text) + ruleText(rule);
     if (rule == HostCallRule::LastClock) described += std::to_string(lastClock);
     return described;
@@ -103,9 +95,7 @@ void checkHostCall(const HostCall& call, int32_t pinLimit, std::optional<int32_t
     case sep::ProcessChanged:
         if (!onlyZeros) broken(HostCallRule::ArgumentsZero);
         break;
-    default:
-        broken(HostCallRule::KnownOpcode);
-        break;
+    default: broken(HostCallRule::KnownOpcode); break;
     }
 }
 

@@ -37,8 +37,7 @@ HostedModule::~HostedModule()
     if (record) close();
 }
 
-int32_t HostedModule::dispatch(int32_t opcode, int32_t index, int32_t value, void* pointer,
-                               float floatValue)
+int32_t HostedModule::dispatch(int32_t opcode, int32_t index, int32_t value, void* pointer, float floatValue)
 {
     return record->dispatcher(record, opcode, index, value, pointer, floatValue);
 }
@@ -77,24 +76,18 @@ void HostedModule::sendEvent(const Event& event)
     record->event(record->module, &event);
 }
 
-void HostedModule::process(int32_t offset, int32_t count)
-{
-    record->process(record->module, offset, count);
-}
+void HostedModule::process(int32_t offset, int32_t count) { record->process(record->module, offset, count); }
 
-int32_t HostedModule::pinCount() const
-{
-    return hostPinCount.value_or(static_cast<int32_t>(declarations().size()));
-}
+int32_t HostedModule::pinCount() const { return hostPinCount.value_or(static_cast<int32_t>(declarations().size())); }
 
 int32_t HostedModule::countCalls(int32_t opcode) const
 {
-    return static_cast<int32_t>(std::count_if(calls.begin(), calls.end(),
-                                              [opcode](const HostCall& c) { return c.opcode == opcode; }));
+    return static_cast<int32_t>(
+        std::count_if(calls.begin(), calls.end(), [opcode](const HostCall& c) { return c.opcode == opcode; }));
 }
 
-int32_t SEP_CALL HostedModule::callback(ModuleRecord* record, int32_t opcode, int32_t index,
-                                        int32_t value, void* pointer, float floatValue)
+int32_t SEP_CALL HostedModule::callback(ModuleRecord* record, int32_t opcode, int32_t index, int32_t value,
+                                        void* pointer, float floatValue)
 {
     const HostCall call{record, opcode, index, value, reinterpret_cast<intptr_t>(pointer), floatValue};
     HostedModule* found = nullptr;
@@ -114,18 +107,14 @@ int32_t SEP_CALL HostedModule::callback(ModuleRecord* record, int32_t opcode, in
     self.calls.push_back(call);
     if (self.onCall) self.onCall(call);
     switch (opcode) {
-    case sep::GetPinCount:
-        return self.pinCount();
-    case sep::GetSampleClock:
-        self.lastSampleClock = self.sampleClock;
-        return self.sampleClock;
+    case sep::GetPinCount: return self.pinCount();
+    case sep::GetSampleClock: self.lastSampleClock = self.sampleClock; return self.sampleClock;
     case sep::GetPinBuffer: {
         std::vector<float>& requested = self.requestedBuffers[index];
         requested.assign(kBufferLength, 0.0f);
         return static_cast<int32_t>(reinterpret_cast<intptr_t>(requested.data()));
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 

@@ -35,10 +35,8 @@ public:
     static constexpr int32_t kDefaultHandle = 0x600DF00D;
     static constexpr int32_t kBufferLength = 4096;
 
-    explicit HostedModule(const ModuleFactory& factory, int32_t hostHandle = kDefaultHandle,
-                          bool withCallback = true);
-    explicit HostedModule(const ModuleLibrary& library = builtModuleLibrary())
-        : HostedModule(factoryOf(library)) {}
+    explicit HostedModule(const ModuleFactory& factory, int32_t hostHandle = kDefaultHandle, bool withCallback = true);
+    explicit HostedModule(const ModuleLibrary& library = builtModuleLibrary()) : HostedModule(factoryOf(library)) {}
     ~HostedModule() override;  // closes the instance if it is still alive
 
     bool valid() const { return record != nullptr; }
@@ -60,7 +58,7 @@ public:
     // Host configuration and logs.
     std::optional<int32_t> hostPinCount;
     std::vector<HostCall> calls;
-    std::vector<Event> events;  // every event the host sent, in order
+    std::vector<Event> events;                    // every event the host sent, in order
     std::function<void(const HostCall&)> onCall;  // sees each call as it happens
     // Off only for a test that makes host calls itself with values of its choosing.
     bool checkCalls = true;
@@ -69,12 +67,12 @@ public:
     void clearCalls() { calls.clear(); }
 
 private:
-    static int32_t SEP_CALL callback(ModuleRecord* record, int32_t opcode, int32_t index,
-                                     int32_t value, void* pointer, float floatValue);
+    static int32_t SEP_CALL callback(ModuleRecord* record, int32_t opcode, int32_t index, int32_t value, void* pointer,
+                                     float floatValue);
 
     ModuleRecord* record = nullptr;
     std::map<int32_t, std::vector<float>> requestedBuffers;  // answers to GetPinBuffer
-    std::optional<int32_t> lastSampleClock;  // the last answer to GetSampleClock
+    std::optional<int32_t> lastSampleClock;                  // the last answer to GetSampleClock
 
     int32_t pinCount() const;
 };

@@ -52,8 +52,7 @@ ModuleLibrary::ModuleLibrary(const std::string& path)
     std::string error;
     handle = openLibrary(path, error);
     if (!handle) throw std::runtime_error("cannot load module library " + path + ": " + error);
-    getModuleProperties =
-        reinterpret_cast<GetModulePropertiesFunction>(findSymbol(handle, "getModuleProperties"));
+    getModuleProperties = reinterpret_cast<GetModulePropertiesFunction>(findSymbol(handle, "getModuleProperties"));
     makeModule = reinterpret_cast<MakeModuleFunction>(findSymbol(handle, "makeModule"));
     if (!getModuleProperties || !makeModule) {
         closeLibrary(handle);

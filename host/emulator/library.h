@@ -20,8 +20,8 @@ public:
     ModuleLibrary& operator=(const ModuleLibrary&) = delete;
 
     using GetModulePropertiesFunction = int32_t(SEP_CALL*)(int32_t index, sep::ModuleProperties* properties);
-    using MakeModuleFunction = sep::ModuleRecord*(SEP_CALL*)(int32_t index, int32_t kind,
-                                                             sep::HostCallback callback, int32_t hostHandle);
+    using MakeModuleFunction = sep::ModuleRecord*(SEP_CALL*)(int32_t index, int32_t kind, sep::HostCallback callback,
+                                                             int32_t hostHandle);
 
     GetModulePropertiesFunction getModuleProperties = nullptr;
     MakeModuleFunction makeModule = nullptr;

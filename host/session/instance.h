@@ -33,9 +33,9 @@ public:
     void open() { dispatch(sep::Open); }
     void sendStatus(int32_t pin, int32_t status);
 
-    float* buffer(int32_t pin);  // null for a pin without one
+    float* buffer(int32_t pin);           // null for a pin without one
     void fill(int32_t pin, float value);  // the pin's whole buffer
-    int16_t* list(int32_t pin);  // a list pin's declared variable, or null
+    int16_t* list(int32_t pin);           // a list pin's declared variable, or null
     void setList(int32_t pin, int16_t item);
     const std::vector<sep::PinProperties>& declarations() const { return pins; }
     int32_t bufferLength() const { return length; }

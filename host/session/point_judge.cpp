@@ -68,8 +68,7 @@ TakeWindows::TakeWindows(int64_t samples, float x0, float y0, bool normalized)
 {
 }
 
-void TakeWindows::add(const float* a, const float* b, const float* reset, const float* x, const float* y,
-                      int32_t count)
+void TakeWindows::add(const float* a, const float* b, const float* reset, const float* x, const float* y, int32_t count)
 {
     const int64_t blockStart = next;
     next += count;
@@ -132,8 +131,8 @@ void TakeWindows::judge(int64_t length)
     judgedEnd = end;
     if (!stoppedAtStart) return keepChange(kept, fromStart);
     if (restartAt >= 0 && end - restartAt - 1 >= analysis::kLeastStepsToClassify)
-        return keepChange(kept, {restartAt, analysis::judgePoint(middleA, middleB, restartX, restartY,
-                                                                  end - restartAt - 1)});
+        return keepChange(kept,
+                          {restartAt, analysis::judgePoint(middleA, middleB, restartX, restartY, end - restartAt - 1)});
     SoundChange silent{windowStart, {}};
     silent.orbit.outcome = analysis::Outcome::Stops;
     keepChange(kept, silent);

@@ -86,13 +86,13 @@ private:
     int64_t judgedEnd = 0;    // the end of the last window judged
     float startX, startY;     // the state before the window's first sample
     float middleA = 0.0f, middleB = 0.0f;
-    int64_t zeroRun = 0;         // samples up to here with both outputs exactly 0: two or more, a stopped map
-    bool resetWasHigh = false;   // as the module holds Reset before the first sample
-    bool stoppedAtStart = false; // the window starts with the map stopped
-    int64_t restartAt = -1;      // the window's first Reset, or -1
+    int64_t zeroRun = 0;          // samples up to here with both outputs exactly 0: two or more, a stopped map
+    bool resetWasHigh = false;    // as the module holds Reset before the first sample
+    bool stoppedAtStart = false;  // the window starts with the map stopped
+    int64_t restartAt = -1;       // the window's first Reset, or -1
     float restartX = 0.0f, restartY = 0.0f;  // the state it shows
-    std::vector<SoundChange> kept;         // as heard
-    std::vector<SoundChange> afterAReset;  // each window judged from its start, stopped or not
+    std::vector<SoundChange> kept;           // as heard
+    std::vector<SoundChange> afterAReset;    // each window judged from its start, stopped or not
 };
 
 }  // namespace host

@@ -63,8 +63,8 @@ ResetPulses::ResetPulses(std::vector<int64_t> pulses, std::optional<ResetClock> 
 void ResetPulses::fill(int64_t start, float* out, int32_t count)
 {
     fillClock(clock, start, out, count);
-    for (auto at = std::lower_bound(samples.begin(), samples.end(), start);
-         at != samples.end() && *at < start + count; ++at)
+    for (auto at = std::lower_bound(samples.begin(), samples.end(), start); at != samples.end() && *at < start + count;
+         ++at)
         out[*at - start] = kResetPulse;
 }
 

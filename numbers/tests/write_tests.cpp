@@ -37,11 +37,21 @@ struct FixedCase {
 // value just above a tie goes up, past a power of ten too; subnormals and
 // negative zero keep their sign.
 const FixedCase kFixed[] = {
-    {5512.5, 0, "5512"},        {5513.5, 0, "5514"},         {22050.0, 0, "22050"},
-    {0.5, 0, "0"},              {1.5, 0, "2"},               {0.0078125, 6, "0.007812"},
-    {0.0234375, 6, "0.023438"}, {0.41564090, 6, "0.415641"}, {-0.0000004, 6, "-0.000000"},
-    {-0.0, 6, "-0.000000"},     {0.0, 0, "0"},               {4.9e-324, 6, "0.000000"},
-    {-12.3456785, 6, "-12.345678"}, {1e12, 6, "1000000000000.000000"}, {0.9999995, 6, "1.000000"},
+    {5512.5, 0, "5512"},
+    {5513.5, 0, "5514"},
+    {22050.0, 0, "22050"},
+    {0.5, 0, "0"},
+    {1.5, 0, "2"},
+    {0.0078125, 6, "0.007812"},
+    {0.0234375, 6, "0.023438"},
+    {0.41564090, 6, "0.415641"},
+    {-0.0000004, 6, "-0.000000"},
+    {-0.0, 6, "-0.000000"},
+    {0.0, 0, "0"},
+    {4.9e-324, 6, "0.000000"},
+    {-12.3456785, 6, "-12.345678"},
+    {1e12, 6, "1000000000000.000000"},
+    {0.9999995, 6, "1.000000"},
 };
 
 class Fixed : public testing::TestWithParam<FixedCase> {};
@@ -61,7 +71,8 @@ TEST(FixedAtRandom, IsWhatPrintfWrites)
     std::mt19937_64 random(20240617);
     std::uniform_real_distribution<double> exponent(-30.0, 20.0);
     for (int i = 0; i < 200000; ++i) {
-        const double value = std::ldexp(1.0 + double(random() >> 11) / double(uint64_t{1} << 53), int(exponent(random)));
+        const double value = std::ldexp(1.0 + double(random() >> 11) / double(uint64_t{1} << 53),
+                                        int(exponent(random)));
         const double signedValue = random() & 1 ? -value : value;
         const int decimals = static_cast<int>(random() % 7);
         ASSERT_EQ(fixed(signedValue, decimals), printed(signedValue, decimals)) << signedValue << " to " << decimals;
@@ -75,9 +86,10 @@ struct DigitsCase {
 
 // A Gate clock's tone to three significant digits, written out in full.
 const DigitsCase kDigits[] = {
-    {200.0 / 3, "66.7"},   {1000.0, "1000"},    {11025.0, "11000"},  {11050.0, "11000"},  {11150.0, "11200"},
-    {11050.5, "11100"},    {999.6, "1000"},     {9.996, "10"},       {0.1 / 512, "0.000195"}, {0.5, "0.5"},
-    {125.0, "125"},        {12.25, "12.2"},     {12.35, "12.3"},     {1.0, "1"},           {384000.0, "384000"},
+    {200.0 / 3, "66.7"},     {1000.0, "1000"},   {11025.0, "11000"},   {11050.0, "11000"},
+    {11150.0, "11200"},      {11050.5, "11100"}, {999.6, "1000"},      {9.996, "10"},
+    {0.1 / 512, "0.000195"}, {0.5, "0.5"},       {125.0, "125"},       {12.25, "12.2"},
+    {12.35, "12.3"},         {1.0, "1"},         {384000.0, "384000"},
 };
 
 TEST(ThreeDigits, RoundAndWriteInFull)
@@ -90,8 +102,8 @@ TEST(ThreeDigits, RoundAndWriteInFull)
 }
 
 // Seconds of a take as the report gives them, six significant digits: as printf's "%g".
-const double kSeconds[] = {29405.0 / 44100, 57344.0 / 44100, 1.0 / 7, 599.9999996, 9.9999996, 0.5, 3.0,
-                           0.00012345678, 123456.5, 100.0 / 48000};
+const double kSeconds[] = {29405.0 / 44100, 57344.0 / 44100, 1.0 / 7,      599.9999996, 9.9999996, 0.5, 3.0,
+                           0.00012345678,   123456.5,        100.0 / 48000};
 
 TEST(Significant, SixDigitsAsPrintfG)
 {
@@ -112,12 +124,23 @@ struct GeneralCase {
 // Where "%g" takes an exponent (below 0.0001 or from 10^digits, once
 // rounded), exact ties to even, a double's extremes, a negative zero.
 const GeneralCase kGeneral[] = {
-    {0.0001, 6, "0.0001"},      {0.000099999999, 6, "0.0001"}, {0.00009999, 6, "9.999e-05"},
-    {999999.5, 6, "1e+06"},     {999999.4, 6, "999999"},       {123456789.0, 9, "123456789"},
-    {-1e9, 9, "-1e+09"},        {-0.0, 6, "-0"},               {0.0, 1, "0"},
-    {0.125, 2, "0.12"},         {0.375, 2, "0.38"},            {2.5, 1, "2"},
-    {1e100, 6, "1e+100"},       {0.1, 17, "0.10000000000000001"}, {5e-324, 17, "4.9406564584124654e-324"},
-    {1.7976931348623157e308, 17, "1.7976931348623157e+308"},   {1400.0, 3, "1.4e+03"},
+    {0.0001, 6, "0.0001"},
+    {0.000099999999, 6, "0.0001"},
+    {0.00009999, 6, "9.999e-05"},
+    {999999.5, 6, "1e+06"},
+    {999999.4, 6, "999999"},
+    {123456789.0, 9, "123456789"},
+    {-1e9, 9, "-1e+09"},
+    {-0.0, 6, "-0"},
+    {0.0, 1, "0"},
+    {0.125, 2, "0.12"},
+    {0.375, 2, "0.38"},
+    {2.5, 1, "2"},
+    {1e100, 6, "1e+100"},
+    {0.1, 17, "0.10000000000000001"},
+    {5e-324, 17, "4.9406564584124654e-324"},
+    {1.7976931348623157e308, 17, "1.7976931348623157e+308"},
+    {1400.0, 3, "1.4e+03"},
 };
 
 std::string general(double value, int digits)
@@ -156,8 +179,11 @@ TEST(GeneralAtRandom, IsWhatPrintfWrites)
 
 TEST(Whole, WritesEveryInt64)
 {
-    for (const auto& [value, text] : {std::pair<int64_t, const char*>{0, "0"}, {-42, "-42"}, {3947, "3947"},
-                                      {INT64_MIN, "-9223372036854775808"}, {INT64_MAX, "9223372036854775807"}}) {
+    for (const auto& [value, text] : {std::pair<int64_t, const char*>{0, "0"},
+                                      {-42, "-42"},
+                                      {3947, "3947"},
+                                      {INT64_MIN, "-9223372036854775808"},
+                                      {INT64_MAX, "9223372036854775807"}}) {
         char written[32];
         written[numbers::writeWhole(written, value)] = '\0';
         EXPECT_STREQ(written, text);

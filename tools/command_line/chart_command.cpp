@@ -36,7 +36,8 @@ void tellLongChart(const host::ModuleLibrary& library, const render::ChartSettin
     if (points <= samplePoints) return;
 
     const auto started = std::chrono::steady_clock::now();
-    render::computeChart(library, sample, 1, [](int64_t) { checkInterrupt(); }, hosted);
+    render::computeChart(
+        library, sample, 1, [](int64_t) { checkInterrupt(); }, hosted);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const double seconds = took.count() / double(samplePoints) * double(points) / cores;
@@ -96,11 +97,14 @@ int runChart(const Arguments& arguments, const ChartAsked& asked)
     Progress progress(points, progressShown(arguments), "charting");
     int64_t reported = 0;
     const auto started = std::chrono::steady_clock::now();
-    const render::Chart chart = render::computeChart(hosted.library, settings, 0, [&](int64_t done) {
-        checkInterrupt();
-        progress.advance(done - reported);
-        reported = done;
-    }, judgedHosted);
+    const render::Chart chart = render::computeChart(
+        hosted.library, settings, 0,
+        [&](int64_t done) {
+            checkInterrupt();
+            progress.advance(done - reported);
+            reported = done;
+        },
+        judgedHosted);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     progress.finish();
 
@@ -116,8 +120,8 @@ int runChart(const Arguments& arguments, const ChartAsked& asked)
                                 "; Continuous, Normalize off, " + std::to_string(settings.sampleRate) + " Hz";
     if (csvFile) writeThrough(*csvFile, [&](std::FILE* file) { return render::writeChartCsv(file, chart); });
     if (pngFile) {
-        const std::string title =
-            std::string(hosted.properties.name) + (ab ? ": the chart of a and b" : ": the basin of x0 and y0");
+        const std::string title = std::string(hosted.properties.name) +
+                                  (ab ? ": the chart of a and b" : ": the basin of x0 and y0");
         writeThrough(*pngFile, [&](std::FILE* file) {
             pictures::writeChartPng(file, plotOf(chart, asked.path), {title, details, render::chartShares(chart)});
             return true;

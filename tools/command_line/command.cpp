@@ -9,10 +9,10 @@ void refuseSharedOutputs(const NamedOutput& first, const NamedOutput& second, co
     for (const NamedOutput& output : {first, second})
         if (!output.path.empty() && nameOneFile(output.path, module))
             throw UsageError(std::string(output.option) + ": " + output.path +
-                          " is the module library being hosted: give another file");
+                             " is the module library being hosted: give another file");
     if (!first.path.empty() && !second.path.empty() && nameOneFile(first.path, second.path))
         throw UsageError(std::string(first.option) + " " + first.path + " and " + second.option + " " + second.path +
-                      " name the same file: give two different files");
+                         " name the same file: give two different files");
 }
 
 std::unique_ptr<OutputFile> openOutput(const std::string& path)

@@ -68,12 +68,13 @@ int run(int argc, char** argv)
     Arguments arguments;
     CLI::App app{toolDescription(), kProgram};
     app.set_version_flag("--version", std::string(kProgram) + " " + TESSEL_RENDER_VERSION);
-    app.footer("Outputs are files named for their format, written under a temporary name and renamed at the end. "
-               "A symbolic link is written where it points and stays a link. A folder, device, FIFO, socket or "
-               "read-only file is refused, and so is - : a WAV's header is completed last, so to pipe, write a "
-               "file and read that (tessel-render --out t.wav && cat t.wav | ...).\n"
-               "Exit codes: 0 done; 1 the work failed (the module, a file, Ctrl-C); 2 the command line is wrong.\n\n" +
-               patchingHelp());
+    app.footer(
+        "Outputs are files named for their format, written under a temporary name and renamed at the end. "
+        "A symbolic link is written where it points and stays a link. A folder, device, FIFO, socket or "
+        "read-only file is refused, and so is - : a WAV's header is completed last, so to pipe, write a "
+        "file and read that (tessel-render --out t.wav && cat t.wav | ...).\n"
+        "Exit codes: 0 done; 1 the work failed (the module, a file, Ctrl-C); 2 the command line is wrong.\n\n" +
+        patchingHelp());
     addTakeOptions(app, arguments);
     addChartOptions(app, arguments);
     if (const std::optional<int> exitCode = parseCommandLine(app, argc, argv)) return *exitCode;

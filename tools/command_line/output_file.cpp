@@ -39,12 +39,9 @@ std::string folderOf(const std::string& path)
     struct stat status;
     if (stat(folder.c_str(), &status) != 0)
         why = errno == ENOTDIR ? "a part of " + folder + " is not a folder" : "folder " + folder + " does not exist";
-    else if (!S_ISDIR(status.st_mode))
-        why = folder + " is not a folder";
-    else if (error == EACCES || error == EPERM || error == EROFS)
-        why = "folder " + folder + " is not writable";
-    else
-        why = "cannot create a file in folder " + folder + ": " + std::strerror(error);
+    else if (!S_ISDIR(status.st_mode)) why = folder + " is not a folder";
+    else if (error == EACCES || error == EPERM || error == EROFS) why = "folder " + folder + " is not writable";
+    else why = "cannot create a file in folder " + folder + ": " + std::strerror(error);
     throw std::runtime_error("cannot write " + path + ": " + why);
 }
 

@@ -84,7 +84,7 @@ void openInputs(const Arguments& arguments, const CLI::App& app, render::Scenari
         if (scenario.fileFor(pin))
             throw UsageError(option + ": another --input drives " + name + " already: give one source for a pin");
         const bool optionGiven = pin == tessel::ResetPin ? app.count("--reset-at") + app.count("--reset-hz") > 0
-                                                          : app.count(optionOf(pin)) > 0;
+                                                         : app.count(optionOf(pin)) > 0;
         if (optionGiven)
             throw UsageError(option + ": " + optionOf(pin) + " drives " + name + " already: give one source for a pin");
         if (pin == tessel::GatePin && !scenario.gated)

@@ -136,8 +136,8 @@ pictures::Caption pictureCaption(const char* moduleName, const Scenario& scenari
 // what it showed; the files are left for the caller to commit. A continuous
 // take's orbit is judged when a and b hold still, its sound window by window
 // when either moves.
-Take renderTake(const HostedLibrary& hosted, const Scenario& scenario, const Arguments& arguments,
-                OutputFile* wavFile, OutputFile* pngFile)
+Take renderTake(const HostedLibrary& hosted, const Scenario& scenario, const Arguments& arguments, OutputFile* wavFile,
+                OutputFile* pngFile)
 {
     Progress progress(scenario.samples * (pngFile ? 2 : 1), progressShown(arguments));
     const bool moving = scenario.moves(tessel::APin) || scenario.moves(tessel::BPin);
@@ -152,15 +152,15 @@ Take renderTake(const HostedLibrary& hosted, const Scenario& scenario, const Arg
     std::unique_ptr<pictures::Picture> picture;
     if (pngFile)
         picture = std::make_unique<pictures::Picture>(surveyed.outputs, stripOf(scenario, orbit.get()),
-                                                       scenario.sampleRate, host::kVoltsPerUnit, surveyed.inputs);
+                                                      scenario.sampleRate, host::kVoltsPerUnit, surveyed.inputs);
     std::unique_ptr<host::TakeWindows> windows;
     if (!scenario.gated && moving)
         windows = std::make_unique<host::TakeWindows>(scenario.samples, scenario.firstSample(tessel::X0Pin),
                                                       scenario.firstSample(tessel::Y0Pin), scenario.normalize);
 
     render::TakeOrbit* unsurveyed = pngFile ? nullptr : orbit.get();  // the survey judged it already
-    const TakeSums sums =
-        renderInto(hosted.library, scenario, {wav.get(), picture.get(), traced, unsurveyed, windows.get()}, progress);
+    const TakeSums sums = renderInto(hosted.library, scenario,
+                                     {wav.get(), picture.get(), traced, unsurveyed, windows.get()}, progress);
     progress.finish();
     const TakeStory story = tell(scenario, arguments, sums, orbit.get(), windows.get());
 

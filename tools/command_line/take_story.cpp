@@ -70,27 +70,27 @@ double resetHzOf(const Scenario& scenario) { return scenario.resetClock ? scenar
 
 // What a continuous take's orbit does after the last reset, judged as the
 // chart judges a point; the caption tells a stop as stopText() does.
-void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const Arguments& arguments,
-               TakeStory& story)
+void tellOrbit(const render::TakeOrbit& orbit, const Scenario& scenario, const Arguments& arguments, TakeStory& story)
 {
     const analysis::OrbitClass judged = orbit.result();
     const bool tooShort = judged.outcome != analysis::Outcome::Stops && orbit.steps() < analysis::kLeastStepsToClassify;
     const std::string tooShortText = "too short to classify, " + std::to_string(orbit.steps()) + " steps";
     const analysis::Partials partials = orbit.partials(judged);
     const verdict::Stepping everySample = verdict::Stepping::EverySample;
-    const std::string words = tooShort ? tooShortText
-                                       : std::string(verdict::describeOrbit(judged, scenario.sampleRate,
-                                                                            everySample, partials).c_str());
+    const std::string words =
+        tooShort ? tooShortText
+                 : std::string(verdict::describeOrbit(judged, scenario.sampleRate, everySample, partials).c_str());
     const bool afterReset = render::lastReset(scenario) >= 0;
     story.summary = std::string("in short") + (afterReset ? ", after the last reset" : "") + ": " +
                     (tooShort ? tooShortText
                               : verdict::summarizeOrbit(judged, scenario.sampleRate, everySample, partials,
-                                                        resetHzOf(scenario)).c_str());
+                                                        resetHzOf(scenario))
+                                    .c_str());
     story.orbit = std::string("the orbit") + (afterReset ? " after the last reset" : "") +
                   (scenario.normalize ? ", normalisation undone" : "") + ": " + words;
     if (judged.outcome != analysis::Outcome::Stops)
-        story.caption =
-            (afterReset ? describeResets(scenario, arguments) + "; after the last: " : "the orbit: ") + words;
+        story.caption = (afterReset ? describeResets(scenario, arguments) + "; after the last: " : "the orbit: ") +
+                        words;
 }
 
 // "constant", "period 4", "chaos": a window's verdict in a word or two.
@@ -102,8 +102,7 @@ std::string inShort(const analysis::OrbitClass& orbit)
 }
 
 // Each change of a continuous take's sound, up to where the map stopped.
-void tellSound(const host::TakeWindows& windows, const Scenario& scenario, const render::HostLog& log,
-               TakeStory& story)
+void tellSound(const host::TakeWindows& windows, const Scenario& scenario, const render::HostLog& log, TakeStory& story)
 {
     const double resetHz = resetHzOf(scenario);
     const verdict::PathTake take{double(scenario.sampleRate), resetHz, log.stoppedAt,
@@ -116,8 +115,9 @@ void tellSound(const host::TakeWindows& windows, const Scenario& scenario, const
     std::string path;
     for (const host::SoundChange& change : windows.changes()) {
         if (log.stoppedAt >= 0 && change.start > log.stoppedAt) break;
-        story.sound.push_back("  " + std::string(verdict::describeChange(change.start, change.orbit,
-                                                                           scenario.sampleRate, resetHz).c_str()));
+        story.sound.push_back(
+            "  " +
+            std::string(verdict::describeChange(change.start, change.orbit, scenario.sampleRate, resetHz).c_str()));
         path += (path.empty() ? "" : ", ") + inShort(change.orbit);
     }
     if (windows.changes().empty()) story.sound.push_back("  too short to judge a window");
@@ -129,9 +129,9 @@ void tellSound(const host::TakeWindows& windows, const Scenario& scenario, const
 std::string describe(const Scenario& scenario, const Arguments& arguments)
 {
     using numbers::generalText;
-    std::string text = !scenario.gated                    ? "continuous"
-                        : scenario.fileFor(tessel::GatePin) ? "gated, " + inputText(scenario, tessel::GatePin, "")
-                                                            : "gated at " + generalText(scenario.gateHz) + " Hz";
+    std::string text = !scenario.gated                     ? "continuous"
+                       : scenario.fileFor(tessel::GatePin) ? "gated, " + inputText(scenario, tessel::GatePin, "")
+                                                           : "gated at " + generalText(scenario.gateHz) + " Hz";
     return text + ", " + inputText(scenario, tessel::APin, arguments.a) + ", " +
            inputText(scenario, tessel::BPin, arguments.b) + ", " + inputText(scenario, tessel::X0Pin, arguments.x0) +
            ", " + inputText(scenario, tessel::Y0Pin, arguments.y0) + ", normalize " + arguments.normalize;

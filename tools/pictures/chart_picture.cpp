@@ -108,7 +108,8 @@ void drawLegend(Legend& legend, const ChartPlot& s)
         case verdict::Swatch::Hatched: legend.hatchedSwatch(entry.colour, entry.words); break;
         case verdict::Swatch::StopsBar:
         case verdict::Swatch::ChaosBar:
-            legend.bar(entry.before, [&](double share) { return entry.colourAt(share); }, entry.words);
+            legend.bar(
+                entry.before, [&](double share) { return entry.colourAt(share); }, entry.words);
             break;
         }
     }
@@ -116,8 +117,7 @@ void drawLegend(Legend& legend, const ChartPlot& s)
 }
 
 // A line between two pixels, two pixels wide, left out beyond the plot.
-void drawSegment(Canvas& canvas, double x0, double y0, double x1, double y1, int left, int top, int right,
-                 int bottom)
+void drawSegment(Canvas& canvas, double x0, double y0, double x1, double y1, int left, int top, int right, int bottom)
 {
     const int steps = std::max(1, static_cast<int>(std::ceil(std::max(std::abs(x1 - x0), std::abs(y1 - y0)))));
     for (int step = 0; step <= steps; ++step) {
@@ -125,8 +125,7 @@ void drawSegment(Canvas& canvas, double x0, double y0, double x1, double y1, int
         const int x = static_cast<int>(std::lround(x0 + (x1 - x0) * t));
         const int y = static_cast<int>(std::lround(y0 + (y1 - y0) * t));
         for (const auto& [dx, dy] : {std::pair{0, 0}, std::pair{1, 0}, std::pair{0, 1}, std::pair{1, 1}})
-            if (x + dx >= left && x + dx < right && y + dy >= top && y + dy < bottom)
-                canvas.set(x + dx, y + dy, kPath);
+            if (x + dx >= left && x + dx < right && y + dy >= top && y + dy < bottom) canvas.set(x + dx, y + dy, kPath);
     }
 }
 

@@ -16,7 +16,7 @@ namespace pictures {
 
 // What the picture shows of a chart.
 struct ChartPlot {
-    int32_t width, height;  // points across and up
+    int32_t width, height;                            // points across and up
     const std::vector<analysis::OrbitClass>& points;  // row by row from the lowest, each row from the left
     // The plane's ranges in volts, and the names of the inputs across and up.
     double acrossLow, acrossHigh, upLow, upHigh;

@@ -11,7 +11,8 @@
 
 namespace pictures {
 
-Canvas::Canvas(int width, int height, verdict::Colour background) : width(width), height(height), rgb(size_t(width) * height * 3)
+Canvas::Canvas(int width, int height, verdict::Colour background)
+    : width(width), height(height), rgb(size_t(width) * height * 3)
 {
     fill(0, 0, width, height, background);
 }

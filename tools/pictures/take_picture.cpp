@@ -45,7 +45,10 @@ void drawStrip(Canvas& canvas, const Trace& trace, double viewLow, double viewHi
 }  // namespace
 
 Trace::Trace(const StripSpan& span, int columns)
-    : first(span.start), samples(span.count), begins(size_t(columns)), lasts(size_t(columns)),
+    : first(span.start),
+      samples(span.count),
+      begins(size_t(columns)),
+      lasts(size_t(columns)),
       lows(size_t(columns), std::numeric_limits<float>::infinity()),
       highs(size_t(columns), -std::numeric_limits<float>::infinity())
 {
@@ -80,9 +83,15 @@ bool Trace::range(int column, float& low, float& high) const
 
 Picture::Picture(const Bounds& bounds, const StripSpan& strip, int32_t sampleRate, double voltsPerUnit,
                  std::vector<InputTrace> traced)
-    : view(verdict::viewOf(bounds, voltsPerUnit)), sampleRate(sampleRate), voltsPerUnit(voltsPerUnit),
-      density(view, kPlotWidth, kDensityHeight), strip(strip), stripX(strip, kPlotWidth), stripY(strip, kPlotWidth),
-      inputs(std::move(traced)), inputStrips(inputs.size(), Trace(strip, kPlotWidth))
+    : view(verdict::viewOf(bounds, voltsPerUnit)),
+      sampleRate(sampleRate),
+      voltsPerUnit(voltsPerUnit),
+      density(view, kPlotWidth, kDensityHeight),
+      strip(strip),
+      stripX(strip, kPlotWidth),
+      stripY(strip, kPlotWidth),
+      inputs(std::move(traced)),
+      inputStrips(inputs.size(), Trace(strip, kPlotWidth))
 {
 }
 
@@ -102,18 +111,19 @@ static_assert(kPictureWidth == kPageWidth);
 // The attractor's density plot, its heading and log-density bar, and its axes.
 void Picture::drawAttractor(Canvas& canvas) const
 {
-    canvas.text(kLeft, kDensityHeadingTop,
-                "the attractor: y against x, " + std::to_string(totalSamples) + " samples", 2, kText);
+    canvas.text(kLeft, kDensityHeadingTop, "the attractor: y against x, " + std::to_string(totalSamples) + " samples",
+                2, kText);
     const int barWidth = 120;
     const int barLeft = kRight - barWidth - Canvas::textWidth("often", 2) - 8;
     canvas.textRight(barLeft - 8, kDensityHeadingTop, "log density: rare", 2, kDimText);
-    for (int i = 0; i < barWidth; ++i) canvas.fill(barLeft + i, kDensityHeadingTop, 1, 14, verdict::inferno(verdict::kDensityFloor + (1.0 - verdict::kDensityFloor) * i / (barWidth - 1)));
+    for (int i = 0; i < barWidth; ++i)
+        canvas.fill(barLeft + i, kDensityHeadingTop, 1, 14,
+                    verdict::inferno(verdict::kDensityFloor + (1.0 - verdict::kDensityFloor) * i / (barWidth - 1)));
     canvas.text(barLeft + barWidth + 8, kDensityHeadingTop, "often", 2, kDimText);
 
     canvas.fill(kLeft, kDensityTop, kPlotWidth, kDensityHeight, kPlotBackground);
-    density.paint([&](int column, int row, verdict::Colour colour) {
-        canvas.set(kLeft + column, kDensityTop + row, colour);
-    });
+    density.paint(
+        [&](int column, int row, verdict::Colour colour) { canvas.set(kLeft + column, kDensityTop + row, colour); });
     canvas.frame(kLeft, kDensityTop, kPlotWidth, kDensityHeight, kFrame);
     const Axis densityX{view.xLow * voltsPerUnit, view.xHigh * voltsPerUnit, kLeft, kPlotWidth, false};
     const Axis densityY{view.yLow * voltsPerUnit, view.yHigh * voltsPerUnit, kDensityTop, kDensityHeight, true};
@@ -131,11 +141,12 @@ Picture::StripTime Picture::drawStripHeading(Canvas& canvas) const
     const double toTime = inSeconds ? 1.0 / sampleRate : 1000.0 / sampleRate;
     const double stripTime = double(shown) * toTime;
     const std::string time = formatNumber(stripTime, stripTime < 10 ? 1 : 0) + (inSeconds ? " s" : " ms");
-    const std::string heading =
-        !inputs.empty() ? "x, y and the inputs that move over " +
-                              std::string(shown < totalSamples ? "the first " : "the whole take, ") + time + " (" +
-                              std::to_string(shown) + " samples)"
-                        : "x and y over " + time + ": " + verdict::traceSpanText(strip.start, shown, strip.settle);
+    const std::string heading = !inputs.empty()
+                                    ? "x, y and the inputs that move over " +
+                                          std::string(shown < totalSamples ? "the first " : "the whole take, ") + time +
+                                          " (" + std::to_string(shown) + " samples)"
+                                    : "x and y over " + time + ": " +
+                                          verdict::traceSpanText(strip.start, shown, strip.settle);
     canvas.text(kLeft, kStripHeadingTop, heading, 2, kText);
     const double startTime = double(strip.start) * toTime;
     return {startTime, startTime + stripTime, inSeconds};

@@ -121,7 +121,10 @@ void judgeHosted(const host::ModuleLibrary& library, Chart& chart, Tasks& tasks)
 }  // namespace
 
 Chart::Chart(const ChartSettings& settings)
-    : settings(settings), across(size_t(settings.width)), up(size_t(settings.height)), firstRow(settings.rowFrom),
+    : settings(settings),
+      across(size_t(settings.width)),
+      up(size_t(settings.height)),
+      firstRow(settings.rowFrom),
       points(size_t(settings.width) * size_t(settings.bandRows()))
 {
     for (int32_t i = 0; i < settings.width; ++i)
@@ -152,10 +155,8 @@ Chart computeChart(const host::ModuleLibrary& library, const ChartSettings& sett
     std::vector<std::exception_ptr> failures(threads);
     auto work = [&](unsigned index) {
         try {
-            if (chart.hosted)
-                judgeHosted(library, chart, tasks);
-            else
-                judgeWithLanes(chart, tasks);
+            if (chart.hosted) judgeHosted(library, chart, tasks);
+            else judgeWithLanes(chart, tasks);
         } catch (...) {
             failures[index] = std::current_exception();
             tasks.abandon = true;

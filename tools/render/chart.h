@@ -27,9 +27,9 @@ struct ChartSettings {
     // The plane's ranges in volts, low below high.
     double acrossLow = -1.0, acrossHigh = 4.0;
     double upLow = -1.0, upHigh = 1.0;
-    int32_t width = 600;  // points across
-    int32_t height = 400; // points up
-    int64_t steps = host::kChartSteps; // iterates per point, from the first after the reset
+    int32_t width = 600;                // points across
+    int32_t height = 400;               // points up
+    int64_t steps = host::kChartSteps;  // iterates per point, from the first after the reset
     int32_t sampleRate = host::kUsualRate;
     // The inputs the plane leaves fixed, in the signal scale.
     float a = 0.0f, b = 0.0f, x0 = 0.0f, y0 = 0.0f;
@@ -47,11 +47,11 @@ public:
     explicit Chart(const ChartSettings& settings);
 
     const ChartSettings settings;
-    std::vector<float> across, up;  // each column's and each row's input, signal scale
-    int32_t firstRow = 0;           // the band's lowest row
+    std::vector<float> across, up;             // each column's and each row's input, signal scale
+    int32_t firstRow = 0;                      // the band's lowest row
     std::vector<analysis::OrbitClass> points;  // the band's, row by row from the lowest, each row from the left
-    unsigned threads = 0;            // that computed them
-    bool hosted = false;             // judged by hosted instances
+    unsigned threads = 0;                      // that computed them
+    bool hosted = false;                       // judged by hosted instances
 
     ChartInputs inputsAt(size_t point) const;
 };

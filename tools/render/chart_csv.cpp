@@ -31,7 +31,8 @@ bool writeChartCsv(std::FILE* file, const Chart& chart)
         const std::string settle = orbit.settle >= 0 ? std::to_string(orbit.settle) : "";
         std::fprintf(file, "%s,%s,%s,%s,%s,%d,%lld,%s,%s\n", (ab ? h : fixed[0]).c_str(), (ab ? v : fixed[1]).c_str(),
                      (ab ? fixed[2] : h).c_str(), (ab ? fixed[3] : v).c_str(), analysis::outcomeName(orbit.outcome),
-                     static_cast<int>(orbit.period), static_cast<long long>(orbit.steps), lyapunov.c_str(), settle.c_str());
+                     static_cast<int>(orbit.period), static_cast<long long>(orbit.steps), lyapunov.c_str(),
+                     settle.c_str());
     }
     return std::ferror(file) == 0;
 }

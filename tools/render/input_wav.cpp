@@ -141,8 +141,7 @@ InputWavOpen openInputWav(const InputOption& option, int32_t sampleRate, int64_t
     else if (option.channel > info.channels)
         open.error = path + " has " + std::to_string(info.channels) + " channel" + (info.channels == 1 ? "" : "s") +
                      ", no channel " + std::to_string(option.channel);
-    else if (info.frames < 1)
-        open.error = path + " has no samples";
+    else if (info.frames < 1) open.error = path + " has no samples";
     if (!open.ok()) {
         open.input.reset();
         return open;
@@ -164,9 +163,8 @@ InputWavOpen openInputWav(const InputOption& option, int32_t sampleRate, int64_t
                              std::to_string(at + (bad - values.begin())) + " of channel " +
                              std::to_string(option.channel) + ": a pin takes finite samples";
             const float first = at == 0 ? values.front() : input.lastSample;
-            input.changes = input.changes || std::any_of(values.begin(), values.begin() + count, [&](float value) {
-                                return !host::sameSample(value, first);
-                            });
+            input.changes = input.changes || std::any_of(values.begin(), values.begin() + count,
+                                                         [&](float value) { return !host::sameSample(value, first); });
             input.lastSample = values[static_cast<size_t>(count - 1)];
         }
         if (!open.ok()) {

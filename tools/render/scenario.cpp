@@ -23,9 +23,13 @@ namespace {
 class Patch {
 public:
     explicit Patch(const Scenario& scenario)
-        : a(scenario.a, scenario.samples), b(scenario.b, scenario.samples), x0(scenario.x0, scenario.samples),
-          y0(scenario.y0, scenario.samples), gate(scenario.sampleRate, scenario.gated ? scenario.gateHz : 0.0),
-          reset(scenario.resetSamples, scenario.resetClock), sources{&gate, &reset, &x0, &y0, &a, &b}
+        : a(scenario.a, scenario.samples),
+          b(scenario.b, scenario.samples),
+          x0(scenario.x0, scenario.samples),
+          y0(scenario.y0, scenario.samples),
+          gate(scenario.sampleRate, scenario.gated ? scenario.gateHz : 0.0),
+          reset(scenario.resetSamples, scenario.resetClock),
+          sources{&gate, &reset, &x0, &y0, &a, &b}
     {
         for (const auto& file : scenario.files) sources[file->option().pin] = file.get();
     }
@@ -100,8 +104,7 @@ void refuseBrokenHostCalls()
                              (more ? " (and " + std::to_string(more) + " more)" : ""));
 }
 
-HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario,
-                       const BlockSink& sink)
+HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario, const BlockSink& sink)
 {
     host::HostedModule module(library);
     if (!module.valid()) throw std::runtime_error("the module library made no instance");

@@ -26,7 +26,7 @@ struct Scenario {
     // a, b, x0 and y0 as patched: each a signal, a constant being one.
     host::Signal a, b, x0, y0;
     bool normalize = true;
-    std::vector<int64_t> resetSamples;  // sorted, each below `samples`
+    std::vector<int64_t> resetSamples;           // sorted, each below `samples`
     std::optional<host::ResetClock> resetClock;  // pulses joining resetSamples'
     // WAV channels, each feeding its pin instead of all the above.
     std::vector<std::unique_ptr<InputWav>> files;
@@ -38,7 +38,6 @@ struct Scenario {
     // The first sample the pin is fed, in the signal scale.
     float firstSample(tessel::MapPin pin) const;
 };
-
 
 // A signal in volts, exactly: a float times 10 fits in a double.
 constexpr double voltsFromSignal(float signal) { return double{signal} * host::kVoltsPerUnit; }
@@ -60,8 +59,8 @@ int64_t lastReset(const Scenario& scenario);
 struct HostLog {
     int64_t sleepRequests = 0;
     int64_t firstSleepSample = -1;  // start of the first block whose call asked; -1: never
-    int64_t zerosFrom = 0;   // the final run of exact zeros on both outputs starts here; `samples` when none
-    int64_t stoppedAt = -1;  // where the guard stopped the map, kept by a later step; -1: not seen
+    int64_t zerosFrom = 0;          // the final run of exact zeros on both outputs starts here; `samples` when none
+    int64_t stoppedAt = -1;         // where the guard stopped the map, kept by a later step; -1: not seen
 };
 
 // One rendered block: the outputs, and every pin's input as it was fed.
@@ -86,7 +85,6 @@ void refuseBrokenHostCalls();
 // and Reset by the scenario's pulses, unless a file feeds the pin. Throws
 // std::runtime_error when the library makes no instance, a file can no longer
 // be read or the module makes a host call that breaks the host interface.
-HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario,
-                       const BlockSink& sink);
+HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scenario, const BlockSink& sink);
 
 }  // namespace render

@@ -6,9 +6,13 @@ namespace render {
 
 // The reset sample shows x0 and y0; the first iterate is the sample after it.
 TakeOrbit::TakeOrbit(const Scenario& scenario)
-    : firstIterate(lastReset(scenario) + 1), orbitSteps(scenario.samples - firstIterate),
-      normalized(scenario.normalize), a(scenario.firstSample(tessel::APin)), b(scenario.firstSample(tessel::BPin)),
-      x0(scenario.firstSample(tessel::X0Pin)), y0(scenario.firstSample(tessel::Y0Pin)),
+    : firstIterate(lastReset(scenario) + 1),
+      orbitSteps(scenario.samples - firstIterate),
+      normalized(scenario.normalize),
+      a(scenario.firstSample(tessel::APin)),
+      b(scenario.firstSample(tessel::BPin)),
+      x0(scenario.firstSample(tessel::X0Pin)),
+      y0(scenario.firstSample(tessel::Y0Pin)),
       orbit(scenario.firstSample(tessel::APin), scenario.firstSample(tessel::BPin), orbitSteps)
 {
 }

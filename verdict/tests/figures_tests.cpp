@@ -19,10 +19,10 @@ TEST(Ticks, TakeTheNearestRoundStepAndItsDecimals)
         std::vector<std::string> texts;
     } cases[] = {
         {-1.0, 4.0, 7, {"-1", "0", "1", "2", "3", "4"}},
-        {-1.0, 1.0, 6, {"-1.0", "-0.5", "0.0", "0.5", "1.0"}},   // 0.33 nearer 0.5 than 0.2
+        {-1.0, 1.0, 6, {"-1.0", "-0.5", "0.0", "0.5", "1.0"}},  // 0.33 nearer 0.5 than 0.2
         {0.0, 5.0, 6, {"0", "1", "2", "3", "4", "5"}},
         {1.38, 1.42, 5, {"1.38", "1.39", "1.40", "1.41", "1.42"}},
-        {-0.3, 0.3, 4, {"-0.2", "0.0", "0.2"}},                  // no "-0.0"
+        {-0.3, 0.3, 4, {"-0.2", "0.0", "0.2"}},                      // no "-0.0"
         {0.0, 2e5, 4, {"0", "5e+04", "1e+05", "1.5e+05", "2e+05"}},  // large values in exponent form
         {1.0, 1.0, 5, {}},
     };
@@ -78,7 +78,7 @@ TEST(TakePicture, StairsSpanTheColumnBeforeAndStayInTheStrip)
     }
     EXPECT_EQ(verdict::rowSpan(0.5f, 0.5f, 0.0, 1.0, 100).top, 50);
     EXPECT_EQ(verdict::rowSpan(0.5f, 0.5f, 0.0, 1.0, 100).count, 2);
-    EXPECT_EQ(verdict::rowSpan(-5.0f, 5.0f, 0.0, 1.0, 100).top, 0);     // held to the strip
+    EXPECT_EQ(verdict::rowSpan(-5.0f, 5.0f, 0.0, 1.0, 100).top, 0);  // held to the strip
     EXPECT_EQ(verdict::rowSpan(-5.0f, 5.0f, 0.0, 1.0, 100).count, 100);
     EXPECT_EQ(verdict::zeroRow(-1.0, 1.0, 100), 50);
     EXPECT_EQ(verdict::zeroRow(0.0, 1.0, 100), -1);
@@ -93,7 +93,8 @@ TEST(TakePicture, TracesShowFiveMillisecondsOrSixteenTicks)
     for (const Row& row : {Row{0.0, 44100, 88200, 221}, Row{0.0, 48000, 96000, 240}, Row{500.0, 44100, 88200, 1412},
                            Row{1000.0, 44100, 88200, 706}, Row{8.0, 44100, 176400, 88200}, Row{1.0, 44100, 1000, 1000},
                            Row{0.0, 44100, 0, 1}})
-        EXPECT_EQ(verdict::traceSamples(row.gateHz, row.rate, row.samples), row.traced) << row.gateHz << " " << row.rate;
+        EXPECT_EQ(verdict::traceSamples(row.gateHz, row.rate, row.samples), row.traced)
+            << row.gateHz << " " << row.rate;
 }
 
 // Traces start where the cycle settled, so they show the tone named, not the
@@ -105,11 +106,11 @@ TEST(TakePicture, TracesShowTheSettledCycleAndSaySo)
         int64_t settle, traced, samples, start;
         const char* words;
     };
-    for (const Row& row : {Row{383, 221, 88200, 383, "221 samples from sample 383, where the cycle has settled"},
-                           Row{-1, 221, 88200, 0, "the first 221 samples"},
-                           Row{0, 221, 88200, 0, "the first 221 samples"},
-                           Row{88100, 221, 88200, 87979, "the last 221 samples, the cycle settling from sample 88100"},
-                           Row{300, 400, 400, 0, "the first 400 samples, the cycle settling from sample 300"}}) {
+    for (const Row& row :
+         {Row{383, 221, 88200, 383, "221 samples from sample 383, where the cycle has settled"},
+          Row{-1, 221, 88200, 0, "the first 221 samples"}, Row{0, 221, 88200, 0, "the first 221 samples"},
+          Row{88100, 221, 88200, 87979, "the last 221 samples, the cycle settling from sample 88100"},
+          Row{300, 400, 400, 0, "the first 400 samples, the cycle settling from sample 300"}}) {
         const int64_t start = verdict::traceStart(row.settle, row.traced, row.samples);
         EXPECT_EQ(start, row.start) << row.settle;
         EXPECT_EQ(verdict::traceSpanText(start, row.traced, row.settle), row.words) << row.settle;
@@ -124,14 +125,22 @@ TEST(Legend, NamesEveryPeriodOnceWithItsTonesAtTheRate)
         for (const verdict::LegendEntry& entry : entries)
             if (entry.words.rfind("period ", 0) == 0) cycles.push_back(entry.words);
         const std::vector<std::string> expected = rate == 44100
-            ? std::vector<std::string>{"period 1: a constant", "period 2: 22050 Hz", "period 3: 14700 Hz",
-                                       "period 4: 11025 Hz", "period 5-8: 8820 Hz to 5512 Hz",
-                                       "period 9-16: 4900 Hz to 2756 Hz", "period 17-32: 2594 Hz to 1378 Hz",
-                                       "period 33-512: 1336 Hz to 86 Hz"}
-            : std::vector<std::string>{"period 1: a constant", "period 2: 24000 Hz", "period 3: 16000 Hz",
-                                       "period 4: 12000 Hz", "period 5-8: 9600 Hz to 6000 Hz",
-                                       "period 9-16: 5333 Hz to 3000 Hz", "period 17-32: 2824 Hz to 1500 Hz",
-                                       "period 33-512: 1455 Hz to 94 Hz"};
+                                                      ? std::vector<std::string>{"period 1: a constant",
+                                                                                 "period 2: 22050 Hz",
+                                                                                 "period 3: 14700 Hz",
+                                                                                 "period 4: 11025 Hz",
+                                                                                 "period 5-8: 8820 Hz to 5512 Hz",
+                                                                                 "period 9-16: 4900 Hz to 2756 Hz",
+                                                                                 "period 17-32: 2594 Hz to 1378 Hz",
+                                                                                 "period 33-512: 1336 Hz to 86 Hz"}
+                                                      : std::vector<std::string>{"period 1: a constant",
+                                                                                 "period 2: 24000 Hz",
+                                                                                 "period 3: 16000 Hz",
+                                                                                 "period 4: 12000 Hz",
+                                                                                 "period 5-8: 9600 Hz to 6000 Hz",
+                                                                                 "period 9-16: 5333 Hz to 3000 Hz",
+                                                                                 "period 17-32: 2824 Hz to 1500 Hz",
+                                                                                 "period 33-512: 1455 Hz to 94 Hz"};
         EXPECT_EQ(cycles, expected);
         EXPECT_EQ(entries.front().words, "after 8192 steps (log scale)");
         for (const verdict::LegendEntry& entry : entries)

@@ -78,8 +78,8 @@ const ShortCase kShort[] = {
     {"a wavering line of slow steps", orbit(Outcome::Quasi, 0, 8192, -0.0000004), 4, kClock,
      "a line of steps that wanders and never quite repeats"},
     {"chaos at a clock of pitch is noise", orbit(Outcome::Chaos, 0, 8192, 0.3), 20, kClock, "noise, rough"},
-    {"a wavering orbit the floats repeat is a steady tone", orbit(Outcome::Quasi, 3, 8192, 0.0, true), 44100,
-     kSample, "a steady tone of 14,700 Hz"},
+    {"a wavering orbit the floats repeat is a steady tone", orbit(Outcome::Quasi, 3, 8192, 0.0, true), 44100, kSample,
+     "a steady tone of 14,700 Hz"},
 };
 
 TEST(ShortWords, SayWhatAMusicianHears)
@@ -108,22 +108,44 @@ struct EnergyCase {
 };
 
 const EnergyCase kEnergy[] = {
-    {"a faint fundamental under the Nyquist line", 16, 44100, kSample, {8, 48.3},
+    {"a faint fundamental under the Nyquist line",
+     16,
+     44100,
+     kSample,
+     {8, 48.3},
      "a faint 2,756 Hz under a loud whine at 22,050 Hz, the Nyquist rate: above hearing",
      "a cycle of period 16: a tone of 2756 Hz from step 40; its loudest line is harmonic 8 at 22050 Hz, "
      "the fundamental 48.3 dB below it"},
-    {"a louder harmonic in hearing", 30, 44100, kSample, {3, 20.0},
+    {"a louder harmonic in hearing",
+     30,
+     44100,
+     kSample,
+     {3, 20.0},
      "a faint 1,470 Hz under a loud tone of 4,410 Hz",
      "a cycle of period 30: a tone of 1470 Hz from step 40; its loudest line is harmonic 3 at 4410 Hz, "
      "the fundamental 20.0 dB below it"},
-    {"a louder harmonic the fundamental still carries", 30, 44100, kSample, {3, 6.0},
+    {"a louder harmonic the fundamental still carries",
+     30,
+     44100,
+     kSample,
+     {3, 6.0},
      "a steady tone of 1,470 Hz",
      "a cycle of period 30: a tone of 1470 Hz from step 40; its loudest line is harmonic 3 at 4410 Hz, "
      "the fundamental 6.0 dB below it"},
-    {"at a clock, no Nyquist line", 8, 1000, kClock, {4, 30.0}, "a faint 125 Hz under a loud tone of 500 Hz",
+    {"at a clock, no Nyquist line",
+     8,
+     1000,
+     kClock,
+     {4, 30.0},
+     "a faint 125 Hz under a loud tone of 500 Hz",
      "a cycle of period 8: a tone of 125 Hz from step 40; its loudest line is harmonic 4 at 500 Hz, "
      "the fundamental 30.0 dB below it"},
-    {"the fundamental loudest", 16, 44100, kSample, {1, 0.0}, "a steady tone of 2,756 Hz",
+    {"the fundamental loudest",
+     16,
+     44100,
+     kSample,
+     {1, 0.0},
+     "a steady tone of 2,756 Hz",
      "a cycle of period 16: a tone of 2756 Hz from step 40"},
 };
 
@@ -132,9 +154,11 @@ TEST(Words, SayWhereACyclesEnergyIs)
     for (const EnergyCase& c : kEnergy) {
         const OrbitClass cycle = orbit(Outcome::Cycle, c.period);
         EXPECT_EQ(std::string(verdict::summarizeOrbit(cycle, c.stepsPerSecond, c.stepping, c.partials).c_str()),
-                  c.inShort) << c.what;
+                  c.inShort)
+            << c.what;
         EXPECT_EQ(std::string(verdict::describeOrbit(cycle, c.stepsPerSecond, c.stepping, c.partials).c_str()),
-                  c.exactly) << c.what;
+                  c.exactly)
+            << c.what;
     }
 }
 

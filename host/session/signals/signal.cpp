@@ -215,11 +215,8 @@ void Signal::fill(float* out, int32_t count, int64_t start) const
     const double whole = static_cast<double>(unitsPerCycle), half = whole / 2, quarter = whole / 4;
     const double perWhole = 1.0 / whole, perQuarter = 4.0 / whole;
     switch (form) {
-    case SignalShape::Constant:
-        std::fill_n(out, count, level);
-        return;
-    case SignalShape::Sine:
-        return fillSine(out, count, start);
+    case SignalShape::Constant: std::fill_n(out, count, level); return;
+    case SignalShape::Sine: return fillSine(out, count, start);
     case SignalShape::Triangle:
         return fillWave(out, count, start, [=](double units) {
             const double rise = units <= quarter ? units : units <= 3 * quarter ? half - units : units - whole;
@@ -229,10 +226,8 @@ void Signal::fill(float* out, int32_t count, int64_t start) const
         return fillWave(out, count, start, [=](double units) { return units < half ? 1.0 : -1.0; });
     case SignalShape::Saw:
         return fillWave(out, count, start, [=](double units) { return (2 * units - whole) * perWhole; });
-    case SignalShape::Ramp:
-        return fillRamp(out, count, start);
-    case SignalShape::Steps:
-        return fillSteps(out, count, start);
+    case SignalShape::Ramp: return fillRamp(out, count, start);
+    case SignalShape::Steps: return fillSteps(out, count, start);
     }
 }
 

@@ -72,8 +72,7 @@ public:
     // The factories take arguments as parseSignal accepts them. A signal
     // whose samples would all be one float is made that constant instead.
     static Signal constant(double volts);
-    static Signal wave(SignalShape shape, double centre, double depth, double hz, double phase,
-                       int32_t sampleRate);
+    static Signal wave(SignalShape shape, double centre, double depth, double hz, double phase, int32_t sampleRate);
     static Signal ramp(double from, double to, int64_t takeSamples);
     static Signal steps(const std::vector<double>& volts, double hz, int32_t sampleRate);
 
@@ -90,14 +89,14 @@ public:
 
 private:
     SignalShape form = SignalShape::Constant;
-    float level = 0.0f;                   // a constant's sample
-    double centre = 0.0, depth = 0.0;     // a wave's, in the signal scale
-    double from = 0.0, to = 0.0;          // a ramp's volts
-    int64_t lastSample = 0;               // a ramp's last sample in the take
-    uint64_t unitsPerCycle = 1;           // rate * 2^32
-    uint64_t unitsPerSample = 0;          // HZ * 2^32
-    uint64_t startUnits = 0;              // PHASE in units
-    std::vector<float> stepSamples;       // a sequencer's samples, in order
+    float level = 0.0f;                // a constant's sample
+    double centre = 0.0, depth = 0.0;  // a wave's, in the signal scale
+    double from = 0.0, to = 0.0;       // a ramp's volts
+    int64_t lastSample = 0;            // a ramp's last sample in the take
+    uint64_t unitsPerCycle = 1;        // rate * 2^32
+    uint64_t unitsPerSample = 0;       // HZ * 2^32
+    uint64_t startUnits = 0;           // PHASE in units
+    std::vector<float> stepSamples;    // a sequencer's samples, in order
     // A wave's turn over j samples, j from 0 to a span's length less one: in
     // units, or for a sine as the sine and cosine of its angle.
     std::vector<double> turnUnits, turnSine, turnCosine;
@@ -125,7 +124,7 @@ struct SignalParse {
     Signal signal;
     std::string error;
     SignalShape written = SignalShape::Constant;  // the shape the text names, whatever the samples
-    WaveFields wave = {};                          // a wave's fields as written
+    WaveFields wave = {};                         // a wave's fields as written
     bool ok() const { return error.empty(); }
 };
 

@@ -117,7 +117,8 @@ SignalParse parseRamp(const std::vector<std::string_view>& fields, std::string_v
 
 SignalParse parseSteps(const std::vector<std::string_view>& fields, std::string_view text, const SignalTake& take)
 {
-    const std::vector<std::string_view> halves = fields.size() == 2 ? split(fields[1], '@') : std::vector<std::string_view>{};
+    const std::vector<std::string_view> halves = fields.size() == 2 ? split(fields[1], '@')
+                                                                    : std::vector<std::string_view>{};
     if (halves.size() != 2) return refused(quoted(text) + " is malformed: give steps:V1,V2,...@HZ");
     const std::vector<std::string_view> values = split(halves[0], ',');
     if (values.size() > static_cast<size_t>(kMostSteps))
@@ -175,9 +176,8 @@ ResetClockParse parseResetClock(std::string_view text, int32_t sampleRate)
     if (!why.empty()) return {ResetClock{}, why};
     const double highest = sampleRate / 2.0;
     if (!(hz > 0.0 && hz <= highest))
-        return {ResetClock{},
-                std::string(text) + " is out of range: give more than 0 and at most half the rate, " +
-                    decimalText(highest) + " Hz"};
+        return {ResetClock{}, std::string(text) + " is out of range: give more than 0 and at most half the rate, " +
+                                  decimalText(highest) + " Hz"};
     return {ResetClock(sampleRate, hz), ""};
 }
 

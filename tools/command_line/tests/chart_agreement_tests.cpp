@@ -45,8 +45,8 @@ TEST(ChartAgainstTakes, EveryPointIsWhatTheMapAndATakeAtItsSettingsGive)
     std::map<std::string, int> seen;
     for (size_t point = 1; point < rows.size(); ++point) {
         const std::vector<std::string>& row = rows[point];
-        const analysis::OrbitClass judged =
-            analysis::judgePoint(signalOf(row[0]), signalOf(row[1]), signalOf(row[2]), signalOf(row[3]), 4410);
+        const analysis::OrbitClass judged = analysis::judgePoint(signalOf(row[0]), signalOf(row[1]), signalOf(row[2]),
+                                                                 signalOf(row[3]), 4410);
         EXPECT_EQ(analysis::outcomeName(judged.outcome), row[4]) << "point " << point;
         EXPECT_EQ(std::to_string(judged.period), row[5]) << "point " << point;
         EXPECT_EQ(std::to_string(judged.steps), row[6]) << "point " << point;
@@ -88,9 +88,9 @@ TEST(ChartBands, JoinedInOrderAreTheWholeChart)
     };
     const std::string whole = written("whole.csv", {});
     EXPECT_EQ(written("all.csv", {"--rows", "0:7"}), whole);
-    EXPECT_EQ(written("0.csv", {"--rows", "0:1"}) + written("1.csv", {"--rows", "1:4"}) +
-                  written("4.csv", {"--rows", "4:7"}),
-              whole);
+    EXPECT_EQ(
+        written("0.csv", {"--rows", "0:1"}) + written("1.csv", {"--rows", "1:4"}) + written("4.csv", {"--rows", "4:7"}),
+        whole);
     EXPECT_EQ(written("top.csv", {"--rows", "6:7"}).find("a,b"), std::string::npos);
 }
 

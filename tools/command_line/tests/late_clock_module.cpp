@@ -6,8 +6,8 @@ namespace {
 
 sep::HostCallback hostCallback;  // the last instance's; the tool hosts one at a time
 
-int32_t SEP_CALL callHostLate(sep::ModuleRecord* record, int32_t opcode, int32_t index, int32_t value,
-                              void* pointer, float floatValue)
+int32_t SEP_CALL callHostLate(sep::ModuleRecord* record, int32_t opcode, int32_t index, int32_t value, void* pointer,
+                              float floatValue)
 {
     if (opcode == sep::SetPinStatus) pointer = reinterpret_cast<void*>(reinterpret_cast<intptr_t>(pointer) + 1);
     return hostCallback(record, opcode, index, value, pointer, floatValue);

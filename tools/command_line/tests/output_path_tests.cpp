@@ -39,7 +39,7 @@ struct PathCase {
     std::string error;                   // part of the one error line; empty: the outputs are written
     std::vector<std::string> written;    // without an error, the files the tool must write
     std::string defaultModule;           // in the folder: the library the tool hosts without --module
-    int refusedWith = 1;                 // with an error, the exit code: 2 where the command line names the outputs amiss
+    int refusedWith = 1;  // with an error, the exit code: 2 where the command line names the outputs amiss
 };
 
 void PrintTo(const PathCase& pathCase, std::ostream* os) { *os << pathCase.name; }
@@ -88,14 +88,10 @@ std::map<std::string, std::string> contentsOf(const TemporaryFolder& folder)
     std::map<std::string, std::string> contents;
     for (const auto& entry : fs::recursive_directory_iterator(folder.path)) {
         const std::string name = entry.path().lexically_relative(folder.path).string();
-        if (entry.is_symlink())
-            contents[name] = "symbolic link to " + fs::read_symlink(entry.path()).string();
-        else if (entry.is_directory())
-            contents[name] = "folder";
-        else if (!entry.is_regular_file())
-            contents[name] = "neither file nor folder";
-        else
-            contents[name] = readText(entry.path().string()) + permissionsOf(entry.path().string());
+        if (entry.is_symlink()) contents[name] = "symbolic link to " + fs::read_symlink(entry.path()).string();
+        else if (entry.is_directory()) contents[name] = "folder";
+        else if (!entry.is_regular_file()) contents[name] = "neither file nor folder";
+        else contents[name] = readText(entry.path().string()) + permissionsOf(entry.path().string());
     }
     return contents;
 }
@@ -141,8 +137,8 @@ std::vector<PathCase> pathCases()
     const Laid real{Laid::Folder, "real", ""};
     const Laid link{Laid::Symlink, "link", "real"};
     const Laid library{Laid::ModuleCopy, "module.so", ""};
-    auto refused = [](std::string name, std::vector<Laid> layout, std::vector<std::string> arguments,
-                      std::string error, std::string defaultModule = "") {
+    auto refused = [](std::string name, std::vector<Laid> layout, std::vector<std::string> arguments, std::string error,
+                      std::string defaultModule = "") {
         return PathCase{name, layout, arguments, error, {}, defaultModule};
     };
     // Outputs named onto each other or onto the module: the command line is at fault.
@@ -164,25 +160,25 @@ std::vector<PathCase> pathCases()
     return {
         // One file named twice.
         misnamed("LinkToTheOtherOutput", {{Laid::Symlink, "a.png", "a.wav"}}, {"--out", "a.wav", "--plot", "a.png"},
-                "--out a.wav and --plot a.png " + same),
+                 "--out a.wav and --plot a.png " + same),
         misnamed("LinkToAnExistingFile", {{Laid::File, "a.wav", "keep"}, {Laid::Symlink, "a.png", "a.wav"}},
-                {"--out", "./a.wav", "--plot", "@a.png"}, same),
+                 {"--out", "./a.wav", "--plot", "@a.png"}, same),
         misnamed("LinkThroughAParentFolder", {real, {Laid::Symlink, "real/a.png", "../a.wav"}},
-                {"--out", "a.wav", "--plot", "real/a.png"}, same),
+                 {"--out", "a.wav", "--plot", "real/a.png"}, same),
         misnamed("LinkThroughASymlinkedFolder", {real, link, {Laid::Symlink, "a.png", "link/a.wav"}},
-                {"--out", "real/a.wav", "--plot", "a.png"}, same),
+                 {"--out", "real/a.wav", "--plot", "a.png"}, same),
         misnamed("HardLink", {{Laid::File, "a.wav", "keep"}, {Laid::HardLink, "b.png", "a.wav"}},
-                {"--out", "a.wav", "--plot", "b.png"}, "--out a.wav and --plot b.png " + same),
+                 {"--out", "a.wav", "--plot", "b.png"}, "--out a.wav and --plot b.png " + same),
         misnamed("ChartLinkToTheTable", {{Laid::Symlink, "c.png", "./c.csv"}},
-                {"--chart", "c.png", "--chart-data", "c.csv"}, same),
+                 {"--chart", "c.png", "--chart-data", "c.csv"}, same),
         misnamed("ChartHardLink", {{Laid::File, "c.csv", "keep"}, {Laid::HardLink, "c.png", "c.csv"}},
-                {"--chart", "c.png", "--chart-data", "c.csv"}, same),
+                 {"--chart", "c.png", "--chart-data", "c.csv"}, same),
         misnamed("OutputOntoTheModule", {library, {Laid::Symlink, "lib.wav", "module.so"}},
-                {"--module", "./module.so", "--out", "lib.wav"}, "--out: lib.wav " + module),
-        misnamed("PlotOntoTheDefaultModule", {library, {Laid::Symlink, "lib.png", "module.so"}}, {"--plot", "./lib.png"},
-                module, "module.so"),
+                 {"--module", "./module.so", "--out", "lib.wav"}, "--out: lib.wav " + module),
+        misnamed("PlotOntoTheDefaultModule", {library, {Laid::Symlink, "lib.png", "module.so"}},
+                 {"--plot", "./lib.png"}, module, "module.so"),
         misnamed("ChartDataOntoTheModuleByHardLink", {library, {Laid::HardLink, "lib.csv", "module.so"}},
-                {"--module", "./module.so", "--chart-data", "lib.csv"}, "--chart-data: lib.csv " + module),
+                 {"--module", "./module.so", "--chart-data", "lib.csv"}, "--chart-data: lib.csv " + module),
         // What is no regular file, or may not be written.
         refused("Folder", {{Laid::Folder, "a.wav", ""}}, {"--out", "a.wav"}, "cannot write a.wav: it is a folder"),
         refused("Fifo", {{Laid::Fifo, "a.wav", ""}}, {"--out", "a.wav"}, "it is a FIFO (named pipe)"),
@@ -195,8 +191,8 @@ std::vector<PathCase> pathCases()
                 "cannot write a.wav: it is read-only (mode 444)"),
         refused("LinkToAReadOnlyFile", {{Laid::ReadOnlyFile, "a.wav", "keep"}, {Laid::Symlink, "b.wav", "a.wav"}},
                 {"--out", "b.wav"}, "it links to a.wav, read-only"),
-        refused("LinkLoop", {{Laid::Symlink, "a.wav", "b.wav"}, {Laid::Symlink, "b.wav", "a.wav"}},
-                {"--out", "a.wav"}, "its symbolic links go round in a loop"),
+        refused("LinkLoop", {{Laid::Symlink, "a.wav", "b.wav"}, {Laid::Symlink, "b.wav", "a.wav"}}, {"--out", "a.wav"},
+                "its symbolic links go round in a loop"),
         // Written.
         works("DistinctFiles", {}, {"--out", "a.wav", "--plot", "a.png"}, {"a.wav", "a.png"}),
         works("ReplacesAFileKeepingItsPermissions", {{Laid::PrivateFile, "a.wav", "old"}}, {"--out", "a.wav"},
@@ -206,8 +202,9 @@ std::vector<PathCase> pathCases()
         works("ThroughALinkThatStaysALink",
               {real, {Laid::File, "real/a.wav", "old"}, {Laid::Symlink, "a.wav", "real/a.wav"}}, {"--out", "a.wav"},
               {"real/a.wav"}),
-        works("ThroughALinkToALink", {{Laid::File, "a.wav", "old"}, {Laid::Symlink, "b.wav", "a.wav"},
-              {Laid::Symlink, "c.wav", "b.wav"}}, {"--out", "c.wav"}, {"a.wav"}),
+        works("ThroughALinkToALink",
+              {{Laid::File, "a.wav", "old"}, {Laid::Symlink, "b.wav", "a.wav"}, {Laid::Symlink, "c.wav", "b.wav"}},
+              {"--out", "c.wav"}, {"a.wav"}),
         works("DanglingLinkCreatesItsTarget", {real, {Laid::Symlink, "c.csv", "real/table.csv"}},
               {"--chart-data", "c.csv"}, {"real/table.csv"}),
         works("ModuleNameInAnotherFolder", {real, library}, {"--out", "real/module.wav", "--module", "./module.so"},

@@ -14,8 +14,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/command_line/output_file.h"
 #include "tool_run.h"
+#include "tools/command_line/output_file.h"
 
 namespace fs = std::filesystem;
 
@@ -66,8 +66,7 @@ std::vector<BadInput> badInputs()
         with("EmptyNumber", {"--b", ""}, "--b: '' is not a number", usage),
         with("NotANumber", {"--b", "nan"}, "--b: 'nan' is not a finite number", usage),
         with("Infinity", {"--x0", "-inf"}, "--x0: '-inf' is not a finite number", usage),
-        with("Overflow", {"--mode", "gated", "--gate-hz", "1e999"}, "--gate-hz: '1e999' is not a finite number",
-             usage),
+        with("Overflow", {"--mode", "gated", "--gate-hz", "1e999"}, "--gate-hz: '1e999' is not a finite number", usage),
         with("VoltsBeyondFloat", {"--y0", "1e40"}, "--y0: 1e40 V is too large", usage),
         with("ZeroSeconds", {"--seconds", "0"}, "--seconds: 0 is out of range", usage),
         with("NegativeSeconds", {"--seconds", "-1"}, "--seconds: -1 is out of range", usage),
@@ -117,47 +116,63 @@ std::vector<BadInput> badInputs()
         {"OutputOntoAnInput", {"--input", "b=@in.wav", "--out", "@in.wav"}, "in.wav is the file of --input b=", usage},
         // The chart.
         {"ChartMovingX0", {"--chart", "@c.png", "--x0", "sine:0:1:1"}, "--x0 sine:0:1:1 moves", usage},
-        {"ChartPathOverXy", {"--chart", "@c.png", "--plane", "xy", "--a", "sine:1:0.2:1"},
-         "--plane xy does not go with a moving --a", usage},
+        {"ChartPathOverXy",
+         {"--chart", "@c.png", "--plane", "xy", "--a", "sine:1:0.2:1"},
+         "--plane xy does not go with a moving --a",
+         usage},
         {"ChartResetClock", {"--chart", "@c.png", "--reset-hz", "3"}, "--reset-hz is for a take", usage},
-        {"ChartAndTake", {"--chart", "@c.png", "--out", "@map.wav"}, "--out is for a take: it does not go with --chart",
+        {"ChartAndTake",
+         {"--chart", "@c.png", "--out", "@map.wav"},
+         "--out is for a take: it does not go with --chart",
          usage},
         {"ChartAndTakeLength", {"--chart-data", "@c.csv", "--seconds", "1"}, "--seconds is for a take", usage},
         {"ChartOptionWithoutChart", {"--steps", "1000", "--out", "@map.wav"}, "--steps is for a chart", usage},
         {"ChartNamedAsTable", {"--chart", "@c.csv"}, "it writes a PNG picture, so give --chart FILE.png", usage},
-        {"TableNamedAsPicture", {"--chart-data", "@c.png"}, "it writes a CSV table, so give --chart-data FILE.csv",
+        {"TableNamedAsPicture",
+         {"--chart-data", "@c.png"},
+         "it writes a CSV table, so give --chart-data FILE.csv",
          usage},
         {"ChartUnknownPlane", {"--chart", "@c.png", "--plane", "ba"}, "--plane", usage},
         {"ChartRangeOfTheOtherPlane", {"--chart", "@c.png", "--x0-range", "-1:1"}, "--x0-range does not apply", usage},
-        {"ChartFixedValueOfTheOtherPlane", {"--chart", "@c.png", "--plane", "xy", "--x0", "1"}, "--x0 does not apply",
+        {"ChartFixedValueOfTheOtherPlane",
+         {"--chart", "@c.png", "--plane", "xy", "--x0", "1"},
+         "--x0 does not apply",
          usage},
         {"ChartRangeWithoutColon", {"--chart", "@c.png", "--b-range", "0.5"}, "--b-range: '0.5' is not a range", usage},
         {"ChartRangeTwoColons", {"--chart", "@c.png", "--b-range", "0:1:2"}, "is not a range", usage},
         {"ChartRangeReversed", {"--chart", "@c.png", "--a-range", "4:-1"}, "--a-range: 4:-1 is empty", usage},
         {"ChartRangeEmpty", {"--chart", "@c.png", "--a-range", "1:1"}, "--a-range: 1:1 is empty", usage},
         {"ChartRangeWord", {"--chart", "@c.png", "--a-range", "low:4"}, "--a-range: 'low' is not a number", usage},
-        {"ChartRangeInfinite", {"--chart-data", "@c.csv", "--plane", "xy", "--y0-range", "-inf:0"}, "not a finite",
+        {"ChartRangeInfinite",
+         {"--chart-data", "@c.csv", "--plane", "xy", "--y0-range", "-inf:0"},
+         "not a finite",
          usage},
-        {"ChartRangeBeyondFloat", {"--chart", "@c.png", "--a-range", "0:1e40"}, "too large for a 32-bit sample",
-         usage},
+        {"ChartRangeBeyondFloat", {"--chart", "@c.png", "--a-range", "0:1e40"}, "too large for a 32-bit sample", usage},
         {"ChartSizeWithoutX", {"--chart", "@c.png", "--size", "600"}, "--size: '600' is not a size", usage},
         {"ChartSizeZero", {"--chart", "@c.png", "--size", "0x10"}, "--size: 0 is out of range", usage},
         {"ChartSizeBeyondCap", {"--chart", "@c.png", "--size", "10x4097"}, "--size: 4097 is out of range", usage},
-        {"ChartSizeFraction", {"--chart", "@c.png", "--size", "10.5x10"}, "--size: '10.5' is not a whole number",
+        {"ChartSizeFraction",
+         {"--chart", "@c.png", "--size", "10.5x10"},
+         "--size: '10.5' is not a whole number",
          usage},
         {"ChartTooFewSteps", {"--chart", "@c.png", "--steps", "255"}, "--steps: 255 is out of range", usage},
         {"ChartTooManySteps", {"--chart", "@c.png", "--steps", "1000001"}, "--steps: 1000001 is out of range", usage},
         {"ChartRateTooLow", {"--chart", "@c.png", "--rate", "999"}, "--rate: 999 is out of range", usage},
-        {"ChartMissingModule", {"--chart", "@c.png", "--module", "@missing.so"}, "cannot load module library",
+        {"ChartMissingModule", {"--chart", "@c.png", "--module", "@missing.so"}, "cannot load module library", failure},
+        {"ChartModuleBreakingTheHostInterface",
+         {"--chart-data", "@c.csv", "--module", LATE_CLOCK_MODULE_PATH},
+         "the module broke the host interface: host call 0",
          failure},
-        {"ChartModuleBreakingTheHostInterface", {"--chart-data", "@c.csv", "--module", LATE_CLOCK_MODULE_PATH},
-         "the module broke the host interface: host call 0", failure},
         {"BandWithPicture", {"--chart", "@c.png", "--rows", "0:1"}, "--rows goes with --chart-data alone", usage},
         {"BandWithoutColon", {"--chart-data", "@c.csv", "--rows", "5"}, "--rows: '5' is not a band", usage},
-        {"BandEmpty", {"--chart-data", "@c.csv", "--size", "10x10", "--rows", "3:3"}, "--rows: 3 is out of range",
+        {"BandEmpty",
+         {"--chart-data", "@c.csv", "--size", "10x10", "--rows", "3:3"},
+         "--rows: 3 is out of range",
          usage},
-        {"BandAboveTheTop", {"--chart-data", "@c.csv", "--size", "10x10", "--rows", "9:11"},
-         "--rows: 11 is out of range", usage},
+        {"BandAboveTheTop",
+         {"--chart-data", "@c.csv", "--size", "10x10", "--rows", "9:11"},
+         "--rows: 11 is out of range",
+         usage},
         {"BandWithoutChart", {"--rows", "0:1", "--out", "@map.wav"}, "--rows is for a chart", usage},
     };
 }
@@ -257,8 +272,8 @@ TEST(LongCharts, SayHowLongBeforeTheyStartAndStopAtCtrlC)
     TemporaryFolder folder;
     Surroundings interrupting;
     interrupting.interruptOnSeeing = "Ctrl-C stops it\n";
-    const Result result =
-        runTool({"--chart-data", folder / "chart.csv", "--size", "4096x4096", "--steps", "131072"}, interrupting);
+    const Result result = runTool({"--chart-data", folder / "chart.csv", "--size", "4096x4096", "--steps", "131072"},
+                                  interrupting);
     EXPECT_EQ(result.exitCode, 1);
     const std::vector<std::string> said = lines(result.err);
     ASSERT_EQ(said.size(), 2u) << result.err;

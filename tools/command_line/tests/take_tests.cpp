@@ -14,10 +14,9 @@
 
 #include "host/emulator/hosted_module.h"
 #include "host/session/signals/signal.h"
+#include "tool_run.h"
 #include "tools/render/input_wav.h"
 #include "tools/render/scenario.h"
-#include "tool_run.h"
-
 
 namespace {
 
@@ -34,11 +33,10 @@ uint32_t bitsOf(float value)
 // session, as the tool is documented to render it.
 void renderHere(const render::Scenario& scenario, std::vector<float>& x, std::vector<float>& y)
 {
-    render::renderScenario(host::builtModuleLibrary(), scenario,
-                           [&](const render::Block& block) {
-                               x.insert(x.end(), block.x, block.x + block.count);
-                               y.insert(y.end(), block.y, block.y + block.count);
-                           });
+    render::renderScenario(host::builtModuleLibrary(), scenario, [&](const render::Block& block) {
+        x.insert(x.end(), block.x, block.x + block.count);
+        y.insert(y.end(), block.y, block.y + block.count);
+    });
 }
 
 void expectSameBits(const std::vector<float>& actual, const std::vector<float>& expected, const char* name)
@@ -77,9 +75,18 @@ TEST(RenderedWav, DefaultsMatchTheEmulatorBitForBit)
 TEST(RenderedWav, SettingsResetsAndOddBlocksMatchTheEmulatorBitForBit)
 {
     TemporaryFolder folder;
-    const Result result = runTool({"--seconds", "0.25", "--rate", "48000", "--block", "300", "--a", "1.35", "--b",
-                                   "0.28", "--x0", "0.5", "--y0", "-0.2", "--normalize", "off", "--reset-at", "0.2",
-                                   "--reset-at", "0.1", "--out", folder / "map.wav", "--quiet"});
+    const Result result = runTool({"--seconds",   "0.25",
+                                   "--rate",      "48000",
+                                   "--block",     "300",
+                                   "--a",         "1.35",
+                                   "--b",         "0.28",
+                                   "--x0",        "0.5",
+                                   "--y0",        "-0.2",
+                                   "--normalize", "off",
+                                   "--reset-at",  "0.2",
+                                   "--reset-at",  "0.1",
+                                   "--out",       folder / "map.wav",
+                                   "--quiet"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
 
     render::Scenario scenario;
@@ -131,8 +138,8 @@ TEST(RenderedWav, TheLimitsThemselvesAreAccepted)
 {
     // The Gate clock's limit of half the rate binds in gated mode only.
     TemporaryFolder folder;
-    const Result longest = runTool({"--seconds", "600", "--rate", "1000", "--block", "65536", "--out",
-                                    folder / "long.wav", "--quiet"});
+    const Result longest = runTool(
+        {"--seconds", "600", "--rate", "1000", "--block", "65536", "--out", folder / "long.wav", "--quiet"});
     ASSERT_EQ(longest.exitCode, 0) << longest.err;
     EXPECT_EQ(readWav(folder / "long.wav").x.size(), 600000u);
 
@@ -186,10 +193,11 @@ TEST(Report, HelpAndVersionGoToStdoutAndSucceed)
 {
     const Result help = runTool({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* option : {"--seconds", "--rate", "--block", "--mode", "--gate-hz", "--a", "--b", "--x0", "--y0",
-                               "--normalize", "--reset-at", "--out", "--plot", "--module", "--quiet", "--version",
-                               "--chart", "--chart-data", "--plane", "--a-range", "--b-range", "--x0-range",
-                               "--y0-range", "--size", "--steps"})
+    for (const char* option :
+         {"--seconds",  "--rate",     "--block",     "--mode",       "--gate-hz", "--a",       "--b",
+          "--x0",       "--y0",       "--normalize", "--reset-at",   "--out",     "--plot",    "--module",
+          "--quiet",    "--version",  "--chart",     "--chart-data", "--plane",   "--a-range", "--b-range",
+          "--x0-range", "--y0-range", "--size",      "--steps"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     EXPECT_NE(help.out.find("refused, and so is - "), std::string::npos) << "standard output";
     EXPECT_NE(help.out.find("Exit codes: 0 done; 1 the work failed"), std::string::npos);
@@ -206,13 +214,20 @@ TEST(RenderedWav, APatchedTakeMatchesTheEmulatorBitForBit)
 {
     TemporaryFolder folder;
     writeWav(folder / "y0.wav", {-0.05f, 0.02f, 0.03f});
-    const Result result = runTool({"--seconds", "0.1", "--block", "300", "--a", "sine:1.2:0.2:7:0.25", "--b",
-                                   "ramp:0.3:0.2", "--x0", "steps:0,0.5,-0.5@40", "--input", "y0=" + folder / "y0.wav",
-                                   "--reset-hz", "25", "--reset-at", "0.05", "--normalize", "off", "--out",
-                                   folder / "map.wav"});
+    const Result result = runTool({"--seconds",   "0.1",
+                                   "--block",     "300",
+                                   "--a",         "sine:1.2:0.2:7:0.25",
+                                   "--b",         "ramp:0.3:0.2",
+                                   "--x0",        "steps:0,0.5,-0.5@40",
+                                   "--input",     "y0=" + folder / "y0.wav",
+                                   "--reset-hz",  "25",
+                                   "--reset-at",  "0.05",
+                                   "--normalize", "off",
+                                   "--out",       folder / "map.wav"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.err.find("y0.wav:1: the take outlasts the file's 3 samples, so it holds the last, 0.3 V"),
-              std::string::npos) << result.err;
+              std::string::npos)
+        << result.err;
 
     render::Scenario scenario;
     scenario.samples = 4410;
@@ -270,4 +285,3 @@ TEST(RenderedPicture, TracesEachMovingInputUnderXAndY)
     EXPECT_EQ(image.height, 1200u + 2 * 116u);
     png_image_free(&image);
 }
-

@@ -66,8 +66,10 @@ TEST_P(InputOptionText, NamesPinFileAndChannelOrWhatIsExpected)
 
 INSTANTIATE_TEST_SUITE_P(
     InputWav, InputOptionText,
-    testing::Values(Option{"a=lfo.wav", "", APin, "lfo.wav", 1}, Option{"gate=clocks/c.wav:2", "", GatePin, "clocks/c.wav", 2},
-                    Option{"x0=seq:3.wav:12", "", X0Pin, "seq:3.wav", 12}, Option{"y0=a=b.wav:01", "", Y0Pin, "a=b.wav", 1},
+    testing::Values(Option{"a=lfo.wav", "", APin, "lfo.wav", 1},
+                    Option{"gate=clocks/c.wav:2", "", GatePin, "clocks/c.wav", 2},
+                    Option{"x0=seq:3.wav:12", "", X0Pin, "seq:3.wav", 12},
+                    Option{"y0=a=b.wav:01", "", Y0Pin, "a=b.wav", 1},
                     Option{"lfo.wav", "'lfo.wav' is malformed: give PIN=FILE.wav[:CHANNEL]"},
                     Option{"x=lfo.wav", "'x' is not an input: give gate, reset, x0, y0, a or b"},
                     Option{"a=:2", "'a=:2' names no file"}, Option{"a=lfo.wav:", "has no CHANNEL after ':'"},
@@ -155,28 +157,45 @@ std::vector<float> ramp(int count, float step)
 
 INSTANTIATE_TEST_SUITE_P(
     InputWav, WavChannel,
-    testing::Values(Heard{"Mono", {.interleaved{0.14f, -0.2f, 3.0f}}, 1, {0.14f, -0.2f, 3.0f}, false},
-                    Heard{"SecondOfTwo", {.channels = 2, .interleaved{1, 0.1f, 2, 0.2f, 3, 0.3f}}, 2,
-                          {0.1f, 0.2f, 0.3f}, false},
-                    Heard{"ShorterHoldsItsLast", {.interleaved{0.1f, 0.25f}}, 1, {0.1f, 0.25f, 0.25f, 0.25f, 0.25f}, true},
-                    Heard{"LongerIsCutBeforeItsNaN", {.interleaved{1, 2, kNaN}}, 1, {1, 2}, false},
-                    Heard{"IntegerFullScaleIsTenVolts", {.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16,
-                                                        .interleaved{16384, -32768, 32767}},
-                          1, {0.5f, -1.0f, 32767.0f / 32768.0f}, false},
-                    Heard{"ManyChunks", {.interleaved = ramp(10000, 0.0001f)}, 1, ramp(10000, 0.0001f), false},
-                    Heard{"OneValueHeld", {.interleaved{0.5f, 0.5f}}, 1, {0.5f, 0.5f, 0.5f}, true, false},
-                    Heard{"MovesBeyondTheTakeOnly", {.interleaved{-0.0f, -0.0f, 1}}, 1, {-0.0f, -0.0f}, false, false},
-                    Heard{"SignOfZero", {.interleaved{0.0f, -0.0f}}, 1, {0.0f, -0.0f}},
-                    Heard{"OtherRate", {.rate = 44100, .interleaved{0}}, 1, {0}, false, false,
-                          "is at 44100 Hz, the take at 48000 Hz: give a file at the take's rate"},
-                    Heard{"AbsentChannel", {.channels = 2, .interleaved{0, 0}}, 3, {0}, false, false,
-                          "has 2 channels, no channel 3"},
-                    Heard{"Aiff", {.format = SF_FORMAT_AIFF | SF_FORMAT_FLOAT, .interleaved{0}}, 1, {0}, false, false,
-                          "is not a WAV file"},
-                    Heard{"Empty", {}, 1, {0}, false, false, "has no samples"},
-                    Heard{"NaN", {.interleaved{0, 1, kNaN}}, 1, {0, 0, 0}, false, false, "has NaN at sample 2 of channel 1"},
-                    Heard{"Infinity", {.channels = 2, .interleaved{0, 0, 0, -kInfinity}}, 2, {0, 0}, false, false,
-                          "has infinity at sample 1 of channel 2"}),
+    testing::Values(
+        Heard{"Mono", {.interleaved{0.14f, -0.2f, 3.0f}}, 1, {0.14f, -0.2f, 3.0f}, false},
+        Heard{"SecondOfTwo", {.channels = 2, .interleaved{1, 0.1f, 2, 0.2f, 3, 0.3f}}, 2, {0.1f, 0.2f, 0.3f}, false},
+        Heard{"ShorterHoldsItsLast", {.interleaved{0.1f, 0.25f}}, 1, {0.1f, 0.25f, 0.25f, 0.25f, 0.25f}, true},
+        Heard{"LongerIsCutBeforeItsNaN", {.interleaved{1, 2, kNaN}}, 1, {1, 2}, false},
+        Heard{"IntegerFullScaleIsTenVolts",
+              {.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16, .interleaved{16384, -32768, 32767}},
+              1,
+              {0.5f, -1.0f, 32767.0f / 32768.0f},
+              false},
+        Heard{"ManyChunks", {.interleaved = ramp(10000, 0.0001f)}, 1, ramp(10000, 0.0001f), false},
+        Heard{"OneValueHeld", {.interleaved{0.5f, 0.5f}}, 1, {0.5f, 0.5f, 0.5f}, true, false},
+        Heard{"MovesBeyondTheTakeOnly", {.interleaved{-0.0f, -0.0f, 1}}, 1, {-0.0f, -0.0f}, false, false},
+        Heard{"SignOfZero", {.interleaved{0.0f, -0.0f}}, 1, {0.0f, -0.0f}},
+        Heard{"OtherRate",
+              {.rate = 44100, .interleaved{0}},
+              1,
+              {0},
+              false,
+              false,
+              "is at 44100 Hz, the take at 48000 Hz: give a file at the take's rate"},
+        Heard{
+            "AbsentChannel", {.channels = 2, .interleaved{0, 0}}, 3, {0}, false, false, "has 2 channels, no channel 3"},
+        Heard{"Aiff",
+              {.format = SF_FORMAT_AIFF | SF_FORMAT_FLOAT, .interleaved{0}},
+              1,
+              {0},
+              false,
+              false,
+              "is not a WAV file"},
+        Heard{"Empty", {}, 1, {0}, false, false, "has no samples"},
+        Heard{"NaN", {.interleaved{0, 1, kNaN}}, 1, {0, 0, 0}, false, false, "has NaN at sample 2 of channel 1"},
+        Heard{"Infinity",
+              {.channels = 2, .interleaved{0, 0, 0, -kInfinity}},
+              2,
+              {0, 0},
+              false,
+              false,
+              "has infinity at sample 1 of channel 2"}),
     [](const testing::TestParamInfo<Heard>& info) { return info.param.name; });
 
 TEST(InputWav, RefusesWhatIsNoWavFile)
@@ -194,7 +213,7 @@ TEST(InputWav, RefusesWhatIsNoWavFile)
 
 struct GateFile {
     std::string name;
-    std::vector<float> gate;     // the file's samples
+    std::vector<float> gate;  // the file's samples
     int64_t takeSamples;
     std::vector<int64_t> edges;  // the samples at which the map steps
 };
@@ -211,8 +230,8 @@ TEST_P(WavGate, StepsTheMapAtItsRisingEdges)
     const GateFile& file = GetParam();
     TemporaryFolder folder;
     write(folder / "gate.wav", {.interleaved = file.gate});
-    render::InputWavOpen open =
-        render::openInputWav(InputOption{GatePin, folder / "gate.wav", 1}, 48000, file.takeSamples);
+    render::InputWavOpen open = render::openInputWav(InputOption{GatePin, folder / "gate.wav", 1}, 48000,
+                                                     file.takeSamples);
     ASSERT_TRUE(open.ok()) << open.error;
     render::InputWav& gate = *open.input;
     host::Constant a(host::signalFromVolts(1.4)), b(host::signalFromVolts(0.3));

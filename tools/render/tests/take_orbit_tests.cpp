@@ -24,11 +24,10 @@ analysis::OrbitClass judgeTake(double aVolts, double bVolts, int64_t steps, std:
     scenario.a = host::Signal::constant(aVolts);
     scenario.b = host::Signal::constant(bVolts);
     render::TakeOrbit orbit(scenario);
-    render::renderScenario(host::builtModuleLibrary(), scenario,
-                           [&](const render::Block& block) {
-                               orbit.add(block.start, block.x, block.y, block.count);
-                               if (x) x->insert(x->end(), block.x, block.x + block.count);
-                           });
+    render::renderScenario(host::builtModuleLibrary(), scenario, [&](const render::Block& block) {
+        orbit.add(block.start, block.x, block.y, block.count);
+        if (x) x->insert(x->end(), block.x, block.x + block.count);
+    });
     return orbit.result();
 }
 
@@ -62,27 +61,26 @@ TEST_P(KnownOrbit, IsJudgedAsOnPaper)
     EXPECT_EQ(orbit.steps, point.outcome == Outcome::Stops ? point.steps : 8192);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Points, KnownOrbit,
-    ::testing::Values(
-        // Multipliers 0.37 and -0.81; the float state alternates by one ulp.
-        KnownPoint{"FixedPoint", 0.2, 0.3, Outcome::Cycle, 1, 0},
-        // A multiplier of -0.98, just before the doubling: rounding keeps the
-        // floats circling the fixed point by some ulps, still a constant.
-        KnownPoint{"FixedPointNearDoubling", 0.35, 0.3, Outcome::Cycle, 1, 0},
-        KnownPoint{"TwoCycle", 0.6, 0.3, Outcome::Cycle, 2, 0},
-        // No fixed point: u runs 0, 1, 1.5, 2.425, and 2.425 V trips the guard.
-        KnownPoint{"NoFixedPoint", -0.5, 0.3, Outcome::Stops, 0, 2},
-        // u runs 0, 1, -3: the second iterate trips.
-        KnownPoint{"SteepMap", 4.0, 0.3, Outcome::Stops, 0, 1},
-        KnownPoint{"LineFixedPoint", 0.5, 0.0, Outcome::Cycle, 1, 0},
-        // Superstable: u runs 0, 1, 0, 1, ...
-        KnownPoint{"LineSuperstableTwoCycle", 1.0, 0.0, Outcome::Cycle, 2, 0},
-        KnownPoint{"LineFourCycle", 1.3, 0.0, Outcome::Cycle, 4, 0},
-        KnownPoint{"LineThreeCycleWindow", 1.76, 0.0, Outcome::Cycle, 3, 0},
-        KnownPoint{"LineChaos", 1.9, 0.0, Outcome::Chaos, 0, 0},
-        KnownPoint{"UsualValues", 1.4, 0.3, Outcome::Chaos, 0, 0}),
-    [](const ::testing::TestParamInfo<KnownPoint>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Points, KnownOrbit,
+                         ::testing::Values(
+                             // Multipliers 0.37 and -0.81; the float state alternates by one ulp.
+                             KnownPoint{"FixedPoint", 0.2, 0.3, Outcome::Cycle, 1, 0},
+                             // A multiplier of -0.98, just before the doubling: rounding keeps the
+                             // floats circling the fixed point by some ulps, still a constant.
+                             KnownPoint{"FixedPointNearDoubling", 0.35, 0.3, Outcome::Cycle, 1, 0},
+                             KnownPoint{"TwoCycle", 0.6, 0.3, Outcome::Cycle, 2, 0},
+                             // No fixed point: u runs 0, 1, 1.5, 2.425, and 2.425 V trips the guard.
+                             KnownPoint{"NoFixedPoint", -0.5, 0.3, Outcome::Stops, 0, 2},
+                             // u runs 0, 1, -3: the second iterate trips.
+                             KnownPoint{"SteepMap", 4.0, 0.3, Outcome::Stops, 0, 1},
+                             KnownPoint{"LineFixedPoint", 0.5, 0.0, Outcome::Cycle, 1, 0},
+                             // Superstable: u runs 0, 1, 0, 1, ...
+                             KnownPoint{"LineSuperstableTwoCycle", 1.0, 0.0, Outcome::Cycle, 2, 0},
+                             KnownPoint{"LineFourCycle", 1.3, 0.0, Outcome::Cycle, 4, 0},
+                             KnownPoint{"LineThreeCycleWindow", 1.76, 0.0, Outcome::Cycle, 3, 0},
+                             KnownPoint{"LineChaos", 1.9, 0.0, Outcome::Chaos, 0, 0},
+                             KnownPoint{"UsualValues", 1.4, 0.3, Outcome::Chaos, 0, 0}),
+                         [](const ::testing::TestParamInfo<KnownPoint>& info) { return info.param.name; });
 
 // On b = 0 the tangent is 1-D: the exponent is the mean of log|d u'/d u| =
 // log|200·a·x| along the second half of the orbit, computed here directly.
