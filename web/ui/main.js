@@ -9,6 +9,8 @@ import { Explorer } from "./explorer.js";
 import { renderOffline, webAudioAvailable } from "./player.js";
 import { workletSettings } from "./sound-panel.js";
 
+/** @typedef {import("../model/chart-grid.js").GridPoint} GridPoint */
+
 /** @param {string} base64 */
 function bytesOf(base64) {
   const text = atob(base64.trim());
@@ -48,6 +50,8 @@ function chartHook(chart) {
     /** The verdict of grid point (i, j), counted from the bottom left, or null while not computed. */
     orbitAt(/** @type {number} */ i, /** @type {number} */ j) { return chart.scheduler.orbitAt(j * CHART_WIDTH + i); },
     points() { return { across: Array.from(chart.scheduler.across), up: Array.from(chart.scheduler.up) }; },
+    /** Zooms to the rectangle between two grid points, as a drag between them does. */
+    zoomTo(/** @type {GridPoint} */ from, /** @type {GridPoint} */ to) { chart.zoomTo(from, to); },
     zoomWhole() { chart.zoomWhole(); },
     forgetGestures() { chart.gestures.forget(); },
   };
