@@ -1,6 +1,6 @@
 // The pictures' rules, asked of the .wasm so that the page draws as tessel-render does: ticks, the chart's
 // legend, and the take's attractor and traces from its samples.
-import { textAt } from "./map-instance.js";
+import { textAt } from "./wasm-memory.js";
 
 /** @typedef {import("./records").Rgb} Rgb */
 /** @typedef {import("./records").View} View */

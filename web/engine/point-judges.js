@@ -1,6 +1,6 @@
 // The chart's judgement of points: one judge per rate inside the .wasm, a
 // point at a time or many at once with several orbits in flight.
-import { wholeNumber } from "./map-instance.js";
+import { wholeNumber } from "./wasm-memory.js";
 
 /** @typedef {import("./tessel.js").TesselMap} TesselMap */
 /** @typedef {import("./records").Orbit} Orbit */

@@ -17,7 +17,8 @@
 // The .wasm's calls are declared in one table, wasm/calls.def; calls.d.ts, made
 // from it by scripts/make-wasm-calls, types them here.
 import { Figures, rgbOf } from "./figures.js";
-import { MapInstance, textAt, textOrNull, wholeNumber, writeSignalText } from "./map-instance.js";
+import { MapInstance } from "./map-instance.js";
+import { textAt, textOrNull, wholeNumber, writeSignalText } from "./wasm-memory.js";
 import { PointJudges } from "./point-judges.js";
 
 export { MapInstance };
