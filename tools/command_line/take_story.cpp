@@ -53,6 +53,11 @@ std::string stopText(const Scenario& scenario, const render::HostLog& log, const
         return verdict::describeStop(log.stoppedAt, scenario.sampleRate, windows != nullptr,
                                      windows ? windows->runsFrom(log.stoppedAt) : -1)
             .c_str();
+    if (log.zerosFrom == scenario.samples && log.restartedStops > 0)
+        return "the map stopped itself " + std::to_string(log.restartedStops) +
+               (log.restartedStops > 1 ? " times" : " time") + ", first at sample " +
+               std::to_string(log.firstRestartedStop) + " (" + seconds(log.firstRestartedStop, scenario) +
+               "), each time until a reset restarted it; it ran at the end";
     if (log.zerosFrom == scenario.samples) return "the map ran to the end without stopping itself";
     return "x and y are exactly 0 from sample " + std::to_string(log.zerosFrom) +
            " on, too close to the end to tell whether the map stopped";

@@ -43,6 +43,27 @@ private:
     std::array<host::Source*, XPin> sources;  // by pin
 };
 
+// In Continuous mode the map steps every sample, and no orbit gives exact
+// zeros on both outputs twice in a row (from (0, 0) the map goes to (1, 0)):
+// two such samples are the guard's stop. A run of them that ends
+// before the take does is a stop a reset restarted.
+void noteRestartedStops(const Scenario& scenario, const Block& block, int64_t& zerosStart, HostLog& log)
+{
+    if (scenario.gated) return;
+    for (int32_t i = 0; i < block.count; ++i) {
+        const int64_t sample = block.start + i;
+        if (block.x[i] == 0.0f && block.y[i] == 0.0f) {
+            if (zerosStart < 0) zerosStart = sample;
+            continue;
+        }
+        if (zerosStart >= 0 && sample - zerosStart >= 2) {
+            if (log.firstRestartedStop < 0) log.firstRestartedStop = zerosStart;
+            ++log.restartedStops;
+        }
+        zerosStart = -1;
+    }
+}
+
 }  // namespace
 
 InputWav* Scenario::fileFor(MapPin pin) const
@@ -120,6 +141,7 @@ HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scena
     module.clearCalls();
 
     HostLog log;
+    int64_t zerosStart = -1;
     session.render(scenario.samples, [&](int64_t start, const float* x, const float* y, int32_t count) {
         refuseBrokenHostCalls();
         const int32_t requests = module.countCalls(sep::RequestSleep);
@@ -128,6 +150,7 @@ HostLog renderScenario(const host::ModuleLibrary& library, const Scenario& scena
         log.sleepRequests += requests;
         Block block{start, count, x, y, {}};
         for (const NamedPin& input : kInputPins) block.inputs[input.pin] = session.input(input.pin);
+        noteRestartedStops(scenario, block, zerosStart, log);
         sink(block);
     });
     log.zerosFrom = session.zerosFrom();

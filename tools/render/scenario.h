@@ -61,6 +61,9 @@ struct HostLog {
     int64_t firstSleepSample = -1;  // start of the first block whose call asked; -1: never
     int64_t zerosFrom = 0;          // the final run of exact zeros on both outputs starts here; `samples` when none
     int64_t stoppedAt = -1;         // where the guard stopped the map, kept by a later step; -1: not seen
+    // Continuous takes: stops that a reset ended before the take did, and where the first began (-1: none).
+    int64_t restartedStops = 0;
+    int64_t firstRestartedStop = -1;
 };
 
 // One rendered block: the outputs, and every pin's input as it was fed.

@@ -60,6 +60,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "its middle a and b, from where it starts or a Reset restarts its stopped map:\ntessel-render:   "
                  "from 0.000 s: a cycle of period 1, a constant\ntessel-render:   from 0.557 s: a cycle of period 2, "
                  "a tone of 22050 Hz"},
+        // x0 moves, so some of the clock's restarts stop again; after 1 s none does.
+        TakeCase{"StopsTheResetClockRestarted",
+                 {"--a", "sine:1.4:0.02:0.5", "--b", "square:0.3:0.01:3", "--x0", "saw:0:0.5:1", "--reset-hz", "4"},
+                 "the map stopped itself 4 times, first at sample 6922 (0.156961 s), each time until a reset "
+                 "restarted it; it ran at the end"},
         TakeCase{"StoppedWhereABackWhereTheMapSounds",
                  {"--a", "steps:1,2.5,1@1.5", "--b", "0.3"},
                  "the map stopped itself at sample 29405 (0.66678 s): x and y stay exactly 0 until a reset, even "
