@@ -50,6 +50,7 @@ export class Explorer {
     this.chart = chart(CHART_PLANES.ab, "");
     this.startChart = chart(CHART_PLANES.xy, copyChartSection(element("explorer-chart"), element("start-chart"),
       CHART_PLANES.xy));
+    this.startChart.scheduler.giveWayTo(this.chart.scheduler);
     this.path = new ChartPath(tessel, this.chart);
     listenForKeys(() => this.sound.playOrStop(), this.store);
     this.followWithChart();

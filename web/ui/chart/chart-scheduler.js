@@ -59,6 +59,26 @@ export class ChartScheduler {
     this.held = [0, 0];
     /** Views shown before, finished or not, by key, the most recently used last. @type {Map<string, any>} */
     this.kept = new Map();
+    /** The chart whose view is computed before this one's finer passes, or null. @type {ChartScheduler | null} */
+    this.first = null;
+    /** Each called when the shown view is complete. @type {(() => void)[]} */
+    this.completeListeners = [];
+  }
+
+  /**
+   * Computes only the coarse pass while `first` computes its view, the rest once it is complete: two charts
+   * side by side would otherwise share the cores, and the one a musician steers with would take twice as long.
+   * @param {ChartScheduler} first
+   */
+  giveWayTo(first) {
+    this.first = first;
+    first.completeListeners.push(() => { for (const slot of this.workers) this.feed(slot); });
+  }
+
+  /** Whether the next task waits for the chart given way to. */
+  get waiting() {
+    return this.nextTask < this.tasks.length && this.tasks[this.nextTask].passIndex > 0 && this.first !== null &&
+      this.first.tasks.length > 0 && !this.first.complete;
   }
 
   /** @param {ArrayBuffer} wasm @param {string} workerSource */
@@ -91,6 +111,11 @@ export class ChartScheduler {
     if (kept) this.restore(kept);
     else this.start(view);
     for (const slot of this.workers) this.feed(slot);
+    if (this.complete) this.tellComplete();
+  }
+
+  tellComplete() {
+    for (const listener of this.completeListeners) listener();
   }
 
   /** The shown view's results, pixels and unfinished tasks, kept under its key. */
@@ -139,7 +164,7 @@ export class ChartScheduler {
 
   /** @param {Slot} slot */
   feed(slot) {
-    if (!slot.ready || slot.busy || this.nextTask >= this.tasks.length) return;
+    if (!slot.ready || slot.busy || this.nextTask >= this.tasks.length || this.waiting) return;
     const task = this.tasks[this.nextTask++];
     slot.busy = task;
     const across = Float64Array.from(task.points, (point) => this.across[point % CHART_WIDTH]);
@@ -178,6 +203,7 @@ export class ChartScheduler {
       this.keep();
     }
     this.painter.putSoon(this.tell.progressed);
+    if (this.complete) this.tellComplete();
   }
 
   /** A point's verdict, or null while it is not computed. @param {number} point */

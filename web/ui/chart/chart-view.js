@@ -107,6 +107,7 @@ export class ChartView {
     this.elements.progress.value = done / CHART_POINTS;
     let text = `computing ${Math.floor(100 * done / CHART_POINTS)} %`;
     if (this.scheduler.complete) text = timing.kept ? "done, kept from before" : `done in ${seconds(timing.complete)}`;
+    else if (this.scheduler.waiting) text += ", the rest once the chart above is done";
     this.elements.status.textContent = text;
     this.elements.status.title = `${CHART_POINTS} points on ${workers.length} workers` +
       (timing.coarse === undefined ? "" : `, the first view in ${seconds(timing.coarse)}`);
