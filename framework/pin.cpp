@@ -17,7 +17,6 @@ void Pin::init(ModuleBase* owner, int32_t pinIndex, int32_t pinDataType, void* v
     index = pinIndex;
     dataType = pinDataType;
     valueAddress = variable;
-    status = Static;
     ownValue.word = 0;
     if (variable) return;
 
