@@ -142,6 +142,13 @@ size_t writeWords(char* out, const char* words)
     return length;
 }
 
+// What a value without digits is written as, after its sign; null for a finite one.
+const char* nonFiniteWord(double value)
+{
+    if (value != value) return "nan";
+    return value - value != 0.0 ? "inf" : nullptr;
+}
+
 }  // namespace
 
 size_t writeWhole(char* out, int64_t value)
@@ -157,8 +164,7 @@ size_t writeFixed(char* out, double value, int decimals)
     const Parts parts = partsOf(value);
     size_t length = 0;
     if (parts.negative) out[length++] = '-';
-    if (value != value) return length + writeWords(out + length, "nan");
-    if (value - value != 0.0) return length + writeWords(out + length, "inf");
+    if (const char* word = nonFiniteWord(value)) return length + writeWords(out + length, word);
     decimals = decimals < 0 ? 0 : decimals > 6 ? 6 : decimals;
     return length + writeScaled(out + length, rounded(scaled(parts, decimals)), decimals);
 }
@@ -168,8 +174,7 @@ size_t writeGeneral(char* out, double value, int digits)
     const Parts parts = partsOf(value);
     size_t length = 0;
     if (parts.negative) out[length++] = '-';
-    if (value != value) return length + writeWords(out + length, "nan");
-    if (value - value != 0.0) return length + writeWords(out + length, "inf");
+    if (const char* word = nonFiniteWord(value)) return length + writeWords(out + length, word);
     if (parts.mantissa == 0) {
         out[length++] = '0';
         return length;
