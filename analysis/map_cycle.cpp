@@ -24,17 +24,18 @@ constexpr double kWithinReach = 1e-3;
 
 // The largest distance, per coordinate, of states [from, to) of an orbit
 // from the cycle's points, state `first` belonging to point 0.
-double distanceFrom(const MapCycle& cycle, const std::vector<double>& x, const std::vector<double>& y, int32_t from,
+double distanceFrom(const MapCycle& cycle, const UnsetVector<double>& x, const UnsetVector<double>& y, int32_t from,
                     int32_t to, int32_t first)
 {
     const int32_t period = cycle.period;
     int32_t k = ((from - first) % period + period) % period;
-    double largest = 0.0;
+    // One running maximum per coordinate: two short chains, not one long one.
+    double largestX = 0.0, largestY = 0.0;
     for (int32_t i = from; i < to; ++i, k = k + 1 == period ? 0 : k + 1) {
-        largest = std::max(
-            {largest, std::abs(x[size_t(i)] - cycle.x[size_t(k)]), std::abs(y[size_t(i)] - cycle.y[size_t(k)])});
+        largestX = std::max(largestX, std::abs(x[size_t(i)] - cycle.x[size_t(k)]));
+        largestY = std::max(largestY, std::abs(y[size_t(i)] - cycle.y[size_t(k)]));
     }
-    return largest;
+    return std::max(largestX, largestY);
 }
 
 // Whether each of the floats x[from..to) lies within `gap` of one of the
@@ -71,8 +72,8 @@ MapCycle cycleFollowed(const ExactMap& map, const MapOrbit& orbit, const float* 
                        int32_t longest)
 {
     const int32_t window = 2 * longest;
-    const std::vector<double>& orbitX = orbit.x;
-    const std::vector<double>& orbitY = orbit.y;
+    const UnsetVector<double>& orbitX = orbit.x;
+    const UnsetVector<double>& orbitY = orbit.y;
     if (orbitX.empty()) return {};
 
     const auto length = static_cast<int32_t>(orbitX.size());

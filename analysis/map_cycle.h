@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "unset_vector.h"
+
 namespace analysis {
 
 // x' = (y + 0.1f) - 100·a·x², y' = 10·b·x in double, a and b the module's
@@ -49,7 +51,7 @@ constexpr int32_t kMapSteps = 8192;
 
 // The states of the map's orbit from a state, in double.
 struct MapOrbit {
-    std::vector<double> x, y;
+    UnsetVector<double> x, y;
 };
 
 // The map's orbit from (x, y): kMapSteps states, or fewer once its last

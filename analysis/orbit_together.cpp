@@ -27,6 +27,69 @@ void stepTogether(Run* runs, int64_t count)
     std::copy(local, local + N, runs);
 }
 
+// Two values side by side in one vector register: its products and sums are
+// each element's own, rounded as the scalar ones are.
+using Doubles2 = double __attribute__((vector_size(16)));
+
+// Pairs of tangents stepped side by side, a coordinate of both in one vector:
+// the same arithmetic, element by element, as TangentRun::step, renormalised
+// at the same steps. `blocks` runs of kRenormaliseEvery steps from a
+// renormalisation on.
+template <size_t Pairs, typename Run>
+void stepPairedBlocks(Run* runs, int64_t blocks)
+{
+    Doubles2 tx[Pairs], ty[Pairs], jacobianXX[Pairs], jacobianYX[Pairs];
+    for (size_t k = 0; k < Pairs; ++k) {
+        const Run& first = runs[2 * k];
+        const Run& second = runs[2 * k + 1];
+        tx[k] = Doubles2{first.t.x, second.t.x};
+        ty[k] = Doubles2{first.t.y, second.t.y};
+        jacobianXX[k] = Doubles2{first.jacobianXX, second.jacobianXX};
+        jacobianYX[k] = Doubles2{first.jacobianYX, second.jacobianYX};
+    }
+    for (int64_t block = 0; block < blocks; ++block) {
+        for (int32_t i = 0; i < kRenormaliseEvery; ++i) {
+#pragma GCC unroll 4
+            for (size_t k = 0; k < Pairs; ++k) {
+                const Doubles2 states{double{runs[2 * k].x[i]}, double{runs[2 * k + 1].x[i]}};
+                const Doubles2 slope = jacobianXX[k] * states;
+                const Doubles2 nextX = slope * tx[k] + ty[k];
+                ty[k] = jacobianYX[k] * tx[k];
+                tx[k] = nextX;
+            }
+        }
+        for (size_t k = 0; k < 2 * Pairs; ++k) {
+            Run& run = runs[k];
+            run.x += kRenormaliseEvery;
+            run.t.x = tx[k / 2][k % 2];
+            run.t.y = ty[k / 2][k % 2];
+            run.t.exponent += renormalise(run.t.x, run.t.y);
+        }
+        for (size_t k = 0; k < Pairs; ++k) {
+            tx[k] = Doubles2{runs[2 * k].t.x, runs[2 * k + 1].t.x};
+            ty[k] = Doubles2{runs[2 * k].t.y, runs[2 * k + 1].t.y};
+        }
+    }
+}
+
+// N orbits' tangents `count` steps on: each alone up to its next
+// renormalisation, then in pairs while all have whole blocks left, then each
+// alone to the end.
+template <size_t N, typename Run>
+void stepInPairs(Run* runs, int64_t count)
+{
+    static_assert(N % 2 == 0);
+    int64_t left[N];
+    for (size_t k = 0; k < N; ++k) {
+        left[k] = count;
+        for (; left[k] > 0 && runs[k].t.sinceRenormalised != 0; --left[k]) runs[k].step();
+    }
+    const int64_t blocks = *std::min_element(left, left + N) / kRenormaliseEvery;
+    stepPairedBlocks<N / 2>(runs, blocks);
+    for (size_t k = 0; k < N; ++k)
+        for (left[k] -= blocks * kRenormaliseEvery; left[k] > 0; --left[k]) runs[k].step();
+}
+
 }  // namespace
 
 void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<OrbitClass> verdicts,
@@ -65,9 +128,12 @@ void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<Orb
         for (size_t from = 0; from < runs.size(); from += kTogether) {
             switch (std::min<size_t>(kTogether, runs.size() - from)) {
             case 1: stepTogether<1>(runs.data() + from, count); break;
-            case 2: stepTogether<2>(runs.data() + from, count); break;
-            case 3: stepTogether<3>(runs.data() + from, count); break;
-            default: stepTogether<kTogether>(runs.data() + from, count); break;
+            case 2: stepInPairs<2>(runs.data() + from, count); break;
+            case 3:
+                stepInPairs<2>(runs.data() + from, count);
+                stepTogether<1>(runs.data() + from + 2, count);
+                break;
+            default: stepInPairs<kTogether>(runs.data() + from, count); break;
             }
         }
         for (size_t k = runs.size(); k-- > 0;) {

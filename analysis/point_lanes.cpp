@@ -12,8 +12,16 @@ namespace {
 // Steps every lane takes between looks at the lanes: an orbit that stops
 // wastes fewer than this.
 constexpr int32_t kRound = 32;
+// The states the lanes make between hand-overs to their analyses: the lanes'
+// block and the stretch of history it is copied to stay in the first-level
+// cache together, where a host's block of 1024 would not.
+constexpr int32_t kLaneBlock = 256;
+// Finished orbits whose searches after the run go side by side: a few
+// orbits' worth, so that even where most points are cycles, the tangents
+// of chaotic ones seldom go alone.
+constexpr size_t kJudgedTogether = 8;
 
-// The lanes share one block of kPointBlock states; a lane's orbit fills its
+// The lanes share one block of kLaneBlock states; a lane's orbit fills its
 // row from `begin`, and the states from there are handed to its analysis at
 // the block's end, when its map stops or when its steps are done. Without
 // `judging`, the states are only made.
@@ -34,9 +42,9 @@ public:
             for (int32_t lane = 0; lane < kLanes; ++lane) {
                 if (!active[lane]) continue;
                 left[lane] -= count;
-                if (filled == kPointBlock || left[lane] == 0 || !orbits[lane].running) handOver(lane);
+                if (filled == kLaneBlock || left[lane] == 0 || !orbits[lane].running) handOver(lane);
             }
-            if (filled == kPointBlock) {
+            if (filled == kLaneBlock) {
                 filled = 0;
                 std::fill(begin, begin + kLanes, 0);
             }
@@ -51,7 +59,7 @@ private:
 
     int32_t roundLength() const
     {
-        int64_t count = std::min<int64_t>(kRound, kPointBlock - filled);
+        int64_t count = std::min<int64_t>(kRound, kLaneBlock - filled);
         for (int32_t lane = 0; lane < kLanes; ++lane)
             if (active[lane]) count = std::min(count, left[lane]);
         return static_cast<int32_t>(count);
@@ -92,7 +100,7 @@ private:
         active[lane] = false;
         --busy;
         start(lane);
-        if (finished.size() == size_t(kLanes) || (busy == 0 && !finished.empty())) judgeFinished();
+        if (finished.size() == kJudgedTogether || (busy == 0 && !finished.empty())) judgeFinished();
     }
 
     // The verdicts of the orbits whose steps are done, their searches after
@@ -143,7 +151,7 @@ private:
     std::vector<Finished> finished;
     std::vector<OrbitAnalysis> spare;  // finished analyses, their room kept for the next points
     std::vector<MapRun> mapRuns;
-    float x[kLanes][kPointBlock], y[kLanes][kPointBlock];
+    float x[kLanes][kLaneBlock], y[kLanes][kLaneBlock];
 };
 
 NextPoint pointsOf(std::span<const PointStart> points, size_t& taken)
