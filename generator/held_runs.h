@@ -5,6 +5,7 @@
 // link-time optimisation); with internal linkage, as the module's own helpers.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -159,7 +160,16 @@ struct HeldLanes {
     EdgeLevels up = levels;
     const HeldLanes lanes{_mm_set1_ps(held.x), _mm_set1_ps(held.y)};
     const int gateLanes = gateMatters ? kAllLanes : 0;
-    int32_t i = from;
+    // Sample by sample up to where the outputs' windows lie whole within
+    // cache lines: a run that starts just after an edge would otherwise
+    // split every fourth load and store across two.
+    const auto misaligned = static_cast<int32_t>(reinterpret_cast<uintptr_t>(io.xOut + from) / sizeof(float) % kLanes);
+    const int32_t aligned = std::min(end, from + (kLanes - misaligned) % kLanes);
+    int32_t i = holdSampleBySample(io, from, aligned, gateMatters, up, held);
+    if (i < aligned) {
+        levels = up;
+        return i;
+    }
     int lane = kWindow;
     while (i + kWindow <= end) {
         i = !up.gate && !up.reset ? holdWhileLow(io, i, end, lanes) : holdWhileSteady(io, i, end, up, lanes);
