@@ -10,8 +10,9 @@ namespace analysis {
 namespace {
 
 // Steps every lane takes between looks at the lanes: an orbit that stops
-// wastes fewer than this.
-constexpr int32_t kRound = 32;
+// wastes fewer than this (a few hundredths of a chart's 8192), and the
+// fewer the looks, the more of the time goes to the steps themselves.
+constexpr int32_t kRound = 128;
 // The states the lanes make between hand-overs to their analyses: the lanes'
 // block and the stretch of history it is copied to stay in the first-level
 // cache together, where a host's block of 1024 would not.
