@@ -9,11 +9,14 @@ import { CHART_HEIGHT, CHART_POINTS, CHART_WIDTH, PASSES } from "../../model/cha
 /** @typedef {import("./chart-painter.js").ChartPainter} ChartPainter */
 /** @typedef {import("./chart-painter.js").PainterSnapshot} PainterSnapshot */
 /** @typedef {{passIndex: number, points: number[], generation?: number}} Task */
-/** @typedef {{worker: Worker, busy: Task | null, ready: boolean}} Slot */
+/** @typedef {{worker: Worker, sent: Task[], ready: boolean}} Slot */
 /** @typedef {{started: number, coarse?: number, complete?: number, kept?: boolean}} Timing */
 
 // Points per task: small enough that a new chart waits little for stale work.
 const POINTS_PER_TASK = 200;
+// Tasks a worker holds at a time: the next one is there when it finishes one, so it never waits for the page
+// to take the answer and send more.
+const TASKS_IN_FLIGHT = 2;
 // Views kept, with the inputs held still, to come back to without computing them again.
 const KEPT_VIEWS = 8;
 const RESULT_FIELDS = /** @type {const} */ (["outcome", "period", "steps", "settle", "lyapunov", "rounding", "loudest",
@@ -86,7 +89,7 @@ export class ChartScheduler {
     const url = URL.createObjectURL(new Blob([workerSource], { type: "text/javascript" }));
     return Array.from({ length: Math.max(1, navigator.hardwareConcurrency || 1) }, () => {
       /** @type {Slot} */
-      const slot = { worker: new Worker(url), busy: null, ready: false };
+      const slot = { worker: new Worker(url), sent: [], ready: false };
       slot.worker.onmessage = (event) => this.heard(slot, event.data);
       slot.worker.onerror = (event) => this.tell.failed(event.message || "a chart worker failed");
       slot.worker.postMessage({ type: "load", wasm: wasm.slice(0) });
@@ -120,7 +123,7 @@ export class ChartScheduler {
 
   /** The shown view's results, pixels and unfinished tasks, kept under its key. */
   keep() {
-    const inFlight = this.workers.map((slot) => slot.busy).filter((task) => task && task.generation === this.generation);
+    const inFlight = this.workers.flatMap((slot) => slot.sent).filter((task) => task.generation === this.generation);
     this.kept.delete(this.key);
     this.kept.set(this.key, {
       results: Object.fromEntries(RESULT_FIELDS.map((field) => [field, this.results[field].slice()])),
@@ -164,9 +167,14 @@ export class ChartScheduler {
 
   /** @param {Slot} slot */
   feed(slot) {
-    if (!slot.ready || slot.busy || this.nextTask >= this.tasks.length || this.waiting) return;
-    const task = this.tasks[this.nextTask++];
-    slot.busy = task;
+    while (slot.ready && slot.sent.length < TASKS_IN_FLIGHT && this.nextTask < this.tasks.length && !this.waiting) {
+      this.send(slot, this.tasks[this.nextTask++]);
+    }
+  }
+
+  /** @param {Slot} slot @param {Task} task */
+  send(slot, task) {
+    slot.sent.push(task);
     const across = Float64Array.from(task.points, (point) => this.across[point % CHART_WIDTH]);
     const up = Float64Array.from(task.points, (point) => this.up[Math.floor(point / CHART_WIDTH)]);
     slot.worker.postMessage({ type: "points", task: this.nextTask - 1, plane: this.plane, across, up,
@@ -186,8 +194,7 @@ export class ChartScheduler {
 
   /** @param {Slot} slot @param {any} message */
   take(slot, message) {
-    const task = slot.busy;
-    slot.busy = null;
+    const task = slot.sent.shift();
     if (task.generation !== this.generation) return;
     const stride = PASSES[task.passIndex].stride;
     task.points.forEach((point, k) => {
