@@ -5,6 +5,12 @@ import { wholeNumber } from "./wasm-memory.js";
 /** @typedef {import("./tessel.js").TesselMap} TesselMap */
 /** @typedef {import("./records").Orbit} Orbit */
 /** @typedef {number | Float64Array} Inputs */
+/**
+ * Verdicts in columns, one entry a point: outcome an index of facts.outcomes, settle -1 where the CSV leaves it
+ * empty, rounding 1 for a rounding cycle.
+ * @typedef {{outcome: Int8Array, period: Int32Array, steps: Int32Array, settle: Int32Array, lyapunov: Float64Array,
+ *   rounding: Uint8Array, loudest: Int32Array, fundamentalBelowDb: Float64Array}} VerdictColumns
+ */
 
 export class PointJudges {
   /** @type {import("./calls").WasmExports} */
@@ -77,9 +83,10 @@ export class PointJudges {
 
   /**
    * The chart's judgement of many points at once, several orbits in flight: each verdict as analysePoint's,
-   * in columns (outcome as an index of facts.outcomes, settle -1 where the CSV leaves it empty).
+   * in columns.
    * @param {{a: Inputs, b: Inputs, x0: Inputs, y0: Inputs, steps: number, rate: number}} points in volts: each
    *   input one value for every point or one for each
+   * @returns {VerdictColumns}
    */
   judgePoints({ a, b, x0, y0, steps, rate }) {
     let count = 0;
