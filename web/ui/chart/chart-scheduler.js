@@ -9,14 +9,14 @@ import { CHART_HEIGHT, CHART_POINTS, CHART_WIDTH, PASSES } from "../../model/cha
 /** @typedef {import("./chart-painter.js").ChartPainter} ChartPainter */
 /** @typedef {import("./chart-painter.js").PainterSnapshot} PainterSnapshot */
 /** @typedef {{passIndex: number, points: number[], generation?: number}} Task */
-/** @typedef {{worker: Worker, sent: Task[], ready: boolean}} Slot */
+/** @typedef {{worker: Worker, sent: Task[]}} Slot */
 /** @typedef {{started: number, coarse?: number, complete?: number, kept?: boolean}} Timing */
 
-// Points per task: small enough that a new chart waits little for stale work.
+// Points per task: small enough that a new chart waits little for the task in hand.
 const POINTS_PER_TASK = 200;
-// Tasks a worker holds at a time: the next one is there when it finishes one, so it never waits for the page
-// to take the answer and send more.
-const TASKS_IN_FLIGHT = 2;
+// Tasks a worker holds at a time: enough that it never waits for the page, which may be busy drawing, to take
+// its answers and send more. A new view has the worker drop those of the old one unjudged.
+const TASKS_IN_FLIGHT = 4;
 // Views kept, with the inputs held still, to come back to without computing them again.
 const KEPT_VIEWS = 8;
 const RESULT_FIELDS = /** @type {const} */ (["outcome", "period", "steps", "settle", "lyapunov", "rounding", "loudest",
@@ -89,7 +89,7 @@ export class ChartScheduler {
     const url = URL.createObjectURL(new Blob([workerSource], { type: "text/javascript" }));
     return Array.from({ length: Math.max(1, navigator.hardwareConcurrency || 1) }, () => {
       /** @type {Slot} */
-      const slot = { worker: new Worker(url), sent: [], ready: false };
+      const slot = { worker: new Worker(url), sent: [] };
       slot.worker.onmessage = (event) => this.heard(slot, event.data);
       slot.worker.onerror = (event) => this.tell.failed(event.message || "a chart worker failed");
       slot.worker.postMessage({ type: "load", wasm: wasm.slice(0) });
@@ -113,7 +113,11 @@ export class ChartScheduler {
     const kept = this.kept.get(this.key);
     if (kept) this.restore(kept);
     else this.start(view);
-    for (const slot of this.workers) this.feed(slot);
+    for (const slot of this.workers) {
+      // A worker holding tasks of the view left drops them unjudged.
+      if (slot.sent.length > 0) slot.worker.postMessage({ type: "view", view: this.generation });
+      this.feed(slot);
+    }
     if (this.complete) this.tellComplete();
   }
 
@@ -167,7 +171,7 @@ export class ChartScheduler {
 
   /** @param {Slot} slot */
   feed(slot) {
-    while (slot.ready && slot.sent.length < TASKS_IN_FLIGHT && this.nextTask < this.tasks.length && !this.waiting) {
+    while (slot.sent.length < TASKS_IN_FLIGHT && this.nextTask < this.tasks.length && !this.waiting) {
       this.send(slot, this.tasks[this.nextTask++]);
     }
   }
@@ -177,8 +181,8 @@ export class ChartScheduler {
     slot.sent.push(task);
     const across = Float64Array.from(task.points, (point) => this.across[point % CHART_WIDTH]);
     const up = Float64Array.from(task.points, (point) => this.up[Math.floor(point / CHART_WIDTH)]);
-    slot.worker.postMessage({ type: "points", task: this.nextTask - 1, plane: this.plane, across, up,
-      held: this.held, steps: this.steps, rate: this.rate }, [across.buffer, up.buffer]);
+    slot.worker.postMessage({ type: "points", task: this.nextTask - 1, view: task.generation, plane: this.plane, across,
+      up, held: this.held, steps: this.steps, rate: this.rate }, [across.buffer, up.buffer]);
   }
 
   /** @param {Slot} slot @param {any} message */
@@ -187,8 +191,7 @@ export class ChartScheduler {
       this.tell.failed(message.message);
       return;
     }
-    if (message.type === "ready") slot.ready = true;
-    else this.take(slot, message);
+    if (message.type === "points") this.take(slot, message);
     this.feed(slot);
   }
 
@@ -196,11 +199,11 @@ export class ChartScheduler {
   take(slot, message) {
     const task = slot.sent.shift();
     if (task.generation !== this.generation) return;
-    const stride = PASSES[task.passIndex].stride;
-    task.points.forEach((point, k) => {
-      for (const field of RESULT_FIELDS) this.results[field][point] = message[field][k];
-      this.painter.paint(point, stride, this.orbitAt(point));
-    });
+    for (const field of RESULT_FIELDS) {
+      const [from, to] = [message[field], this.results[field]];
+      task.points.forEach((point, k) => { to[point] = from[k]; });
+    }
+    this.painter.paint(task.points, PASSES[task.passIndex].stride, message);
     this.done += task.points.length;
     this.pending[task.passIndex] -= task.points.length;
     const elapsed = performance.now() - this.timing.started;
