@@ -12,7 +12,7 @@
 //               `samples` from a reset, judged window by window.
 // Messages out: {type: "ready"} once loaded; {type: "points", task, outcome: Int8Array (an index of
 //               the module's facts.outcomes), period, steps, settle: Int32Array, lyapunov: Float64Array,
-//               rounding: Uint8Array, loudest: Int32Array, fundamentalBelowDb: Float64Array} per task, in the
+//               rounding: Uint8Array} per task (a cycle's lines are left to a point's words), in the
 //               order the tasks came, or {type: "points", task, dropped: true} for a task of an earlier view;
 //               {type: "path", task, short, exact}: the path's sound in tessel-render's words;
 //               {type: "failed", message}.
@@ -38,8 +38,7 @@ function judge(message) {
   const points = inputsAt(message.plane, message.across, message.up, message.held);
   const answer = { type: "points", task: message.task, ...tessel.judgePoints({ ...points, steps: message.steps,
     rate: message.rate }) };
-  const buffers = [answer.outcome, answer.period, answer.steps, answer.settle, answer.lyapunov, answer.rounding,
-    answer.loudest, answer.fundamentalBelowDb];
+  const buffers = [answer.outcome, answer.period, answer.steps, answer.settle, answer.lyapunov, answer.rounding];
   postMessage(answer, buffers.map((array) => array.buffer));
 }
 

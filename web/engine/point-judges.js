@@ -7,9 +7,9 @@ import { wholeNumber } from "./wasm-memory.js";
 /** @typedef {number | Float64Array} Inputs */
 /**
  * Verdicts in columns, one entry a point: outcome an index of facts.outcomes, settle -1 where the CSV leaves it
- * empty, rounding 1 for a rounding cycle.
+ * empty, rounding 1 for a rounding cycle; without a cycle's lines, which only a point's words need.
  * @typedef {{outcome: Int8Array, period: Int32Array, steps: Int32Array, settle: Int32Array, lyapunov: Float64Array,
- *   rounding: Uint8Array, loudest: Int32Array, fundamentalBelowDb: Float64Array}} VerdictColumns
+ *   rounding: Uint8Array}} VerdictColumns
  */
 
 export class PointJudges {
@@ -82,8 +82,8 @@ export class PointJudges {
   }
 
   /**
-   * The chart's judgement of many points at once, several orbits in flight: each verdict as analysePoint's,
-   * in columns.
+   * The chart's judgement of many points at once, several orbits in flight: each verdict as analysePoint's but
+   * for a cycle's lines (loudest, fundamentalBelowDb), in columns.
    * @param {{a: Inputs, b: Inputs, x0: Inputs, y0: Inputs, steps: number, rate: number}} points in volts: each
    *   input one value for every point or one for each
    * @returns {VerdictColumns}
@@ -93,9 +93,9 @@ export class PointJudges {
     for (const v of [a, b, x0, y0]) if (typeof v !== "number") count = Math.max(count, v.length);
     /** @param {Inputs} v @param {number} i */
     const at = (v, i) => (typeof v === "number" ? v : v[i]);
+    /** @type {VerdictColumns} */
     const columns = { outcome: new Int8Array(count), period: new Int32Array(count), steps: new Int32Array(count),
-      settle: new Int32Array(count), lyapunov: new Float64Array(count), rounding: new Uint8Array(count),
-      loudest: new Int32Array(count), fundamentalBelowDb: new Float64Array(count) };
+      settle: new Int32Array(count), lyapunov: new Float64Array(count), rounding: new Uint8Array(count) };
     const exports = this.#exports;
     const judge = this.#judge(rate);
     const most = this.#map.facts.chartSide.most;
@@ -123,7 +123,7 @@ export class PointJudges {
   #readColumns(columns, records, from, n) {
     const { size, fields } = this.#map.facts.verdict;
     const view = new DataView(this.#exports.memory.buffer, records, size * n);
-    for (const { name, offset, type } of fields) {
+    for (const { name, offset, type } of fields.filter((field) => field.name in columns)) {
       const column = columns[name];
       for (let i = 0; i < n; ++i) {
         column[from + i] = type === "float64" ? view.getFloat64(size * i + offset, true)

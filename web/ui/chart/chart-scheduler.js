@@ -19,14 +19,12 @@ const POINTS_PER_TASK = 200;
 const TASKS_IN_FLIGHT = 4;
 // Views kept, with the inputs held still, to come back to without computing them again.
 const KEPT_VIEWS = 8;
-const RESULT_FIELDS = /** @type {const} */ (["outcome", "period", "steps", "settle", "lyapunov", "rounding", "loudest",
-  "fundamentalBelowDb"]);
+const RESULT_FIELDS = /** @type {const} */ (["outcome", "period", "steps", "settle", "lyapunov", "rounding"]);
 
 function emptyResults() {
   return {
     outcome: new Int8Array(CHART_POINTS), period: new Int32Array(CHART_POINTS), steps: new Int32Array(CHART_POINTS),
     settle: new Int32Array(CHART_POINTS), lyapunov: new Float64Array(CHART_POINTS), rounding: new Uint8Array(CHART_POINTS),
-    loudest: new Int32Array(CHART_POINTS), fundamentalBelowDb: new Float64Array(CHART_POINTS),
   };
 }
 
@@ -216,12 +214,11 @@ export class ChartScheduler {
     if (this.complete) this.tellComplete();
   }
 
-  /** A point's verdict, or null while it is not computed. @param {number} point */
+  /** A point's verdict without a cycle's lines, or null while it is not computed. @param {number} point */
   orbitAt(point) {
     const r = this.results;
     if (r.outcome[point] < 0) return null;
     return { outcome: this.tessel.facts.outcomes[r.outcome[point]], period: r.period[point], steps: r.steps[point],
-      settle: r.settle[point], lyapunov: r.lyapunov[point], rounding: r.rounding[point] === 1,
-      loudest: r.loudest[point], fundamentalBelowDb: r.fundamentalBelowDb[point] };
+      settle: r.settle[point], lyapunov: r.lyapunov[point], rounding: r.rounding[point] === 1 };
   }
 }

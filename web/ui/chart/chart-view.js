@@ -141,11 +141,23 @@ export class ChartView {
     const where = `${this.plane.across} ${voltsText(this.tessel, across[i])} V, ` +
       `${this.plane.up} ${voltsText(this.tessel, up[j])} V`;
     /** @param {number} at */
-    const words = (at) => pointWords(this.tessel, this.scheduler.orbitAt(at), this.rate);
+    const words = (at) => pointWords(this.tessel, this.judgedAgain(at), this.rate);
     if (this.scheduler.orbitAt(point)) return `${where}: ${words(point)}`;
     const shown = this.painter.shownFrom[point];
     if (shown < 0) return `${where}: not computed yet`;
     return `${where}: near a point that does this: ${words(shown)}`;
+  }
+
+  /**
+   * A computed point's verdict with a cycle's lines, which the workers leave out: the point judged again alone,
+   * to the same verdict. @param {number} point
+   */
+  judgedAgain(point) {
+    const { across, up, held, steps, rate } = this.scheduler;
+    const { plane } = this;
+    return this.tessel.analysePoint({ [plane.across]: across[point % CHART_WIDTH],
+      [plane.up]: up[Math.floor(point / CHART_WIDTH)], [plane.held[0]]: held[0], [plane.held[1]]: held[1], steps,
+      rate });
   }
 
   /** The line under the chart tells of the point under the pointer. @param {GridPoint | null} point */
