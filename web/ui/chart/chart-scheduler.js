@@ -28,14 +28,31 @@ function emptyResults() {
   };
 }
 
+/**
+ * A chart's workers, one per core, once each has loaded the module (or failed to). The page waits for them before
+ * it builds itself: that keeps its thread busy for a while, and until the page's thread has heard a worker start,
+ * nothing sent to it arrives, not even the module.
+ * @param {ArrayBuffer} wasm @param {string} workerSource the worker's whole script @returns {Promise<Worker[]>}
+ */
+export function startChartWorkers(wasm, workerSource) {
+  const url = URL.createObjectURL(new Blob([workerSource], { type: "text/javascript" }));
+  return Promise.all(Array.from({ length: Math.max(1, navigator.hardwareConcurrency || 1) }, () => {
+    const worker = new Worker(url);
+    worker.postMessage({ type: "load", wasm: wasm.slice(0) });
+    return new Promise((resolve) => {
+      worker.addEventListener("message", () => resolve(worker), { once: true });
+      worker.addEventListener("error", () => resolve(worker), { once: true });
+    });
+  }));
+}
+
 export class ChartScheduler {
   /**
    * @param {TesselMap} tessel @param {string} plane "ab" or "xy" (chart-planes.js)
-   * @param {ChartPainter} painter @param {ArrayBuffer} wasm
-   * @param {string} workerSource the worker's whole script
+   * @param {ChartPainter} painter @param {Worker[]} workers from startChartWorkers
    * @param {{progressed: () => void, failed: (message: string) => void}} tell
    */
-  constructor(tessel, plane, painter, wasm, workerSource, tell) {
+  constructor(tessel, plane, painter, workers, tell) {
     this.tessel = tessel;
     this.plane = plane;
     this.painter = painter;
@@ -43,7 +60,7 @@ export class ChartScheduler {
     this.steps = tessel.facts.steps.chart;
     this.results = emptyResults();
     /** @type {Slot[]} */
-    this.workers = this.startWorkers(wasm, workerSource);
+    this.workers = workers.map((worker) => this.slotOf(worker));
     this.generation = 0;
     /** @type {Task[]} */
     this.tasks = [];
@@ -82,17 +99,13 @@ export class ChartScheduler {
       this.first.tasks.length > 0 && !this.first.complete;
   }
 
-  /** @param {ArrayBuffer} wasm @param {string} workerSource */
-  startWorkers(wasm, workerSource) {
-    const url = URL.createObjectURL(new Blob([workerSource], { type: "text/javascript" }));
-    return Array.from({ length: Math.max(1, navigator.hardwareConcurrency || 1) }, () => {
-      /** @type {Slot} */
-      const slot = { worker: new Worker(url), sent: [] };
-      slot.worker.onmessage = (event) => this.heard(slot, event.data);
-      slot.worker.onerror = (event) => this.tell.failed(event.message || "a chart worker failed");
-      slot.worker.postMessage({ type: "load", wasm: wasm.slice(0) });
-      return slot;
-    });
+  /** @param {Worker} worker @returns {Slot} */
+  slotOf(worker) {
+    /** @type {Slot} */
+    const slot = { worker, sent: [] };
+    worker.onmessage = (event) => this.heard(slot, event.data);
+    worker.onerror = (event) => this.tell.failed(event.message || "a chart worker failed");
+    return slot;
   }
 
   get complete() {
@@ -177,8 +190,11 @@ export class ChartScheduler {
   /** @param {Slot} slot @param {Task} task */
   send(slot, task) {
     slot.sent.push(task);
-    const across = Float64Array.from(task.points, (point) => this.across[point % CHART_WIDTH]);
-    const up = Float64Array.from(task.points, (point) => this.up[Math.floor(point / CHART_WIDTH)]);
+    const [across, up] = [new Float64Array(task.points.length), new Float64Array(task.points.length)];
+    task.points.forEach((point, k) => {
+      across[k] = this.across[point % CHART_WIDTH];
+      up[k] = this.up[Math.floor(point / CHART_WIDTH)];
+    });
     slot.worker.postMessage({ type: "points", task: this.nextTask - 1, view: task.generation, plane: this.plane, across,
       up, held: this.held, steps: this.steps, rate: this.rate }, [across.buffer, up.buffer]);
   }

@@ -27,10 +27,11 @@ const seconds = (milliseconds) => `${(milliseconds / 1000).toFixed(1)} s`;
 
 export class ChartView {
   /**
-   * @param {ChartPlane} plane @param {ChartElements} elements @param {TesselMap} tessel @param {ArrayBuffer} wasm
-   * @param {string} workerSource @param {(across: number, up: number) => void} onPick gets a picked point's volts
+   * @param {ChartPlane} plane @param {ChartElements} elements @param {TesselMap} tessel
+   * @param {Worker[]} workers from startChartWorkers
+   * @param {(across: number, up: number) => void} onPick gets a picked point's volts
    */
-  constructor(plane, elements, tessel, wasm, workerSource, onPick) {
+  constructor(plane, elements, tessel, workers, onPick) {
     this.plane = plane;
     this.elements = elements;
     this.tessel = tessel;
@@ -53,7 +54,7 @@ export class ChartView {
     /** Each draws on the overlay after the mark. @type {import("./chart-overlay.js").Hook[]} */
     this.overlayHooks = [];
     this.painter = new ChartPainter(elements.canvas, tessel, this.steps);
-    this.scheduler = new ChartScheduler(tessel, plane.name, this.painter, wasm, workerSource, {
+    this.scheduler = new ChartScheduler(tessel, plane.name, this.painter, workers, {
       progressed: () => this.showProgress(),
       failed: (message) => { elements.status.textContent = `The chart failed: ${message}`; },
     });
