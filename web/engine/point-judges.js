@@ -91,7 +91,9 @@ export class PointJudges {
   judgePoints({ a, b, x0, y0, steps, rate }) {
     let count = 0;
     for (const v of [a, b, x0, y0]) if (typeof v !== "number") count = Math.max(count, v.length);
-    /** @param {Inputs} v @param {number} i */
+    // An input held for every point is converted once.
+    const signals = [this.#signals("a", a), this.#signals("b", b), this.#signals("x0", x0), this.#signals("y0", y0)];
+    /** @param {number | Float32Array} v @param {number} i */
     const at = (v, i) => (typeof v === "number" ? v : v[i]);
     /** @type {VerdictColumns} */
     const columns = { outcome: new Int8Array(count), period: new Int32Array(count), steps: new Int32Array(count),
@@ -105,15 +107,24 @@ export class PointJudges {
       const room = exports.tessel_judge_batch(judge, n);
       const inputs = new Float32Array(exports.memory.buffer, room, 4 * n);
       for (let i = 0; i < n; ++i) {
-        const k = from + i;
-        inputs.set([this.#signal("a", at(a, k)), this.#signal("b", at(b, k)), this.#signal("x0", at(x0, k)),
-          this.#signal("y0", at(y0, k))], 4 * i);
+        for (let input = 0; input < 4; ++input) inputs[4 * i + input] = at(signals[input], from + i);
       }
       const records = exports.tessel_judge_points(judge, n, steps);
       if (records === 0) throw new RangeError(`steps: ${steps} is not a chart's step count`);
       this.#readColumns(columns, records, from, n);
     }
     return columns;
+  }
+
+  /**
+   * An input's signals: one for every point, or one for each. @param {string} name @param {Inputs} volts
+   * @returns {number | Float32Array}
+   */
+  #signals(name, volts) {
+    if (typeof volts === "number") return this.#signal(name, volts);
+    const signals = new Float32Array(volts.length);
+    for (let i = 0; i < volts.length; ++i) signals[i] = this.#signal(name, volts[i]);
+    return signals;
   }
 
   /**
