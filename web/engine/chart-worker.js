@@ -15,7 +15,7 @@
 //               rounding: Uint8Array} per task (a cycle's lines are left to a point's words), in the
 //               order the tasks came, or {type: "points", task, dropped: true} for a task of an earlier view;
 //               {type: "path", task, short, exact}: the path's sound in tessel-render's words;
-//               {type: "failed", message}.
+//               {type: "failed", message}, with the task's number when a task of points failed.
 
 /** @type {import("./tessel.js").TesselMap | null} */
 let tessel = null;
@@ -55,19 +55,19 @@ function judgePath({ task, settings, samples }) {
   }
 }
 
-/** @param {() => void} action */
-function telling(action) {
+/** @param {() => void} action @param {number} [task] the task of points it does */
+function telling(action, task) {
   try {
     action();
   } catch (error) {
-    postMessage({ type: "failed", message: String((error && error.message) || error) });
+    postMessage({ type: "failed", task, message: String((error && error.message) || error) });
   }
 }
 
 turns.port1.onmessage = () => {
   const task = tasks.shift();
   if (task.view < view) postMessage({ type: "points", task: task.task, dropped: true });
-  else telling(() => judge(task));
+  else telling(() => judge(task), task.task);
   if (tasks.length > 0) turns.port2.postMessage(null);
 };
 

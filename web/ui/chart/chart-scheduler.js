@@ -202,6 +202,8 @@ export class ChartScheduler {
   /** @param {Slot} slot @param {any} message */
   heard(slot, message) {
     if (message.type === "failed") {
+      // The task that failed is answered: the worker's next answer is its next task's.
+      if (message.task !== undefined) slot.sent.shift();
       this.tell.failed(message.message);
       return;
     }
