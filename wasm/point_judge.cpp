@@ -17,10 +17,9 @@ constexpr analysis::PointStart kProbe{0.14f, 0.03f, 0.0f, 0.0f};
 
 bool stepsInRange(int64_t steps) { return steps >= analysis::kLeastStepsToClassify && steps <= host::kMostChartSteps; }
 
-// The verdict on the point `start`, with where a cycle's energy is.
-PointVerdict verdictOf(const analysis::OrbitClass& result, const analysis::PointStart& start)
+// The verdict on a point, with where a cycle's energy is when `partials` says.
+PointVerdict verdictOf(const analysis::OrbitClass& result, const analysis::Partials& partials)
 {
-    const analysis::Partials partials = analysis::cyclePartials(start.a, start.b, start.x0, start.y0, result);
     return {static_cast<int32_t>(result.outcome),
             result.period,
             static_cast<double>(result.steps),
@@ -48,8 +47,9 @@ PointJudge* PointJudge::create(int32_t sampleRate)
 const PointVerdict* PointJudge::judge(float a, float b, float x0, float y0, int64_t steps)
 {
     if (!stepsInRange(steps)) return nullptr;
-    verdict = verdictOf(hosted ? judgement.judge(a, b, x0, y0, steps) : analysis::judgePoint(a, b, x0, y0, steps),
-                        {a, b, x0, y0});
+    const analysis::OrbitClass orbit = hosted ? judgement.judge(a, b, x0, y0, steps)
+                                              : analysis::judgePoint(a, b, x0, y0, steps);
+    verdict = verdictOf(orbit, analysis::cyclePartials(a, b, x0, y0, orbit));
     return &verdict;
 }
 
@@ -71,7 +71,7 @@ const PointVerdict* PointJudge::judgeMany(int32_t count, int64_t steps)
         analysis::judgePoints(starts, steps, orbits);
     }
     verdicts.clear();
-    for (size_t k = 0; k < orbits.size(); ++k) verdicts.push_back(verdictOf(orbits[k], starts[k]));
+    for (const analysis::OrbitClass& orbit : orbits) verdicts.push_back(verdictOf(orbit, {}));
     return verdicts.data();
 }
 

@@ -62,7 +62,9 @@ public:
     // Room for `count` points (1 to kMostPoints) for judgeMany, or null.
     analysis::PointStart* points(int32_t count);
     // The verdicts of the `count` points last written to points(count), in
-    // their order, judged several at once; null for a count or step count out of range.
+    // their order, judged several at once, without a cycle's lines (loudest
+    // 0): a chart is painted without them, and words are for one point at a
+    // time. Null for a count or step count out of range.
     const PointVerdict* judgeMany(int32_t count, int64_t steps);
 
 private:

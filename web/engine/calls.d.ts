@@ -215,8 +215,9 @@ export interface WasmExports {
   tessel_judge_batch(judge: number, count: number): number;
   /**
    * The `count` points just written at tessel_judge_batch's address, judged several at once: `count` verdict
-   * records one after another, in the points' order, as tessel_judge_point's, valid until this judge's next call;
-   * null for a bad count, step count or handle.
+   * records one after another, in the points' order, as tessel_judge_point's but without a cycle's lines (loudest
+   * and fundamentalBelowDb 0, which a chart's colours do not need), valid until this judge's next call; null for a
+   * bad count, step count or handle.
    * C: const web::PointVerdict* tessel_judge_points(web::PointJudge* judge, int32_t count, double steps)
    */
   tessel_judge_points(judge: number, count: number, steps: number): number;

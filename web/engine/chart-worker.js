@@ -5,18 +5,27 @@
 // engine's bundle (which defines `TesselEngine`) and then this file's.
 //
 // Messages in:  {type: "load", wasm: ArrayBuffer}, then any number of
-//               {type: "points", task, plane, across: Float64Array, up: Float64Array (volts), held: [p, q],
+//               {type: "points", task, view, plane, across: Float64Array, up: Float64Array (volts), held: [p, q],
 //               steps, rate}: on plane "ab" a and b across and up from x0 p and y0 q, on plane "xy" x0 and y0
-//               at a p and b q; or {type: "path", task, settings (as the audio worklet takes them), samples}:
-//               a continuous take of `samples` from a reset, judged window by window.
+//               at a p and b q; {type: "view", view}: tasks of an earlier view are no longer wanted; or
+//               {type: "path", task, settings (as the audio worklet takes them), samples}: a continuous take of
+//               `samples` from a reset, judged window by window.
 // Messages out: {type: "ready"} once loaded; {type: "points", task, outcome: Int8Array (an index of
 //               the module's facts.outcomes), period, steps, settle: Int32Array, lyapunov: Float64Array,
-//               rounding: Uint8Array, loudest: Int32Array, fundamentalBelowDb: Float64Array} per task, in the
-//               order the tasks came; {type: "path", task, short, exact}: the path's sound in tessel-render's
-//               words; {type: "failed", message}.
+//               rounding: Uint8Array} per task (a cycle's lines are left to a point's words), in the
+//               order the tasks came, or {type: "points", task, dropped: true} for a task of an earlier view;
+//               {type: "path", task, short, exact}: the path's sound in tessel-render's words;
+//               {type: "failed", message}, with the task's number when a task of points failed.
 
 /** @type {import("./tessel.js").TesselMap | null} */
 let tessel = null;
+/** The tasks given and not yet answered, oldest first. @type {any[]} */
+const tasks = [];
+/** The latest view the page has shown: tasks of earlier ones are answered unjudged. */
+let view = 0;
+// Each task is judged on a turn of its own, so that the messages that came while the one before was judged (a
+// newer view above all) are read before it.
+const turns = new MessageChannel();
 
 /** @param {string} plane @param {Float64Array} across @param {Float64Array} up @param {number[]} held */
 function inputsAt(plane, across, up, [p, q]) {
@@ -29,8 +38,7 @@ function judge(message) {
   const points = inputsAt(message.plane, message.across, message.up, message.held);
   const answer = { type: "points", task: message.task, ...tessel.judgePoints({ ...points, steps: message.steps,
     rate: message.rate }) };
-  const buffers = [answer.outcome, answer.period, answer.steps, answer.settle, answer.lyapunov, answer.rounding,
-    answer.loudest, answer.fundamentalBelowDb];
+  const buffers = [answer.outcome, answer.period, answer.steps, answer.settle, answer.lyapunov, answer.rounding];
   postMessage(answer, buffers.map((array) => array.buffer));
 }
 
@@ -47,18 +55,37 @@ function judgePath({ task, settings, samples }) {
   }
 }
 
+/** @param {() => void} action @param {number} [task] the task of points it does */
+function telling(action, task) {
+  try {
+    action();
+  } catch (error) {
+    postMessage({ type: "failed", task, message: String((error && error.message) || error) });
+  }
+}
+
+turns.port1.onmessage = () => {
+  const task = tasks.shift();
+  if (task.view < view) postMessage({ type: "points", task: task.task, dropped: true });
+  else telling(() => judge(task), task.task);
+  if (tasks.length > 0) turns.port2.postMessage(null);
+};
+
 onmessage = (event) => {
   const message = event.data;
-  try {
-    if (message.type === "load") {
-      tessel = TesselEngine.loadTesselMapSync(message.wasm);
-      postMessage({ type: "ready" });
-    } else if (message.type === "path") {
-      judgePath(message);
-    } else {
-      judge(message);
-    }
-  } catch (error) {
-    postMessage({ type: "failed", message: String((error && error.message) || error) });
+  if (message.type === "points") {
+    tasks.push(message);
+    if (tasks.length === 1) turns.port2.postMessage(null);
+  } else if (message.type === "view") {
+    view = message.view;
+  } else {
+    telling(() => {
+      if (message.type === "load") {
+        tessel = TesselEngine.loadTesselMapSync(message.wasm);
+        postMessage({ type: "ready" });
+      } else {
+        judgePath(message);
+      }
+    });
   }
 };

@@ -5,6 +5,12 @@ import { wholeNumber } from "./wasm-memory.js";
 /** @typedef {import("./tessel.js").TesselMap} TesselMap */
 /** @typedef {import("./records").Orbit} Orbit */
 /** @typedef {number | Float64Array} Inputs */
+/**
+ * Verdicts in columns, one entry a point: outcome an index of facts.outcomes, settle -1 where the CSV leaves it
+ * empty, rounding 1 for a rounding cycle; without a cycle's lines, which only a point's words need.
+ * @typedef {{outcome: Int8Array, period: Int32Array, steps: Int32Array, settle: Int32Array, lyapunov: Float64Array,
+ *   rounding: Uint8Array}} VerdictColumns
+ */
 
 export class PointJudges {
   /** @type {import("./calls").WasmExports} */
@@ -76,19 +82,22 @@ export class PointJudges {
   }
 
   /**
-   * The chart's judgement of many points at once, several orbits in flight: each verdict as analysePoint's,
-   * in columns (outcome as an index of facts.outcomes, settle -1 where the CSV leaves it empty).
+   * The chart's judgement of many points at once, several orbits in flight: each verdict as analysePoint's but
+   * for a cycle's lines (loudest, fundamentalBelowDb), in columns.
    * @param {{a: Inputs, b: Inputs, x0: Inputs, y0: Inputs, steps: number, rate: number}} points in volts: each
    *   input one value for every point or one for each
+   * @returns {VerdictColumns}
    */
   judgePoints({ a, b, x0, y0, steps, rate }) {
     let count = 0;
     for (const v of [a, b, x0, y0]) if (typeof v !== "number") count = Math.max(count, v.length);
-    /** @param {Inputs} v @param {number} i */
+    // An input held for every point is converted once.
+    const signals = [this.#signals("a", a), this.#signals("b", b), this.#signals("x0", x0), this.#signals("y0", y0)];
+    /** @param {number | Float32Array} v @param {number} i */
     const at = (v, i) => (typeof v === "number" ? v : v[i]);
+    /** @type {VerdictColumns} */
     const columns = { outcome: new Int8Array(count), period: new Int32Array(count), steps: new Int32Array(count),
-      settle: new Int32Array(count), lyapunov: new Float64Array(count), rounding: new Uint8Array(count),
-      loudest: new Int32Array(count), fundamentalBelowDb: new Float64Array(count) };
+      settle: new Int32Array(count), lyapunov: new Float64Array(count), rounding: new Uint8Array(count) };
     const exports = this.#exports;
     const judge = this.#judge(rate);
     const most = this.#map.facts.chartSide.most;
@@ -98,9 +107,7 @@ export class PointJudges {
       const room = exports.tessel_judge_batch(judge, n);
       const inputs = new Float32Array(exports.memory.buffer, room, 4 * n);
       for (let i = 0; i < n; ++i) {
-        const k = from + i;
-        inputs.set([this.#signal("a", at(a, k)), this.#signal("b", at(b, k)), this.#signal("x0", at(x0, k)),
-          this.#signal("y0", at(y0, k))], 4 * i);
+        for (let input = 0; input < 4; ++input) inputs[4 * i + input] = at(signals[input], from + i);
       }
       const records = exports.tessel_judge_points(judge, n, steps);
       if (records === 0) throw new RangeError(`steps: ${steps} is not a chart's step count`);
@@ -110,13 +117,24 @@ export class PointJudges {
   }
 
   /**
+   * An input's signals: one for every point, or one for each. @param {string} name @param {Inputs} volts
+   * @returns {number | Float32Array}
+   */
+  #signals(name, volts) {
+    if (typeof volts === "number") return this.#signal(name, volts);
+    const signals = new Float32Array(volts.length);
+    for (let i = 0; i < volts.length; ++i) signals[i] = this.#signal(name, volts[i]);
+    return signals;
+  }
+
+  /**
    * `n` verdict records at `records` into the columns from `from` on.
    * @param {Record<string, any>} columns @param {number} records @param {number} from @param {number} n
    */
   #readColumns(columns, records, from, n) {
     const { size, fields } = this.#map.facts.verdict;
     const view = new DataView(this.#exports.memory.buffer, records, size * n);
-    for (const { name, offset, type } of fields) {
+    for (const { name, offset, type } of fields.filter((field) => field.name in columns)) {
       const column = columns[name];
       for (let i = 0; i < n; ++i) {
         column[from + i] = type === "float64" ? view.getFloat64(size * i + offset, true)

@@ -225,15 +225,24 @@ export class TesselMap {
     return this.#exports.tessel_is_constant(this.#outcomeCode(orbit), orbit.period ?? 0) !== 0;
   }
 
-  /** The chart's colour of an orbit judged over `steps`. @param {OrbitFields} orbit @param {number} steps */
-  chartColour(orbit, steps) {
-    return rgbOf(this.#exports.tessel_chart_colour(this.#outcomeCode(orbit), orbit.period ?? 0, orbit.steps ?? 0,
-      orbit.lyapunov ?? 0, steps));
+  /**
+   * The chart's colour (0xRRGGBB) of a verdict judged over `chartSteps`, its fields as judgePoints' columns hold
+   * them (outcome an index of facts.outcomes): a chart paints many at once, with no object for each.
+   * @param {number} outcome @param {number} period @param {number} steps @param {number} lyapunov
+   * @param {number} chartSteps
+   */
+  chartColour(outcome, period, steps, lyapunov, chartSteps) {
+    return this.#exports.tessel_chart_colour(outcome, period, steps, lyapunov, chartSteps);
   }
 
-  /** A rounding cycle's pixel of that colour. @param {Rgb} colour @param {number} column @param {number} row */
+  /** A rounding cycle's pixel of a colour. @param {Rgb} colour @param {number} column @param {number} row */
   hatched(colour, column, row) {
-    return rgbOf(this.#exports.tessel_hatched(packed(colour), column, row));
+    return rgbOf(this.hatchedColour(packed(colour), column, row));
+  }
+
+  /** The same, the colours packed as 0xRRGGBB. @param {number} colour @param {number} column @param {number} row */
+  hatchedColour(colour, column, row) {
+    return this.#exports.tessel_hatched(colour, column, row);
   }
 
   /** The inferno colour map, t from 0 (dark) to 1 (bright). @param {number} t */

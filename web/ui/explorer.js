@@ -28,7 +28,8 @@ const CHART_DELAY_MS = 300;
 export class Explorer {
   /**
    * @param {TesselMap} tessel @param {ArrayBuffer} wasm the module's bytes, for the workers and the worklet
-   * @param {{worker: string, workletUrl: string}} code the chart worker's script and the worklet's URL
+   * @param {{worker: string, workletUrl: string, chartWorkers: Record<"ab" | "xy", Worker[]>}} code the chart
+   *   worker's script, the worklet's URL and each chart's workers (startChartWorkers)
    */
   constructor(tessel, wasm, code) {
     this.tessel = tessel;
@@ -45,8 +46,8 @@ export class Explorer {
     this.sound = new SoundPanel(tessel, this.store, wasm, code.workletUrl);
     this.recorder = new RecordPanel(tessel, this.store, this.sound);
     /** @param {import("../model/chart-planes.js").ChartPlane} plane @param {string} prefix */
-    const chart = (plane, prefix) => new ChartView(plane, this.chartElements(prefix), tessel, wasm, code.worker,
-      (across, up) => this.store.set(pickedInputs(plane, across, up)));
+    const chart = (plane, prefix) => new ChartView(plane, this.chartElements(prefix), tessel,
+      code.chartWorkers[plane.name], (across, up) => this.store.set(pickedInputs(plane, across, up)));
     this.chart = chart(CHART_PLANES.ab, "");
     this.startChart = chart(CHART_PLANES.xy, copyChartSection(element("explorer-chart"), element("start-chart"),
       CHART_PLANES.xy));

@@ -4,6 +4,7 @@
 // `TesselEngine`), and the chart worker's and the audio worklet's bundles as
 // text, each of which runs after the engine's text.
 import { CHART_WIDTH } from "../model/chart-grid.js";
+import { startChartWorkers } from "./chart/chart-scheduler.js";
 import { element } from "./dom.js";
 import { Explorer } from "./explorer.js";
 import { renderOffline, webAudioAvailable } from "./player.js";
@@ -108,17 +109,20 @@ async function start() {
     return;
   }
   const wasm = bytesOf(element("tessel-wasm").textContent);
-  const tessel = await TesselEngine.loadTesselMap(wasm);
+  const engine = element("tessel-engine").textContent;
+  const worker = engine + element("chart-worker-source").textContent;
+  const [tessel, ab, xy] = await Promise.all([TesselEngine.loadTesselMap(wasm), startChartWorkers(wasm, worker),
+    startChartWorkers(wasm, worker)]);
+  const chartWorkers = { ab, xy };
   if (webAudioAvailable()) {
     notice.hidden = true;
   } else {
     notice.textContent = "This browser lacks Web Audio worklets: the explorer draws and charts but cannot play.";
   }
   element("explorer-app").hidden = false;
-  const engine = element("tessel-engine").textContent;
   const worklet = engine + element("audio-worklet-source").textContent;
   const workletUrl = "data:text/javascript;base64," + base64Of(new TextEncoder().encode(worklet));
-  const explorer = new Explorer(tessel, wasm, { worker: engine + element("chart-worker-source").textContent, workletUrl });
+  const explorer = new Explorer(tessel, wasm, { worker, workletUrl, chartWorkers });
   Object.assign(window, { tesselExplorer: testHook(explorer, wasm, workletUrl) });
 }
 

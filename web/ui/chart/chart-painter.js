@@ -3,7 +3,6 @@
 import { CHART_HEIGHT, CHART_POINTS, CHART_WIDTH, STRIDES } from "../../model/chart-grid.js";
 
 /** @typedef {import("../../engine/tessel.js").TesselMap} TesselMap */
-/** @typedef {import("../../engine/tessel.js").OrbitFields} OrbitFields */
 /** @typedef {{pixels: Uint8ClampedArray, shownFrom: Int32Array, shownStride: Uint8Array}} PainterSnapshot */
 
 // What a pixel shows before any point is in.
@@ -41,12 +40,25 @@ export class ChartPainter {
   }
 
   /**
-   * A point's colour over its block of the pass, where no finer point has painted yet: passes are dealt out in
-   * order, but two workers may finish them out of order.
-   * @param {number} point @param {number} stride @param {OrbitFields} orbit
+   * Each point of a task in its colour over its block of the pass, where no finer point has painted yet: passes
+   * are dealt out in order, but two workers may finish them out of order.
+   * @param {number[]} points @param {number} stride
+   * @param {import("../../engine/point-judges.js").VerdictColumns} verdicts the points' verdicts, in their order
    */
-  paint(point, stride, orbit) {
-    const colour = this.tessel.chartColour(orbit, this.steps);
+  paint(points, stride, verdicts) {
+    const { outcome, period, steps, lyapunov, rounding } = verdicts;
+    points.forEach((point, k) => {
+      const colour = this.tessel.chartColour(outcome[k], period[k], steps[k], lyapunov[k], this.steps);
+      this.paintBlock(point, stride, colour, rounding[k] === 1);
+    });
+  }
+
+  /**
+   * One point's block, a rounding cycle hatched. @param {number} point @param {number} stride
+   * @param {number} colour 0xRRGGBB @param {boolean} hatched
+   */
+  paintBlock(point, stride, colour, hatched) {
+    const data = this.image.data;
     const i0 = point % CHART_WIDTH;
     const j0 = Math.floor(point / CHART_WIDTH);
     for (let j = j0; j < Math.min(CHART_HEIGHT, j0 + stride); j++) {
@@ -57,8 +69,11 @@ export class ChartPainter {
         this.shownStride[cell] = cell === point ? 0 : stride;
         const row = CHART_HEIGHT - 1 - j;
         const pixel = 4 * (row * CHART_WIDTH + i);
-        this.image.data.set(orbit.rounding ? this.tessel.hatched(colour, i, row) : colour, pixel);
-        this.image.data[pixel + 3] = 255;
+        const rgb = hatched ? this.tessel.hatchedColour(colour, i, row) : colour;
+        data[pixel] = rgb >>> 16;
+        data[pixel + 1] = (rgb >>> 8) & 255;
+        data[pixel + 2] = rgb & 255;
+        data[pixel + 3] = 255;
       }
     }
   }

@@ -9,32 +9,50 @@ import { CHART_HEIGHT, CHART_POINTS, CHART_WIDTH, PASSES } from "../../model/cha
 /** @typedef {import("./chart-painter.js").ChartPainter} ChartPainter */
 /** @typedef {import("./chart-painter.js").PainterSnapshot} PainterSnapshot */
 /** @typedef {{passIndex: number, points: number[], generation?: number}} Task */
-/** @typedef {{worker: Worker, busy: Task | null, ready: boolean}} Slot */
+/** @typedef {{worker: Worker, sent: Task[]}} Slot */
 /** @typedef {{started: number, coarse?: number, complete?: number, kept?: boolean}} Timing */
 
-// Points per task: small enough that a new chart waits little for stale work.
+// Points per task: small enough that a new chart waits little for the task in hand.
 const POINTS_PER_TASK = 200;
+// Tasks a worker holds at a time: enough that it never waits for the page, which may be busy drawing, to take
+// its answers and send more. A new view has the worker drop those of the old one unjudged.
+const TASKS_IN_FLIGHT = 4;
 // Views kept, with the inputs held still, to come back to without computing them again.
 const KEPT_VIEWS = 8;
-const RESULT_FIELDS = /** @type {const} */ (["outcome", "period", "steps", "settle", "lyapunov", "rounding", "loudest",
-  "fundamentalBelowDb"]);
+const RESULT_FIELDS = /** @type {const} */ (["outcome", "period", "steps", "settle", "lyapunov", "rounding"]);
 
 function emptyResults() {
   return {
     outcome: new Int8Array(CHART_POINTS), period: new Int32Array(CHART_POINTS), steps: new Int32Array(CHART_POINTS),
     settle: new Int32Array(CHART_POINTS), lyapunov: new Float64Array(CHART_POINTS), rounding: new Uint8Array(CHART_POINTS),
-    loudest: new Int32Array(CHART_POINTS), fundamentalBelowDb: new Float64Array(CHART_POINTS),
   };
+}
+
+/**
+ * A chart's workers, one per core, once each has loaded the module (or failed to). The page waits for them before
+ * it builds itself: that keeps its thread busy for a while, and until the page's thread has heard a worker start,
+ * nothing sent to it arrives, not even the module.
+ * @param {ArrayBuffer} wasm @param {string} workerSource the worker's whole script @returns {Promise<Worker[]>}
+ */
+export function startChartWorkers(wasm, workerSource) {
+  const url = URL.createObjectURL(new Blob([workerSource], { type: "text/javascript" }));
+  return Promise.all(Array.from({ length: Math.max(1, navigator.hardwareConcurrency || 1) }, () => {
+    const worker = new Worker(url);
+    worker.postMessage({ type: "load", wasm: wasm.slice(0) });
+    return new Promise((resolve) => {
+      worker.addEventListener("message", () => resolve(worker), { once: true });
+      worker.addEventListener("error", () => resolve(worker), { once: true });
+    });
+  }));
 }
 
 export class ChartScheduler {
   /**
    * @param {TesselMap} tessel @param {string} plane "ab" or "xy" (chart-planes.js)
-   * @param {ChartPainter} painter @param {ArrayBuffer} wasm
-   * @param {string} workerSource the worker's whole script
+   * @param {ChartPainter} painter @param {Worker[]} workers from startChartWorkers
    * @param {{progressed: () => void, failed: (message: string) => void}} tell
    */
-  constructor(tessel, plane, painter, wasm, workerSource, tell) {
+  constructor(tessel, plane, painter, workers, tell) {
     this.tessel = tessel;
     this.plane = plane;
     this.painter = painter;
@@ -42,7 +60,7 @@ export class ChartScheduler {
     this.steps = tessel.facts.steps.chart;
     this.results = emptyResults();
     /** @type {Slot[]} */
-    this.workers = this.startWorkers(wasm, workerSource);
+    this.workers = workers.map((worker) => this.slotOf(worker));
     this.generation = 0;
     /** @type {Task[]} */
     this.tasks = [];
@@ -81,17 +99,13 @@ export class ChartScheduler {
       this.first.tasks.length > 0 && !this.first.complete;
   }
 
-  /** @param {ArrayBuffer} wasm @param {string} workerSource */
-  startWorkers(wasm, workerSource) {
-    const url = URL.createObjectURL(new Blob([workerSource], { type: "text/javascript" }));
-    return Array.from({ length: Math.max(1, navigator.hardwareConcurrency || 1) }, () => {
-      /** @type {Slot} */
-      const slot = { worker: new Worker(url), busy: null, ready: false };
-      slot.worker.onmessage = (event) => this.heard(slot, event.data);
-      slot.worker.onerror = (event) => this.tell.failed(event.message || "a chart worker failed");
-      slot.worker.postMessage({ type: "load", wasm: wasm.slice(0) });
-      return slot;
-    });
+  /** @param {Worker} worker @returns {Slot} */
+  slotOf(worker) {
+    /** @type {Slot} */
+    const slot = { worker, sent: [] };
+    worker.onmessage = (event) => this.heard(slot, event.data);
+    worker.onerror = (event) => this.tell.failed(event.message || "a chart worker failed");
+    return slot;
   }
 
   get complete() {
@@ -110,7 +124,11 @@ export class ChartScheduler {
     const kept = this.kept.get(this.key);
     if (kept) this.restore(kept);
     else this.start(view);
-    for (const slot of this.workers) this.feed(slot);
+    for (const slot of this.workers) {
+      // A worker holding tasks of the view left drops them unjudged.
+      if (slot.sent.length > 0) slot.worker.postMessage({ type: "view", view: this.generation });
+      this.feed(slot);
+    }
     if (this.complete) this.tellComplete();
   }
 
@@ -120,7 +138,7 @@ export class ChartScheduler {
 
   /** The shown view's results, pixels and unfinished tasks, kept under its key. */
   keep() {
-    const inFlight = this.workers.map((slot) => slot.busy).filter((task) => task && task.generation === this.generation);
+    const inFlight = this.workers.flatMap((slot) => slot.sent).filter((task) => task.generation === this.generation);
     this.kept.delete(this.key);
     this.kept.set(this.key, {
       results: Object.fromEntries(RESULT_FIELDS.map((field) => [field, this.results[field].slice()])),
@@ -164,36 +182,44 @@ export class ChartScheduler {
 
   /** @param {Slot} slot */
   feed(slot) {
-    if (!slot.ready || slot.busy || this.nextTask >= this.tasks.length || this.waiting) return;
-    const task = this.tasks[this.nextTask++];
-    slot.busy = task;
-    const across = Float64Array.from(task.points, (point) => this.across[point % CHART_WIDTH]);
-    const up = Float64Array.from(task.points, (point) => this.up[Math.floor(point / CHART_WIDTH)]);
-    slot.worker.postMessage({ type: "points", task: this.nextTask - 1, plane: this.plane, across, up,
-      held: this.held, steps: this.steps, rate: this.rate }, [across.buffer, up.buffer]);
+    while (slot.sent.length < TASKS_IN_FLIGHT && this.nextTask < this.tasks.length && !this.waiting) {
+      this.send(slot, this.tasks[this.nextTask++]);
+    }
+  }
+
+  /** @param {Slot} slot @param {Task} task */
+  send(slot, task) {
+    slot.sent.push(task);
+    const [across, up] = [new Float64Array(task.points.length), new Float64Array(task.points.length)];
+    task.points.forEach((point, k) => {
+      across[k] = this.across[point % CHART_WIDTH];
+      up[k] = this.up[Math.floor(point / CHART_WIDTH)];
+    });
+    slot.worker.postMessage({ type: "points", task: this.nextTask - 1, view: task.generation, plane: this.plane, across,
+      up, held: this.held, steps: this.steps, rate: this.rate }, [across.buffer, up.buffer]);
   }
 
   /** @param {Slot} slot @param {any} message */
   heard(slot, message) {
     if (message.type === "failed") {
+      // The task that failed is answered: the worker's next answer is its next task's.
+      if (message.task !== undefined) slot.sent.shift();
       this.tell.failed(message.message);
       return;
     }
-    if (message.type === "ready") slot.ready = true;
-    else this.take(slot, message);
+    if (message.type === "points") this.take(slot, message);
     this.feed(slot);
   }
 
   /** @param {Slot} slot @param {any} message */
   take(slot, message) {
-    const task = slot.busy;
-    slot.busy = null;
+    const task = slot.sent.shift();
     if (task.generation !== this.generation) return;
-    const stride = PASSES[task.passIndex].stride;
-    task.points.forEach((point, k) => {
-      for (const field of RESULT_FIELDS) this.results[field][point] = message[field][k];
-      this.painter.paint(point, stride, this.orbitAt(point));
-    });
+    for (const field of RESULT_FIELDS) {
+      const [from, to] = [message[field], this.results[field]];
+      task.points.forEach((point, k) => { to[point] = from[k]; });
+    }
+    this.painter.paint(task.points, PASSES[task.passIndex].stride, message);
     this.done += task.points.length;
     this.pending[task.passIndex] -= task.points.length;
     const elapsed = performance.now() - this.timing.started;
@@ -206,12 +232,11 @@ export class ChartScheduler {
     if (this.complete) this.tellComplete();
   }
 
-  /** A point's verdict, or null while it is not computed. @param {number} point */
+  /** A point's verdict without a cycle's lines, or null while it is not computed. @param {number} point */
   orbitAt(point) {
     const r = this.results;
     if (r.outcome[point] < 0) return null;
     return { outcome: this.tessel.facts.outcomes[r.outcome[point]], period: r.period[point], steps: r.steps[point],
-      settle: r.settle[point], lyapunov: r.lyapunov[point], rounding: r.rounding[point] === 1,
-      loudest: r.loudest[point], fundamentalBelowDb: r.fundamentalBelowDb[point] };
+      settle: r.settle[point], lyapunov: r.lyapunov[point], rounding: r.rounding[point] === 1 };
   }
 }

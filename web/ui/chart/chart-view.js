@@ -27,10 +27,11 @@ const seconds = (milliseconds) => `${(milliseconds / 1000).toFixed(1)} s`;
 
 export class ChartView {
   /**
-   * @param {ChartPlane} plane @param {ChartElements} elements @param {TesselMap} tessel @param {ArrayBuffer} wasm
-   * @param {string} workerSource @param {(across: number, up: number) => void} onPick gets a picked point's volts
+   * @param {ChartPlane} plane @param {ChartElements} elements @param {TesselMap} tessel
+   * @param {Worker[]} workers from startChartWorkers
+   * @param {(across: number, up: number) => void} onPick gets a picked point's volts
    */
-  constructor(plane, elements, tessel, wasm, workerSource, onPick) {
+  constructor(plane, elements, tessel, workers, onPick) {
     this.plane = plane;
     this.elements = elements;
     this.tessel = tessel;
@@ -53,7 +54,7 @@ export class ChartView {
     /** Each draws on the overlay after the mark. @type {import("./chart-overlay.js").Hook[]} */
     this.overlayHooks = [];
     this.painter = new ChartPainter(elements.canvas, tessel, this.steps);
-    this.scheduler = new ChartScheduler(tessel, plane.name, this.painter, wasm, workerSource, {
+    this.scheduler = new ChartScheduler(tessel, plane.name, this.painter, workers, {
       progressed: () => this.showProgress(),
       failed: (message) => { elements.status.textContent = `The chart failed: ${message}`; },
     });
@@ -141,11 +142,23 @@ export class ChartView {
     const where = `${this.plane.across} ${voltsText(this.tessel, across[i])} V, ` +
       `${this.plane.up} ${voltsText(this.tessel, up[j])} V`;
     /** @param {number} at */
-    const words = (at) => pointWords(this.tessel, this.scheduler.orbitAt(at), this.rate);
+    const words = (at) => pointWords(this.tessel, this.judgedAgain(at), this.rate);
     if (this.scheduler.orbitAt(point)) return `${where}: ${words(point)}`;
     const shown = this.painter.shownFrom[point];
     if (shown < 0) return `${where}: not computed yet`;
     return `${where}: near a point that does this: ${words(shown)}`;
+  }
+
+  /**
+   * A computed point's verdict with a cycle's lines, which the workers leave out: the point judged again alone,
+   * to the same verdict. @param {number} point
+   */
+  judgedAgain(point) {
+    const { across, up, held, steps, rate } = this.scheduler;
+    const { plane } = this;
+    return this.tessel.analysePoint({ [plane.across]: across[point % CHART_WIDTH],
+      [plane.up]: up[Math.floor(point / CHART_WIDTH)], [plane.held[0]]: held[0], [plane.held[1]]: held[1], steps,
+      rate });
   }
 
   /** The line under the chart tells of the point under the pointer. @param {GridPoint | null} point */
