@@ -12,11 +12,8 @@ set(CMAKE_CXX_COMPILER_TARGET wasm32-wasi)
 # WebAssembly's double arithmetic is IEEE with round-to-nearest and no
 # flushing; only fused multiply-add must be kept out. No exceptions and no
 # RTTI, as in the shipped DLL: the module never throws, and the file stays small.
-# 128-bit SIMD (in every browser since 2023, and in Node 16 on) keeps the
-# analysis's four-float comparisons one instruction each instead of sixteen
-# scalar ones; its lanes round as the scalar operations do.
-set(CMAKE_C_FLAGS_INIT "-ffp-contract=off -msimd128")
-set(CMAKE_CXX_FLAGS_INIT "-ffp-contract=off -msimd128 -fno-exceptions -fno-rtti")
+set(CMAKE_C_FLAGS_INIT "-ffp-contract=off")
+set(CMAKE_CXX_FLAGS_INIT "-ffp-contract=off -fno-exceptions -fno-rtti")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld")
 
 # GNU ar writes archives of wasm objects without a symbol index, which wasm-ld
