@@ -1,7 +1,7 @@
 // memcpy and memset for the WebAssembly build. The C library's copy a word at
-// a time; the analysis copies every orbit's states into its history and
-// clears room for its map runs, so here they move 16 bytes at a time in the
-// 128-bit vectors the build has. Bytes are only moved: nothing is computed.
+// a time; the analysis copies every orbit's states into its history, and
+// vectors clear what they grow by, so here they move 16 bytes at a time in
+// the 128-bit vectors the build has. Bytes are only moved: nothing is computed.
 #include <wasm_simd128.h>
 
 #include <cstddef>
