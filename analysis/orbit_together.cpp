@@ -1,6 +1,6 @@
 // Several orbits' verdicts at once, for the chart's lanes of points: their
-// maps run and their tangents stepped in turn, so that each waits on its own
-// step, not on the others'.
+// maps run in turn and their tangents stepped side by side, so that each
+// waits on its own step, not on the others'.
 #include <algorithm>
 #include <vector>
 
@@ -11,20 +11,16 @@ namespace analysis {
 
 namespace {
 
-// Orbits whose tangents are followed step by step in turn, at most.
+// Orbits whose tangents are followed side by side, at most: two pairs.
 constexpr size_t kTogether = 4;
 
-// N orbits' tangents `count` steps on, step by step in turn.
-template <size_t N, typename Run>
-void stepTogether(Run* runs, int64_t count)
+// One orbit's tangent `count` steps on, from a copy the stores cannot touch.
+template <typename Run>
+void stepAlone(Run& run, int64_t count)
 {
-    Run local[N];
-    std::copy(runs, runs + N, local);
-    for (int64_t i = 0; i < count; ++i) {
-#pragma GCC unroll 4
-        for (size_t k = 0; k < N; ++k) local[k].step();
-    }
-    std::copy(local, local + N, runs);
+    Run local = run;
+    for (int64_t i = 0; i < count; ++i) local.step();
+    run = local;
 }
 
 // Two values side by side in one vector register: its products and sums are
@@ -81,13 +77,14 @@ void stepInPairs(Run* runs, int64_t count)
     static_assert(N % 2 == 0);
     int64_t left[N];
     for (size_t k = 0; k < N; ++k) {
-        left[k] = count;
-        for (; left[k] > 0 && runs[k].t.sinceRenormalised != 0; --left[k]) runs[k].step();
+        const int64_t toRenormalisation = (kRenormaliseEvery - runs[k].t.sinceRenormalised) % kRenormaliseEvery;
+        const int64_t first = std::min(count, toRenormalisation);
+        stepAlone(runs[k], first);
+        left[k] = count - first;
     }
     const int64_t blocks = *std::min_element(left, left + N) / kRenormaliseEvery;
     stepPairedBlocks<N / 2>(runs, blocks);
-    for (size_t k = 0; k < N; ++k)
-        for (left[k] -= blocks * kRenormaliseEvery; left[k] > 0; --left[k]) runs[k].step();
+    for (size_t k = 0; k < N; ++k) stepAlone(runs[k], left[k] - blocks * kRenormaliseEvery);
 }
 
 }  // namespace
@@ -127,11 +124,11 @@ void resultsTogether(std::span<const OrbitAnalysis* const> orbits, std::span<Orb
         const int64_t count = *std::min_element(left.begin(), left.end());
         for (size_t from = 0; from < runs.size(); from += kTogether) {
             switch (std::min<size_t>(kTogether, runs.size() - from)) {
-            case 1: stepTogether<1>(runs.data() + from, count); break;
+            case 1: stepAlone(runs[from], count); break;
             case 2: stepInPairs<2>(runs.data() + from, count); break;
             case 3:
                 stepInPairs<2>(runs.data() + from, count);
-                stepTogether<1>(runs.data() + from + 2, count);
+                stepAlone(runs[from + 2], count);
                 break;
             default: stepInPairs<kTogether>(runs.data() + from, count); break;
             }

@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <new>
-#include <utility>
 #include <vector>
 
 namespace analysis {
@@ -18,16 +17,12 @@ struct UnsetAllocator : std::allocator<T> {
     {
     }
 
-    // Default-initialised: for doubles and floats, left as they are.
+    // Default-initialised: for doubles and floats, left as they are. With
+    // a value, std::allocator_traits constructs as it does for any allocator.
     template <typename U>
     void construct(U* at) noexcept
     {
         ::new (static_cast<void*>(at)) U;
-    }
-    template <typename U, typename... Arguments>
-    void construct(U* at, Arguments&&... arguments)
-    {
-        ::new (static_cast<void*>(at)) U(std::forward<Arguments>(arguments)...);
     }
 };
 
