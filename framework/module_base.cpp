@@ -98,7 +98,7 @@ void ModuleBase::buildPins()
     int32_t bound = 0;
     bool declared = queryPinProperties(0, &properties);
     while (declared && bound < pinCount) {
-        pins[bound].init(this, bound, properties.dataType, properties.variable);
+        pins[bound].init(properties.dataType, properties.variable);
         ++bound;
         declared = queryPinProperties(bound, &properties);
     }
@@ -106,7 +106,7 @@ void ModuleBase::buildPins()
     // The last declaration may stand for every pin after it.
     queryPinProperties(bound - 1, &properties);
     if (properties.flags & RepeatLast) {
-        for (int32_t i = bound; i < pinCount; ++i) pins[i].init(this, i, properties.dataType, nullptr);
+        for (int32_t i = bound; i < pinCount; ++i) pins[i].init(properties.dataType, nullptr);
     }
 }
 

@@ -11,10 +11,8 @@ void Pin::attach(ModuleBase* owner, int32_t pinIndex)
     status = Static;
 }
 
-void Pin::init(ModuleBase* owner, int32_t pinIndex, int32_t pinDataType, void* variable)
+void Pin::init(int32_t pinDataType, void* variable)
 {
-    module = owner;
-    index = pinIndex;
     dataType = pinDataType;
     valueAddress = variable;
     ownValue.word = 0;
@@ -33,7 +31,7 @@ void Pin::init(ModuleBase* owner, int32_t pinIndex, int32_t pinDataType, void* v
         // The host answers with the buffer's address as its 32-bit return value.
         // NOLINTNEXTLINE(performance-no-int-to-ptr)
         ownValue.buffer = reinterpret_cast<float*>(
-            static_cast<intptr_t>(owner->callHost(GetPinBuffer, pinIndex, 0, nullptr, 0.0f)));
+            static_cast<intptr_t>(module->callHost(GetPinBuffer, index, 0, nullptr, 0.0f)));
         valueAddress = &ownValue;
         break;
     case Word32: valueAddress = &ownValue; break;

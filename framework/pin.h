@@ -20,9 +20,10 @@ public:
     // Static, no value. A pin the module declares nothing for stays like this.
     void attach(ModuleBase* owner, int32_t pinIndex);
 
-    // Binds the pin to the module field `variable`, or, when that is null, to
-    // storage of its own chosen by `dataType` (Audio asks the host for a buffer).
-    void init(ModuleBase* owner, int32_t pinIndex, int32_t pinDataType, void* variable);
+    // After attach: binds the pin to the module field `variable`, or, when that
+    // is null, to storage of its own chosen by `dataType` (Audio asks the host
+    // for a buffer).
+    void init(int32_t pinDataType, void* variable);
 
     int32_t getStatus() const { return status; }
 
