@@ -296,6 +296,9 @@ for (const [rate, words] of [[44100, "period 5-8: 8820 Hz to 5512 Hz"], [22050, 
   const hatched = entries[entries.length - 1];
   check(`the legend's hatching at ${rate} Hz`, [0, 1, 2, 3].map((column) => hatched.colourAt(0.5, column, 0).join()).some(
     (colour, _, all) => colour !== all[0]), true);
+  // A swatch not marked hatched is painted from its first row's colours.
+  check(`only the rounding cycle's swatch marked hatched at ${rate} Hz`, entries.map((entry) => entry.hatched),
+    entries.map((entry) => entry === hatched));
 }
 
 // The chart's ticks are tessel-render's: the round step nearest the count wanted, placed at their share.

@@ -4,7 +4,7 @@
 // it. A classic worker script that the page starts from a Blob URL holding the
 // engine's bundle (which defines `TesselEngine`) and then this file's.
 //
-// Messages in:  {type: "load", wasm: ArrayBuffer}, then any number of
+// Messages in:  {type: "load", module: WebAssembly.Module (the .wasm compiled)}, then any number of
 //               {type: "points", task, view, plane, across: Float64Array, up: Float64Array (volts), held: [p, q],
 //               steps, rate}: on plane "ab" a and b across and up from x0 p and y0 q, on plane "xy" x0 and y0
 //               at a p and b q; {type: "view", view}: tasks of an earlier view are no longer wanted; or
@@ -81,7 +81,7 @@ onmessage = (event) => {
   } else {
     telling(() => {
       if (message.type === "load") {
-        tessel = TesselEngine.loadTesselMapSync(message.wasm);
+        tessel = TesselEngine.loadTesselMapSync(message.module);
         postMessage({ type: "ready" });
       } else {
         judgePath(message);

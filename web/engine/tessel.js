@@ -37,15 +37,20 @@ function bytesOf(bytes) {
   throw new TypeError("tessel-map.wasm: give its bytes as an ArrayBuffer or a Uint8Array");
 }
 
-/** @param {ArrayBuffer | ArrayBufferView} bytes */
-export async function loadTesselMap(bytes) {
-  const { instance } = await WebAssembly.instantiate(bytesOf(bytes), {});
+/** @param {ArrayBuffer | ArrayBufferView | WebAssembly.Module} code the .wasm's bytes or the module compiled */
+export async function loadTesselMap(code) {
+  if (code instanceof WebAssembly.Module) return new TesselMap(await WebAssembly.instantiate(code, {}));
+  const { instance } = await WebAssembly.instantiate(bytesOf(code), {});
   return new TesselMap(instance);
 }
 
-/** @param {ArrayBuffer | ArrayBufferView} bytes */
-export function loadTesselMapSync(bytes) {
-  const module = new WebAssembly.Module(bytesOf(bytes));
+/**
+ * The module compiled once may be posted to workers: they then share its machine code, and the engine optimises
+ * each hot function once for all of them rather than once in each.
+ * @param {ArrayBuffer | ArrayBufferView | WebAssembly.Module} code the .wasm's bytes or the module compiled
+ */
+export function loadTesselMapSync(code) {
+  const module = code instanceof WebAssembly.Module ? code : new WebAssembly.Module(bytesOf(code));
   return new TesselMap(new WebAssembly.Instance(module, {}));
 }
 

@@ -20,4 +20,5 @@ declare namespace WebAssembly {
     readonly exports: any;
   }
   function instantiate(bytes: ArrayBuffer | ArrayBufferView, imports: object): Promise<{ instance: Instance, module: Module }>;
+  function instantiate(module: Module, imports: object): Promise<Instance>;
 }

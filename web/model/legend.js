@@ -6,9 +6,10 @@
 /** @typedef {import("../engine/tessel.js").Rgb} Rgb */
 /**
  * An entry: its group's heading (on its first entry), the words before and after its swatch, the swatch's size
- * and its colour at a share of its width (and at a pixel, for hatching).
+ * and its colour at a share of its width (and at a pixel, for hatching: only a hatched swatch's colour changes down
+ * a column).
  * @typedef {{heading: string, before: string, words: string, size: {width: number, height: number},
- *   colourAt: (share: number, column: number, row: number) => Rgb}} LegendEntry
+ *   hatched: boolean, colourAt: (share: number, column: number, row: number) => Rgb}} LegendEntry
  */
 
 const SWATCH = { width: 28, height: 14 };
@@ -24,6 +25,7 @@ export function legendEntries(tessel, steps, rate) {
     before: entry.before,
     words: entry.words.replaceAll("\n", " "),
     size: entry.swatch === "stops" || entry.swatch === "chaos" ? BAR : SWATCH,
+    hatched: entry.swatch === "hatched",
     colourAt: entry.swatch === "hatched"
       ? (share, column, row) => tessel.hatched(entry.colourAt(share), column, row)
       : (share) => entry.colourAt(share),

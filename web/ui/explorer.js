@@ -27,8 +27,9 @@ const CHART_DELAY_MS = 300;
 
 export class Explorer {
   /**
-   * @param {TesselMap} tessel @param {ArrayBuffer} wasm the module's bytes, for the workers and the worklet
-   * @param {{worker: string, workletUrl: string, chartWorkers: Record<"ab" | "xy", Worker[]>}} code the chart
+   * @param {TesselMap} tessel @param {ArrayBuffer} wasm the module's bytes, for the worklet
+   * @param {{module: WebAssembly.Module, worker: string, workletUrl: string,
+   *   chartWorkers: Record<"ab" | "xy", Worker[]>}} code the module compiled from them, for the workers; the chart
    *   worker's script, the worklet's URL and each chart's workers (startChartWorkers)
    */
   constructor(tessel, wasm, code) {
@@ -42,7 +43,7 @@ export class Explorer {
     this.settingsPanel = new SettingsPanel(tessel, this.store);
     this.settingsPanel.load(link);
     this.patches = new PatchPanel(tessel, this.store, (kept) => this.settingsPanel.load(kept));
-    this.take = new TakePanel(tessel, this.store, new PathVerdict(wasm, code.worker));
+    this.take = new TakePanel(tessel, this.store, new PathVerdict(code.module, code.worker));
     this.sound = new SoundPanel(tessel, this.store, wasm, code.workletUrl);
     this.recorder = new RecordPanel(tessel, this.store, this.sound);
     /** @param {import("../model/chart-planes.js").ChartPlane} plane @param {string} prefix */
@@ -75,15 +76,19 @@ export class Explorer {
     };
   }
 
-  /** Each chart marks its point, words its points at the rate, and is drawn anew once the inputs it holds rest. */
+  /**
+   * Each chart marks its point, words its points at the rate, and is drawn anew once the inputs it holds rest.
+   * The charts start last, when the page's thread has drawn the rest: the workers would otherwise judge the first
+   * few tasks and wait for it to take their answers.
+   */
   followWithChart() {
     const { store, path } = this;
-    for (const chart of [this.chart, this.startChart]) {
+    const charts = [this.chart, this.startChart];
+    for (const chart of charts) {
       const { across, up, held } = chart.plane;
       const settings = store.settings;
       chart.setRate(settings.rate);
       chart.mark(settings[across], settings[up]);
-      chart.compute(held.map((name) => settings[name]));
       /** @type {number | undefined} */
       let timer;
       store.subscribe([across, up], ({ settings: now }) => chart.mark(now[across], now[up]));
@@ -95,5 +100,6 @@ export class Explorer {
     }
     path.follow(store.settings);
     store.subscribe(null, ({ settings: now }) => path.follow(now));
+    for (const chart of charts) chart.compute(chart.plane.held.map((name) => store.settings[name]));
   }
 }

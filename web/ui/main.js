@@ -111,8 +111,10 @@ async function start() {
   const wasm = bytesOf(element("tessel-wasm").textContent);
   const engine = element("tessel-engine").textContent;
   const worker = engine + element("chart-worker-source").textContent;
-  const [tessel, ab, xy] = await Promise.all([TesselEngine.loadTesselMap(wasm), startChartWorkers(wasm, worker),
-    startChartWorkers(wasm, worker)]);
+  // Compiled once for the page and its workers, which share its machine code.
+  const module = await WebAssembly.compile(wasm);
+  const [tessel, ab, xy] = await Promise.all([TesselEngine.loadTesselMap(module), startChartWorkers(module, worker),
+    startChartWorkers(module, worker)]);
   const chartWorkers = { ab, xy };
   if (webAudioAvailable()) {
     notice.hidden = true;
@@ -122,7 +124,7 @@ async function start() {
   element("explorer-app").hidden = false;
   const worklet = engine + element("audio-worklet-source").textContent;
   const workletUrl = "data:text/javascript;base64," + base64Of(new TextEncoder().encode(worklet));
-  const explorer = new Explorer(tessel, wasm, { worker, workletUrl, chartWorkers });
+  const explorer = new Explorer(tessel, wasm, { module, worker, workletUrl, chartWorkers });
   Object.assign(window, { tesselExplorer: testHook(explorer, wasm, workletUrl) });
 }
 

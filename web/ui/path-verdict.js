@@ -9,10 +9,10 @@
 /** @typedef {{type: "path", task: number, settings: WorkletSettings, samples: number}} PathQuestion */
 
 export class PathVerdict {
-  /** @param {ArrayBuffer} wasm @param {string} workerSource */
-  constructor(wasm, workerSource) {
+  /** @param {WebAssembly.Module} module the .wasm compiled @param {string} workerSource */
+  constructor(module, workerSource) {
     this.worker = new Worker(URL.createObjectURL(new Blob([workerSource], { type: "text/javascript" })));
-    this.worker.postMessage({ type: "load", wasm: wasm.slice(0) });
+    this.worker.postMessage({ type: "load", module });
     this.task = 0;
     this.busy = false;
     /** @type {PathQuestion | null} */

@@ -4,15 +4,18 @@ import { writeExplained } from "../glossary-view.js";
 
 /** @typedef {import("../../model/legend.js").LegendEntry} LegendEntry */
 
-/** @param {LegendEntry["size"]} size @param {LegendEntry["colourAt"]} colourAt */
-function swatch(size, colourAt) {
+/** @param {LegendEntry} entry */
+function swatch({ size, hatched, colourAt }) {
   const canvas = document.createElement("canvas");
   [canvas.width, canvas.height] = [size.width, size.height];
   const context = canvas.getContext("2d");
   const image = context.createImageData(size.width, size.height);
-  for (let row = 0; row < size.height; row++) {
-    for (let column = 0; column < size.width; column++) {
-      image.data.set([...colourAt(column / (size.width - 1), column, row), 255], 4 * (row * size.width + column));
+  for (let column = 0; column < size.width; column++) {
+    const share = column / (size.width - 1);
+    // Each colour is asked of the module: a plain swatch's once a column.
+    const plain = hatched ? null : colourAt(share, column, 0);
+    for (let row = 0; row < size.height; row++) {
+      image.data.set([...(plain ?? colourAt(share, column, row)), 255], 4 * (row * size.width + column));
     }
   }
   context.putImageData(image, 0, 0);
@@ -39,7 +42,7 @@ export function drawLegend(list, tessel, steps, rate) {
     const item = document.createElement("li");
     if (entry.heading) item.append(explained(entry.heading, tessel, "legend-heading"));
     if (entry.before) item.append(explained(entry.before, tessel, "legend-before"));
-    item.append(swatch(entry.size, entry.colourAt), explained(entry.words, tessel));
+    item.append(swatch(entry), explained(entry.words, tessel));
     return item;
   }));
 }

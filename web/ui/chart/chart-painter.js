@@ -7,6 +7,10 @@ import { CHART_HEIGHT, CHART_POINTS, CHART_WIDTH, STRIDES } from "../../model/ch
 
 // What a pixel shows before any point is in.
 const UNCOMPUTED = [18, 18, 24, 255];
+// While a pass fills, its pixels go onto the canvas this often, not at every frame: a frame with new pixels costs
+// the page's thread, the compositor and the browser's drawing process a few milliseconds each, and at every frame
+// that took a fifth of two cores from the workers.
+const FILLING_PUT_MS = 200;
 
 export class ChartPainter {
   /** @param {HTMLCanvasElement} canvas @param {TesselMap} tessel @param {number} steps */
@@ -19,6 +23,11 @@ export class ChartPainter {
     this.shownFrom = new Int32Array(CHART_POINTS);
     this.shownStride = new Uint8Array(CHART_POINTS);
     this.frameAsked = false;
+    /** @type {ReturnType<typeof setTimeout> | null} */
+    this.putTimer = null;
+    this.lastPut = -Infinity;
+    /** Called after each put that putSoon asked for. */
+    this.afterPut = () => {};
   }
 
   clear() {
@@ -80,18 +89,31 @@ export class ChartPainter {
 
   /** The pixels onto the canvas now. */
   put() {
+    this.lastPut = performance.now();
     this.canvas.getContext("2d").putImageData(this.image, 0, 0);
   }
 
-  /** The pixels onto the canvas at the next frame, once however many points come before it. @param {() => void}
-   * [then] */
-  putSoon(then = () => {}) {
+  /**
+   * The pixels onto the canvas at a frame to come, once however many points come before it: the next frame when
+   * `promptly` (a pass just finished) or when the last put is FILLING_PUT_MS old, else the first frame after that.
+   * @param {() => void} then called after the put @param {boolean} [promptly]
+   */
+  putSoon(then, promptly = false) {
+    this.afterPut = then;
     if (this.frameAsked) return;
+    const wait = promptly ? 0 : this.lastPut + FILLING_PUT_MS - performance.now();
+    if (wait <= 0) this.askFrame();
+    else if (this.putTimer === null) this.putTimer = setTimeout(() => this.askFrame(), wait);
+  }
+
+  askFrame() {
+    if (this.putTimer !== null) clearTimeout(this.putTimer);
+    this.putTimer = null;
     this.frameAsked = true;
     requestAnimationFrame(() => {
       this.frameAsked = false;
       this.put();
-      then();
+      this.afterPut();
     });
   }
 }

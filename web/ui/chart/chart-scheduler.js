@@ -16,7 +16,7 @@ import { CHART_HEIGHT, CHART_POINTS, CHART_WIDTH, PASSES } from "../../model/cha
 const POINTS_PER_TASK = 200;
 // Tasks a worker holds at a time: enough that it never waits for the page, which may be busy drawing, to take
 // its answers and send more. A new view has the worker drop those of the old one unjudged.
-const TASKS_IN_FLIGHT = 4;
+const TASKS_IN_FLIGHT = 8;
 // Views kept, with the inputs held still, to come back to without computing them again.
 const KEPT_VIEWS = 8;
 const RESULT_FIELDS = /** @type {const} */ (["outcome", "period", "steps", "settle", "lyapunov", "rounding"]);
@@ -32,13 +32,14 @@ function emptyResults() {
  * A chart's workers, one per core, once each has loaded the module (or failed to). The page waits for them before
  * it builds itself: that keeps its thread busy for a while, and until the page's thread has heard a worker start,
  * nothing sent to it arrives, not even the module.
- * @param {ArrayBuffer} wasm @param {string} workerSource the worker's whole script @returns {Promise<Worker[]>}
+ * @param {WebAssembly.Module} module the .wasm compiled @param {string} workerSource the worker's whole script
+ * @returns {Promise<Worker[]>}
  */
-export function startChartWorkers(wasm, workerSource) {
+export function startChartWorkers(module, workerSource) {
   const url = URL.createObjectURL(new Blob([workerSource], { type: "text/javascript" }));
   return Promise.all(Array.from({ length: Math.max(1, navigator.hardwareConcurrency || 1) }, () => {
     const worker = new Worker(url);
-    worker.postMessage({ type: "load", wasm: wasm.slice(0) });
+    worker.postMessage({ type: "load", module });
     return new Promise((resolve) => {
       worker.addEventListener("message", () => resolve(worker), { once: true });
       worker.addEventListener("error", () => resolve(worker), { once: true });
@@ -228,7 +229,7 @@ export class ChartScheduler {
       this.timing.complete = elapsed;
       this.keep();
     }
-    this.painter.putSoon(this.tell.progressed);
+    this.painter.putSoon(this.tell.progressed, this.pending[task.passIndex] === 0);
     if (this.complete) this.tellComplete();
   }
 
