@@ -28,6 +28,7 @@ async function answersTo(messages) {
   };
   const context = vm.createContext({
     TesselEngine: { loadTesselMapSync: () => ({ judgePoints }) },
+    performance,
     MessageChannel: class extends MessageChannel {
       constructor() {
         super();

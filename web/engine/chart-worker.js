@@ -23,9 +23,11 @@ let tessel = null;
 const tasks = [];
 /** The latest view the page has shown: tasks of earlier ones are answered unjudged. */
 let view = 0;
-// Each task is judged on a turn of its own, so that the messages that came while the one before was judged (a
-// newer view above all) are read before it.
+// Tasks are judged on turns of their own, so that the messages that came meanwhile (a newer view above all) are
+// read before the next; a turn takes tasks until it has lasted TURN_MS, since each turn costs a hop through the
+// browser's message pipes, which a whole plane's tasks of a few milliseconds would feel.
 const turns = new MessageChannel();
+const TURN_MS = 10;
 
 /** @param {string} plane @param {Float64Array} across @param {Float64Array} up @param {number[]} held */
 function inputsAt(plane, across, up, [p, q]) {
@@ -65,9 +67,12 @@ function telling(action, task) {
 }
 
 turns.port1.onmessage = () => {
-  const task = tasks.shift();
-  if (task.view < view) postMessage({ type: "points", task: task.task, dropped: true });
-  else telling(() => judge(task), task.task);
+  const started = performance.now();
+  do {
+    const task = tasks.shift();
+    if (task.view < view) postMessage({ type: "points", task: task.task, dropped: true });
+    else telling(() => judge(task), task.task);
+  } while (tasks.length > 0 && performance.now() - started < TURN_MS);
   if (tasks.length > 0) turns.port2.postMessage(null);
 };
 
