@@ -20,14 +20,17 @@ const BAR = { width: 56, height: 14 };
  * @param {TesselMap} tessel @param {number} steps @param {number} rate @returns {LegendEntry[]}
  */
 export function legendEntries(tessel, steps, rate) {
-  return tessel.figures.legend(steps, rate).map((entry) => ({
-    heading: entry.heading,
-    before: entry.before,
-    words: entry.words.replaceAll("\n", " "),
-    size: entry.swatch === "stops" || entry.swatch === "chaos" ? BAR : SWATCH,
-    hatched: entry.swatch === "hatched",
-    colourAt: entry.swatch === "hatched"
-      ? (share, column, row) => tessel.hatched(entry.colourAt(share), column, row)
-      : (share) => entry.colourAt(share),
-  }));
+  return tessel.figures.legend(steps, rate).map((entry) => {
+    const hatched = entry.swatch === "hatched";
+    return {
+      heading: entry.heading,
+      before: entry.before,
+      words: entry.words.replaceAll("\n", " "),
+      size: entry.swatch === "stops" || entry.swatch === "chaos" ? BAR : SWATCH,
+      hatched,
+      colourAt: hatched
+        ? (share, column, row) => tessel.hatched(entry.colourAt(share), column, row)
+        : (share) => entry.colourAt(share),
+    };
+  });
 }
